@@ -1,0 +1,20 @@
+# Every target of the project builds with these warnings, as errors.
+add_library(kelva_warnings INTERFACE)
+target_compile_options(kelva_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror)
+
+# kelva_module(NAME SOURCES... DEPS ...) declares one static library of src/.
+function(kelva_module name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE kelva_warnings)
+endfunction()
+
+# kelva_test(NAME SOURCES... DEPS ...) declares one GoogleTest program registered with ctest.
+function(kelva_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} kelva_test_support GTest::gtest_main GTest::gmock kelva_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "KELVA_SHARED_DIR=${KELVA_SHARED_DIR};KELVA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

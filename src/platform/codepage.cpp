@@ -1,0 +1,272 @@
+#include "platform/codepage.h"
+
+#include <array>
+#include <cerrno>
+#include <iconv.h>
+#include <mutex>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// Windows-1252 0x80..0x9F; the five unassigned bytes map to the C1 control of the same value, as the
+// original platform's conversion does.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+struct AnsiState {
+    std::mutex lock;
+    std::string name = "WINDOWS-1252";
+    bool builtin = true;
+    std::array<char16_t, 256> table{};  // byte -> UTF-16 for single-byte code pages
+    bool singleByte = true;
+};
+
+AnsiState& ansiState() {
+    static AnsiState state;
+    return state;
+}
+
+char16_t cp1252ToUtf16(unsigned char b) { return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b; }
+
+// Decodes one UTF-8 scalar at bytes[i]; returns the code point or -1 and sets len to the bytes used
+// (the maximal subpart for invalid input, at least 1).
+long decodeUtf8(std::string_view bytes, std::size_t i, std::size_t& len) {
+    auto b0 = static_cast<unsigned char>(bytes[i]);
+    len = 1;
+    if (b0 < 0x80) return b0;
+    int need;
+    unsigned long cp;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 1;
+        cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 2;
+        cp = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 3;
+        cp = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else {
+        return -1;
+    }
+    for (int k = 0; k < need; ++k) {
+        if (i + len >= bytes.size()) return -1;
+        auto b = static_cast<unsigned char>(bytes[i + len]);
+        if (b < lo || b > hi) return -1;
+        lo = 0x80;
+        hi = 0xBF;
+        cp = (cp << 6) | (b & 0x3F);
+        ++len;
+    }
+    return static_cast<long>(cp);
+}
+
+void appendUtf16(std::u16string& out, unsigned long cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+// Runs iconv over the whole input; invalid or incomplete sequences are replaced by U+FFFD.
+bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16string& out) {
+    iconv_t cd = iconv_open("UTF-16LE", charset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    out.clear();
+    std::vector<char> buffer(4096);
+    auto* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    auto flush = [&](std::size_t produced) {
+        for (std::size_t k = 0; k + 1 < produced; k += 2)
+            out.push_back(static_cast<char16_t>(static_cast<unsigned char>(buffer[k]) |
+                                                (static_cast<unsigned char>(buffer[k + 1]) << 8)));
+    };
+    while (inLeft > 0) {
+        char* o = buffer.data();
+        std::size_t oLeft = buffer.size();
+        std::size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+        flush(buffer.size() - oLeft);
+        if (r == static_cast<std::size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            out.push_back(kReplacement);  // EILSEQ or EINVAL: skip one byte
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    char* o = buffer.data();
+    std::size_t oLeft = buffer.size();
+    iconv(cd, nullptr, nullptr, &o, &oLeft);
+    flush(buffer.size() - oLeft);
+    iconv_close(cd);
+    return true;
+}
+
+}  // namespace
+
+std::u16string utf8ToUtf16(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t len;
+        long cp = decodeUtf8(bytes, i, len);
+        if (cp < 0)
+            out.push_back(kReplacement);
+        else
+            appendUtf16(out, static_cast<unsigned long>(cp));
+        i += len;
+    }
+    return out;
+}
+
+std::size_t utf16LengthOfUtf8(std::string_view bytes) {
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t len;
+        long cp = decodeUtf8(bytes, i, len);
+        units += (cp >= 0x10000) ? 2 : 1;
+        i += len;
+    }
+    return units;
+}
+
+bool isValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t len;
+        if (decodeUtf8(bytes, i, len) < 0) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned long cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+bool setAnsiCodePage(const std::string& name) {
+    AnsiState& st = ansiState();
+    std::string upper;
+    for (char c : name) upper.push_back(static_cast<char>((c >= 'a' && c <= 'z') ? c - 32 : c));
+    if (upper == "WINDOWS-1252" || upper == "CP1252") {
+        std::lock_guard guard(st.lock);
+        st.name = "WINDOWS-1252";
+        st.builtin = true;
+        st.singleByte = true;
+        return true;
+    }
+    std::array<char16_t, 256> table{};
+    bool singleByte = true;
+    for (int b = 0; b < 256; ++b) {
+        char byte = static_cast<char>(b);
+        std::u16string one;
+        if (!iconvToUtf16(upper, std::string_view(&byte, 1), one)) return false;
+        if (one.size() != 1) singleByte = false;
+        table[static_cast<std::size_t>(b)] = one.empty() ? kReplacement : one[0];
+    }
+    std::lock_guard guard(st.lock);
+    st.name = upper;
+    st.builtin = false;
+    st.table = table;
+    st.singleByte = singleByte;
+    return true;
+}
+
+std::string ansiCodePage() {
+    std::lock_guard guard(ansiState().lock);
+    return ansiState().name;
+}
+
+char16_t ansiByteToUtf16(unsigned char byte) {
+    AnsiState& st = ansiState();
+    if (st.builtin) return cp1252ToUtf16(byte);
+    return st.table[byte];
+}
+
+std::u16string ansiBytesToUtf16(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) out.push_back(ansiByteToUtf16(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::u16string ansiToUtf16(std::string_view bytes) {
+    AnsiState& st = ansiState();
+    if (st.builtin || st.singleByte) return ansiBytesToUtf16(bytes);
+    std::u16string out;
+    if (!iconvToUtf16(ansiCodePage(), bytes, out)) return ansiBytesToUtf16(bytes);
+    return out;
+}
+
+std::string utf16ToAnsi(std::u16string_view text) {
+    AnsiState& st = ansiState();
+    std::string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        if (st.builtin) {
+            if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
+                out.push_back(static_cast<char>(c));
+                continue;
+            }
+        }
+        int found = -1;
+        for (int b = 0; b < 256 && found < 0; ++b)
+            if (ansiByteToUtf16(static_cast<unsigned char>(b)) == c) found = b;
+        out.push_back(found >= 0 ? static_cast<char>(found) : '?');
+    }
+    return out;
+}
+
+bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16string& out) {
+    std::string upper;
+    for (char c : charset) upper.push_back(static_cast<char>((c >= 'a' && c <= 'z') ? c - 32 : c));
+    if (upper == "UTF-8" || upper == "UTF8") {
+        out = utf8ToUtf16(bytes);
+        return true;
+    }
+    if (upper == "WINDOWS-1252" || upper == "CP1252") {
+        out.clear();
+        for (char c : bytes) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(c)));
+        return true;
+    }
+    return iconvToUtf16(upper, bytes, out);
+}
+
+}  // namespace platform

@@ -1,0 +1,103 @@
+#include "scan/imm_boundary.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace scan {
+namespace {
+
+constexpr std::size_t kMaxPairs = 10;
+constexpr std::size_t kLookAheadLines = 10;
+constexpr std::size_t kBlock = 64 * 1024;
+
+bool startsWith(const char* data, std::size_t size, std::string_view prefix) {
+    return size >= prefix.size() && std::memcmp(data, prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+bool ImmBoundaryLocator::headerBlockBegan(std::uint64_t i) const {
+    if (!file_.isOpen()) return false;
+    char buffer[kBlock];
+    std::uint64_t lineStart = i;
+    for (std::size_t line = 0; line < kLookAheadLines; ++line) {
+        std::size_t got = file_.readAt(lineStart, buffer, sizeof buffer);
+        if (got == 0) return false;  // end of file: no more lines
+        if (startsWith(buffer, got, "Subject:") || startsWith(buffer, got, "To:") || startsWith(buffer, got, "From:"))
+            return true;
+        // Find the end of this line, reading on as far as it goes.
+        std::uint64_t position = lineStart;
+        for (;;) {
+            const void* lf = std::memchr(buffer, '\n', got);
+            if (lf) {
+                lineStart = position + static_cast<std::uint64_t>(static_cast<const char*>(lf) - buffer) + 1;
+                break;
+            }
+            position += got;
+            got = file_.readAt(position, buffer, sizeof buffer);
+            if (got == 0) return false;
+        }
+    }
+    return false;
+}
+
+ImmBoundaryLocator::LineKind ImmBoundaryLocator::classifyLineAt(std::uint64_t q) const {
+    char head[8];
+    std::size_t got = file_.readAt(q, head, sizeof head);
+    if (startsWith(head, got, "To:")) return LineKind::To;
+    if (startsWith(head, got, "From:")) return LineKind::From;
+    if (startsWith(head, got, "Subject:")) return LineKind::Subject;
+    return LineKind::Other;
+}
+
+// Finds the CR LF pairs at positions p with scannedUpTo_ <= p <= i - 1, newest first, at most ten.
+void ImmBoundaryLocator::collectPairsBelow(std::uint64_t i, std::vector<CrLfPair>& newestFirst) const {
+    char buffer[kBlock + 1];
+    std::uint64_t hi = i + 1;  // LF positions L = p + 1 lie in [scannedUpTo_ + 1, i]
+    while (hi > scannedUpTo_ + 1 && newestFirst.size() < kMaxPairs) {
+        std::uint64_t lo = std::max<std::uint64_t>(scannedUpTo_ + 1, hi > kBlock ? hi - kBlock : 0);
+        // Read [lo - 1, hi) so that the byte before each LF is at hand.
+        std::size_t want = static_cast<std::size_t>(hi - (lo - 1));
+        std::size_t got = file_.readAt(lo - 1, buffer, want);
+        std::size_t end = std::min(got, want);
+        while (end > 1 && newestFirst.size() < kMaxPairs) {
+            const void* lf = memrchr(buffer + 1, '\n', end - 1);
+            if (!lf) break;
+            std::size_t at = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer);
+            if (buffer[at - 1] == '\r') {
+                std::uint64_t p = lo - 1 + at - 1;
+                newestFirst.push_back({p, classifyLineAt(p + 2)});
+            }
+            end = at;
+        }
+        hi = lo;
+    }
+}
+
+std::uint64_t ImmBoundaryLocator::headerStart(std::uint64_t i) {
+    if (!file_.isOpen()) return i;
+    std::vector<CrLfPair> pairs;
+    collectPairsBelow(i, pairs);
+    for (const CrLfPair& older : recent_) {
+        if (pairs.size() >= kMaxPairs) break;
+        pairs.push_back(older);
+    }
+    recent_ = pairs;
+    scannedUpTo_ = i;
+
+    std::uint64_t result = i;
+    bool toSeen = false, fromSeen = false, subjectSeen = false;
+    for (const CrLfPair& pair : pairs) {
+        switch (pair.following) {
+            case LineKind::To: toSeen = true; result = pair.position + 2; break;
+            case LineKind::From: fromSeen = true; result = pair.position + 2; break;
+            case LineKind::Subject: subjectSeen = true; result = pair.position + 2; break;
+            case LineKind::Other: result = pair.position; break;
+        }
+        if (toSeen && fromSeen && subjectSeen) break;
+    }
+    return result;
+}
+
+}  // namespace scan

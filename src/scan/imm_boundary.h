@@ -1,0 +1,37 @@
+#pragma once
+// The two tests that place an .imm message boundary: the look-ahead (is the MIME-Version line inside a
+// header block that already began?) and the look-back (where does this message's header block begin?).
+// Both read the mailbox through a second handle. The look-back remembers the last ten CR LF pairs it
+// has seen, so the whole scan reads every byte at most a bounded number of times.
+#include <cstdint>
+#include <vector>
+
+#include "platform/cfile.h"
+
+namespace scan {
+
+class ImmBoundaryLocator {
+public:
+    // file: a second handle on the mailbox; when it is not open, the look-ahead is false and the
+    // look-back returns the match position unchanged.
+    explicit ImmBoundaryLocator(const platform::CFile& file) : file_(file) {}
+
+    // i: position of the LF that starts "\nMIME-Version: 1.0". Calls must come with increasing i.
+    bool headerBlockBegan(std::uint64_t i) const;
+    std::uint64_t headerStart(std::uint64_t i);
+
+private:
+    enum class LineKind : unsigned char { Other, To, From, Subject };
+    struct CrLfPair {
+        std::uint64_t position;
+        LineKind following;
+    };
+    LineKind classifyLineAt(std::uint64_t q) const;
+    void collectPairsBelow(std::uint64_t i, std::vector<CrLfPair>& newestFirst) const;
+
+    const platform::CFile& file_;
+    std::uint64_t scannedUpTo_ = 0;     // pairs at positions below this are in recent_ (the last ten)
+    std::vector<CrLfPair> recent_;      // newest first, at most ten
+};
+
+}  // namespace scan

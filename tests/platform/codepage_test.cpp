@@ -1,0 +1,63 @@
+#include "platform/codepage.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+TEST(Codepage, Utf8DecodesAndReplacesEachMaximalInvalidSubpart) {
+    struct Case {
+        std::string bytes;
+        std::u16string expected;
+    } cases[] = {
+        {"plain", u"plain"},
+        {"\xC3\xA9t\xC3\xA9", u"\u00E9t\u00E9"},
+        {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"a\xE9z", u"a\uFFFDz"},                 // a lone Latin-1 byte
+        {"\xE2\x82", u"\uFFFD"},                 // truncated three-byte sequence: one replacement
+        {"\xC0\x80", u"\uFFFD\uFFFD"},           // overlong form: each byte on its own
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}, // encoded surrogate
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf8ToUtf16(c.bytes), c.expected) << c.bytes;
+        EXPECT_EQ(utf16LengthOfUtf8(c.bytes), c.expected.size()) << c.bytes;
+    }
+    EXPECT_TRUE(isValidUtf8("\xC3\xA9"));
+    EXPECT_FALSE(isValidUtf8("\xE9"));
+}
+
+TEST(Codepage, Utf16ToUtf8RoundTripsAndReplacesLoneSurrogates) {
+    std::u16string text = u"K\u00F6ln \u20AC \U0001F600";
+    EXPECT_EQ(utf8ToUtf16(utf16ToUtf8(text)), text);
+    EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(Codepage, Windows1252IsTheDefaultAnsiCodePage) {
+    ASSERT_EQ(ansiCodePage(), "WINDOWS-1252");
+    EXPECT_EQ(ansiByteToUtf16(0x80), u'\u20AC');
+    EXPECT_EQ(ansiByteToUtf16(0x81), u'\u0081');  // unassigned: the C1 control of the same value
+    EXPECT_EQ(ansiByteToUtf16(0xE9), u'\u00E9');
+    EXPECT_EQ(ansiToUtf16("caf\xE9 \x93q\x94"), u"caf\u00E9 \u201Cq\u201D");
+    EXPECT_EQ(ansiBytesToUtf16("\x9F"), u"\u0178");
+    EXPECT_EQ(utf16ToAnsi(u"caf\u00E9 \u20AC \u4E2D"), "caf\xE9 \x80 ?");
+}
+
+TEST(Codepage, AnotherAnsiCodePageCanBeSetAndUnknownOnesAreRefused) {
+    ASSERT_TRUE(setAnsiCodePage("CP1251"));
+    EXPECT_EQ(ansiToUtf16("\xC0"), u"\u0410");
+    EXPECT_EQ(utf16ToAnsi(u"\u0410"), "\xC0");
+    EXPECT_FALSE(setAnsiCodePage("NO-SUCH-CHARSET"));
+    EXPECT_EQ(ansiCodePage(), "CP1251");
+    ASSERT_TRUE(setAnsiCodePage("windows-1252"));
+    EXPECT_EQ(ansiToUtf16("\xC0"), u"\u00C0");
+}
+
+TEST(Codepage, DeclaredCharsetsConvertThroughIconv) {
+    std::u16string out;
+    ASSERT_TRUE(charsetToUtf16("koi8-r", "\xF0\xD2\xC9\xD7\xC5\xD4", out));
+    EXPECT_EQ(out, u"\u041F\u0440\u0438\u0432\u0435\u0442");
+    ASSERT_TRUE(charsetToUtf16("ISO-2022-JP", "\x1B$B$3$s\x1B(B", out));
+    EXPECT_EQ(out, u"\u3053\u3093");
+    ASSERT_TRUE(charsetToUtf16("utf-8", "a\xFF", out));
+    EXPECT_EQ(out, u"a\uFFFD");
+    EXPECT_FALSE(charsetToUtf16("x-unknown", "abc", out));
+}

@@ -1,0 +1,70 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/cfile.h"
+#include "platform/mapped_file.h"
+#include "platform/paths.h"
+#include "support/test_support.h"
+
+using namespace platform;
+using testing_support::TempDir;
+
+TEST(CFile, ReadsAtPositionsAndStopsAtTheEnd) {
+    TempDir dir;
+    testing_support::writeFile(dir / "f", "0123456789");
+    CFile file;
+    ASSERT_TRUE(file.open(fromNativePath((dir / "f").string())));
+    EXPECT_EQ(file.size(), 10u);
+    char buffer[8] = {};
+    EXPECT_EQ(file.readAt(7, buffer, 8), 3u);
+    EXPECT_EQ(std::string(buffer, 3), "789");
+    EXPECT_EQ(file.readAt(10, buffer, 8), 0u);
+    ASSERT_TRUE(file.seek(2));
+    EXPECT_EQ(file.read(buffer, 3), 3u);
+    EXPECT_EQ(file.read(buffer, 2), 2u);
+    EXPECT_EQ(std::string(buffer, 2), "56");
+}
+
+TEST(CFile, RefusesMissingFilesAndFolders) {
+    TempDir dir;
+    CFile file;
+    EXPECT_FALSE(file.open(fromNativePath((dir / "missing").string())));
+    EXPECT_FALSE(file.open(fromNativePath(dir.path().string())));
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_EQ(file.size(), 0u);
+}
+
+TEST(CFile, AddressesOffsetsBeyondFourGigabytes) {
+    TempDir dir;
+    const std::uint64_t far = (5ull << 30) + 3;
+    int fd = ::open((dir / "sparse").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "end", 3, static_cast<off_t>(far)), 3);
+    ::close(fd);
+    CFile file;
+    ASSERT_TRUE(file.open(fromNativePath((dir / "sparse").string())));
+    EXPECT_EQ(file.size(), far + 3);
+    char buffer[3];
+    ASSERT_EQ(file.readAt(far, buffer, 3), 3u);
+    EXPECT_EQ(std::string(buffer, 3), "end");
+}
+
+TEST(MappedFile, MapsOrReadsTheWholeFile) {
+    TempDir dir;
+    testing_support::writeFile(dir / "f", "hello");
+    testing_support::writeFile(dir / "empty", "");
+    CFile file, empty;
+    ASSERT_TRUE(file.open(fromNativePath((dir / "f").string())));
+    ASSERT_TRUE(empty.open(fromNativePath((dir / "empty").string())));
+    MappedFile view;
+    ASSERT_TRUE(view.map(file));
+    EXPECT_TRUE(view.isMapping());
+    EXPECT_EQ(view.bytes(), "hello");
+    ASSERT_TRUE(view.readWhole(file));
+    EXPECT_FALSE(view.isMapping());
+    EXPECT_EQ(view.bytes(), "hello");
+    ASSERT_TRUE(view.map(empty));
+    EXPECT_EQ(view.size(), 0u);
+    EXPECT_FALSE(view.map(CFile()));
+}

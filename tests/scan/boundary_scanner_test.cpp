@@ -12,8 +12,11 @@ using Offsets = std::vector<std::uint64_t>;
 
 namespace {
 
+// The fallback reads every position through the handle, so large inputs check only the windowed path,
+// which is the one that has window edges.
 void expectBothPaths(const std::string& bytes, const Offsets& expected) {
     for (ScanPath path : {ScanPath::Windowed, ScanPath::Fallback}) {
+        if (path == ScanPath::Fallback && bytes.size() > (256u << 10)) continue;
         auto result = scanBytes(bytes, false, path);
         EXPECT_EQ(result.offsets, expected) << "path " << static_cast<int>(path);
         EXPECT_TRUE(result.rangeFirst);

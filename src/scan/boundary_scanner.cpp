@@ -110,7 +110,7 @@ int CMboxFile::scanMimeVersion(const std::u16string& path, ScanPath method) {
     progress.begin();
     platform::CFile second;
     second.open(path);
-    const std::size_t patternSize = kMimeVersionPattern.size();
+    const std::size_t patternSize = kMimeVersionLength;
 
     auto run = [&](ScanPath how) {
         ImmBoundaryLocator locator(second);
@@ -121,21 +121,12 @@ int CMboxFile::scanMimeVersion(const std::u16string& path, ScanPath method) {
         };
         if (how == ScanPath::Fallback) {
             return forEachPosition(*this, size, patternSize, progress, [&](const char* w, std::uint64_t i) {
-                if (std::memcmp(w, kMimeVersionPattern.data(), patternSize) == 0) onMatch(i);
+                if (isMimeVersionLineAt(w)) onMatch(i);
             });
         }
         return forEachWindow(*this, size, patternSize - 1, progress,
                              [&](const char* data, std::size_t n, std::uint64_t base) {
-                                 const char* at = data;
-                                 const char* end = data + n;
-                                 while (static_cast<std::size_t>(end - at) >= patternSize) {
-                                     const void* hit = memmem(at, static_cast<std::size_t>(end - at),
-                                                              kMimeVersionPattern.data(), patternSize);
-                                     if (!hit) break;
-                                     auto* match = static_cast<const char*>(hit);
-                                     onMatch(base + static_cast<std::uint64_t>(match - data));
-                                     at = match + 1;
-                                 }
+                                 findMimeVersionLines(data, n, [&](std::size_t at) { onMatch(base + at); });
                              });
     };
     ScanOutcome outcome = run(method);

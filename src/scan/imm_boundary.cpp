@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t kMaxPairs = 10;
 constexpr std::size_t kLookAheadLines = 10;
-constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::size_t kBlock = 4096;  // header lines are short: small reads keep each test cheap
 
 bool startsWith(const char* data, std::size_t size, std::string_view prefix) {
     return size >= prefix.size() && std::memcmp(data, prefix.data(), prefix.size()) == 0;
@@ -20,22 +20,33 @@ bool startsWith(const char* data, std::size_t size, std::string_view prefix) {
 bool ImmBoundaryLocator::headerBlockBegan(std::uint64_t i) const {
     if (!file_.isOpen()) return false;
     char buffer[kBlock];
-    std::uint64_t lineStart = i;
-    for (std::size_t line = 0; line < kLookAheadLines; ++line) {
-        std::size_t got = file_.readAt(lineStart, buffer, sizeof buffer);
-        if (got == 0) return false;  // end of file: no more lines
-        if (startsWith(buffer, got, "Subject:") || startsWith(buffer, got, "To:") || startsWith(buffer, got, "From:"))
+    std::uint64_t blockStart = i;
+    std::size_t got = file_.readAt(blockStart, buffer, sizeof buffer);
+    std::size_t line = 0;  // offset of the current line in buffer
+    for (std::size_t lines = 0; lines < kLookAheadLines; ++lines) {
+        // Keep at least the eight bytes a header name needs in the buffer, unless the file ends first.
+        if (got - line < 8 && got == sizeof buffer) {
+            blockStart += line;
+            got = file_.readAt(blockStart, buffer, sizeof buffer);
+            line = 0;
+        }
+        if (line >= got) return false;  // end of file: no more lines
+        const char* text = buffer + line;
+        std::size_t available = got - line;
+        if (startsWith(text, available, "Subject:") || startsWith(text, available, "To:") ||
+            startsWith(text, available, "From:"))
             return true;
-        // Find the end of this line, reading on as far as it goes.
-        std::uint64_t position = lineStart;
+        // Move to the line after the next LF, reading on as far as the line goes.
         for (;;) {
-            const void* lf = std::memchr(buffer, '\n', got);
+            const void* lf = std::memchr(buffer + line, '\n', got - line);
             if (lf) {
-                lineStart = position + static_cast<std::uint64_t>(static_cast<const char*>(lf) - buffer) + 1;
+                line = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer) + 1;
                 break;
             }
-            position += got;
-            got = file_.readAt(position, buffer, sizeof buffer);
+            if (got < sizeof buffer) return false;
+            blockStart += got;
+            got = file_.readAt(blockStart, buffer, sizeof buffer);
+            line = 0;
             if (got == 0) return false;
         }
     }

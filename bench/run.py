@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Runs the project's benchmarks next to peer tools on the same generated data, in the same run, and
+prints the figures and ratios.
+
+    bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
+
+BENCH names: scan (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+/tmp/kelva-bench) and reused; they are never committed.
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+BENCHES = {}
+
+
+def bench(name):
+    def register(function):
+        BENCHES[name] = function
+        return function
+    return register
+
+
+def ensure_input(args, name, *options):
+    path = os.path.join(args.data, name)
+    if not os.path.exists(path):
+        os.makedirs(args.data, exist_ok=True)
+        subprocess.run([sys.executable, os.path.join(HERE, "generate_mailbox.py"), path + ".part", args.size,
+                        *options], check=True)
+        os.replace(path + ".part", path)
+    return path
+
+
+def warm(path):
+    with open(path, "rb") as f:
+        while f.read(1 << 24):
+            pass
+
+
+def best_time(command, runs=3, **kwargs):
+    best = None
+    for _ in range(runs):
+        start = time.perf_counter()
+        # Output goes to a pipe: grep stops at the first match when it writes to /dev/null.
+        subprocess.run(command, check=False, stdout=subprocess.PIPE, **kwargs)
+        elapsed = time.perf_counter() - start
+        best = elapsed if best is None else min(best, elapsed)
+    return best
+
+
+def google_benchmark(args, binary, env, filter_regex):
+    out = subprocess.run([os.path.join(args.build, "bench", binary), "--benchmark_format=json",
+                          "--benchmark_filter=" + filter_regex], env={**os.environ, **env},
+                         check=True, capture_output=True, text=True).stdout
+    return {b["name"].split("/")[0]: b for b in json.loads(out)["benchmarks"]}
+
+
+def mb_per_s(size, seconds):
+    return size / seconds / 1e6
+
+
+@bench("scan")
+def scan(args):
+    mbox = ensure_input(args, "bench-%s.mbox" % args.size)
+    imm = ensure_input(args, "bench-%s.imm" % args.size, "--format", "imm")
+    size, imm_size = os.path.getsize(mbox), os.path.getsize(imm)
+    warm(mbox)
+    warm(imm)
+    results = google_benchmark(args, "scan_bench", {"KELVA_BENCH_MBOX": mbox, "KELVA_BENCH_IMM": imm}, ".")
+    ours = results["BM_ScanFromLines"]
+    ours_imm = results["BM_ScanMimeVersion"]
+    ours_speed = ours["bytes_per_second"] / 1e6
+    imm_speed = ours_imm["bytes_per_second"] / 1e6
+    grep = mb_per_s(size, best_time(["grep", "-c", "^From ", mbox], env={**os.environ, "LC_ALL": "C"}))
+    py = mb_per_s(size, best_time([sys.executable, "-c",
+                                   "import mailbox,sys; print(len(mailbox.mbox(sys.argv[1]).keys()))", mbox], runs=1))
+    messages = int(ours["messages"])
+    print("scan: %s, %d bytes, %d messages" % (mbox, size, messages))
+    print("  scanFromLines            %8.0f MB/s  peak RSS %.1f MiB (goal < %.1f MiB)" % (
+        ours_speed, ours["peak_rss_mib"], 64 + 8 * messages / 2**20))
+    print("  grep -c '^From '         %8.0f MB/s  -> ours %.2fx grep (goal >= 2x)" % (grep, ours_speed / grep))
+    print("  python mailbox keys()    %8.0f MB/s  -> ours %.1fx python" % (py, ours_speed / py))
+    print("  scanMimeVersion (.imm)   %8.0f MB/s  -> scanFromLines is %.2fx faster (goal <= 3x)" % (
+        imm_speed, ours_speed / imm_speed))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("benches", nargs="*", default=[])
+    parser.add_argument("--size", default="1G")
+    parser.add_argument("--data", default=os.environ.get("KELVA_BENCH_DIR", "/tmp/kelva-bench"))
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"))
+    args = parser.parse_args()
+    for name in args.benches or list(BENCHES):
+        if name not in BENCHES:
+            parser.error("unknown benchmark %s (known: %s)" % (name, ", ".join(BENCHES)))
+        BENCHES[name](args)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,128 @@
+#include "store/pst/ndb/allocation_map.h"
+
+#include <algorithm>
+
+#include "store/pst/ndb/page.h"
+
+namespace store::pst {
+namespace {
+
+constexpr std::uint64_t kFirstFMapRegion = 128;
+constexpr std::uint64_t kFMapInterval = 496;
+constexpr std::uint64_t kFirstFPMapRegion = 128 * 64;
+constexpr std::uint64_t kFPMapInterval = 496 * 64;
+
+}  // namespace
+
+std::uint64_t RegionLayout::reservedBytes() const {
+    if (fpmap) return 4 * kPageSize;
+    if (fmap) return 3 * kPageSize;
+    if (pmap) return 2 * kPageSize;
+    return kPageSize;
+}
+
+RegionLayout regionLayout(std::uint64_t region) {
+    RegionLayout layout;
+    layout.start = kFirstAMapOffset + region * kRegionSize;
+    layout.pmap = region % 8 == 0;
+    layout.fmap = region >= kFirstFMapRegion && (region - kFirstFMapRegion) % kFMapInterval == 0;
+    layout.fpmap = region >= kFirstFPMapRegion && (region - kFirstFPMapRegion) % kFPMapInterval == 0;
+    return layout;
+}
+
+std::uint64_t regionOf(Ib ib) { return ib < kFirstAMapOffset ? 0 : (ib - kFirstAMapOffset) / kRegionSize; }
+
+Ib FileSpace::allocate(std::uint64_t size, std::uint64_t align) {
+    Ib ib = std::max<Ib>(end_, kFirstAMapOffset);
+    ib = (ib + align - 1) / align * align;
+    for (;;) {
+        const RegionLayout layout = regionLayout(regionOf(ib));
+        const Ib firstFree = layout.start + layout.reservedBytes();
+        if (ib < firstFree) ib = firstFree;
+        if (ib + size <= layout.start + kRegionSize) break;
+        ib = layout.start + kRegionSize;
+    }
+    end_ = ib + size;
+    return ib;
+}
+
+Ib fileEndFor(Ib used) {
+    if (used <= kFirstAMapOffset) return kFirstAMapOffset + kRegionSize;
+    return kFirstAMapOffset + (regionOf(used - 1) + 1) * kRegionSize;
+}
+
+AllocationMapBuilder::AllocationMapBuilder(Ib fileEnd)
+    : regions_(fileEnd <= kFirstAMapOffset ? 1 : (fileEnd - kFirstAMapOffset + kRegionSize - 1) / kRegionSize),
+      bits_(regions_, std::string(kPageDataSize, '\0')) {
+    for (std::uint64_t region = 0; region < regions_; ++region) {
+        const RegionLayout layout = regionLayout(region);
+        markAllocated(layout.start, layout.reservedBytes());
+    }
+}
+
+void AllocationMapBuilder::markAllocated(Ib ib, std::uint64_t size) {
+    if (ib < kFirstAMapOffset || size == 0) return;
+    std::uint64_t slot = (ib - kFirstAMapOffset) / 64;
+    const std::uint64_t endSlot = (ib - kFirstAMapOffset + size + 63) / 64;
+    for (; slot < endSlot; ++slot) {
+        const std::uint64_t region = slot / (kPageDataSize * 8);
+        if (region >= regions_) return;
+        const std::uint64_t bit = slot % (kPageDataSize * 8);
+        bits_[region][bit / 8] = static_cast<char>(bits_[region][bit / 8] | (0x80 >> (bit % 8)));
+    }
+}
+
+std::uint8_t AllocationMapBuilder::longestFreeRun(std::uint64_t region) const {
+    std::uint64_t longest = 0;
+    std::uint64_t run = 0;
+    for (unsigned char byte : bits_[region]) {
+        for (int bit = 0; bit < 8; ++bit) {
+            run = (byte & (0x80 >> bit)) ? 0 : run + 1;
+            longest = std::max(longest, run);
+        }
+    }
+    return static_cast<std::uint8_t>(std::min<std::uint64_t>(longest, 0xFF));
+}
+
+std::vector<MapPage> AllocationMapBuilder::pages() const {
+    std::vector<MapPage> out;
+    const std::string full(kPageDataSize, static_cast<char>(0xFF));
+    for (std::uint64_t region = 0; region < regions_; ++region) {
+        const RegionLayout layout = regionLayout(region);
+        out.push_back({layout.start, encodeMapPage(PageType::AllocationMap, bits_[region], layout.start)});
+        if (layout.pmap) {
+            const Ib ib = layout.start + kPageSize;
+            out.push_back({ib, encodeMapPage(PageType::PageMap, full, ib)});
+        }
+        if (layout.fmap) {
+            std::string runs(kPageDataSize, '\0');
+            for (std::uint64_t i = 0; i < kPageDataSize && region + i < regions_; ++i)
+                runs[i] = static_cast<char>(longestFreeRun(region + i));
+            const Ib ib = layout.start + 2 * kPageSize;
+            out.push_back({ib, encodeMapPage(PageType::FreeMap, runs, ib)});
+        }
+        if (layout.fpmap) {
+            const Ib ib = layout.start + 3 * kPageSize;
+            out.push_back({ib, encodeMapPage(PageType::FreePageMap, full, ib)});
+        }
+    }
+    return out;
+}
+
+std::uint64_t AllocationMapBuilder::freeBytes() const {
+    std::uint64_t free = 0;
+    for (const std::string& region : bits_)
+        for (unsigned char byte : region) free += 8 - static_cast<std::uint64_t>(__builtin_popcount(byte));
+    return free * 64;
+}
+
+std::array<std::uint8_t, 128> AllocationMapBuilder::firstFreeMap() const {
+    std::array<std::uint8_t, 128> out{};
+    for (std::uint64_t region = 0; region < regions_ && region < out.size(); ++region)
+        out[region] = longestFreeRun(region);
+    return out;
+}
+
+Ib AllocationMapBuilder::lastAMap() const { return regionLayout(regions_ - 1).start; }
+
+}  // namespace store::pst

@@ -1,0 +1,67 @@
+#pragma once
+// File space: where blocks and pages may go, and the allocation map pages that describe it. The file
+// is divided into regions of 253,952 bytes from offset 0x4400; each region starts with its AMap page,
+// every 8th also with a PMap, from the 128th every 496th with an FMap and from the 8192nd every
+// 31,744th with an FPMap. New space is taken at the end of the file, never across a region start.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store/pst/ndb/ids.h"
+
+namespace store::pst {
+
+inline constexpr Ib kFirstAMapOffset = 0x4400;
+inline constexpr std::uint64_t kRegionSize = 496 * 8 * 64;  // 253,952
+
+struct RegionLayout {
+    Ib start = 0;
+    bool pmap = false;
+    bool fmap = false;
+    bool fpmap = false;
+    // Bytes at the region start taken by its map pages.
+    std::uint64_t reservedBytes() const;
+};
+
+RegionLayout regionLayout(std::uint64_t region);
+std::uint64_t regionOf(Ib ib);
+
+// Hands out space at the end of the file.
+class FileSpace {
+public:
+    explicit FileSpace(Ib highWater = 0) : end_(highWater) {}
+    // size <= one region's free part; align is 64 for blocks, 512 for pages.
+    Ib allocate(std::uint64_t size, std::uint64_t align);
+    Ib end() const { return end_; }
+
+private:
+    Ib end_;
+};
+
+struct MapPage {
+    Ib ib = 0;
+    std::string bytes;  // 512 bytes
+};
+
+// Builds the map pages of a file of `fileEnd` bytes (a region boundary) from its allocated extents.
+class AllocationMapBuilder {
+public:
+    explicit AllocationMapBuilder(Ib fileEnd);
+    void markAllocated(Ib ib, std::uint64_t size);
+    std::vector<MapPage> pages() const;
+    std::uint64_t freeBytes() const;
+    std::array<std::uint8_t, 128> firstFreeMap() const;
+    Ib lastAMap() const;
+
+private:
+    std::uint8_t longestFreeRun(std::uint64_t region) const;
+
+    std::uint64_t regions_;
+    std::vector<std::string> bits_;  // 496 bytes per region
+};
+
+// The file end that covers `used` bytes: the end of the region holding the last used byte.
+Ib fileEndFor(Ib used);
+
+}  // namespace store::pst

@@ -1,0 +1,314 @@
+#include "store/pst/ndb/node_database.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "store/pst/ndb/page.h"
+
+namespace store::pst {
+namespace {
+
+constexpr std::uint32_t kFirstNidIndex = 0x400;
+constexpr int kMaxTreeDepth = 4;
+constexpr std::uint64_t kBidStep = 4;
+
+std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+}  // namespace
+
+std::unique_ptr<NodeDatabase> NodeDatabase::create(const std::string& nativePath, std::string& error) {
+    std::unique_ptr<NodeDatabase> db(new NodeDatabase());
+    if (!db->file_.create(nativePath)) {
+        error = systemError("cannot create " + nativePath);
+        return nullptr;
+    }
+    db->header_.nextNidIndex.fill(kFirstNidIndex);
+    return db;
+}
+
+std::unique_ptr<NodeDatabase> NodeDatabase::open(const std::string& nativePath, std::string& error) {
+    std::unique_ptr<NodeDatabase> db(new NodeDatabase());
+    if (!db->file_.open(nativePath)) {
+        error = systemError("cannot open " + nativePath);
+        return nullptr;
+    }
+    const auto header = Header::decode(db->file_.read(0, Header::kSize));
+    if (!header) {
+        error = nativePath + " is not a Unicode PST file";
+        return nullptr;
+    }
+    if (header->cryptMethod != kCryptNone) {
+        error = nativePath + " is encoded; only unencoded files can be appended to";
+        return nullptr;
+    }
+    db->header_ = *header;
+    const PageReader read = [&db](Ib ib, std::size_t n) { return db->file_.read(ib, n); };
+    std::vector<NbtEntry> nodes;
+    std::vector<BlockRef> pages;
+    if (!readNodeBTree(read, header->root.nodeBTree, nodes, pages) ||
+        !readBlockBTree(read, header->root.blockBTree, db->blocks_, pages)) {
+        error = nativePath + " has a damaged index";
+        return nullptr;
+    }
+    Ib highWater = kFirstAMapOffset;
+    for (const NbtEntry& e : nodes) db->nodes_[e.nid.value()] = e;
+    std::sort(db->blocks_.begin(), db->blocks_.end(),
+              [](const BbtEntry& a, const BbtEntry& b) { return a.ref.bid.key() < b.ref.bid.key(); });
+    std::uint64_t maxBid = 0;
+    for (const BbtEntry& b : db->blocks_) {
+        highWater = std::max<Ib>(highWater, b.ref.ib + blockFileSize(b.size));
+        maxBid = std::max(maxBid, b.ref.bid.key());
+    }
+    for (const BlockRef& p : pages) highWater = std::max<Ib>(highWater, p.ib + kPageSize);
+    db->space_ = FileSpace(highWater);
+    db->header_.nextBlockBid = std::max(db->header_.nextBlockBid, (maxBid & ~std::uint64_t{3}) + kBidStep);
+    db->dirty_ = false;
+    return db;
+}
+
+NodeDatabase::~NodeDatabase() { file_.close(); }
+
+Bid NodeDatabase::writeBlock(std::string_view data, bool internal) {
+    const Bid bid(header_.nextBlockBid | (internal ? 0x2 : 0x0));
+    header_.nextBlockBid += kBidStep;
+    const Ib ib = space_.allocate(blockFileSize(data.size()), 64);
+    file_.write(ib, encodeBlock(data, bid, ib));
+    blocks_.push_back({BlockRef{bid, ib}, static_cast<std::uint16_t>(data.size()), 1});
+    dirty_ = true;
+    return bid;
+}
+
+Bid NodeDatabase::writeData(std::string_view data) {
+    if (data.size() <= kMaxBlockData) return writeBlock(data, false);
+    std::vector<Bid> leaves;
+    leaves.reserve(data.size() / kMaxBlockData + 1);
+    for (std::size_t pos = 0; pos < data.size(); pos += kMaxBlockData)
+        leaves.push_back(writeBlock(data.substr(pos, kMaxBlockData), false));
+    const auto total = static_cast<std::uint32_t>(data.size());
+    if (leaves.size() <= kXBlockEntries) return writeBlock(encodeDataTreeBlock(1, total, leaves), true);
+    std::vector<Bid> middles;
+    for (std::size_t i = 0; i < leaves.size(); i += kXBlockEntries) {
+        const std::size_t n = std::min(kXBlockEntries, leaves.size() - i);
+        const std::size_t first = i * kMaxBlockData;
+        const auto bytes = static_cast<std::uint32_t>(std::min(data.size() - first, n * kMaxBlockData));
+        middles.push_back(writeBlock(encodeDataTreeBlock(1, bytes, std::span(leaves).subspan(i, n)), true));
+    }
+    return writeBlock(encodeDataTreeBlock(2, total, middles), true);
+}
+
+Bid NodeDatabase::writeBlocks(const std::vector<std::string>& blocks) {
+    if (blocks.size() == 1) return writeBlock(blocks.front(), false);
+    std::vector<Bid> leaves;
+    std::uint64_t total = 0;
+    for (const std::string& block : blocks) {
+        leaves.push_back(writeBlock(block, false));
+        total += block.size();
+    }
+    if (leaves.size() <= kXBlockEntries)
+        return writeBlock(encodeDataTreeBlock(1, static_cast<std::uint32_t>(total), leaves), true);
+    std::vector<Bid> middles;
+    for (std::size_t i = 0; i < leaves.size(); i += kXBlockEntries) {
+        const std::size_t n = std::min(kXBlockEntries, leaves.size() - i);
+        std::uint64_t bytes = 0;
+        for (std::size_t k = i; k < i + n; ++k) bytes += blocks[k].size();
+        middles.push_back(
+            writeBlock(encodeDataTreeBlock(1, static_cast<std::uint32_t>(bytes), std::span(leaves).subspan(i, n)), true));
+    }
+    return writeBlock(encodeDataTreeBlock(2, static_cast<std::uint32_t>(total), middles), true);
+}
+
+Bid NodeDatabase::writeSubnodes(std::vector<SubnodeEntry> entries) {
+    if (entries.empty()) return Bid();
+    std::sort(entries.begin(), entries.end(), [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
+    if (entries.size() <= kSlBlockEntries) return writeBlock(encodeSlBlock(entries), true);
+    std::vector<std::pair<Nid, Bid>> branches;
+    for (std::size_t i = 0; i < entries.size(); i += kSlBlockEntries) {
+        const std::size_t n = std::min(kSlBlockEntries, entries.size() - i);
+        branches.emplace_back(entries[i].nid, writeBlock(encodeSlBlock(std::span(entries).subspan(i, n)), true));
+    }
+    // One SIBLOCK holds 510 SLBLOCKs (173,400 subnodes), far more than any message has.
+    branches.resize(std::min(branches.size(), kSiBlockEntries));
+    return writeBlock(encodeSiBlock(branches), true);
+}
+
+void NodeDatabase::setNode(const NbtEntry& entry) {
+    nodes_[entry.nid.value()] = entry;
+    dirty_ = true;
+}
+
+const NbtEntry* NodeDatabase::findNode(Nid nid) const {
+    const auto it = nodes_.find(nid.value());
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+void NodeDatabase::removeNode(Nid nid) {
+    const auto it = nodes_.find(nid.value());
+    if (it == nodes_.end()) return;
+    releaseData(it->second.data);
+    releaseSubnodes(it->second.subnodes);
+    nodes_.erase(it);
+    dirty_ = true;
+}
+
+Nid NodeDatabase::allocateNid(NidType type) {
+    std::uint32_t& next = header_.nextNidIndex[static_cast<std::size_t>(type)];
+    dirty_ = true;
+    return Nid(type, next++);
+}
+
+void NodeDatabase::reserveNidIndex(NidType type, std::uint32_t index) {
+    std::uint32_t& next = header_.nextNidIndex[static_cast<std::size_t>(type)];
+    next = std::max(next, index + 1);
+}
+
+const BbtEntry* NodeDatabase::findBlock(Bid bid) const {
+    const auto it = std::lower_bound(blocks_.begin(), blocks_.end(), bid.key(),
+                                     [](const BbtEntry& e, std::uint64_t key) { return e.ref.bid.key() < key; });
+    if (it == blocks_.end() || it->ref.bid.key() != bid.key()) return nullptr;
+    return &*it;
+}
+
+std::optional<std::string> NodeDatabase::readBlock(Bid bid) {
+    const BbtEntry* entry = findBlock(bid);
+    if (!entry) return std::nullopt;
+    const std::string bytes = file_.read(entry->ref.ib, blockFileSize(entry->size));
+    const auto block = decodeBlock(bytes, entry->size, bid);
+    if (!block) return std::nullopt;
+    return std::string(block->data);
+}
+
+bool NodeDatabase::readLeafBlocks(Bid bid, int depth, std::vector<std::string>& out) {
+    auto data = readBlock(bid);
+    if (!data) return false;
+    if (!bid.isInternal()) {
+        out.push_back(std::move(*data));
+        return true;
+    }
+    const auto tree = decodeDataTreeBlock(*data);
+    if (!tree || depth >= kMaxTreeDepth) return false;
+    for (Bid child : tree->children)
+        if (!readLeafBlocks(child, depth + 1, out)) return false;
+    return true;
+}
+
+std::optional<std::vector<std::string>> NodeDatabase::readBlocks(Bid bid) {
+    std::vector<std::string> out;
+    if (!readLeafBlocks(bid, 0, out)) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> NodeDatabase::readData(Bid bid) {
+    const auto blocks = readBlocks(bid);
+    if (!blocks) return std::nullopt;
+    std::string out;
+    for (const std::string& b : *blocks) out += b;
+    return out;
+}
+
+bool NodeDatabase::collectSubnodes(Bid bid, int depth, std::vector<SubnodeEntry>& out) {
+    const auto data = readBlock(bid);
+    if (!data || depth >= kMaxTreeDepth) return false;
+    const auto tree = decodeSubnodeTreeBlock(*data);
+    if (!tree) return false;
+    out.insert(out.end(), tree->leaves.begin(), tree->leaves.end());
+    for (const auto& branch : tree->branches)
+        if (!collectSubnodes(branch.second, depth + 1, out)) return false;
+    return true;
+}
+
+std::optional<std::vector<SubnodeEntry>> NodeDatabase::readSubnodes(Bid bid) {
+    std::vector<SubnodeEntry> out;
+    if (bid.isNull()) return out;
+    if (!collectSubnodes(bid, 0, out)) return std::nullopt;
+    return out;
+}
+
+void NodeDatabase::releaseBlock(Bid bid) {
+    if (findBlock(bid)) released_.push_back(bid.key());
+    dirty_ = true;
+}
+
+void NodeDatabase::releaseData(Bid bid) {
+    if (bid.isNull()) return;
+    if (bid.isInternal()) {
+        const auto data = readBlock(bid);
+        const auto tree = data ? decodeDataTreeBlock(*data) : std::nullopt;
+        if (tree)
+            for (Bid child : tree->children) releaseData(child);
+    }
+    releaseBlock(bid);
+}
+
+void NodeDatabase::releaseSubnodes(Bid bid) {
+    if (bid.isNull()) return;
+    const auto data = readBlock(bid);
+    const auto tree = data ? decodeSubnodeTreeBlock(*data) : std::nullopt;
+    if (tree) {
+        for (const SubnodeEntry& e : tree->leaves) {
+            releaseData(e.data);
+            releaseSubnodes(e.subnodes);
+        }
+        for (const auto& branch : tree->branches) releaseSubnodes(branch.second);
+    }
+    releaseBlock(bid);
+}
+
+void NodeDatabase::compactBlocks() {
+    if (released_.empty()) return;
+    std::sort(released_.begin(), released_.end());
+    std::erase_if(blocks_, [this](const BbtEntry& e) {
+        return std::binary_search(released_.begin(), released_.end(), e.ref.bid.key());
+    });
+    released_.clear();
+}
+
+bool NodeDatabase::commit() {
+    if (!dirty_) return file_.flush();
+    compactBlocks();
+    std::vector<BlockRef> pages;
+    const PageSink sink{
+        [this, &pages] {
+            const BlockRef ref{Bid(header_.nextPageBid++), space_.allocate(kPageSize, kPageSize)};
+            pages.push_back(ref);
+            return ref;
+        },
+        [this](BlockRef ref, const std::string& bytes) { file_.write(ref.ib, bytes); }};
+    std::vector<NbtEntry> nodes;
+    nodes.reserve(nodes_.size());
+    for (const auto& [key, entry] : nodes_) nodes.push_back(entry);
+    const BlockRef nbt = writeNodeBTree(nodes, sink);
+    const BlockRef bbt = writeBlockBTree(blocks_, sink);
+
+    const Ib fileEnd = fileEndFor(space_.end());
+    AllocationMapBuilder maps(fileEnd);
+    for (const BbtEntry& b : blocks_) maps.markAllocated(b.ref.ib, blockFileSize(b.size));
+    for (const BlockRef& p : pages) maps.markAllocated(p.ib, kPageSize);
+    for (const MapPage& page : maps.pages()) file_.write(page.ib, page.bytes);
+    if (!file_.flush() || file_.size() < fileEnd) file_.setSize(fileEnd);
+    // Everything the header points to is on disk before the header changes.
+    file_.sync();
+
+    header_.root.fileEof = fileEnd;
+    header_.root.amapLast = maps.lastAMap();
+    header_.root.amapFree = maps.freeBytes();
+    header_.root.pmapFree = 0;
+    header_.root.nodeBTree = nbt;
+    header_.root.blockBTree = bbt;
+    header_.root.amapValid = kAMapValid;
+    header_.firstFreeMap = maps.firstFreeMap();
+    ++header_.unique;
+    file_.write(0, header_.encode());
+    const bool ok = file_.sync() && !file_.failed();
+    dirty_ = !ok;
+    return ok;
+}
+
+bool NodeDatabase::close() {
+    if (!file_.isOpen()) return true;
+    const bool ok = commit();
+    file_.close();
+    return ok;
+}
+
+}  // namespace store::pst

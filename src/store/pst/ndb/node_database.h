@@ -1,0 +1,85 @@
+#pragma once
+// The node database (NDB layer) of one PST file: blocks are written to the file as soon as they are
+// made; the node and block B-trees live in memory and are written, with the allocation maps and the
+// header, by commit(). Opening a file reads both trees back, so more can be appended to it.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/pst/ndb/block.h"
+#include "store/pst/ndb/btree.h"
+#include "store/pst/ndb/header.h"
+#include "store/pst/ndb/allocation_map.h"
+#include "store/pst/ndb/pst_file.h"
+
+namespace store::pst {
+
+class NodeDatabase {
+public:
+    // A new, empty file (truncated if it exists); null with a reason when it cannot be created.
+    static std::unique_ptr<NodeDatabase> create(const std::string& nativePath, std::string& error);
+    // An existing Unicode PST file, trees read into memory; null with a reason when it is not one.
+    static std::unique_ptr<NodeDatabase> open(const std::string& nativePath, std::string& error);
+
+    ~NodeDatabase();
+    NodeDatabase(const NodeDatabase&) = delete;
+    NodeDatabase& operator=(const NodeDatabase&) = delete;
+
+    // --- blocks, written at once -------------------------------------------------------------
+    // A data tree of any size: one block, or blocks under an XBLOCK (or XXBLOCKs).
+    Bid writeData(std::string_view data);
+    // A data tree whose leaf blocks are exactly these (each at most 8176 bytes), as heaps need.
+    Bid writeBlocks(const std::vector<std::string>& blocks);
+    // A subnode tree (SLBLOCK, or SIBLOCK over SLBLOCKs); a null id when there are no entries.
+    Bid writeSubnodes(std::vector<SubnodeEntry> entries);
+
+    // --- nodes ---------------------------------------------------------------------------------
+    void setNode(const NbtEntry& entry);
+    const NbtEntry* findNode(Nid nid) const;
+    // Removes the node and frees its data and subnode trees.
+    void removeNode(Nid nid);
+    // Frees a data tree or subnode tree that no node refers to any more.
+    void releaseData(Bid bid);
+    void releaseSubnodes(Bid bid);
+    const std::map<std::uint32_t, NbtEntry>& nodes() const { return nodes_; }
+    Nid allocateNid(NidType type);
+    // Makes sure later allocations of this type come after index.
+    void reserveNidIndex(NidType type, std::uint32_t index);
+
+    // --- reading back --------------------------------------------------------------------------
+    std::optional<std::string> readData(Bid bid);
+    std::optional<std::vector<std::string>> readBlocks(Bid bid);
+    std::optional<std::vector<SubnodeEntry>> readSubnodes(Bid bid);
+
+    // Writes the trees, allocation maps and header: afterwards the file on disk is complete.
+    bool commit();
+    bool close();
+    bool failed() const { return file_.failed(); }
+    std::uint64_t dataBytesWritten() const { return space_.end(); }
+    std::size_t blockCount() const { return blocks_.size(); }
+
+private:
+    NodeDatabase() = default;
+    Bid writeBlock(std::string_view data, bool internal);
+    const BbtEntry* findBlock(Bid bid) const;
+    std::optional<std::string> readBlock(Bid bid);
+    bool readLeafBlocks(Bid bid, int depth, std::vector<std::string>& out);
+    bool collectSubnodes(Bid bid, int depth, std::vector<SubnodeEntry>& out);
+    void releaseBlock(Bid bid);
+    void compactBlocks();
+
+    PstFile file_;
+    Header header_;
+    FileSpace space_;
+    std::map<std::uint32_t, NbtEntry> nodes_;
+    std::vector<BbtEntry> blocks_;  // sorted by id; new ids only grow
+    std::vector<std::uint64_t> released_;
+    bool dirty_ = true;
+};
+
+}  // namespace store::pst

@@ -1,0 +1,252 @@
+#include "store/cfb/compound_file_writer.h"
+
+#include <algorithm>
+
+#include "store/little_endian.h"
+
+namespace store::cfb {
+
+namespace {
+
+std::string encodeSectorNumbers(const std::vector<std::uint32_t>& numbers, std::size_t count) {
+    std::string out;
+    out.reserve(count * 4);
+    for (std::size_t i = 0; i < count; ++i) putU32(out, i < numbers.size() ? numbers[i] : FREESECT);
+    return out;
+}
+
+std::size_t roundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
+
+}  // namespace
+
+CompoundFileWriter::~CompoundFileWriter() {
+    if (!finished_ && out_.isOpen()) out_.discard();
+}
+
+bool CompoundFileWriter::fail(std::string message) {
+    error_ = std::move(message);
+    return false;
+}
+
+bool CompoundFileWriter::open(const std::u16string& path) {
+    if (!out_.open(path)) return fail("cannot create " + out_.nativePath());
+    out_.write(std::string(kSectorSize, '\0'));  // the header, written last
+    return true;
+}
+
+std::optional<EntryId> CompoundFileWriter::addStorage(EntryId parent, std::u16string_view name) {
+    auto id = dir_.add(parent, name, EntryType::Storage);
+    if (!id) fail("invalid or duplicate storage name");
+    return id;
+}
+
+bool CompoundFileWriter::setClsid(EntryId entry, const std::array<std::uint8_t, 16>& clsid) {
+    if (entry >= dir_.size() || dir_[entry].type == EntryType::Stream) return fail("no storage to set a class id on");
+    dir_[entry].clsid = clsid;
+    return true;
+}
+
+bool CompoundFileWriter::addStream(EntryId parent, std::u16string_view name, std::string_view data) {
+    return beginStream(parent, name) && append(data) && endStream();
+}
+
+bool CompoundFileWriter::beginStream(EntryId parent, std::u16string_view name) {
+    if (openStream_) return fail("a stream is already open");
+    if (finished_ || !out_.isOpen()) return fail("the file is not open");
+    auto id = dir_.add(parent, name, EntryType::Stream);
+    if (!id) return fail("invalid or duplicate stream name");
+    openStream_ = id;
+    pending_.clear();
+    lastSector_ = ENDOFCHAIN;
+    return true;
+}
+
+std::uint32_t CompoundFileWriter::allocateSector() {
+    const auto sector = static_cast<std::uint32_t>(fat_.size());
+    fat_.push_back(ENDOFCHAIN);
+    return sector;
+}
+
+void CompoundFileWriter::writeSector(std::string_view bytes) {
+    out_.write(bytes);
+    if (bytes.size() < kSectorSize) out_.write(std::string(kSectorSize - bytes.size(), '\0'));
+}
+
+bool CompoundFileWriter::append(std::string_view data) {
+    if (!openStream_) return fail("no stream is open");
+    DirEntry& entry = dir_[*openStream_];
+    if (entry.size + data.size() > kMaxStreamSize) return fail("stream larger than a compound file can hold");
+    if (fat_.size() + data.size() / kSectorSize + 2 > MAXREGSECT) return fail("compound file too large");
+    entry.size += data.size();
+    if (entry.size < kMiniStreamCutoff) {
+        pending_.append(data);
+        return true;
+    }
+    auto emit = [&](std::string_view sector) {
+        const std::uint32_t s = allocateSector();
+        if (lastSector_ == ENDOFCHAIN) {
+            entry.startSector = s;
+        } else {
+            fat_[lastSector_] = s;
+        }
+        lastSector_ = s;
+        writeSector(sector);
+    };
+    std::size_t used = 0;
+    if (pending_.size() % kSectorSize != 0) {
+        used = std::min(data.size(), kSectorSize - pending_.size() % kSectorSize);
+        pending_.append(data.substr(0, used));
+    }
+    std::size_t done = 0;
+    for (; done + kSectorSize <= pending_.size(); done += kSectorSize) emit(std::string_view(pending_).substr(done, kSectorSize));
+    pending_.erase(0, done);
+    for (; data.size() - used >= kSectorSize; used += kSectorSize) emit(data.substr(used, kSectorSize));
+    pending_.append(data.substr(used));
+    return out_.ok() || fail("cannot write " + out_.nativePath());
+}
+
+bool CompoundFileWriter::endStream() {
+    if (!openStream_) return fail("no stream is open");
+    DirEntry& entry = dir_[*openStream_];
+    if (entry.size >= kMiniStreamCutoff) {
+        if (!pending_.empty()) {
+            const std::uint32_t s = allocateSector();
+            fat_[lastSector_] = s;
+            writeSector(pending_);
+        }
+    } else if (entry.size > 0) {
+        addToMiniStream(entry, pending_);
+    }
+    openStream_.reset();
+    pending_.clear();
+    return out_.ok() || fail("cannot write " + out_.nativePath());
+}
+
+void CompoundFileWriter::addToMiniStream(DirEntry& entry, std::string_view data) {
+    const std::size_t count = (data.size() + kMiniSectorSize - 1) / kMiniSectorSize;
+    const auto first = static_cast<std::uint32_t>(miniFat_.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        miniFat_.push_back(i + 1 < count ? static_cast<std::uint32_t>(first + i + 1) : ENDOFCHAIN);
+    }
+    entry.startSector = first;
+    miniTail_.append(data);
+    miniTail_.resize(roundUp(miniTail_.size(), kMiniSectorSize), '\0');
+    std::size_t done = 0;
+    for (; done + kSectorSize <= miniTail_.size(); done += kSectorSize) {
+        const std::uint32_t s = allocateSector();
+        if (miniStreamLast_ == ENDOFCHAIN) {
+            miniStreamFirst_ = s;
+        } else {
+            fat_[miniStreamLast_] = s;
+        }
+        miniStreamLast_ = s;
+        writeSector(std::string_view(miniTail_).substr(done, kSectorSize));
+    }
+    miniTail_.erase(0, done);
+}
+
+std::uint32_t CompoundFileWriter::writeChain(const std::string& bytes) {
+    const std::size_t count = bytes.size() / kSectorSize;
+    if (count == 0) return ENDOFCHAIN;
+    const auto first = static_cast<std::uint32_t>(fat_.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t s = allocateSector();
+        if (i > 0) fat_[s - 1] = s;
+        writeSector(std::string_view(bytes).substr(i * kSectorSize, kSectorSize));
+    }
+    return first;
+}
+
+bool CompoundFileWriter::finish() {
+    if (finished_ || !out_.isOpen()) return fail("the file is not open");
+    if (openStream_ && !endStream()) return false;
+
+    // The mini stream's last, partly filled sector.
+    if (!miniTail_.empty()) {
+        const std::uint32_t s = allocateSector();
+        if (miniStreamLast_ == ENDOFCHAIN) {
+            miniStreamFirst_ = s;
+        } else {
+            fat_[miniStreamLast_] = s;
+        }
+        miniStreamLast_ = s;
+        writeSector(miniTail_);
+        miniTail_.clear();
+    }
+    DirEntry& root = dir_[kRootEntry];
+    root.startSector = miniStreamFirst_;
+    root.size = miniFat_.size() * kMiniSectorSize;
+
+    const std::size_t miniFatSectors = (miniFat_.size() + kEntriesPerSector - 1) / kEntriesPerSector;
+    const std::uint32_t firstMiniFat =
+        writeChain(encodeSectorNumbers(miniFat_, miniFatSectors * kEntriesPerSector));
+
+    dir_.buildTrees();
+    const std::uint32_t firstDir = writeChain(dir_.encode());
+
+    const FatLayout layout = fatLayoutFor(fat_.size());
+    if (fat_.size() + layout.fatSectors + layout.difatSectors > MAXREGSECT) return fail("compound file too large");
+    std::vector<std::uint32_t> fatSectors;
+    for (std::uint64_t i = 0; i < layout.fatSectors; ++i) {
+        fatSectors.push_back(static_cast<std::uint32_t>(fat_.size()));
+        fat_.push_back(FATSECT);
+    }
+    const auto firstDifat = layout.difatSectors ? static_cast<std::uint32_t>(fat_.size()) : ENDOFCHAIN;
+    for (std::uint64_t i = 0; i < layout.difatSectors; ++i) fat_.push_back(DIFSECT);
+
+    for (std::size_t i = 0; i < fatSectors.size(); ++i) {
+        std::string sector;
+        sector.reserve(kSectorSize);
+        for (std::size_t k = 0; k < kEntriesPerSector; ++k) {
+            const std::size_t n = i * kEntriesPerSector + k;
+            putU32(sector, n < fat_.size() ? fat_[n] : FREESECT);
+        }
+        out_.write(sector);
+    }
+    for (std::uint64_t d = 0; d < layout.difatSectors; ++d) {
+        std::string sector;
+        sector.reserve(kSectorSize);
+        for (std::size_t k = 0; k < kDifatEntriesPerSector; ++k) {
+            const std::size_t n = kHeaderDifatEntries + d * kDifatEntriesPerSector + k;
+            putU32(sector, n < fatSectors.size() ? fatSectors[n] : FREESECT);
+        }
+        putU32(sector, d + 1 < layout.difatSectors ? static_cast<std::uint32_t>(firstDifat + d + 1) : ENDOFCHAIN);
+        out_.write(sector);
+    }
+
+    out_.writeAt(0, header(firstDir, firstMiniFat, static_cast<std::uint32_t>(miniFatSectors), firstDifat,
+                           static_cast<std::uint32_t>(layout.difatSectors), fatSectors));
+    finished_ = true;
+    if (!out_.close()) {
+        out_.discard();
+        return fail("cannot write " + out_.nativePath());
+    }
+    return true;
+}
+
+std::string CompoundFileWriter::header(std::uint32_t firstDirSector, std::uint32_t firstMiniFatSector,
+                                       std::uint32_t miniFatSectors, std::uint32_t firstDifatSector,
+                                       std::uint32_t difatSectors,
+                                       const std::vector<std::uint32_t>& fatSectors) const {
+    std::string h("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    h.append(16, '\0');          // class id
+    putU16(h, 0x003E);           // minor version
+    putU16(h, 0x0003);           // major version 3
+    putU16(h, 0xFFFE);           // byte order: little-endian
+    putU16(h, 9);                // 512-byte sectors
+    putU16(h, 6);                // 64-byte mini sectors
+    h.append(6, '\0');
+    putU32(h, 0);                // directory sectors: always 0 in version 3
+    putU32(h, static_cast<std::uint32_t>(fatSectors.size()));
+    putU32(h, firstDirSector);
+    putU32(h, 0);                // transaction signature
+    putU32(h, static_cast<std::uint32_t>(kMiniStreamCutoff));
+    putU32(h, miniFatSectors ? firstMiniFatSector : ENDOFCHAIN);
+    putU32(h, miniFatSectors);
+    putU32(h, firstDifatSector);
+    putU32(h, difatSectors);
+    h += encodeSectorNumbers(fatSectors, kHeaderDifatEntries);
+    return h;
+}
+
+}  // namespace store::cfb

@@ -1,0 +1,114 @@
+#include "store/pst/ltp/heap.h"
+
+#include "store/pst/ndb/block.h"
+#include "store/pst/ndb/bytes.h"
+
+namespace store::pst {
+namespace {
+
+constexpr std::uint8_t kHeapSignature = 0xEC;
+constexpr std::size_t kFirstHeaderSize = 12;   // HNHDR
+constexpr std::size_t kBitmapHeaderSize = 66;  // HNBITMAPHDR, blocks 8, 136, 264, ...
+constexpr std::size_t kPageHeaderSize = 2;     // HNPAGEHDR
+constexpr std::size_t kMaxItemsPerBlock = 2047;
+
+bool isBitmapBlock(std::size_t index) { return index >= 8 && (index - 8) % 128 == 0; }
+
+std::uint8_t fillLevel(std::size_t freeBytes) {
+    static constexpr std::size_t kLimits[] = {3584, 2560, 2048, 1792, 1536, 1280, 1024, 768, 512, 256, 128, 64, 32, 16, 8};
+    for (std::uint8_t level = 0; level < 15; ++level)
+        if (freeBytes >= kLimits[level]) return level;
+    return 15;
+}
+
+void setNibble(std::string& out, std::size_t at, std::size_t slot, std::uint8_t level) {
+    char& byte = out[at + slot / 2];
+    if (slot % 2 == 0)
+        byte = static_cast<char>((static_cast<unsigned char>(byte) & 0xF0) | level);
+    else
+        byte = static_cast<char>((static_cast<unsigned char>(byte) & 0x0F) | (level << 4));
+}
+
+}  // namespace
+
+std::size_t HeapBuilder::headerSize(std::size_t blockIndex) {
+    if (blockIndex == 0) return kFirstHeaderSize;
+    return isBitmapBlock(blockIndex) ? kBitmapHeaderSize : kPageHeaderSize;
+}
+
+std::size_t HeapBuilder::serializedSize(std::size_t blockIndex, const Block& block, std::size_t extraBytes,
+                                        std::size_t extraItems) {
+    std::size_t size = headerSize(blockIndex) + block.items.size() + extraBytes;
+    size += size % 2;
+    return size + 4 + 2 * (block.ends.size() + extraItems + 1);
+}
+
+Hid HeapBuilder::allocate(std::string_view bytes) {
+    bytes = bytes.substr(0, kMaxHeapItem);
+    std::size_t index = blocks_.size() - 1;
+    if (serializedSize(index, blocks_.back(), bytes.size(), 1) > kMaxBlockData ||
+        blocks_.back().ends.size() >= kMaxItemsPerBlock) {
+        blocks_.emplace_back();
+        ++index;
+    }
+    Block& block = blocks_.back();
+    block.items.append(bytes);
+    block.ends.push_back(static_cast<std::uint16_t>(block.items.size()));
+    return Hid(static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(block.ends.size()));
+}
+
+std::vector<std::string> HeapBuilder::blocks() const {
+    std::vector<std::string> out;
+    std::vector<std::uint8_t> levels;
+    for (std::size_t i = 0; i < blocks_.size(); ++i)
+        levels.push_back(fillLevel(kMaxBlockData - serializedSize(i, blocks_[i], 0, 0)));
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        const Block& block = blocks_[i];
+        const std::size_t header = headerSize(i);
+        std::string data(header, '\0');
+        if (i == 0) {
+            store32(data.data() + 4, userRoot_.value());
+            data[2] = static_cast<char>(kHeapSignature);
+            data[3] = static_cast<char>(client_);
+            for (std::size_t k = 0; k < 8 && k < levels.size(); ++k) setNibble(data, 8, k, levels[k]);
+        } else if (isBitmapBlock(i)) {
+            for (std::size_t k = 0; k < 128 && i + k < levels.size(); ++k) setNibble(data, 2, k, levels[i + k]);
+        }
+        data += block.items;
+        if (data.size() % 2) data.push_back('\0');
+        store16(data.data(), static_cast<std::uint16_t>(data.size()));
+        put16(data, static_cast<std::uint16_t>(block.ends.size()));
+        put16(data, 0);
+        put16(data, static_cast<std::uint16_t>(header));
+        for (std::uint16_t end : block.ends) put16(data, static_cast<std::uint16_t>(header + end));
+        out.push_back(std::move(data));
+    }
+    return out;
+}
+
+std::optional<HeapReader> HeapReader::parse(std::vector<std::string> blocks) {
+    if (blocks.empty() || blocks.front().size() < kFirstHeaderSize) return std::nullopt;
+    const std::string& first = blocks.front();
+    if (static_cast<std::uint8_t>(first[2]) != kHeapSignature) return std::nullopt;
+    HeapReader reader;
+    reader.client_ = static_cast<std::uint8_t>(first[3]);
+    reader.userRoot_ = Hid(load32(first.data() + 4));
+    reader.blocks_ = std::move(blocks);
+    return reader;
+}
+
+std::optional<std::string_view> HeapReader::item(Hid hid) const {
+    if (hid.block() >= blocks_.size() || hid.index() == 0) return std::nullopt;
+    const std::string& block = blocks_[hid.block()];
+    if (block.size() < 2) return std::nullopt;
+    const std::size_t map = load16(block.data());
+    if (map + 4 > block.size()) return std::nullopt;
+    const std::size_t count = load16(block.data() + map);
+    if (hid.index() > count || map + 4 + 2 * (count + 1) > block.size()) return std::nullopt;
+    const std::size_t start = load16(block.data() + map + 4 + 2 * (hid.index() - 1));
+    const std::size_t end = load16(block.data() + map + 4 + 2 * hid.index());
+    if (start > end || end > map) return std::nullopt;
+    return std::string_view(block).substr(start, end - start);
+}
+
+}  // namespace store::pst

@@ -1,0 +1,78 @@
+#pragma once
+// Heap-on-node (HN): small allocations (at most 3580 bytes) packed into the blocks of a node's data
+// tree, each block ending in a page map; items are addressed by heap ids (HID).
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace store::pst {
+
+inline constexpr std::size_t kMaxHeapItem = 3580;
+
+// The client signature in the heap header: what the heap holds.
+enum class HeapClient : std::uint8_t {
+    TableContext = 0x7C,
+    BTree = 0xB5,
+    PropertyContext = 0xBC,
+};
+
+class Hid {
+public:
+    constexpr Hid() = default;
+    constexpr explicit Hid(std::uint32_t value) : value_(value) {}
+    constexpr Hid(std::uint16_t block, std::uint16_t index)
+        : value_((static_cast<std::uint32_t>(block) << 16) | (static_cast<std::uint32_t>(index) << 5)) {}
+    constexpr std::uint32_t value() const { return value_; }
+    constexpr std::uint16_t block() const { return static_cast<std::uint16_t>(value_ >> 16); }
+    constexpr std::uint16_t index() const { return static_cast<std::uint16_t>((value_ >> 5) & 0x7FF); }
+    constexpr bool isNull() const { return value_ == 0; }
+    friend constexpr bool operator==(Hid, Hid) = default;
+
+private:
+    std::uint32_t value_ = 0;
+};
+
+// True when a 32-bit HNID names a heap item rather than a subnode.
+constexpr bool isHeapId(std::uint32_t hnid) { return (hnid & 0x1F) == 0; }
+
+class HeapBuilder {
+public:
+    explicit HeapBuilder(HeapClient client) : client_(client) { blocks_.emplace_back(); }
+    // bytes.size() <= kMaxHeapItem.
+    Hid allocate(std::string_view bytes);
+    void setUserRoot(Hid root) { userRoot_ = root; }
+    // The blocks of the node's data tree, each at most 8176 bytes.
+    std::vector<std::string> blocks() const;
+
+private:
+    struct Block {
+        std::string items;
+        std::vector<std::uint16_t> ends;
+    };
+    static std::size_t headerSize(std::size_t blockIndex);
+    static std::size_t serializedSize(std::size_t blockIndex, const Block& block, std::size_t extraBytes, std::size_t extraItems);
+
+    HeapClient client_;
+    Hid userRoot_;
+    std::vector<Block> blocks_;
+};
+
+class HeapReader {
+public:
+    // Empty when the first block does not hold a heap header.
+    static std::optional<HeapReader> parse(std::vector<std::string> blocks);
+    std::uint8_t client() const { return client_; }
+    Hid userRoot() const { return userRoot_; }
+    // The bytes of an item; empty when the id is out of range.
+    std::optional<std::string_view> item(Hid hid) const;
+
+private:
+    std::vector<std::string> blocks_;
+    std::uint8_t client_ = 0;
+    Hid userRoot_;
+};
+
+}  // namespace store::pst

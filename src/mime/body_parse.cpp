@@ -1,0 +1,80 @@
+#include "mime/mime_body.h"
+#include "mime/media_types.h"
+#include "mime/text_util.h"
+
+namespace mime {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+}  // namespace
+
+bool CMimeBody::decodeContent(std::string_view encoded) {
+    const std::string* encoding = TransferEncodingText();
+    auto codec = MakeTransferCodec(encoding ? std::string_view(*encoding) : std::string_view());
+    codec->BindInput(encoded, false);
+    const std::int64_t bound = codec->OutputSizeBound();
+    if (!allocateContent(bound)) return false;
+    contentSize = codec->Convert(content.get(), bound);
+    content[contentSize] = '\0';
+    contentCapacity_ = contentSize;
+    return true;
+}
+
+std::int64_t CMimeBody::Parse(const char* text, std::int64_t length) {
+    Reset();
+    if (!text || length <= 0) return 0;
+    const std::int64_t bodyStart = CMimeHeader::Parse(text, length);
+    if (bodyStart == 0) return 0;
+    const std::string_view in(text, static_cast<std::size_t>(length));
+
+    // The first delimiter is searched from two bytes before the body, so that a delimiter line right
+    // after the blank line is found; the preamble keeps the CR LF that begins the delimiter.
+    std::string delimiter;
+    std::size_t first = npos;
+    if (depth_ < kMaxNestingDepth && MediaTypeIndex() == kMediaMultipart) {
+        const std::string boundary = BoundaryText();
+        if (!boundary.empty()) {
+            delimiter = "\r\n--" + boundary;
+            first = FindBytes(in, delimiter, static_cast<std::size_t>(bodyStart >= 2 ? bodyStart - 2 : 0));
+        }
+    }
+    const std::size_t contentEnd = first == npos ? in.size() : first + 2;
+    if (contentEnd > static_cast<std::size_t>(bodyStart) &&
+        !decodeContent(in.substr(static_cast<std::size_t>(bodyStart), contentEnd - bodyStart)))
+        return -1;
+    if (first == npos) return length;
+    return parseParts(in, first, delimiter);
+}
+
+std::int64_t CMimeBody::parseParts(std::string_view in, std::size_t at, const std::string& delimiter) {
+    const auto whole = static_cast<std::int64_t>(in.size());
+    while (true) {
+        const std::size_t afterBoundary = at + delimiter.size();
+        const std::size_t lineEnd = FindCrLf(in, afterBoundary);  // transport padding is ignored
+        if (lineEnd == npos) return whole;
+        if (in.compare(afterBoundary, 2, "--") == 0) return static_cast<std::int64_t>(lineEnd + 2);
+        const std::size_t partStart = lineEnd + 2;
+        const std::size_t next = FindBytes(in, delimiter, partStart);
+        addPart(in.substr(partStart, (next == npos ? in.size() : next) - partStart));
+        if (next == npos) return whole;
+        at = next;
+    }
+}
+
+void CMimeBody::addPart(std::string_view bytes) {
+    // The part's class depends on its main type; with no media type registered every part is a
+    // CMimeBody and the header need not be read twice.
+    std::string mainType;
+    if (!MediaTypeRegistryEmpty()) {
+        CMimeBody probe;
+        probe.CMimeHeader::Parse(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        mainType = probe.MainTypeText();
+    }
+    parts.push_back(MakeBody(mainType));
+    CMimeBody& part = *parts.back();
+    part.depth_ = depth_ + 1;
+    part.Parse(bytes.data(), static_cast<std::int64_t>(bytes.size()));  // a malformed part keeps what it read
+}
+
+}  // namespace mime

@@ -1,0 +1,137 @@
+#include <cstring>
+
+#include "mime/codec_primitives.h"
+#include "mime/mime_codec.h"
+
+namespace mime {
+namespace detail {
+namespace {
+
+// The value of a byte as an escape digit: byte - '0' up to '9', byte - 55 above, taken modulo 16 for
+// the second digit (so a lower-case second digit still decodes).
+int digitValue(unsigned char c) { return c <= '9' ? c - '0' : c - 55; }
+
+// Quoted-printable encoder state: the current line length and the output position of the last literal
+// space or tab written while the line was not empty (the break candidate).
+class QpWriter {
+public:
+    QpWriter(char* out, std::int64_t max) : out_(out), max_(max) {}
+
+    void lineBreak(unsigned char c) {
+        if (room() < 1) return;
+        out_[written_++] = static_cast<char>(c);
+        line_ = 0;
+        candidate_ = -1;
+    }
+
+    void token(unsigned char c, bool escape) {
+        const int width = escape ? 3 : 1;
+        if (line_ + width > 75 && room() >= 3) {
+            softBreak();
+            // The bytes moved after the break candidate may still leave no room for this token.
+            if (line_ + width > 75 && room() >= 3) softBreak();
+        }
+        if (room() < width) return;  // the byte is dropped
+        if (escape) {
+            out_[written_++] = '=';
+            out_[written_++] = kHexAlphabet[c >> 4];
+            out_[written_++] = kHexAlphabet[c & 15];
+        } else {
+            if ((c == ' ' || c == '\t') && line_ > 0) candidate_ = written_;
+            out_[written_++] = static_cast<char>(c);
+        }
+        line_ += width;
+    }
+
+    std::int64_t written() const { return written_; }
+
+private:
+    std::int64_t room() const { return max_ - written_; }
+
+    void softBreak() {
+        if (candidate_ >= 0) {
+            const std::int64_t at = candidate_ + 1;
+            const std::int64_t moved = written_ - at;
+            std::memmove(out_ + at + 3, out_ + at, static_cast<std::size_t>(moved));
+            std::memcpy(out_ + at, "=\r\n", 3);
+            line_ = static_cast<int>(moved);
+        } else {
+            std::memcpy(out_ + written_, "=\r\n", 3);
+            line_ = 0;
+        }
+        written_ += 3;
+        candidate_ = -1;
+    }
+
+    char* out_;
+    std::int64_t max_;
+    std::int64_t written_ = 0;
+    int line_ = 0;
+    std::int64_t candidate_ = -1;
+};
+
+bool mustEscape(std::string_view in, std::size_t i) {
+    const auto c = static_cast<unsigned char>(in[i]);
+    const std::size_t n = in.size();
+    if (c == ' ' || c == '\t') return i + 1 == n || in[i + 1] == '\r';
+    if (c == '.')
+        return i >= 2 && in[i - 2] == '\r' && in[i - 1] == '\n' && i + 2 < n && in[i + 1] == '\r' &&
+               in[i + 2] == '\n';
+    return c < 0x21 || c > 0x7E || c == '=';
+}
+
+}  // namespace
+
+std::int64_t QpEncodedSizeBound(std::string_view in) {
+    std::int64_t s = static_cast<std::int64_t>(in.size());
+    for (unsigned char c : in)
+        if (!HasCharClass(c, kCharAlnum)) s += 2;
+    return s + 6 * (s / 74);
+}
+
+std::int64_t QpDecode(std::string_view in, char* out, std::int64_t max, bool underscoreIsSpace) {
+    std::int64_t written = 0;
+    const std::size_t n = in.size();
+    std::size_t i = 0;
+    while (i < n && written < max) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        if (c != '=') {
+            out[written++] = underscoreIsSpace && c == '_' ? ' ' : static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        if (n - i < 3) break;  // '=' needs two more bytes
+        const auto first = static_cast<unsigned char>(in[i + 1]);
+        const auto second = static_cast<unsigned char>(in[i + 2]);
+        if (HasCharClass(first, kCharHexDigit)) {
+            out[written++] = static_cast<char>(digitValue(first) * 16 + (digitValue(second) & 15));
+            i += 3;
+        } else if (first == '\r' && second == '\n') {
+            i += 3;  // soft line break
+        } else {
+            out[written++] = static_cast<char>(first);  // the '=' is dropped
+            i += 2;
+        }
+    }
+    return written;
+}
+
+}  // namespace detail
+
+std::int64_t CMimeCodeQP::EncodedSizeBound() const { return detail::QpEncodedSizeBound(Input()); }
+std::int64_t CMimeCodeQP::DecodedSizeBound() const { return inputLength; }
+
+std::int64_t CMimeCodeQP::Encode(char* out, std::int64_t max) {
+    detail::QpWriter writer(out, max);
+    const std::string_view in = Input();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const auto c = static_cast<unsigned char>(in[i]);
+        if (c == '\r' || c == '\n') writer.lineBreak(c);
+        else writer.token(c, detail::mustEscape(in, i));
+    }
+    return writer.written();
+}
+
+std::int64_t CMimeCodeQP::Decode(char* out, std::int64_t max) { return detail::QpDecode(Input(), out, max, false); }
+
+}  // namespace mime

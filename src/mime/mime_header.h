@@ -1,0 +1,101 @@
+#pragma once
+// Header fields and headers. A header is an ordered list of fields (duplicates allowed), each with its
+// name as written, its value with RFC 2047 words decoded (folding kept), and the charset of the first
+// encoded word decoding found. Text given to Parse must use CR LF line ends; bytes past the given
+// length are never read, and the end of the text counts like a zero byte.
+//
+// Return values: Parse gives the bytes consumed or 0 for a malformed header; WriteTo gives the bytes
+// written or 0 when a field does not fit. Size buffers with StoredSize().
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mime/field_codec.h"
+
+namespace mime {
+
+// Where a parameter's value stands inside a field value: offset and length, quotes included.
+struct ParamLocation {
+    std::size_t position = 0;
+    std::size_t length = 0;
+};
+
+class CMimeHeaderField {
+public:
+    CMimeHeaderField() = default;
+    CMimeHeaderField(std::string name, std::string value, std::string charset = {})
+        : name(std::move(name)), value(std::move(value)), charset(std::move(charset)) {}
+
+    // Reads one field from the start of the text (skipping stray continuation lines before it);
+    // returns the bytes consumed, the terminating CR LF included, or 0 when the text holds no complete
+    // field or begins the blank line that ends the header.
+    std::int64_t Parse(const char* text, std::int64_t length);
+    // Bytes WriteTo needs: name + 4 + the field codec's bound for the value.
+    std::int64_t StoredSize() const;
+    // Writes name, ": ", the value (encoded in charset when it is set) and CR LF; 0 when size is below
+    // the name's length + 4.
+    std::int64_t WriteTo(char* buffer, std::int64_t size) const;
+
+    // The value up to its first ';' without trailing white space; the whole value when there is none.
+    std::string LeadingValue() const;
+    // Finds a ';' parameter by name (case-insensitive, whole name); quoted or token value.
+    std::optional<ParamLocation> LocateParam(std::string_view paramName) const;
+    // The parameter's value without its enclosing quotes (no escapes interpreted); false and an empty
+    // text when absent.
+    bool ParamText(std::string_view paramName, std::string& text) const;
+    std::string ParamText(std::string_view paramName) const;
+    // Replaces the parameter's value, or appends "; name=value"; the value is written in double quotes.
+    void PutParam(std::string_view paramName, std::string_view paramValue);
+
+    std::string name;     // exactly as it stood before the colon
+    std::string value;    // decoded; continuation lines keep their CR LF and leading white space
+    std::string charset;  // of the first encoded word decoded, or empty
+};
+
+class CMimeHeader {
+public:
+    CMimeHeader() = default;
+    CMimeHeader(const CMimeHeader&) = delete;
+    CMimeHeader& operator=(const CMimeHeader&) = delete;
+    virtual ~CMimeHeader() = default;
+
+    // Removes every field.
+    virtual void Reset();
+    // Sum of the fields' StoredSize + 2 for the blank line.
+    virtual std::int64_t StoredSize() const;
+    // Every field in order, then the blank line; 0 when anything does not fit.
+    virtual std::int64_t WriteTo(char* buffer, std::int64_t size) const;
+    // Replaces the fields with those read from the text up to the blank line (consumed too) or a zero
+    // byte. Returns the offset of the first body byte, or 0 when a field cannot be read (the fields
+    // read before it are kept).
+    virtual std::int64_t Parse(const char* text, std::int64_t length);
+
+    // The first field whose name equals the given one without regard to case; later duplicates are
+    // ignored by every getter.
+    const CMimeHeaderField* LookupField(std::string_view name) const;
+    CMimeHeaderField* LookupField(std::string_view name);
+    // The value of that field, or null when there is none (distinct from an empty value). Pointers
+    // stay valid until the header changes.
+    const std::string* FieldText(std::string_view name) const;
+    // Overwrites the name, value and charset of the first field of that name, or appends a copy.
+    void PutField(const CMimeHeaderField& field);
+    // PutField with the name, the value and an empty charset.
+    void PutFieldText(std::string_view name, std::string_view value);
+
+    const std::string* FromText() const { return FieldText("From"); }
+    const std::string* ToText() const { return FieldText("To"); }
+    const std::string* SubjectText() const { return FieldText("Subject"); }
+    const std::string* DateText() const { return FieldText("Date"); }
+    const std::string* ContentTypeText() const { return FieldText("Content-Type"); }
+    const std::string* TransferEncodingText() const { return FieldText("Content-Transfer-Encoding"); }
+
+    // All fields in the order read or added.
+    const std::vector<CMimeHeaderField>& Fields() const { return fields; }
+
+protected:
+    std::vector<CMimeHeaderField> fields;
+};
+
+}  // namespace mime

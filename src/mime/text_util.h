@@ -1,0 +1,21 @@
+#pragma once
+// Small byte-string helpers used inside the MIME library: ASCII case folding and bounded searches.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace mime {
+
+constexpr unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+
+// Equal for the whole length of both, ASCII letters compared without regard to case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// The text begins with the prefix, compared without regard to case.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// Position of the first CR LF pair at or after from, or npos.
+std::size_t FindCrLf(std::string_view text, std::size_t from);
+// Position of the first occurrence of needle at or after from, or npos (linear time).
+std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from);
+
+}  // namespace mime

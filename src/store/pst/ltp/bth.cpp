@@ -1,0 +1,78 @@
+#include "store/pst/ltp/bth.h"
+
+#include "store/pst/ndb/bytes.h"
+
+namespace store::pst {
+namespace {
+
+constexpr std::uint8_t kBthType = 0xB5;
+constexpr int kMaxLevels = 8;
+
+bool readLevel(const HeapReader& heap, Hid hid, int level, Bth& out) {
+    if (level > kMaxLevels) return false;
+    const auto item = heap.item(hid);
+    if (!item) return false;
+    const std::size_t recordSize = out.keySize + (level == 0 ? out.dataSize : 4);
+    if (recordSize == 0 || item->size() % recordSize != 0) return false;
+    for (std::size_t pos = 0; pos < item->size(); pos += recordSize) {
+        const std::string_view key = item->substr(pos, out.keySize);
+        if (level == 0) {
+            out.records.push_back({std::string(key), std::string(item->substr(pos + out.keySize, out.dataSize))});
+        } else if (!readLevel(heap, Hid(load32(item->data() + pos + out.keySize)), level - 1, out)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, const std::vector<BthRecord>& records) {
+    std::uint8_t levels = 0;
+    Hid root;
+    if (!records.empty()) {
+        std::vector<BthRecord> level = records;
+        std::uint8_t entrySize = keySize + dataSize;
+        for (;;) {
+            const std::size_t perNode = kMaxHeapItem / entrySize;
+            std::vector<BthRecord> parents;
+            for (std::size_t i = 0; i < level.size(); i += perNode) {
+                std::string node;
+                const std::size_t n = std::min(perNode, level.size() - i);
+                for (std::size_t k = i; k < i + n; ++k) node += level[k].key + level[k].data;
+                std::string hid;
+                put32(hid, heap.allocate(node).value());
+                parents.push_back({level[i].key, std::move(hid)});
+            }
+            if (parents.size() == 1) {
+                root = Hid(load32(parents.front().data.data()));
+                break;
+            }
+            level = std::move(parents);
+            entrySize = keySize + 4;
+            ++levels;
+        }
+    }
+    std::string header;
+    put8(header, kBthType);
+    put8(header, keySize);
+    put8(header, dataSize);
+    put8(header, levels);
+    put32(header, root.value());
+    return heap.allocate(header);
+}
+
+std::optional<Bth> readBth(const HeapReader& heap, Hid header) {
+    const auto item = heap.item(header);
+    if (!item || item->size() < 8 || static_cast<std::uint8_t>((*item)[0]) != kBthType) return std::nullopt;
+    Bth bth;
+    bth.keySize = static_cast<std::uint8_t>((*item)[1]);
+    bth.dataSize = static_cast<std::uint8_t>((*item)[2]);
+    const int levels = static_cast<std::uint8_t>((*item)[3]);
+    const Hid root(load32(item->data() + 4));
+    if (root.isNull()) return bth;
+    if (!readLevel(heap, root, levels, bth)) return std::nullopt;
+    return bth;
+}
+
+}  // namespace store::pst

@@ -1,0 +1,28 @@
+#pragma once
+// BTree-on-heap (BTH): a sorted map of fixed-size keys to fixed-size records, stored in heap items.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/pst/ltp/heap.h"
+
+namespace store::pst {
+
+struct BthRecord {
+    std::string key;
+    std::string data;
+};
+
+// Records must be sorted by key (numerically) and have the given sizes. Returns the BTH header item.
+Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, const std::vector<BthRecord>& records);
+
+struct Bth {
+    std::uint8_t keySize = 0;
+    std::uint8_t dataSize = 0;
+    std::vector<BthRecord> records;
+};
+// Reads every record; empty when the structure is damaged.
+std::optional<Bth> readBth(const HeapReader& heap, Hid header);
+
+}  // namespace store::pst

@@ -1,0 +1,89 @@
+#include "store/pst/ltp/property_context.h"
+
+#include <algorithm>
+
+#include "store/pst/ltp/bth.h"
+#include "store/pst/ndb/bytes.h"
+
+namespace store::pst {
+
+std::uint32_t storeValue(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+                         const std::string& value) {
+    if (value.empty()) return 0;
+    if (value.size() <= kMaxHeapItem) return heap.allocate(value).value();
+    const Nid nid = ids.next(NidType::Ltp);
+    subnodes.push_back({nid, db.writeData(value), Bid()});
+    return nid.value();
+}
+
+NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const PropertyList& properties) {
+    std::vector<const Property*> sorted;
+    for (const Property& p : properties) sorted.push_back(&p);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Property* a, const Property* b) { return a->id() < b->id(); });
+    sorted.erase(std::unique(sorted.begin(), sorted.end(),
+                             [](const Property* a, const Property* b) { return a->id() == b->id(); }),
+                 sorted.end());
+
+    NodeContent content;
+    HeapBuilder heap(HeapClient::PropertyContext);
+    std::vector<BthRecord> records;
+    records.reserve(sorted.size());
+    for (const Property* p : sorted) {
+        std::uint32_t hnid = 0;
+        if (const std::size_t size = inlineSizeInPc(p->type())) {
+            std::string v = p->value.substr(0, size);
+            v.resize(4, '\0');
+            hnid = load32(v.data());
+        } else {
+            hnid = storeValue(db, ids, heap, content.subnodes, p->value);
+        }
+        BthRecord record;
+        put16(record.key, p->id());
+        put16(record.data, p->type());
+        put32(record.data, hnid);
+        records.push_back(std::move(record));
+    }
+    heap.setUserRoot(writeBth(heap, 2, 6, records));
+    content.blocks = heap.blocks();
+    return content;
+}
+
+std::optional<std::string> resolveHnid(NodeDatabase& db, const HeapReader& heap,
+                                       const std::vector<SubnodeEntry>& subnodes, std::uint32_t hnid) {
+    if (hnid == 0) return std::string();
+    if (isHeapId(hnid)) {
+        const auto item = heap.item(Hid(hnid));
+        if (!item) return std::nullopt;
+        return std::string(*item);
+    }
+    for (const SubnodeEntry& e : subnodes)
+        if (e.nid.value() == hnid) return db.readData(e.data);
+    return std::nullopt;
+}
+
+std::optional<PropertyList> readPropertyContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes) {
+    auto blocks = db.readBlocks(data);
+    if (!blocks) return std::nullopt;
+    const auto heap = HeapReader::parse(std::move(*blocks));
+    if (!heap || heap->client() != static_cast<std::uint8_t>(HeapClient::PropertyContext)) return std::nullopt;
+    const auto bth = readBth(*heap, heap->userRoot());
+    if (!bth || bth->keySize != 2 || bth->dataSize != 6) return std::nullopt;
+    PropertyList out;
+    for (const BthRecord& r : bth->records) {
+        Property p;
+        const std::uint16_t type = load16(r.data.data());
+        p.tag = (static_cast<std::uint32_t>(load16(r.key.data())) << 16) | type;
+        const std::uint32_t hnid = load32(r.data.data() + 2);
+        if (const std::size_t size = inlineSizeInPc(type)) {
+            p.value = r.data.substr(2, size);
+        } else {
+            auto value = resolveHnid(db, *heap, subnodes, hnid);
+            if (!value) return std::nullopt;
+            p.value = std::move(*value);
+        }
+        out.push_back(std::move(p));
+    }
+    return out;
+}
+
+}  // namespace store::pst

@@ -1,0 +1,193 @@
+#include "store/pst/ltp/table_context.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "store/pst/ltp/bth.h"
+#include "store/pst/ltp/property_context.h"
+#include "store/pst/ndb/bytes.h"
+
+namespace store::pst {
+namespace {
+
+constexpr std::uint8_t kTcType = 0x7C;
+
+struct Column {
+    std::uint32_t tag = 0;
+    std::uint16_t offset = 0;
+    std::uint8_t size = 0;
+    std::uint8_t bit = 0;
+};
+
+struct Layout {
+    std::vector<Column> columns;  // in row order
+    std::uint16_t end4 = 0, end2 = 0, end1 = 0, rowSize = 0;
+};
+
+Layout layoutColumns(std::vector<std::uint32_t> tags) {
+    std::erase(tags, kTagRowId);
+    std::erase(tags, kTagRowVersion);
+    std::sort(tags.begin(), tags.end());
+    tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
+    Layout layout;
+    layout.columns.push_back({kTagRowId, 0, 4, 0});
+    layout.columns.push_back({kTagRowVersion, 4, 4, 1});
+    std::uint16_t offset = 8;
+    for (std::size_t want : {8u, 4u, 2u, 1u}) {
+        for (std::uint32_t tag : tags) {
+            const std::size_t size = cellSize(static_cast<std::uint16_t>(tag & 0xFFFF));
+            if (size != want) continue;
+            layout.columns.push_back({tag, offset, static_cast<std::uint8_t>(size),
+                                      static_cast<std::uint8_t>(layout.columns.size())});
+            offset = static_cast<std::uint16_t>(offset + size);
+        }
+        if (want == 4) layout.end4 = offset;
+        if (want == 2) layout.end2 = offset;
+        if (want == 1) layout.end1 = offset;
+    }
+    layout.rowSize = static_cast<std::uint16_t>(layout.end1 + (layout.columns.size() + 7) / 8);
+    return layout;
+}
+
+std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsHnid) {
+    std::vector<Column> byTag = layout.columns;
+    std::sort(byTag.begin(), byTag.end(), [](const Column& a, const Column& b) { return a.tag < b.tag; });
+    std::string out;
+    put8(out, kTcType);
+    put8(out, static_cast<std::uint8_t>(byTag.size()));
+    put16(out, layout.end4);
+    put16(out, layout.end2);
+    put16(out, layout.end1);
+    put16(out, layout.rowSize);
+    put32(out, rowIndex.value());
+    put32(out, rowsHnid);
+    put32(out, 0);  // deprecated index
+    for (const Column& c : byTag) {
+        put32(out, c.tag);
+        put16(out, c.offset);
+        put8(out, c.size);
+        put8(out, c.bit);
+    }
+    return out;
+}
+
+}  // namespace
+
+NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              const std::vector<TableRow>& rows) {
+    const Layout layout = layoutColumns(std::move(columns));
+    NodeContent content;
+    HeapBuilder heap(HeapClient::TableContext);
+
+    std::string matrix;
+    matrix.reserve(rows.size() * layout.rowSize);
+    std::vector<BthRecord> index;
+    index.reserve(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const TableRow& row = rows[r];
+        std::string bytes(layout.rowSize, '\0');
+        char* ceb = bytes.data() + layout.end1;
+        for (const Column& c : layout.columns) {
+            std::string value;
+            if (c.tag == kTagRowId) {
+                put32(value, row.rowId);
+            } else if (c.tag == kTagRowVersion) {
+                put32(value, 0);
+            } else if (const Property* p = findProperty(row.cells, c.tag)) {
+                if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF))) {
+                    value = p->value.substr(0, c.size);
+                } else {
+                    put32(value, storeValue(db, ids, heap, content.subnodes, p->value));
+                }
+            } else {
+                continue;
+            }
+            value.resize(c.size, '\0');
+            bytes.replace(c.offset, c.size, value);
+            ceb[c.bit / 8] = static_cast<char>(ceb[c.bit / 8] | (0x80 >> (c.bit % 8)));
+        }
+        matrix += bytes;
+        BthRecord record;
+        put32(record.key, row.rowId);
+        put32(record.data, static_cast<std::uint32_t>(r));
+        index.push_back(std::move(record));
+    }
+    std::sort(index.begin(), index.end(),
+              [](const BthRecord& a, const BthRecord& b) { return load32(a.key.data()) < load32(b.key.data()); });
+
+    std::uint32_t rowsHnid = 0;
+    if (!matrix.empty() && matrix.size() <= kMaxHeapItem) {
+        rowsHnid = heap.allocate(matrix).value();
+    } else if (!matrix.empty()) {
+        const std::size_t perBlock = kMaxBlockData / layout.rowSize;
+        std::vector<std::string> blocks;
+        for (std::size_t pos = 0; pos < matrix.size(); pos += perBlock * layout.rowSize)
+            blocks.push_back(matrix.substr(pos, perBlock * layout.rowSize));
+        const Nid nid = ids.next(NidType::Ltp);
+        content.subnodes.push_back({nid, db.writeBlocks(blocks), Bid()});
+        rowsHnid = nid.value();
+    }
+    const Hid rowIndex = writeBth(heap, 4, 4, index);
+    heap.setUserRoot(heap.allocate(encodeTcInfo(layout, rowIndex, rowsHnid)));
+    content.blocks = heap.blocks();
+    return content;
+}
+
+std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes) {
+    auto blocks = db.readBlocks(data);
+    if (!blocks) return std::nullopt;
+    const auto heap = HeapReader::parse(std::move(*blocks));
+    if (!heap || heap->client() != static_cast<std::uint8_t>(HeapClient::TableContext)) return std::nullopt;
+    const auto info = heap->item(heap->userRoot());
+    if (!info || info->size() < 22 || static_cast<std::uint8_t>((*info)[0]) != kTcType) return std::nullopt;
+    const std::size_t count = static_cast<std::uint8_t>((*info)[1]);
+    if (info->size() < 22 + 8 * count) return std::nullopt;
+    const std::uint16_t rowSize = load16(info->data() + 8);
+    const std::uint32_t rowsHnid = load32(info->data() + 14);
+    std::vector<Column> columns;
+    Table table;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char* p = info->data() + 22 + 8 * i;
+        columns.push_back({load32(p), load16(p + 4), load8(p + 6), load8(p + 7)});
+        table.columns.push_back(columns.back().tag);
+    }
+    std::vector<std::string> matrixBlocks;
+    if (rowsHnid != 0 && isHeapId(rowsHnid)) {
+        const auto item = heap->item(Hid(rowsHnid));
+        if (!item) return std::nullopt;
+        matrixBlocks.emplace_back(*item);
+    } else if (rowsHnid != 0) {
+        const auto it = std::find_if(subnodes.begin(), subnodes.end(),
+                                     [rowsHnid](const SubnodeEntry& e) { return e.nid.value() == rowsHnid; });
+        if (it == subnodes.end()) return std::nullopt;
+        auto read = db.readBlocks(it->data);
+        if (!read) return std::nullopt;
+        matrixBlocks = std::move(*read);
+    }
+    if (rowSize == 0) return table;
+    const std::size_t cebOffset = load16(info->data() + 6);
+    for (const std::string& block : matrixBlocks) {
+        for (std::size_t pos = 0; pos + rowSize <= block.size(); pos += rowSize) {
+            const std::string_view row = std::string_view(block).substr(pos, rowSize);
+            TableRow out;
+            for (const Column& c : columns) {
+                if (cebOffset + c.bit / 8 >= row.size() || c.offset + c.size > row.size()) return std::nullopt;
+                if (!(static_cast<unsigned char>(row[cebOffset + c.bit / 8]) & (0x80 >> (c.bit % 8)))) continue;
+                const std::string_view cell = row.substr(c.offset, c.size);
+                if (c.tag == kTagRowId) out.rowId = load32(cell.data());
+                if (c.tag == kTagRowId || c.tag == kTagRowVersion) continue;
+                Property p{c.tag, std::string(cell)};
+                if (!isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF))) {
+                    auto value = resolveHnid(db, *heap, subnodes, load32(cell.data()));
+                    if (!value) return std::nullopt;
+                    p.value = std::move(*value);
+                }
+                out.cells.push_back(std::move(p));
+            }
+            table.rows.push_back(std::move(out));
+        }
+    }
+    return table;
+}
+
+}  // namespace store::pst

@@ -1,0 +1,33 @@
+#pragma once
+// Table context (TC): rows of property values with a fixed column set. TCINFO describes the columns;
+// a BTH maps row ids to row numbers; the row matrix lies in the heap, or in a subnode when large
+// (rows never straddle its blocks). Variable-size cells hold HNIDs.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "store/pst/ltp/heap.h"
+#include "store/pst/ltp/property.h"
+#include "store/pst/ndb/node_database.h"
+
+namespace store::pst {
+
+inline constexpr std::uint32_t kTagRowId = 0x67F20003;
+inline constexpr std::uint32_t kTagRowVersion = 0x67F30003;
+
+struct TableRow {
+    std::uint32_t rowId = 0;
+    PropertyList cells;  // values by tag; columns without a value are left empty
+};
+
+// Columns are property tags; the row id and row version columns are added when missing.
+NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              const std::vector<TableRow>& rows);
+
+struct Table {
+    std::vector<std::uint32_t> columns;
+    std::vector<TableRow> rows;  // in row-matrix order; cells hold only the values present
+};
+std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes);
+
+}  // namespace store::pst

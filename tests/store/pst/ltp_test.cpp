@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "store/pst/ltp/bth.h"
+#include "store/pst/ltp/heap.h"
+#include "store/pst/ltp/property_context.h"
+#include "store/pst/ltp/table_context.h"
+#include "store/pst/ndb/bytes.h"
+#include "support/test_support.h"
+
+namespace store::pst {
+namespace {
+
+using testing_support::TempDir;
+
+std::string le32(std::uint32_t v) {
+    std::string s;
+    put32(s, v);
+    return s;
+}
+
+TEST(PstHeap, AllocationsSpreadOverBlocksAndReadBack) {
+    HeapBuilder heap(HeapClient::PropertyContext);
+    std::vector<std::pair<Hid, std::string>> items;
+    for (int i = 0; i < 400; ++i) {  // about 400 KB: blocks 0..50, including bitmap block 8
+        std::string item(static_cast<std::size_t>(100 + (i * 37) % 3480), static_cast<char>('a' + i % 26));
+        items.emplace_back(heap.allocate(item), item);
+    }
+    heap.setUserRoot(items[5].first);
+    const auto blocks = heap.blocks();
+    ASSERT_GT(blocks.size(), 9u);
+    for (const auto& b : blocks) EXPECT_LE(b.size(), kMaxBlockData);
+    EXPECT_EQ(static_cast<unsigned char>(blocks[0][2]), 0xEC);
+    EXPECT_EQ(static_cast<unsigned char>(blocks[0][3]), 0xBC);
+    const auto reader = HeapReader::parse(blocks);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->userRoot(), items[5].first);
+    for (const auto& [hid, bytes] : items) {
+        const auto got = reader->item(hid);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(*got, bytes);
+    }
+    EXPECT_FALSE(reader->item(Hid(200, 1)));
+}
+
+TEST(PstBth, ManyRecordsBuildIndexLevels) {
+    HeapBuilder heap(HeapClient::BTree);
+    std::vector<BthRecord> records;
+    for (std::uint32_t i = 0; i < 20000; ++i) records.push_back({le32(i * 3), le32(i)});
+    const Hid header = writeBth(heap, 4, 4, records);
+    const auto reader = HeapReader::parse(heap.blocks());
+    ASSERT_TRUE(reader);
+    const auto item = reader->item(header);
+    ASSERT_TRUE(item);
+    EXPECT_GE(static_cast<int>((*item)[3]), 1);  // index levels
+    const auto bth = readBth(*reader, header);
+    ASSERT_TRUE(bth);
+    ASSERT_EQ(bth->records.size(), records.size());
+    EXPECT_EQ(bth->records[12345].key, le32(12345 * 3));
+    EXPECT_EQ(bth->records[12345].data, le32(12345));
+}
+
+class PstLtp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        db = NodeDatabase::create((dir / "ltp.pst").string(), error);
+        ASSERT_TRUE(db) << error;
+    }
+    TempDir dir;
+    std::unique_ptr<NodeDatabase> db;
+    SubnodeIds ids;
+};
+
+TEST_F(PstLtp, PropertyContextKeepsEveryKindOfValue) {
+    const std::string big(20000, 'B');
+    PropertyList props = {
+        {0x0037001F, std::string("S\0u\0b\0", 6)},
+        {0x0E070003, le32(0x21)},
+        {0x0E1B000B, std::string("\1", 1)},
+        {0x00390040, std::string("\1\2\3\4\5\6\7\x08", 8)},
+        {0x1000001F, std::string(8000, 'x')},  // larger than a heap item: a subnode
+        {0x37010102, big},
+        {0x3FDE0003, le32(65001)},
+        {0x0E1D001F, std::string()},  // empty string
+    };
+    const NodeContent content = buildPropertyContext(*db, ids, props);
+    EXPECT_EQ(content.subnodes.size(), 2u);
+    const Bid data = db->writeBlocks(content.blocks);
+    const auto back = readPropertyContext(*db, data, content.subnodes);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), props.size());
+    for (const Property& p : props) {
+        const Property* got = findProperty(*back, p.tag);
+        ASSERT_TRUE(got) << std::hex << p.tag;
+        EXPECT_EQ(got->value, p.value) << std::hex << p.tag;
+    }
+}
+
+TEST_F(PstLtp, PropertyContextWithManyPropertiesSpansHeapBlocks) {
+    PropertyList props;
+    for (std::uint16_t id = 0x8000; id < 0x8000 + 600; ++id)
+        props.push_back({(static_cast<std::uint32_t>(id) << 16) | 0x001F, std::string(60, static_cast<char>(id))});
+    const NodeContent content = buildPropertyContext(*db, ids, props);
+    EXPECT_GT(content.blocks.size(), 1u);
+    const auto back = readPropertyContext(*db, db->writeBlocks(content.blocks), content.subnodes);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, props);
+}
+
+TEST_F(PstLtp, TableContextInHeapAndInSubnode) {
+    const std::vector<std::uint32_t> columns = {0x0037001F, 0x0E080003, 0x0E060040, 0x0E1B000B, 0x00170003};
+    for (std::size_t count : {std::size_t{0}, std::size_t{3}, std::size_t{5000}}) {
+        std::vector<TableRow> rows;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            TableRow row;
+            row.rowId = Nid(NidType::NormalMessage, 0x400 + i).value();
+            const std::string subject = "Subject " + std::to_string(i) + (i % 100 == 0 ? std::string(5000, '!') : "");
+            row.cells.push_back({0x0037001F, subject});
+            row.cells.push_back({0x0E080003, le32(i * 10)});
+            if (i % 2) row.cells.push_back({0x0E1B000B, std::string("\1", 1)});
+            rows.push_back(row);
+        }
+        const NodeContent content = buildTableContext(*db, ids, columns, rows);
+        EXPECT_EQ(content.subnodes.empty(), count == 0) << count;
+        const auto table = readTableContext(*db, db->writeBlocks(content.blocks), content.subnodes);
+        ASSERT_TRUE(table) << count;
+        EXPECT_EQ(table->columns.size(), columns.size() + 2);
+        ASSERT_EQ(table->rows.size(), count);
+        for (std::size_t i = 0; i < count; i += 7) {
+            EXPECT_EQ(table->rows[i].rowId, rows[i].rowId);
+            for (const Property& p : rows[i].cells) {
+                const Property* got = findProperty(table->rows[i].cells, p.tag);
+                ASSERT_TRUE(got);
+                EXPECT_EQ(got->value, p.value);
+            }
+            EXPECT_EQ(findProperty(table->rows[i].cells, 0x0E1B000B) != nullptr, i % 2 == 1);
+            EXPECT_FALSE(findProperty(table->rows[i].cells, 0x0E060040));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace store::pst

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "store/pst/ndb/allocation_map.h"
+#include "store/pst/ndb/block.h"
+#include "store/pst/ndb/bytes.h"
+#include "store/pst/ndb/crc.h"
+#include "store/pst/ndb/header.h"
+#include "store/pst/ndb/node_database.h"
+#include "support/test_support.h"
+
+namespace store::pst {
+namespace {
+
+using testing_support::TempDir;
+
+TEST(PstCrc, MatchesKnownValues) {
+    // Reflected CRC-32 seeded with 0 and not inverted: "123456789" and a run of zero bytes.
+    EXPECT_EQ(computeCrc("123456789"), 0x2DFD2D88u);
+    EXPECT_EQ(computeCrc(""), 0u);
+    EXPECT_EQ(computeCrc(std::string(4, '\0')), 0u);
+}
+
+TEST(PstCrc, MatchesHeadersWrittenByOutlook) {
+    const auto corpus = testing_support::sharedCorpus();
+    if (!corpus || !std::filesystem::exists(*corpus / "pst")) GTEST_SKIP() << "no shared corpus";
+    int checked = 0;
+    for (const auto& file : testing_support::filesUnder(*corpus / "pst")) {
+        std::ifstream in(file, std::ios::binary);
+        std::string bytes(Header::kSize, '\0');
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        EXPECT_EQ(computeCrc(std::string_view(bytes).substr(8, 471)), load32(bytes.data() + 4)) << file;
+        EXPECT_EQ(computeCrc(std::string_view(bytes).substr(8, 516)), load32(bytes.data() + 524)) << file;
+        EXPECT_TRUE(Header::decode(bytes).has_value()) << file;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0);
+}
+
+TEST(PstHeader, RoundTripsAndRejectsCorruption) {
+    Header header;
+    header.nextBlockBid = 0x1234;
+    header.nextPageBid = 0x77;
+    header.nextNidIndex[4] = 0x10012;
+    header.root.fileEof = 0x42400;
+    header.root.nodeBTree = {Bid(0xC07), 0x17C00};
+    header.root.blockBTree = {Bid(0xC0A), 0xAC00};
+    header.root.amapValid = kAMapValid;
+    const std::string bytes = header.encode();
+    ASSERT_EQ(bytes.size(), Header::kSize);
+    const auto back = Header::decode(bytes);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->nextBlockBid, 0x1234u);
+    EXPECT_EQ(back->nextPageBid, 0x77u);
+    EXPECT_EQ(back->nextNidIndex[4], 0x10012u);
+    EXPECT_EQ(back->root.nodeBTree, header.root.nodeBTree);
+    EXPECT_EQ(back->root.blockBTree, header.root.blockBTree);
+    std::string damaged = bytes;
+    damaged[200] ^= 1;
+    EXPECT_FALSE(Header::decode(damaged));
+}
+
+TEST(PstBlock, TrailerAndAlignment) {
+    const std::string block = encodeBlock("hello", Bid(8), 0x4800);
+    EXPECT_EQ(block.size(), 64u);
+    EXPECT_EQ(load16(block.data() + 48), 5);
+    EXPECT_EQ(load16(block.data() + 50), computeSig(0x4800, 8));
+    EXPECT_EQ(load32(block.data() + 52), computeCrc("hello"));
+    EXPECT_EQ(load64(block.data() + 56), 8u);
+    EXPECT_TRUE(decodeBlock(block, 5, Bid(8)));
+    EXPECT_FALSE(decodeBlock(block, 5, Bid(12)));
+    EXPECT_EQ(blockFileSize(kMaxBlockData), kMaxBlockSize);
+}
+
+TEST(PstFileSpace, KeepsBlocksInsideRegionsAndSkipsMapPages) {
+    FileSpace space;
+    EXPECT_EQ(space.allocate(64, 64), kFirstAMapOffset + 1024);  // after the first AMap and PMap
+    // Fill region 0, then the next block must start after region 1's AMap (no PMap there).
+    Ib last = 0;
+    for (int i = 0; i < 40; ++i) last = space.allocate(8192, 64);
+    EXPECT_LE(last + 8192, kFirstAMapOffset + 2 * kRegionSize);
+    for (Ib ib = space.end(); ib < kFirstAMapOffset + kRegionSize + 1;) ib = space.allocate(8192, 64) + 8192;
+    const Ib next = space.allocate(8192, 64);
+    EXPECT_GE(next, kFirstAMapOffset + kRegionSize + 512);
+    EXPECT_EQ(regionLayout(8).pmap, true);
+    EXPECT_EQ(regionLayout(128).fmap, true);
+    EXPECT_EQ(regionLayout(129).fmap, false);
+    EXPECT_EQ(regionLayout(8192).fpmap, true);
+    EXPECT_EQ(regionLayout(8192).reservedBytes(), 2048u);
+}
+
+TEST(PstAllocationMap, MarksSlotsAndCountsFreeSpace) {
+    AllocationMapBuilder maps(kFirstAMapOffset + kRegionSize);
+    const std::uint64_t freeAtStart = maps.freeBytes();
+    EXPECT_EQ(freeAtStart, kRegionSize - 1024);
+    maps.markAllocated(kFirstAMapOffset + 1024, 8192);
+    EXPECT_EQ(maps.freeBytes(), freeAtStart - 8192);
+    const auto pages = maps.pages();
+    ASSERT_EQ(pages.size(), 2u);  // AMap and PMap
+    EXPECT_EQ(static_cast<unsigned char>(pages[0].bytes[0]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(pages[0].bytes[2]), 0xFF);
+    EXPECT_EQ(static_cast<unsigned char>(pages[0].bytes[18]), 0x00);
+    EXPECT_EQ(static_cast<unsigned char>(pages[0].bytes[496]), 0x84);
+    EXPECT_EQ(load64(pages[0].bytes.data() + 504), kFirstAMapOffset);
+}
+
+TEST(PstNodeDatabase, ManyNodesAndBlocksSurviveReopen) {
+    TempDir dir;
+    const std::string path = (dir / "t.pst").string();
+    std::string error;
+    std::vector<std::pair<Nid, Bid>> written;
+    {
+        auto db = NodeDatabase::create(path, error);
+        ASSERT_TRUE(db) << error;
+        for (int i = 0; i < 5000; ++i) {  // several levels of NBT and BBT pages
+            const Nid nid = db->allocateNid(NidType::NormalMessage);
+            const Bid bid = db->writeData("node " + std::to_string(i));
+            db->setNode({nid, bid, Bid(), Nid(0x8022)});
+            written.emplace_back(nid, bid);
+        }
+        ASSERT_TRUE(db->close());
+    }
+    auto db = NodeDatabase::open(path, error);
+    ASSERT_TRUE(db) << error;
+    ASSERT_EQ(db->nodes().size(), written.size());
+    for (std::size_t i = 0; i < written.size(); i += 97) {
+        const NbtEntry* e = db->findNode(written[i].first);
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->parent, Nid(0x8022));
+        EXPECT_EQ(db->readData(e->data), "node " + std::to_string(i));
+    }
+    // Appending after reopening keeps ids unique and the old nodes readable.
+    const Nid added = db->allocateNid(NidType::NormalMessage);
+    EXPECT_GT(added.index(), written.back().first.index());
+    const Bid bid = db->writeData("appended");
+    EXPECT_GT(bid.value(), written.back().second.value());
+    db->setNode({added, bid, Bid(), Nid(0x8022)});
+    ASSERT_TRUE(db->close());
+    auto again = NodeDatabase::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->nodes().size(), written.size() + 1);
+    EXPECT_EQ(again->readData(again->findNode(added)->data), "appended");
+    EXPECT_EQ(again->readData(again->findNode(written[0].first)->data), "node 0");
+}
+
+TEST(PstNodeDatabase, LargeDataUsesXBlocksAndXXBlocks) {
+    TempDir dir;
+    std::string error;
+    auto db = NodeDatabase::create((dir / "x.pst").string(), error);
+    ASSERT_TRUE(db);
+    for (std::size_t size : {std::size_t{8176}, std::size_t{8177}, std::size_t{100000}, kXBlockEntries * kMaxBlockData + 1}) {
+        std::string data(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>(i * 7 + i / 8176);
+        const Bid bid = db->writeData(data);
+        EXPECT_EQ(bid.isInternal(), size > kMaxBlockData) << size;
+        EXPECT_EQ(db->readData(bid), data) << size;
+    }
+}
+
+TEST(PstNodeDatabase, SubnodeTreesSplitIntoSiBlocks) {
+    TempDir dir;
+    std::string error;
+    auto db = NodeDatabase::create((dir / "s.pst").string(), error);
+    ASSERT_TRUE(db);
+    std::vector<SubnodeEntry> entries;
+    for (std::uint32_t i = 0; i < 1000; ++i) entries.push_back({Nid(NidType::Ltp, 1000 - i), db->writeData("x"), Bid()});
+    const Bid root = db->writeSubnodes(entries);
+    const auto back = db->readSubnodes(root);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), 1000u);
+    EXPECT_TRUE(std::is_sorted(back->begin(), back->end(),
+                               [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; }));
+}
+
+TEST(PstNodeDatabase, RejectsFilesThatAreNotPst) {
+    TempDir dir;
+    testing_support::writeFile(dir / "bad.pst", std::string(1000, 'x'));
+    std::string error;
+    EXPECT_FALSE(NodeDatabase::open((dir / "bad.pst").string(), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(NodeDatabase::open((dir / "missing.pst").string(), error));
+}
+
+}  // namespace
+}  // namespace store::pst

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <typeinfo>
+
+#include "codec_test_util.h"
+#include "mime/mime_codec.h"
+
+using namespace mime;
+using mime_test::convert;
+using mime_test::convertInto;
+
+namespace {
+
+std::string repeat(std::string_view piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+std::string randomBytes(std::mt19937& random, std::size_t size, std::string_view alphabet = {}) {
+    std::string out(size, '\0');
+    for (char& c : out)
+        c = alphabet.empty() ? static_cast<char>(random() & 0xFF) : alphabet[random() % alphabet.size()];
+    return out;
+}
+
+}  // namespace
+
+TEST(Base64Codec, EncodesWithLineBreaksAndPadding) {
+    struct Case {
+        const char* name;
+        std::string input;
+        bool lineBreaks;
+        std::string expected;
+    } cases[] = {
+        {"empty", "", true, ""},
+        {"one byte left over", "A", true, "QQ==\r\n"},
+        {"two bytes left over", "AB", true, "QUI=\r\n"},
+        {"one group", "ABC", true, "QUJD\r\n"},
+        {"57 bytes fill one line", std::string(57, 'a'), true, repeat("YWFh", 19) + "\r\n"},
+        {"58 bytes", std::string(58, 'a'), true, repeat("YWFh", 19) + "\r\nYQ==\r\n"},
+        {"two full lines", std::string(114, 'a'), true, repeat(repeat("YWFh", 19) + "\r\n", 2)},
+        {"no line breaks", std::string(58, 'a'), false, repeat("YWFh", 19) + "YQ=="},
+        {"high bytes", std::string("\xFF\xFE\x00", 3), false, "//4A"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMimeCodeBase64 codec(c.lineBreaks);
+        EXPECT_EQ(convert(codec, c.input, true), c.expected);
+    }
+}
+
+TEST(Base64Codec, SizeBounds) {
+    struct Case {
+        std::int64_t length;
+        bool lineBreaks;
+        std::int64_t encoded;
+    } cases[] = {{0, true, 2}, {0, false, 0}, {1, false, 4}, {3, true, 6}, {57, true, 80}, {58, true, 84}, {58, false, 80}};
+    std::string input;
+    for (const auto& c : cases) {
+        CMimeCodeBase64 codec(c.lineBreaks);
+        input.assign(static_cast<std::size_t>(c.length), 'x');
+        codec.BindInput(input, true);
+        EXPECT_EQ(codec.OutputSizeBound(), c.encoded) << c.length;
+        codec.BindInput(input, false);
+        EXPECT_EQ(codec.OutputSizeBound(), c.length * 3 / 4 + 2) << c.length;
+    }
+}
+
+TEST(Base64Codec, EncodeStopsAtTheBufferEnd) {
+    struct Case {
+        std::string input;
+        bool lineBreaks;
+        std::int64_t max;
+        std::string expected;
+    } cases[] = {
+        {"AB", false, 3, "QUI"},     // the padding does not fit
+        {"AB", false, 4, "QUI="},
+        {"A", false, 3, "QQ"},       // two '=' need two bytes
+        {"A", true, 4, "QQ=="},      // no room for the final CR LF
+        {"ABCDEF", false, 5, "QUJDR"},
+        {std::string(57, 'a'), true, 77, repeat("YWFh", 19)},  // the line break needs two bytes
+        {"ABC", true, 0, ""},
+    };
+    for (const auto& c : cases) {
+        CMimeCodeBase64 codec(c.lineBreaks);
+        EXPECT_EQ(convertInto(codec, c.input, true, c.max), c.expected) << c.input << " max " << c.max;
+    }
+}
+
+TEST(Base64Codec, DecodesUntilTheFirstByteOutsideTheAlphabet) {
+    struct Case {
+        std::string input;
+        std::string expected;
+    } cases[] = {
+        {"QUJD\r\nREVG", "ABCDEF"},
+        {"QUI=", "AB"},
+        {"QU I=", "A"},  // the space ends decoding
+        {"QUJ", "AB"},   // leftover bits dropped
+        {"Q", ""},
+        {"QUJD=REVG", "ABC"},
+        {"Q\nU\rJ\r\nD", "ABC"},
+        {"QUJD\x80REVG", "ABC"},
+        {"+/+/", "\xFB\xFF\xBF"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        CMimeCodeBase64 codec;
+        EXPECT_EQ(convert(codec, c.input, false), c.expected) << c.input;
+    }
+    CMimeCodeBase64 codec;
+    EXPECT_EQ(convertInto(codec, "QUJDREVG", false, 4), "ABCD");
+}
+
+TEST(QuotedPrintableCodec, Decodes) {
+    struct Case {
+        std::string input;
+        std::string expected;
+    } cases[] = {
+        {"a=3Db", "a=b"},
+        {"a=3db", "a=b"},   // the second digit is taken modulo 16
+        {"a=d3b", "ad3b"},  // a lower-case first digit is no escape: '=' dropped, 'd' copied
+        {"a=\r\nb", "ab"},  // soft line break
+        {"a=\nb", "a\nb"},
+        {"xy=4", "xy"},     // '=' with fewer than two bytes after it ends decoding
+        {"xy=", "xy"},
+        {"a=\r", "a"},
+        {"=41=42", "AB"},
+        {"=E9t=E9", "\xE9t\xE9"},
+        {"=4g", "@"},       // 'g' - 55 = 48, modulo 16 is 0
+        {"a_b c", "a_b c"},
+        {"==41", "=41"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        CMimeCodeQP codec;
+        EXPECT_EQ(convert(codec, c.input, false), c.expected) << c.input;
+    }
+    CMimeCodeQP codec;
+    EXPECT_EQ(convertInto(codec, "=41=42=43", false, 2), "AB");
+}
+
+TEST(QuotedPrintableCodec, Encodes) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::string expected;
+    } cases[] = {
+        {"space before CR LF", "a \r\nb", "a=20\r\nb"},
+        {"trailing tab", "a\t", "a=09"},
+        {"inner space", "a b", "a b"},
+        {"full stop alone on a line", "x\r\n.\r\nx", "x\r\n=2E\r\nx"},
+        {"full stop alone, no text around", "\r\n.\r\n", "\r\n=2E\r\n"},
+        {"full stop at the start", ".\r\n", ".\r\n"},
+        {"full stop with text", "\r\n.x\r\n", "\r\n.x\r\n"},
+        {"full stop before a bare CR", "\r\n.\r", "\r\n.\r"},
+        {"equals sign", "a=b", "a=3Db"},
+        {"high and control bytes", "\xE9t\x01~", "=E9t=01~"},
+        {"bare line ends stay", "a\nb\rc", "a\nb\rc"},
+        {"100 letters", std::string(100, 'a'), std::string(75, 'a') + "=\r\n" + std::string(25, 'a')},
+        {"76 letters", std::string(76, 'a'), std::string(75, 'a') + "=\r\na"},
+        {"75 letters and a line end", std::string(75, 'a') + "\r\nb", std::string(75, 'a') + "\r\nb"},
+        {"break after the last space", std::string(70, 'a') + " " + std::string(10, 'b'),
+         std::string(70, 'a') + " =\r\n" + std::string(10, 'b')},
+        {"a leading space is no break candidate", " " + std::string(80, 'a'),
+         " " + std::string(74, 'a') + "=\r\n" + std::string(6, 'a')},
+        {"escape still too wide after the moved bytes", "a " + std::string(73, 'x') + "\xE9",
+         "a =\r\n" + std::string(73, 'x') + "=\r\n=E9"},
+        {"escape at the line end", std::string(74, 'a') + "=", std::string(74, 'a') + "=\r\n=3D"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMimeCodeQP codec;
+        EXPECT_EQ(convert(codec, c.input, true), c.expected);
+    }
+}
+
+TEST(QuotedPrintableCodec, EncodeDropsEscapesThatDoNotFit) {
+    CMimeCodeQP codec;
+    EXPECT_EQ(convertInto(codec, "a=b", true, 3), "ab");
+    EXPECT_EQ(convertInto(codec, "=", true, 2), "");
+    EXPECT_EQ(convertInto(codec, std::string(80, 'a'), true, 76), std::string(75, 'a') + "a");  // no room to break
+}
+
+TEST(QuotedPrintableCodec, SizeBound) {
+    struct Case {
+        std::string input;
+        std::int64_t bound;
+    } cases[] = {{"", 0}, {"aaa", 3}, {"a a", 5}, {std::string(25, '.'), 81}, {std::string(100, 'a'), 106}};
+    for (const auto& c : cases) {
+        CMimeCodeQP codec;
+        codec.BindInput(c.input, true);
+        EXPECT_EQ(codec.OutputSizeBound(), c.bound) << c.input;
+        codec.BindInput(c.input, false);
+        EXPECT_EQ(codec.OutputSizeBound(), static_cast<std::int64_t>(c.input.size()));
+    }
+}
+
+TEST(TransferCodecs, RoundTripWithinTheirBoundsAndLineLimits) {
+    std::mt19937 random(7);
+    const std::string texty = "ab c\t.=\r\n_?\xE9";
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t size = random() % 600;
+        const std::string input = round % 2 ? randomBytes(random, size) : randomBytes(random, size, texty);
+        for (int kind = 0; kind < 3; ++kind) {
+            std::unique_ptr<CMimeCodeBase> codec;
+            if (kind == 0) codec = std::make_unique<CMimeCodeQP>();
+            else codec = std::make_unique<CMimeCodeBase64>(kind == 1);
+            codec->BindInput(input, true);
+            const std::int64_t bound = codec->OutputSizeBound();
+            const std::string encoded = convertInto(*codec, input, true, bound + 16);
+            ASSERT_LE(static_cast<std::int64_t>(encoded.size()), bound) << kind << " round " << round;
+            EXPECT_EQ(convert(*codec, encoded, false), input) << kind << " round " << round;
+            if (kind == 2) continue;
+            std::size_t line = 0, longest = 0;
+            for (char c : encoded) {
+                line = c == '\r' || c == '\n' ? 0 : line + 1;
+                longest = std::max(longest, line);
+            }
+            EXPECT_LE(longest, 76u) << kind << " round " << round;
+        }
+    }
+}
+
+TEST(IdentityCodec, CopiesWithinTheRoom) {
+    CMimeCodeBase codec;
+    EXPECT_EQ(convert(codec, "abc\r\n", true), "abc\r\n");
+    EXPECT_EQ(convertInto(codec, "abcdef", false, 3), "abc");
+    EXPECT_EQ(convertInto(codec, "abc", false, 0), "");
+    EXPECT_EQ(codec.Convert(nullptr, -5), 0);
+    codec.BindInput("abc", -1, true);
+    EXPECT_EQ(codec.OutputSizeBound(), 0);
+}
+
+TEST(TransferCodecRegistry, LooksNamesUpWithoutRegardToCase) {
+    struct Case {
+        const char* name;
+        const std::type_info& type;
+    } cases[] = {
+        {"base64", typeid(CMimeCodeBase64)},    {"BASE64", typeid(CMimeCodeBase64)},
+        {"Quoted-Printable", typeid(CMimeCodeQP)}, {"7bit", typeid(CMimeCodeBase)},
+        {"8bit", typeid(CMimeCodeBase)},        {"binary", typeid(CMimeCodeBase)},
+        {"", typeid(CMimeCodeBase)},            {"base64 ", typeid(CMimeCodeBase)},
+        {"x-uuencode", typeid(CMimeCodeBase)},
+    };
+    for (const auto& c : cases) {
+        auto codec = MakeTransferCodec(c.name);
+        ASSERT_TRUE(codec);
+        EXPECT_EQ(typeid(*codec), c.type) << c.name;
+    }
+    auto base64 = MakeTransferCodec("base64");
+    EXPECT_TRUE(dynamic_cast<CMimeCodeBase64&>(*base64).addLineBreaks);
+}
+
+TEST(TransferCodecRegistry, AddingReplacesAndANullFactoryRemoves) {
+    TransferCodecFactory identity = [] { return std::make_unique<CMimeCodeBase>(); };
+    TransferCodecFactory qp = [] { return std::unique_ptr<CMimeCodeBase>(std::make_unique<CMimeCodeQP>()); };
+    TransferCodecFactory base64 = [] { return std::unique_ptr<CMimeCodeBase>(std::make_unique<CMimeCodeBase64>(true)); };
+
+    AddTransferCodec("X-Test", qp);
+    EXPECT_EQ(typeid(*MakeTransferCodec("x-test")), typeid(CMimeCodeQP));
+    AddTransferCodec("x-TEST", nullptr);
+    EXPECT_EQ(typeid(*MakeTransferCodec("X-Test")), typeid(CMimeCodeBase));
+
+    AddTransferCodec("Base64", identity);
+    EXPECT_EQ(typeid(*MakeTransferCodec("base64")), typeid(CMimeCodeBase));
+    AddTransferCodec("base64", base64);
+    EXPECT_EQ(typeid(*MakeTransferCodec("BASE64")), typeid(CMimeCodeBase64));
+}

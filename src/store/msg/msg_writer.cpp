@@ -1,0 +1,116 @@
+#include "store/msg/msg_writer.h"
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "store/cfb/compound_file_writer.h"
+#include "store/mapi/property_tags.h"
+#include "store/msg/nameid_streams.h"
+#include "store/msg/property_stream.h"
+
+namespace store::msg {
+
+using cfb::EntryId;
+
+namespace {
+
+constexpr char16_t kPropertiesStream[] = u"__properties_version1.0";
+constexpr char16_t kNameIdStorage[] = u"__nameid_version1.0";
+constexpr char16_t kEmbeddedStorage[] = u"__substg1.0_3701000D";
+// Class id of the root storage of a message file.
+constexpr mapi::Guid kMessageFileClsid = mapi::Guid::parse("00020D0B-0000-0000-C000-000000000046");
+
+std::u16string numberedName(const char* prefix, std::size_t index) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%08X", prefix, static_cast<unsigned>(index));
+    return platform::utf8ToUtf16(text);
+}
+
+class MsgFileWriter {
+public:
+    bool write(const mapi::Message& message, const std::u16string& path) {
+        if (!cf_.open(path)) return fail(cf_.error());
+        cf_.setClsid(cfb::kRootEntry, kMessageFileClsid.bytes);
+        if (!writeMessage(cfb::kRootEntry, message, 0) || !writeNameIds()) return false;
+        return cf_.finish() || fail(cf_.error());
+    }
+
+    const std::string& error() const { return error_; }
+
+private:
+    bool fail(const std::string& message) {
+        if (error_.empty()) error_ = message.empty() ? "cannot write the message file" : message;
+        return false;
+    }
+
+    bool writeProperties(EntryId storage, const mapi::PropertyBag& props, const PropertyStreamHeader& header,
+                         const std::string& extraEntries = {}) {
+        std::string stream;
+        auto sink = [&](std::u16string_view name, std::string_view bytes) { return cf_.addStream(storage, name, bytes); };
+        if (!encodeProperties(props, header, names_, sink, stream)) return fail(cf_.error());
+        stream += extraEntries;
+        return cf_.addStream(storage, kPropertiesStream, stream) || fail(cf_.error());
+    }
+
+    bool writeMessage(EntryId storage, const mapi::Message& message, int depth) {
+        PropertyStreamHeader header;
+        header.kind = depth == 0 ? PropertyStreamHeader::Kind::TopMessage : PropertyStreamHeader::Kind::EmbeddedMessage;
+        header.recipientCount = static_cast<std::uint32_t>(message.recipients.size());
+        header.attachmentCount = static_cast<std::uint32_t>(message.attachments.size());
+        const mapi::PropertyBag* props = &message.props;
+        mapi::PropertyBag withMask;
+        if (depth == 0 && !message.props.has(mapi::PidTagStoreSupportMask)) {
+            withMask = message.props;
+            withMask.setLong(mapi::PidTagStoreSupportMask, static_cast<std::int32_t>(mapi::STORE_UNICODE_OK));
+            props = &withMask;
+        }
+        if (!writeProperties(storage, *props, header)) return false;
+        for (std::size_t i = 0; i < message.recipients.size(); ++i) {
+            auto sub = cf_.addStorage(storage, numberedName("__recip_version1.0_#", i));
+            if (!sub) return fail(cf_.error());
+            if (!writeProperties(*sub, message.recipients[i], {})) return false;
+        }
+        for (std::size_t i = 0; i < message.attachments.size(); ++i) {
+            auto sub = cf_.addStorage(storage, numberedName("__attach_version1.0_#", i));
+            if (!sub || !writeAttachment(*sub, message.attachments[i], depth)) return fail(cf_.error());
+        }
+        return true;
+    }
+
+    bool writeAttachment(EntryId storage, const mapi::Attachment& attachment, int depth) {
+        if (!attachment.embedded) return writeProperties(storage, attachment.props, {});
+        if (depth + 1 > kMaxEmbeddingDepth) return fail("embedded messages are nested too deeply");
+        if (!writeProperties(storage, attachment.props, {}, objectEntry(mapi::PidTagAttachDataObject))) return false;
+        auto sub = cf_.addStorage(storage, kEmbeddedStorage);
+        if (!sub) return fail(cf_.error());
+        return writeMessage(*sub, *attachment.embedded, depth + 1);
+    }
+
+    bool writeNameIds() {
+        auto storage = cf_.addStorage(cfb::kRootEntry, kNameIdStorage);
+        if (!storage) return fail(cf_.error());
+        const NameIdStreams streams = encodeNameIds(names_);
+        bool ok = cf_.addStream(*storage, u"__substg1.0_00020102", streams.guids) &&
+                  cf_.addStream(*storage, u"__substg1.0_00030102", streams.entries) &&
+                  cf_.addStream(*storage, u"__substg1.0_00040102", streams.strings);
+        for (const auto& [id, bytes] : streams.hashed) {
+            ok = ok && cf_.addStream(*storage, valueStreamName(mapi::PropTag(id, mapi::PT_BINARY)), bytes);
+        }
+        return ok || fail(cf_.error());
+    }
+
+    cfb::CompoundFileWriter cf_;
+    mapi::NamedPropertyMap names_;
+    std::string error_;
+};
+
+}  // namespace
+
+bool writeMsgFile(const mapi::Message& message, const std::u16string& path, std::string* error) {
+    MsgFileWriter writer;
+    const bool ok = writer.write(message, path);
+    if (!ok && error) *error = writer.error();
+    return ok;
+}
+
+}  // namespace store::msg

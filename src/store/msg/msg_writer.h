@@ -1,0 +1,20 @@
+#pragma once
+// Writes a MAPI message as a Unicode .msg file (MS-OXMSG on a version 3 compound file): the message's
+// property stream and value streams at the top, one "__recip_version1.0_#XXXXXXXX" storage per
+// recipient, one "__attach_version1.0_#XXXXXXXX" storage per attachment, an embedded message in its
+// attachment's "__substg1.0_3701000D" storage (nesting as deep as the model does), and the named
+// property mapping of the whole file in "__nameid_version1.0".
+#include <string>
+
+#include "store/mapi/message.h"
+
+namespace store::msg {
+
+// Adds PidTagStoreSupportMask (Unicode strings) to the top message when the model has none.
+// Returns false, with the reason in `error` and no file left behind, when the file cannot be written.
+bool writeMsgFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr);
+
+// Deepest nesting of embedded messages that is written.
+inline constexpr int kMaxEmbeddingDepth = 64;
+
+}  // namespace store::msg

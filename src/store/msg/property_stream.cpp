@@ -1,0 +1,130 @@
+#include "store/msg/property_stream.h"
+
+#include <cstdio>
+
+#include "platform/codepage.h"
+#include "store/little_endian.h"
+
+namespace store::msg {
+
+using mapi::PropTag;
+using mapi::PropType;
+
+namespace {
+
+std::string headerBytes(const PropertyStreamHeader& header) {
+    std::string out(8, '\0');
+    if (header.kind == PropertyStreamHeader::Kind::RecipientOrAttachment) return out;
+    putU32(out, header.recipientCount);   // next recipient id
+    putU32(out, header.attachmentCount);  // next attachment id
+    putU32(out, header.recipientCount);
+    putU32(out, header.attachmentCount);
+    if (header.kind == PropertyStreamHeader::Kind::TopMessage) out.append(8, '\0');
+    return out;
+}
+
+void putEntry(std::string& out, PropTag tag, std::uint32_t size) {
+    putU32(out, tag.value());
+    putU32(out, kPropertyFlags);
+    putU32(out, size);
+    putU32(out, 0);
+}
+
+bool isVariableElement(PropType t) {
+    return t == PropType::Unicode || t == PropType::String8 || t == PropType::Binary || t == PropType::ServerId;
+}
+
+// A single value kept in a stream of its own.
+bool writeVariable(const mapi::Property& p, PropTag tag, const StreamSink& sink, std::string& out) {
+    std::uint32_t size = static_cast<std::uint32_t>(p.data.size());
+    if (p.type == PropType::Unicode) size += 2;       // the size counts the terminator the stream leaves out
+    if (p.type == PropType::String8) size += 1;
+    if (!sink(valueStreamName(tag), p.data)) return false;
+    putEntry(out, tag, size);
+    return true;
+}
+
+// Multi-valued fixed-size values: one stream holding them one after another.
+bool writeMultiFixed(const mapi::Property& p, PropTag tag, const StreamSink& sink, std::string& out) {
+    const std::size_t width = mapi::fixedSize(mapi::elementType(p.type));
+    std::string stream;
+    for (const auto& v : p.values) {
+        std::string value = v.substr(0, width);
+        value.resize(width, '\0');
+        stream += value;
+    }
+    if (!sink(valueStreamName(tag), stream)) return false;
+    putEntry(out, tag, static_cast<std::uint32_t>(stream.size()));
+    return true;
+}
+
+// Multi-valued strings and binaries: a length stream, then one stream per value. String values are
+// stored with their terminator and their lengths count it.
+bool writeMultiVariable(const mapi::Property& p, PropTag tag, const StreamSink& sink, std::string& out) {
+    const PropType element = mapi::elementType(p.type);
+    std::string lengths;
+    for (std::uint32_t i = 0; i < p.values.size(); ++i) {
+        std::string value = p.values[i];
+        if (element == PropType::Unicode) value.append(2, '\0');
+        if (element == PropType::String8) value.push_back('\0');
+        putU32(lengths, static_cast<std::uint32_t>(value.size()));
+        if (element != PropType::Unicode && element != PropType::String8) putU32(lengths, 0);
+        if (!sink(valueStreamName(tag, i), value)) return false;
+    }
+    if (!sink(valueStreamName(tag), lengths)) return false;
+    putEntry(out, tag, static_cast<std::uint32_t>(lengths.size()));
+    return true;
+}
+
+}  // namespace
+
+std::u16string valueStreamName(PropTag tag) {
+    char text[24];
+    std::snprintf(text, sizeof text, "__substg1.0_%08X", static_cast<unsigned>(tag.value()));
+    return platform::utf8ToUtf16(text);
+}
+
+std::u16string valueStreamName(PropTag tag, std::uint32_t index) {
+    char text[16];
+    std::snprintf(text, sizeof text, "-%08X", static_cast<unsigned>(index));
+    return valueStreamName(tag) + platform::utf8ToUtf16(text);
+}
+
+std::string objectEntry(PropTag tag) {
+    std::string out;
+    putEntry(out, tag, 0xFFFFFFFF);
+    return out;
+}
+
+bool encodeProperties(const mapi::PropertyBag& props, const PropertyStreamHeader& header,
+                      mapi::NamedPropertyMap& names, const StreamSink& sink, std::string& propertyStream) {
+    propertyStream = headerBytes(header);
+    for (const auto& p : props.properties()) {
+        if (p.type == PropType::Null || p.type == PropType::Unspecified || p.type == PropType::Object) continue;
+        std::uint16_t id = p.key.id();
+        if (p.key.isNamed()) {
+            auto named = names.idOf(p.key.name());
+            if (!named) continue;  // no ids left in this file
+            id = *named;
+        }
+        const PropTag tag(id, p.type);
+        bool ok = true;
+        if (mapi::isFixedSize(p.type)) {
+            std::string value = p.data.substr(0, 8);
+            value.resize(8, '\0');
+            putU32(propertyStream, tag.value());
+            putU32(propertyStream, kPropertyFlags);
+            propertyStream += value;
+        } else if (!mapi::isMultiValued(p.type)) {
+            ok = writeVariable(p, tag, sink, propertyStream);
+        } else if (isVariableElement(mapi::elementType(p.type))) {
+            ok = writeMultiVariable(p, tag, sink, propertyStream);
+        } else {
+            ok = writeMultiFixed(p, tag, sink, propertyStream);
+        }
+        if (!ok) return false;
+    }
+    return true;
+}
+
+}  // namespace store::msg

@@ -1,0 +1,35 @@
+#pragma once
+// Writes a message of the model as a node: its property context, the recipient table, the
+// attachment table and one attachment subnode per attachment (embedded messages nest as subnodes
+// of their attachment). Every block goes to the file at once.
+#include "store/mapi/message.h"
+#include "store/pst/ltp/property.h"
+#include "store/pst/ndb/node_database.h"
+
+namespace store::pst {
+
+struct WrittenMessage {
+    Bid data;
+    Bid subnodes;
+    PropertyList properties;  // as stored, for the folder's contents table
+};
+
+class MessageWriter {
+public:
+    MessageWriter(NodeDatabase& db, mapi::NamedPropertyMap& names) : db_(db), names_(names) {}
+    WrittenMessage write(const mapi::Message& message);
+
+private:
+    WrittenMessage writeMessage(const mapi::Message& message, SubnodeIds& ids);
+    SubnodeEntry writeAttachment(const mapi::Attachment& attachment, Nid nid, SubnodeIds& ids, PropertyList& row);
+    SubnodeEntry writeTable(Nid nid, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                            const std::vector<struct TableRow>& rows);
+
+    NodeDatabase& db_;
+    mapi::NamedPropertyMap& names_;
+};
+
+// Approximate size of a property list as message sizes count it.
+std::uint32_t propertyBytes(const PropertyList& properties);
+
+}  // namespace store::pst

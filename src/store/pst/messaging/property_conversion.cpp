@@ -1,0 +1,42 @@
+#include "store/pst/messaging/property_conversion.h"
+
+#include "store/pst/ndb/bytes.h"
+
+namespace store::pst {
+
+std::string encodeMultiValue(mapi::PropType type, const std::vector<std::string>& values) {
+    std::string out;
+    if (mapi::fixedSize(mapi::elementType(type)) > 0) {
+        for (const std::string& v : values) out += v;
+        return out;
+    }
+    put32(out, static_cast<std::uint32_t>(values.size()));
+    std::uint32_t offset = static_cast<std::uint32_t>(4 + 4 * values.size());
+    for (const std::string& v : values) {
+        put32(out, offset);
+        offset += static_cast<std::uint32_t>(v.size());
+    }
+    for (const std::string& v : values) out += v;
+    return out;
+}
+
+PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names) {
+    PropertyList out;
+    out.reserve(bag.size());
+    for (const mapi::Property& p : bag.properties()) {
+        if (p.type == mapi::PropType::Object || p.type == mapi::PropType::Unspecified ||
+            p.type == mapi::PropType::Null)
+            continue;
+        std::uint16_t id = p.key.id();
+        if (p.key.isNamed()) {
+            const auto named = names.idOf(p.key.name());
+            if (!named) continue;
+            id = *named;
+        }
+        const std::uint32_t tag = (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(p.type);
+        out.push_back({tag, mapi::isMultiValued(p.type) ? encodeMultiValue(p.type, p.values) : p.data});
+    }
+    return out;
+}
+
+}  // namespace store::pst

@@ -1,0 +1,17 @@
+#pragma once
+// Property bags of the message model as PST property lists: named properties get the store's ids,
+// multi-valued properties their counted layout.
+#include "store/mapi/named_property.h"
+#include "store/mapi/property_bag.h"
+#include "store/pst/ltp/property.h"
+
+namespace store::pst {
+
+// Every property of the bag except PT_OBJECT values (embedded messages are written as subnodes) and
+// named properties for which no id is left.
+PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names);
+
+// The on-disk value of a multi-valued property from its elements.
+std::string encodeMultiValue(mapi::PropType type, const std::vector<std::string>& values);
+
+}  // namespace store::pst

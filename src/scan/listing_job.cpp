@@ -1,0 +1,91 @@
+#include "scan/listing_job.h"
+
+#include <string>
+
+#include "platform/paths.h"
+#include "scan/message_reader.h"
+#include "scan/message_summary.h"
+
+namespace scan {
+namespace {
+
+std::u16string decimal(long long value) {
+    std::string text = std::to_string(value);
+    return std::u16string(text.begin(), text.end());
+}
+
+ListRow summaryRow(CMboxFile& mbox, bool isImm, std::uint64_t k, const std::u16string& name, bool& ok) {
+    ListRow row;
+    std::optional<std::string> bytes = readMessage(mbox, k, false);
+    ok = bytes.has_value();
+    if (!ok) return row;
+    if (isImm) collectImAttachmentNames(*bytes, mbox);
+    MessageSummary summary = summarizeMessage(*bytes, isImm, mbox);
+    if (isImm) {
+        if (summary.from.empty()) summary.from = findImHeaderLine(*bytes, "From:");
+        if (summary.subject.empty()) summary.subject = findImHeaderLine(*bytes, "Subject:");
+        if (summary.to.empty()) summary.to = findImHeaderLine(*bytes, "To:");
+        mbox.imAttachmentNames.clear();
+    }
+    row.name = name;
+    row.attachmentImage = summary.hasAttachments ? kAttachmentImage : -1;
+    row.to = std::move(summary.to);
+    row.from = std::move(summary.from);
+    row.subject = std::move(summary.subject);
+    row.date = std::move(summary.date);
+    row.data = k;
+    return row;
+}
+
+}  // namespace
+
+int FolderListingJob(FrameContext& frame) {
+    TreeControl& tree = frame.treeControl();
+    MessageListControl& list = frame.listControl();
+    const TreeItem item = frame.selectedTreeItem;
+    const TreeItem parent = tree.GetParentItem(item);
+    const std::uintptr_t number = parent ? tree.GetItemData(item) : 0;
+    // Only a child item with a catalogue row is a folder; anything else ends the job untouched.
+    if (!parent || number == 0 || number > frame.catalogue.size()) {
+        g_busy = 0;
+        return 0;
+    }
+    frame.selectRow(number - 1);
+    CMboxFile& mbox = *frame.currentMbox.load();
+    const bool isImm = frame.currentIsImm;
+
+    list.DeleteAllItems();
+    const std::u16string name = platform::fileNameOf(tree.GetItemText(parent));
+    frame.showCaption(name);
+    frame.logStatus(u"Please wait while " + name + u" folder is scanning....");
+    frame.logStatus(u"Displaying email items.");
+    frame.showProgressBar(true);
+
+    const std::uint64_t count = mbox.messageCount();
+    frame.sendMessage(platform::UM_PROGRESS_RANGE, 0, static_cast<platform::LParam>(count));
+    const std::u16string total = decimal(static_cast<long long>(count));
+    for (std::uint64_t k = 0; k < count; ++k) {
+        frame.sendMessage(platform::UM_PROGRESS_POS, static_cast<platform::WParam>(static_cast<std::uint32_t>(k)), 0);
+        if (!g_busy) break;  // Stop was confirmed
+        bool ok = false;
+        ListRow row = summaryRow(mbox, isImm, k, name, ok);
+        if (!ok) continue;  // the buffer could not be allocated
+        const int r = list.AppendRow(row);
+        frame.showCaption(name + u" [" + decimal(r) + u" / " + total + u"]");
+    }
+
+    const int n = list.GetItemCount();
+    if (n > 0) {
+        const std::u16string done = u"Click on emails items to see preview.";
+        frame.logStatus(done);
+        frame.showCaption(name + u" [" + decimal(n) + u"]");
+        list.EnsureVisible(n - 1);
+        frame.messageBox(done, BoxIcon::Information, BoxButtons::Ok);
+    }
+    frame.sendMessage(platform::UM_PROGRESS_POS, static_cast<platform::WParam>(static_cast<std::uint32_t>(count)), 0);
+    frame.showProgressBar(false);
+    g_busy = 0;
+    return 1;
+}
+
+}  // namespace scan

@@ -1,0 +1,79 @@
+#include "scan/scan_job.h"
+
+#include <string>
+
+#include "platform/paths.h"
+
+namespace scan {
+namespace {
+
+std::u16string decimal(std::uint64_t value) {
+    std::string text = std::to_string(value);
+    return std::u16string(text.begin(), text.end());
+}
+
+}  // namespace
+
+std::u16string childItemText(const std::u16string& path, std::uint64_t count) {
+    return platform::fileNameOf(path) + u"(" + decimal(count) + u")";
+}
+
+MboxEntry makeCatalogueRow(CMboxFile* mbox, const std::u16string& path) {
+    MboxEntry row{mbox, path, false, false};
+    if (isImmPath(path)) {
+        row.isImm = true;
+        mbox->attachmentsFolder = platform::withTrailingSeparator(platform::folderOf(path)) + u"Attachments" +
+                                  std::u16string(1, platform::kSeparator);
+        row.hasAttachmentsFolder = platform::folderExists(mbox->attachmentsFolder);
+    }
+    return row;
+}
+
+int ScanJob(FrameContext& frame) {
+    TreeControl& tree = frame.treeControl();
+    // The list is re-read before each file.
+    for (std::size_t i = 0; i < g_selectedFiles.size(); ++i) {
+        if (!g_busy) break;
+        const std::u16string path = g_selectedFiles[i];
+        g_currentMboxPath = path;
+        ++frame.mailboxCount;
+        const auto number = static_cast<std::uintptr_t>(frame.mailboxCount);
+
+        TreeItem root = tree.InsertItem({TVI_ROOT, TVI_LAST, path, 1, 1});
+        tree.SetItemData(root, number);
+        tree.SetCheck(root, true);
+
+        auto* mbox = new CMboxFile;
+        mbox->notifyWindow = &frame;
+        MboxEntry row = makeCatalogueRow(mbox, path);
+        frame.currentIsImm = row.isImm;
+        frame.currentHasAttachmentsFolder = row.hasAttachmentsFolder;
+        frame.catalogue.push_back(row);  // the catalogue owns the mailbox from here on
+        frame.currentMbox = mbox;
+
+        if (!mbox->file.open(path)) continue;  // the row and its top-level item stay, without a child
+        frame.logStatus(u"Processing File: " + path);
+        if (row.isImm)
+            mbox->scanMimeVersion(path);
+        else
+            mbox->scanFromLines();
+        const std::uint64_t count = mbox->messageCount();
+        frame.logStatus(u"Total number of emails found: (" + decimal(count) + u")");
+
+        TreeItem child = tree.InsertItem({root, TVI_FIRST, childItemText(path, count), 0, 0});
+        tree.SetItemData(child, number);
+        tree.SetCheck(child, true);
+        tree.Expand(root, ExpandCode::Expand);
+    }
+    g_selectedFiles.clear();
+    frame.showProgressBar(false);
+    frame.setProgressPosition(0);
+    g_busy = 0;
+    const std::u16string done =
+        u"Scanning process completed for selected file, click on folder to see recovered email items.";
+    frame.logStatus(done);
+    frame.messageBox(done, BoxIcon::Information, BoxButtons::Ok);
+    return 1;
+}
+
+}  // namespace scan

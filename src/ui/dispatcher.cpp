@@ -1,0 +1,138 @@
+#include "ui/dispatcher.h"
+
+#include <exception>
+
+namespace ui {
+
+CDispatcher::CDispatcher() : uiThread_(std::this_thread::get_id()) {}
+
+void CDispatcher::invoke(const Task& task) {
+    if (isUiThread()) {
+        task();
+        return;
+    }
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    bool done = false;
+    std::exception_ptr failure;
+    post([&] {
+        try {
+            task();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard lock(doneMutex);
+        done = true;
+        doneSignal.notify_one();
+    });
+    std::unique_lock lock(doneMutex);
+    doneSignal.wait(lock, [&] { return done; });
+    if (failure) std::rethrow_exception(failure);
+}
+
+void CDispatcher::post(Task task) {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(task));
+        ++wakeCount_;
+        hook = wakeHook_;
+    }
+    wakeUp_.notify_all();
+    if (hook) hook();
+}
+
+void CDispatcher::wake() {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(mutex_);
+        ++wakeCount_;
+        hook = wakeHook_;
+    }
+    wakeUp_.notify_all();
+    if (hook) hook();
+}
+
+void CDispatcher::setWakeHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    wakeHook_ = std::move(hook);
+}
+
+bool CDispatcher::runOneTask() {
+    Task task;
+    {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) return false;
+        task = std::move(queue_.front());
+        queue_.pop_front();
+    }
+    task();
+    return true;
+}
+
+bool CDispatcher::runDueTimers() {
+    bool ran = false;
+    const Clock::time_point now = Clock::now();
+    std::vector<int> due;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [id, timer] : timers_)
+            if (timer.due <= now) due.push_back(id);
+    }
+    for (int id : due) {
+        Task callback;
+        {
+            std::lock_guard lock(mutex_);
+            auto it = timers_.find(id);
+            if (it == timers_.end()) continue;  // killed by an earlier callback
+            it->second.due = now + it->second.period;
+            callback = it->second.callback;
+        }
+        callback();
+        ran = true;
+    }
+    return ran;
+}
+
+bool CDispatcher::processPending() {
+    bool ran = false;
+    while (runOneTask()) ran = true;
+    if (runDueTimers()) ran = true;
+    return ran;
+}
+
+CDispatcher::Clock::time_point CDispatcher::nextDue() const {
+    Clock::time_point due = Clock::now() + std::chrono::milliseconds(50);  // a periodic re-check
+    for (const auto& [id, timer] : timers_)
+        if (timer.due < due) due = timer.due;
+    return due;
+}
+
+void CDispatcher::runUntil(const std::function<bool()>& done) {
+    for (;;) {
+        unsigned seen;
+        {
+            std::lock_guard lock(mutex_);
+            seen = wakeCount_;
+        }
+        processPending();
+        if (done()) return;
+        std::unique_lock lock(mutex_);
+        wakeUp_.wait_until(lock, nextDue(), [&] { return wakeCount_ != seen || !queue_.empty(); });
+    }
+}
+
+void CDispatcher::startTimer(int id, std::chrono::milliseconds period, Task callback) {
+    {
+        std::lock_guard lock(mutex_);
+        timers_[id] = Timer{period, Clock::now() + period, std::move(callback)};
+    }
+    wake();
+}
+
+void CDispatcher::killTimer(int id) {
+    std::lock_guard lock(mutex_);
+    timers_.erase(id);
+}
+
+}  // namespace ui

@@ -1,0 +1,67 @@
+#pragma once
+// The user-interface thread's task queue: any thread can hand it a task and wait until the UI thread
+// has run it (the synchronous window message), and the UI thread can wait for something while it keeps
+// running the queued tasks and its timers, so a worker blocked in a send never blocks that wait.
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace ui {
+
+class CDispatcher {
+public:
+    using Task = std::function<void()>;
+    using Clock = std::chrono::steady_clock;
+
+    // The constructing thread is the UI thread.
+    CDispatcher();
+    CDispatcher(const CDispatcher&) = delete;
+    CDispatcher& operator=(const CDispatcher&) = delete;
+
+    bool isUiThread() const { return std::this_thread::get_id() == uiThread_; }
+
+    // Runs the task on the UI thread and returns after it ran (at once when called there). An
+    // exception thrown by the task is rethrown to the caller.
+    void invoke(const Task& task);
+    // Queues the task for the UI thread without waiting.
+    void post(Task task);
+
+    // UI thread: runs every queued task and every due timer; true when anything ran.
+    bool processPending();
+    // UI thread: runs tasks and timers until done() holds (checked after each round).
+    void runUntil(const std::function<bool()>& done);
+    // Wakes a runUntil so that it checks its condition again (for workers that end).
+    void wake();
+
+    // A toolkit loop that owns the UI thread gets this call whenever work is queued, and answers it by
+    // calling processPending on its own thread.
+    void setWakeHook(std::function<void()> hook);
+
+    // Timers run on the UI thread from processPending; ids are the caller's.
+    void startTimer(int id, std::chrono::milliseconds period, Task callback);
+    void killTimer(int id);
+
+private:
+    struct Timer {
+        std::chrono::milliseconds period;
+        Clock::time_point due;
+        Task callback;
+    };
+    bool runOneTask();
+    bool runDueTimers();
+    Clock::time_point nextDue() const;  // caller holds mutex_
+
+    std::thread::id uiThread_;
+    mutable std::mutex mutex_;
+    std::condition_variable wakeUp_;
+    std::deque<Task> queue_;
+    std::map<int, Timer> timers_;
+    std::function<void()> wakeHook_;
+    unsigned wakeCount_ = 0;
+};
+
+}  // namespace ui

@@ -1,0 +1,30 @@
+#pragma once
+// A worker thread started by a UI-thread object. Waiting for it from the UI thread keeps the
+// dispatcher running, so a worker that sends a message while being waited for still gets its answer.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "ui/dispatcher.h"
+
+namespace ui {
+
+class CWorkerThread {
+public:
+    CWorkerThread(CDispatcher& dispatcher, std::function<void()> body);
+    ~CWorkerThread();  // waits for the thread
+    CWorkerThread(const CWorkerThread&) = delete;
+    CWorkerThread& operator=(const CWorkerThread&) = delete;
+
+    bool running() const { return !finished_->load(); }
+    // Waits until the body has returned and joins the thread; on the UI thread it keeps dispatching.
+    void wait();
+
+private:
+    CDispatcher& dispatcher_;
+    std::shared_ptr<std::atomic<bool>> finished_;
+    std::thread thread_;
+};
+
+}  // namespace ui

@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+
+#include "ui/dispatcher.h"
+#include "ui/worker_thread.h"
+
+namespace {
+
+TEST(Dispatcher, AWorkerSendingWhileTheUiThreadWaitsForItGetsItsAnswer) {
+    ui::CDispatcher dispatcher;
+    std::thread::id ranOn;
+    int answer = 0;
+    {
+        ui::CWorkerThread worker(dispatcher, [&] {
+            for (int i = 1; i <= 100; ++i)
+                dispatcher.invoke([&, i] {
+                    ranOn = std::this_thread::get_id();
+                    answer += i;
+                });
+        });
+        worker.wait();  // the UI thread waits; the worker's sends are still served
+    }
+    EXPECT_EQ(answer, 5050);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+TEST(Dispatcher, InvokeOnTheUiThreadRunsAtOnceAndPassesExceptionsBack) {
+    ui::CDispatcher dispatcher;
+    int value = 0;
+    dispatcher.invoke([&] { value = 7; });
+    EXPECT_EQ(value, 7);
+
+    bool caught = false;
+    ui::CWorkerThread worker(dispatcher, [&] {
+        try {
+            dispatcher.invoke([] { throw std::runtime_error("no"); });
+        } catch (const std::runtime_error&) {
+            caught = true;
+        }
+    });
+    worker.wait();
+    EXPECT_TRUE(caught);
+}
+
+TEST(Dispatcher, NestedWaitsKeepServingEveryWorker) {
+    ui::CDispatcher dispatcher;
+    std::atomic<int> served{0};
+    ui::CWorkerThread outer(dispatcher, [&] {
+        dispatcher.invoke([&] {
+            // A handler on the UI thread that waits for a second worker, which also sends.
+            ui::CWorkerThread inner(dispatcher, [&] { dispatcher.invoke([&] { ++served; }); });
+            inner.wait();
+            ++served;
+        });
+    });
+    outer.wait();
+    EXPECT_EQ(served, 2);
+}
+
+TEST(Dispatcher, TimersFireOnTheUiThreadWhileItWaitsAndStopWhenKilled) {
+    ui::CDispatcher dispatcher;
+    int ticks = 0;
+    dispatcher.startTimer(1, std::chrono::milliseconds(5), [&] {
+        if (++ticks == 3) dispatcher.killTimer(1);
+    });
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    dispatcher.runUntil([&] { return std::chrono::steady_clock::now() > until; });
+    EXPECT_EQ(ticks, 3);
+}
+
+}  // namespace

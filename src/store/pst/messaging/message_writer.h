@@ -4,6 +4,7 @@
 // of their attachment). Every block goes to the file at once.
 #include "store/mapi/message.h"
 #include "store/pst/ltp/property.h"
+#include "store/pst/ltp/table_context.h"
 #include "store/pst/ndb/node_database.h"
 
 namespace store::pst {
@@ -23,7 +24,7 @@ private:
     WrittenMessage writeMessage(const mapi::Message& message, SubnodeIds& ids);
     SubnodeEntry writeAttachment(const mapi::Attachment& attachment, Nid nid, SubnodeIds& ids, PropertyList& row);
     SubnodeEntry writeTable(Nid nid, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                            const std::vector<struct TableRow>& rows);
+                            const std::vector<TableRow>& rows);
 
     NodeDatabase& db_;
     mapi::NamedPropertyMap& names_;

@@ -1,5 +1,6 @@
 #include "store/pst/messaging/name_to_id_map.h"
 
+#include <algorithm>
 #include <map>
 
 #include "store/pst/ndb/bytes.h"

@@ -1,0 +1,79 @@
+#include "store/pst/messaging/folder.h"
+
+#include "store/pst/messaging/table_columns.h"
+#include "store/pst/ndb/bytes.h"
+
+namespace store::pst {
+namespace {
+
+constexpr std::uint32_t kTagMessageFlags = 0x0E070003;
+constexpr std::uint32_t kMessageFlagRead = 0x01;
+
+std::string le32(std::uint32_t v) {
+    std::string s;
+    put32(s, v);
+    return s;
+}
+
+}  // namespace
+
+std::string utf16le(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) put16(out, static_cast<std::uint16_t>(c));
+    return out;
+}
+
+std::u16string fromUtf16le(std::string_view bytes) {
+    std::u16string out;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(load16(bytes.data() + i)));
+    return out;
+}
+
+ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
+    ContentsRow row{message, {}, false};
+    if (const Property* flags = findProperty(cells, kTagMessageFlags))
+        row.read = flags->value.size() >= 4 && (load32(flags->value.data()) & kMessageFlagRead);
+    for (std::uint32_t tag : contentsTableColumns()) {
+        const Property* p = findProperty(cells, tag);
+        if (!p) continue;
+        put32(row.cells, tag);
+        put32(row.cells, static_cast<std::uint32_t>(p->value.size()));
+        row.cells += p->value;
+    }
+    row.cells.shrink_to_fit();
+    return row;
+}
+
+TableRow ContentsRow::unpack() const {
+    TableRow row;
+    row.rowId = message.value();
+    ByteReader in(cells);
+    while (in.position() < cells.size()) {
+        const std::uint32_t tag = in.u32();
+        const std::uint32_t length = in.u32();
+        const std::string_view value = in.bytes(length);
+        if (!in.ok()) break;
+        row.cells.push_back({tag, std::string(value)});
+    }
+    return row;
+}
+
+std::uint32_t FolderRecord::unreadCount() const {
+    std::uint32_t unread = 0;
+    for (const ContentsRow& row : contents)
+        if (!row.read) ++unread;
+    return unread;
+}
+
+PropertyList FolderRecord::properties() const {
+    PropertyList props;
+    props.push_back({0x3001001F, utf16le(name)});
+    props.push_back({0x36020003, le32(static_cast<std::uint32_t>(contents.size()))});
+    props.push_back({0x36030003, le32(unreadCount())});
+    props.push_back({0x360A000B, std::string(1, children.empty() ? '\0' : '\1')});
+    if (!containerClass.empty()) props.push_back({0x3613001F, utf16le(containerClass)});
+    return props;
+}
+
+}  // namespace store::pst

@@ -1,0 +1,43 @@
+#pragma once
+// A folder of the store as the writer keeps it in memory: its name and place in the hierarchy, and
+// one compact row per message for its contents table. Its nodes (property context, hierarchy,
+// contents and associated contents tables) are rewritten when the store is committed.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/pst/ltp/property.h"
+#include "store/pst/ltp/table_context.h"
+#include "store/pst/ndb/ids.h"
+
+namespace store::pst {
+
+// A contents-table row packed into one string: (tag, length, bytes) triples.
+struct ContentsRow {
+    Nid message;
+    std::string cells;
+    bool read = false;
+
+    static ContentsRow pack(Nid message, const PropertyList& cells);
+    TableRow unpack() const;
+};
+
+struct FolderRecord {
+    Nid nid;
+    Nid parent;
+    std::u16string name;
+    std::u16string containerClass;
+    std::vector<Nid> children;
+    std::vector<ContentsRow> contents;
+    bool dirty = true;
+
+    std::uint32_t unreadCount() const;
+    // The folder's own properties and its row in its parent's hierarchy table.
+    PropertyList properties() const;
+};
+
+std::string utf16le(std::u16string_view text);
+std::u16string fromUtf16le(std::string_view bytes);
+
+}  // namespace store::pst

@@ -1,0 +1,363 @@
+#include "store/pst/messaging/message_store.h"
+
+#include <algorithm>
+#include <random>
+
+#include "platform/paths.h"
+#include "store/pst/ltp/property_context.h"
+#include "store/pst/messaging/message_writer.h"
+#include "store/pst/messaging/name_to_id_map.h"
+#include "store/pst/messaging/table_columns.h"
+#include "store/pst/ndb/bytes.h"
+
+namespace store::pst {
+namespace {
+
+constexpr Nid kIpmSubtree{0x8022};
+constexpr Nid kSearchRoot{0x8042};
+constexpr Nid kDeletedItems{0x8062};
+
+constexpr std::uint32_t kTagRecordKey = 0x0FF90102;
+constexpr std::uint32_t kTagDisplayName = 0x3001001F;
+constexpr std::uint32_t kTagContainerClass = 0x3613001F;
+constexpr std::uint32_t kTagIpmSubtreeEntryId = 0x35E00102;
+constexpr std::uint32_t kTagWastebasketEntryId = 0x35E30102;
+constexpr std::uint32_t kTagFinderEntryId = 0x35E70102;
+constexpr std::uint32_t kTagValidFolderMask = 0x35DF0003;
+constexpr std::uint32_t kTagStoreSupportMask = 0x340D0003;
+
+// Subtree, wastebasket and finder entry ids are valid.
+constexpr std::uint32_t kValidFolders = 0x01 | 0x08 | 0x80;
+// Entry ids unique; search, modify, create, attach, OLE, notify, multi-valued, categorise, RTF,
+// restrictions, sorting, HTML and Unicode supported.
+constexpr std::uint32_t kStoreSupport = 0x1 | 0x4 | 0x8 | 0x10 | 0x20 | 0x40 | 0x100 | 0x200 | 0x400 | 0x800 |
+                                        0x1000 | 0x2000 | 0x10000 | 0x40000;
+
+std::string le32(std::uint32_t v) {
+    std::string s;
+    put32(s, v);
+    return s;
+}
+
+StoreUid randomUid() {
+    std::random_device random;
+    StoreUid uid{};
+    for (auto& b : uid) b = static_cast<std::uint8_t>(random());
+    return uid;
+}
+
+std::u16string textProperty(const PropertyList& props, std::uint32_t tag) {
+    const Property* p = findProperty(props, tag);
+    return p ? fromUtf16le(p->value) : std::u16string();
+}
+
+}  // namespace
+
+MessageStore::MessageStore(std::unique_ptr<NodeDatabase> db) : db_(std::move(db)) {}
+
+MessageStore::~MessageStore() {
+    if (db_) close();
+}
+
+std::unique_ptr<MessageStore> MessageStore::create(const std::u16string& path, std::u16string_view displayName,
+                                                   std::string& error) {
+    auto db = NodeDatabase::create(platform::nativePath(path), error);
+    if (!db) return nullptr;
+    std::unique_ptr<MessageStore> store(new MessageStore(std::move(db)));
+    store->initialise(displayName);
+    if (!store->commit()) {
+        error = "cannot write " + platform::nativePath(path);
+        return nullptr;
+    }
+    return store;
+}
+
+std::unique_ptr<MessageStore> MessageStore::open(const std::u16string& path, std::string& error) {
+    auto db = NodeDatabase::open(platform::nativePath(path), error);
+    if (!db) return nullptr;
+    std::unique_ptr<MessageStore> store(new MessageStore(std::move(db)));
+    if (!store->load(error)) {
+        store->db_.reset();
+        return nullptr;
+    }
+    return store;
+}
+
+void MessageStore::initialise(std::u16string_view displayName) {
+    uid_ = randomUid();
+    displayName_ = displayName;
+    ipmSubtree_ = kIpmSubtree;
+    searchRoot_ = kSearchRoot;
+    deletedItems_ = kDeletedItems;
+    for (NidType type : {NidType::NormalFolder, NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
+        db_->reserveNidIndex(type, kDeletedItems.index());
+    addFolder(nids::RootFolder, nids::RootFolder, u"", u"");
+    addFolder(kIpmSubtree, nids::RootFolder, u"Top of Personal Folders", u"");
+    addFolder(kSearchRoot, nids::RootFolder, u"Search Root", u"");
+    addFolder(kDeletedItems, kIpmSubtree, u"Deleted Items", u"IPF.Note");
+    writeStoreNode();
+    writeInternalNodes();
+}
+
+bool MessageStore::load(std::string& error) {
+    const NbtEntry* storeNode = db_->findNode(nids::MessageStore);
+    const auto storeSubnodes = storeNode ? db_->readSubnodes(storeNode->subnodes) : std::nullopt;
+    const auto props = storeSubnodes ? readPropertyContext(*db_, storeNode->data, *storeSubnodes) : std::nullopt;
+    const Property* recordKey = props ? findProperty(*props, kTagRecordKey) : nullptr;
+    if (!recordKey || recordKey->value.size() != uid_.size()) {
+        error = "the file has no readable message store";
+        return false;
+    }
+    std::copy_n(recordKey->value.data(), uid_.size(), reinterpret_cast<char*>(uid_.data()));
+    displayName_ = textProperty(*props, kTagDisplayName);
+    auto entryNid = [&](std::uint32_t tag) {
+        const Property* p = findProperty(*props, tag);
+        const auto nid = p ? nidOfEntryId(uid_, p->value) : std::nullopt;
+        return nid.value_or(Nid());
+    };
+    ipmSubtree_ = entryNid(kTagIpmSubtreeEntryId);
+    deletedItems_ = entryNid(kTagWastebasketEntryId);
+    searchRoot_ = entryNid(kTagFinderEntryId);
+
+    if (const NbtEntry* map = db_->findNode(nids::NameToIdMap)) {
+        const auto subnodes = db_->readSubnodes(map->subnodes);
+        const auto mapProps = subnodes ? readPropertyContext(*db_, map->data, *subnodes) : std::nullopt;
+        if (!mapProps || !decodeNameToIdMap(*mapProps, names_)) {
+            error = "the file's named property map is damaged";
+            return false;
+        }
+        namesWritten_ = names_.entries().size();
+    }
+
+    for (const auto& [key, entry] : db_->nodes()) {
+        if (entry.nid.type() != NidType::NormalFolder) continue;
+        const auto subnodes = db_->readSubnodes(entry.subnodes);
+        const auto folderProps = subnodes ? readPropertyContext(*db_, entry.data, *subnodes) : std::nullopt;
+        if (!folderProps) {
+            error = "a folder of the file is damaged";
+            return false;
+        }
+        FolderRecord record;
+        record.nid = entry.nid;
+        record.parent = entry.parent;
+        record.name = textProperty(*folderProps, kTagDisplayName);
+        record.containerClass = textProperty(*folderProps, kTagContainerClass);
+        record.dirty = false;
+        if (const NbtEntry* contents = db_->findNode(entry.nid.withType(NidType::ContentsTable))) {
+            const auto tableSubnodes = db_->readSubnodes(contents->subnodes);
+            const auto table = tableSubnodes ? readTableContext(*db_, contents->data, *tableSubnodes) : std::nullopt;
+            if (!table) {
+                error = "a contents table of the file is damaged";
+                return false;
+            }
+            for (const TableRow& row : table->rows) record.contents.push_back(ContentsRow::pack(Nid(row.rowId), row.cells));
+        }
+        folders_[entry.nid.value()] = std::move(record);
+    }
+    for (auto& [key, record] : folders_)
+        if (record.parent != record.nid)
+            if (FolderRecord* parent = folder({record.parent})) parent->children.push_back(record.nid);
+    if (!folder({nids::RootFolder}) || !folder({ipmSubtree_})) {
+        error = "the file has no root folder or top of personal folders";
+        return false;
+    }
+    return true;
+}
+
+FolderRecord* MessageStore::folder(FolderId id) {
+    const auto it = folders_.find(id.nid.value());
+    return it == folders_.end() ? nullptr : &it->second;
+}
+
+const FolderRecord* MessageStore::folder(FolderId id) const {
+    const auto it = folders_.find(id.nid.value());
+    return it == folders_.end() ? nullptr : &it->second;
+}
+
+FolderId MessageStore::addFolder(Nid nid, Nid parent, std::u16string_view name, std::u16string_view containerClass) {
+    FolderRecord record;
+    record.nid = nid;
+    record.parent = parent;
+    record.name = name;
+    record.containerClass = containerClass;
+    folders_[nid.value()] = std::move(record);
+    if (parent != nid) {
+        FolderRecord* parentRecord = folder({parent});
+        parentRecord->children.push_back(nid);
+        parentRecord->dirty = true;
+    }
+    return {nid};
+}
+
+FolderId MessageStore::createFolder(FolderId parent, std::u16string_view name, std::u16string_view containerClass) {
+    if (!folder(parent)) parent = topOfPersonalFolders();
+    const Nid nid = db_->allocateNid(NidType::NormalFolder);
+    for (NidType type : {NidType::HierarchyTable, NidType::ContentsTable, NidType::AssocContentsTable})
+        db_->reserveNidIndex(type, nid.index());
+    return addFolder(nid, parent.nid, name, containerClass);
+}
+
+std::optional<FolderId> MessageStore::findFolder(FolderId parent, std::u16string_view name) const {
+    const FolderRecord* record = folder(parent);
+    if (!record) return std::nullopt;
+    for (Nid child : record->children)
+        if (const FolderRecord* c = folder({child}); c && c->name == name) return FolderId{child};
+    return std::nullopt;
+}
+
+std::vector<FolderId> MessageStore::subfolders(FolderId id) const {
+    std::vector<FolderId> out;
+    if (const FolderRecord* record = folder(id))
+        for (Nid child : record->children) out.push_back({child});
+    return out;
+}
+
+std::u16string MessageStore::folderName(FolderId id) const {
+    const FolderRecord* record = folder(id);
+    return record ? record->name : std::u16string();
+}
+
+std::optional<FolderId> MessageStore::parentOf(FolderId id) const {
+    const FolderRecord* record = folder(id);
+    if (!record || record->parent == record->nid) return std::nullopt;
+    return FolderId{record->parent};
+}
+
+std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message) {
+    FolderRecord* record = folder(id);
+    if (!record || db_->failed()) return std::nullopt;
+    const Nid nid = db_->allocateNid(NidType::NormalMessage);
+    const WrittenMessage written = MessageWriter(*db_, names_).write(message);
+    if (db_->failed()) return std::nullopt;
+    db_->setNode({nid, written.data, written.subnodes, record->nid});
+    record->contents.push_back(ContentsRow::pack(nid, written.properties));
+    record->dirty = true;
+    return MessageId{nid};
+}
+
+std::vector<MessageId> MessageStore::messages(FolderId id) const {
+    std::vector<MessageId> out;
+    if (const FolderRecord* record = folder(id))
+        for (const ContentsRow& row : record->contents) out.push_back({row.message});
+    return out;
+}
+
+std::size_t MessageStore::messageCount(FolderId id) const {
+    const FolderRecord* record = folder(id);
+    return record ? record->contents.size() : 0;
+}
+
+bool MessageStore::deleteMessage(MessageId message) {
+    const NbtEntry* node = db_->findNode(message.nid);
+    if (!node || message.nid.type() != NidType::NormalMessage) return false;
+    if (FolderRecord* record = folder({node->parent})) {
+        std::erase_if(record->contents, [&](const ContentsRow& row) { return row.message == message.nid; });
+        record->dirty = true;
+    }
+    db_->removeNode(message.nid);
+    return true;
+}
+
+void MessageStore::emptyFolder(FolderId id) {
+    FolderRecord* record = folder(id);
+    if (!record) return;
+    for (const ContentsRow& row : record->contents) db_->removeNode(row.message);
+    record->contents.clear();
+    record->dirty = true;
+}
+
+std::optional<PropertyList> MessageStore::messageProperties(MessageId message) {
+    const NbtEntry* node = db_->findNode(message.nid);
+    if (!node) return std::nullopt;
+    const auto subnodes = db_->readSubnodes(node->subnodes);
+    if (!subnodes) return std::nullopt;
+    return readPropertyContext(*db_, node->data, *subnodes);
+}
+
+void MessageStore::writePropertyNode(Nid nid, Nid parent, const PropertyList& props) {
+    db_->removeNode(nid);
+    SubnodeIds ids;
+    const NodeContent content = buildPropertyContext(*db_, ids, props);
+    const Bid data = db_->writeBlocks(content.blocks);
+    db_->setNode({nid, data, db_->writeSubnodes(content.subnodes), parent});
+}
+
+void MessageStore::writeTableNode(Nid nid, const std::vector<std::uint32_t>& columns, const std::vector<TableRow>& rows) {
+    db_->removeNode(nid);
+    SubnodeIds ids;
+    const NodeContent content = buildTableContext(*db_, ids, columns, rows);
+    const Bid data = db_->writeBlocks(content.blocks);
+    db_->setNode({nid, data, db_->writeSubnodes(content.subnodes), Nid()});
+}
+
+void MessageStore::writeStoreNode() {
+    PropertyList props;
+    props.push_back({kTagRecordKey, std::string(reinterpret_cast<const char*>(uid_.data()), uid_.size())});
+    props.push_back({kTagDisplayName, utf16le(displayName_)});
+    props.push_back({kTagIpmSubtreeEntryId, makeEntryId(uid_, ipmSubtree_)});
+    props.push_back({kTagWastebasketEntryId, makeEntryId(uid_, deletedItems_)});
+    props.push_back({kTagFinderEntryId, makeEntryId(uid_, searchRoot_)});
+    props.push_back({kTagValidFolderMask, le32(kValidFolders)});
+    props.push_back({kTagStoreSupportMask, le32(kStoreSupport)});
+    writePropertyNode(nids::MessageStore, Nid(), props);
+}
+
+void MessageStore::writeInternalNodes() {
+    writeTableNode(nids::HierarchyTableTemplate, hierarchyTableColumns(), {});
+    writeTableNode(nids::ContentsTableTemplate, contentsTableColumns(), {});
+    writeTableNode(nids::AssocContentsTableTemplate, assocContentsTableColumns(), {});
+    writeTableNode(nids::SearchContentsTableTemplate, contentsTableColumns(), {});
+    writeTableNode(nids::AttachmentTable, attachmentTableColumns(), {});
+    writeTableNode(nids::RecipientTable, recipientTableColumns(), {});
+    // The search queues and lists start empty.
+    for (Nid nid : {nids::SearchManagementQueue, nids::SearchActivityList, nids::SearchDomainObject,
+                    nids::SearchGathererQueue, nids::SearchGathererDescriptor, nids::SearchGathererFolderQueue}) {
+        db_->removeNode(nid);
+        db_->setNode({nid, db_->writeData(""), Bid(), Nid()});
+    }
+    writePropertyNode(nids::NameToIdMap, Nid(), encodeNameToIdMap(names_));
+}
+
+void MessageStore::writeFolder(FolderRecord& record) {
+    writePropertyNode(record.nid, record.parent, record.properties());
+    std::vector<TableRow> children;
+    for (Nid child : record.children) {
+        const FolderRecord* c = folder({child});
+        if (!c) continue;
+        children.push_back({child.value(), c->properties()});
+    }
+    writeTableNode(record.nid.withType(NidType::HierarchyTable), hierarchyTableColumns(), children);
+    std::vector<TableRow> rows;
+    rows.reserve(record.contents.size());
+    for (const ContentsRow& row : record.contents) rows.push_back(row.unpack());
+    writeTableNode(record.nid.withType(NidType::ContentsTable), contentsTableColumns(), rows);
+    writeTableNode(record.nid.withType(NidType::AssocContentsTable), assocContentsTableColumns(), {});
+    record.dirty = false;
+}
+
+bool MessageStore::commit() {
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (auto& [key, record] : folders_) {
+            if (!record.dirty || record.parent == record.nid) continue;
+            FolderRecord* parent = folder({record.parent});
+            if (parent && !parent->dirty) parent->dirty = changed = true;
+        }
+    }
+    for (auto& [key, record] : folders_)
+        if (record.dirty) writeFolder(record);
+    if (names_.entries().size() != namesWritten_) {
+        writePropertyNode(nids::NameToIdMap, Nid(), encodeNameToIdMap(names_));
+        namesWritten_ = names_.entries().size();
+    }
+    return db_->commit();
+}
+
+bool MessageStore::close() {
+    if (!db_) return true;
+    const bool ok = commit() && db_->close();
+    db_.reset();
+    return ok;
+}
+
+}  // namespace store::pst

@@ -1,0 +1,100 @@
+#pragma once
+// A PST message store: the store object, the name-to-id map, the root folder with "Top of Personal
+// Folders", "Deleted Items" and "Search Root", folders in any hierarchy and the messages in them.
+// Saving a message writes it to the file at once; folders, their tables, the maps and the header are
+// completed by commit() and close(). A store this engine wrote can be opened again and appended to.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/mapi/message.h"
+#include "store/mapi/named_property.h"
+#include "store/pst/messaging/entry_id.h"
+#include "store/pst/messaging/folder.h"
+#include "store/pst/ndb/node_database.h"
+
+namespace store::pst {
+
+struct FolderId {
+    Nid nid;
+    friend auto operator<=>(const FolderId&, const FolderId&) = default;
+};
+
+struct MessageId {
+    Nid nid;
+    friend auto operator<=>(const MessageId&, const MessageId&) = default;
+};
+
+inline constexpr std::u16string_view kDefaultStoreName = u"Personal Folders";
+
+class MessageStore {
+public:
+    // A new store at the path (an existing file is replaced). Null with a reason on failure.
+    static std::unique_ptr<MessageStore> create(const std::u16string& path, std::u16string_view displayName,
+                                                std::string& error);
+    // A store written earlier (by this engine, or any unencoded Unicode PST with the usual folders).
+    static std::unique_ptr<MessageStore> open(const std::u16string& path, std::string& error);
+
+    ~MessageStore();
+    MessageStore(const MessageStore&) = delete;
+    MessageStore& operator=(const MessageStore&) = delete;
+
+    const std::u16string& displayName() const { return displayName_; }
+    FolderId rootFolder() const { return {nids::RootFolder}; }
+    FolderId topOfPersonalFolders() const { return {ipmSubtree_}; }
+    FolderId deletedItems() const { return {deletedItems_}; }
+
+    // --- folders ---------------------------------------------------------------------------------
+    FolderId createFolder(FolderId parent, std::u16string_view name, std::u16string_view containerClass = u"IPF.Note");
+    std::optional<FolderId> findFolder(FolderId parent, std::u16string_view name) const;
+    std::vector<FolderId> subfolders(FolderId folder) const;
+    std::u16string folderName(FolderId folder) const;
+    std::optional<FolderId> parentOf(FolderId folder) const;
+    bool exists(FolderId folder) const { return folders_.count(folder.nid.value()) != 0; }
+
+    // --- messages ----------------------------------------------------------------------------------
+    // Writes the message into the folder; empty when the folder is unknown or the file failed.
+    std::optional<MessageId> saveMessage(FolderId folder, const mapi::Message& message);
+    std::vector<MessageId> messages(FolderId folder) const;
+    std::size_t messageCount(FolderId folder) const;
+    bool deleteMessage(MessageId message);
+    // Deletes every message of the folder (its subfolders stay).
+    void emptyFolder(FolderId folder);
+    // The stored properties of a message (named properties under the store's ids).
+    std::optional<PropertyList> messageProperties(MessageId message);
+
+    // Completes the file on disk; the store stays open for more.
+    bool commit();
+    bool close();
+    bool failed() const { return db_->failed(); }
+    std::uint64_t fileBytes() const { return db_->dataBytesWritten(); }
+
+private:
+    explicit MessageStore(std::unique_ptr<NodeDatabase> db);
+    void initialise(std::u16string_view displayName);
+    bool load(std::string& error);
+    FolderRecord* folder(FolderId id);
+    const FolderRecord* folder(FolderId id) const;
+    FolderId addFolder(Nid nid, Nid parent, std::u16string_view name, std::u16string_view containerClass);
+    void writeStoreNode();
+    void writeInternalNodes();
+    void writeFolder(FolderRecord& record);
+    void writeTableNode(Nid nid, const std::vector<std::uint32_t>& columns, const std::vector<TableRow>& rows);
+    void writePropertyNode(Nid nid, Nid parent, const PropertyList& props);
+
+    std::unique_ptr<NodeDatabase> db_;
+    mapi::NamedPropertyMap names_;
+    std::size_t namesWritten_ = 0;
+    StoreUid uid_{};
+    std::u16string displayName_;
+    Nid ipmSubtree_;
+    Nid deletedItems_;
+    Nid searchRoot_;
+    std::map<std::uint32_t, FolderRecord> folders_;
+};
+
+}  // namespace store::pst

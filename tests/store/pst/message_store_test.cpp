@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/paths.h"
+#include "store/pst/messaging/message_store.h"
+#include "store/pst/ndb/bytes.h"
+#include "support/test_support.h"
+#include "store/pst/sample_messages.h"
+
+namespace store::pst {
+namespace {
+
+using testing_support::TempDir;
+using namespace store::pst::testing;
+
+std::u16string u16(const std::filesystem::path& p) { return platform::fromNativePath(p.string()); }
+
+TEST(PstMessageStore, NewStoreHasTheDefaultFolders) {
+    TempDir dir;
+    std::string error;
+    auto store = MessageStore::create(u16(dir / "a.pst"), kDefaultStoreName, error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->folderName(store->topOfPersonalFolders()), u"Top of Personal Folders");
+    EXPECT_EQ(store->folderName(store->deletedItems()), u"Deleted Items");
+    EXPECT_EQ(store->parentOf(store->deletedItems()), store->topOfPersonalFolders());
+    ASSERT_TRUE(store->close());
+    auto reopened = MessageStore::open(u16(dir / "a.pst"), error);
+    ASSERT_TRUE(reopened) << error;
+    EXPECT_EQ(reopened->displayName(), u"Personal Folders");
+    EXPECT_EQ(reopened->findFolder(reopened->topOfPersonalFolders(), u"Deleted Items"), reopened->deletedItems());
+}
+
+TEST(PstMessageStore, SavedMessagesAndFoldersSurviveReopenAndAppend) {
+    TempDir dir;
+    std::string error;
+    const std::u16string path = u16(dir / "b.pst");
+    {
+        auto store = MessageStore::create(path, kDefaultStoreName, error);
+        ASSERT_TRUE(store) << error;
+        const FolderId inbox = store->createFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
+        const FolderId nested = store->createFolder(inbox, u"Sub");
+        for (int i = 0; i < 30; ++i) {
+            SampleOptions o;
+            o.subject = u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i));
+            ASSERT_TRUE(store->saveMessage(i % 3 ? inbox : nested, sampleMessage(o)));
+        }
+        ASSERT_TRUE(store->close());
+    }
+    {
+        auto store = MessageStore::open(path, error);
+        ASSERT_TRUE(store) << error;
+        const auto inbox = store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
+        ASSERT_TRUE(inbox);
+        EXPECT_EQ(store->messageCount(*inbox), 20u);
+        const auto nested = store->findFolder(*inbox, u"Sub");
+        ASSERT_TRUE(nested);
+        EXPECT_EQ(store->messageCount(*nested), 10u);
+        SampleOptions o;
+        o.subject = u"Appended";
+        ASSERT_TRUE(store->saveMessage(*nested, sampleMessage(o)));
+        ASSERT_TRUE(store->close());
+    }
+    auto store = MessageStore::open(path, error);
+    ASSERT_TRUE(store) << error;
+    const auto inbox = store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
+    const auto nested = store->findFolder(*inbox, u"Sub");
+    ASSERT_EQ(store->messageCount(*nested), 11u);
+    const auto props = store->messageProperties(store->messages(*nested).back());
+    ASSERT_TRUE(props);
+    const Property* subject = findProperty(*props, 0x0037001F);
+    ASSERT_TRUE(subject);
+    EXPECT_EQ(fromUtf16le(subject->value), u"Appended");
+}
+
+TEST(PstMessageStore, DeletingMessagesFreesThem) {
+    TempDir dir;
+    std::string error;
+    auto store = MessageStore::create(u16(dir / "c.pst"), kDefaultStoreName, error);
+    ASSERT_TRUE(store) << error;
+    SampleOptions o;
+    o.attachmentSizes = {100000};
+    const auto id = store->saveMessage(store->deletedItems(), sampleMessage(o));
+    ASSERT_TRUE(id);
+    EXPECT_TRUE(store->deleteMessage(*id));
+    EXPECT_EQ(store->messageCount(store->deletedItems()), 0u);
+    EXPECT_FALSE(store->messageProperties(*id));
+    ASSERT_TRUE(store->close());
+}
+
+}  // namespace
+}  // namespace store::pst

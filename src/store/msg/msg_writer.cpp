@@ -57,14 +57,11 @@ private:
         header.kind = depth == 0 ? PropertyStreamHeader::Kind::TopMessage : PropertyStreamHeader::Kind::EmbeddedMessage;
         header.recipientCount = static_cast<std::uint32_t>(message.recipients.size());
         header.attachmentCount = static_cast<std::uint32_t>(message.attachments.size());
-        const mapi::PropertyBag* props = &message.props;
-        mapi::PropertyBag withMask;
+        std::string extra;
         if (depth == 0 && !message.props.has(mapi::PidTagStoreSupportMask)) {
-            withMask = message.props;
-            withMask.setLong(mapi::PidTagStoreSupportMask, static_cast<std::int32_t>(mapi::STORE_UNICODE_OK));
-            props = &withMask;
+            extra = fixedEntry(mapi::PidTagStoreSupportMask, mapi::STORE_UNICODE_OK);
         }
-        if (!writeProperties(storage, *props, header)) return false;
+        if (!writeProperties(storage, message.props, header, extra)) return false;
         for (std::size_t i = 0; i < message.recipients.size(); ++i) {
             auto sub = cf_.addStorage(storage, numberedName("__recip_version1.0_#", i));
             if (!sub) return fail(cf_.error());

@@ -96,6 +96,12 @@ std::string objectEntry(PropTag tag) {
     return out;
 }
 
+std::string fixedEntry(PropTag tag, std::uint32_t value) {
+    std::string out;
+    putEntry(out, tag, value);
+    return out;
+}
+
 bool encodeProperties(const mapi::PropertyBag& props, const PropertyStreamHeader& header,
                       mapi::NamedPropertyMap& names, const StreamSink& sink, std::string& propertyStream) {
     propertyStream = headerBytes(header);

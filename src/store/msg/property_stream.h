@@ -36,6 +36,8 @@ bool encodeProperties(const mapi::PropertyBag& props, const PropertyStreamHeader
 
 // The entry of an embedded message or custom storage (PidTagAttachDataObject): size 0xFFFFFFFF.
 std::string objectEntry(mapi::PropTag tag);
+// The entry of a 32-bit value.
+std::string fixedEntry(mapi::PropTag tag, std::uint32_t value);
 
 // "__substg1.0_0037001F", and with an index "__substg1.0_101F8000-00000002".
 std::u16string valueStreamName(mapi::PropTag tag);

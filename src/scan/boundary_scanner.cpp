@@ -3,6 +3,9 @@
 // file handle.
 #include <algorithm>
 #include <cstring>
+#include <future>
+#include <tuple>
+#include <utility>
 #include <memory>
 #include <new>
 
@@ -14,11 +17,12 @@
 namespace scan {
 namespace {
 
-constexpr std::size_t kWindow = 1 << 20;  // bytes read per window; keepRunning is polled per window
+constexpr std::size_t kWindow = 4 << 20;  // bytes per read; the next window is read while this one is searched
+constexpr std::size_t kSlice = 1 << 20;   // keepRunning is polled before each slice of a window
 constexpr std::uint64_t kFallbackPoll = 4096;
 
 struct ScanOutcome {
-    bool ran = true;        // false when the window could not be allocated
+    bool ran = true;        // false when the windows could not be allocated
     bool completed = true;  // false when Stop ended the scan
     std::uint64_t end = 0;  // bytes actually seen: the file size unless the file shrank meanwhile
 };
@@ -29,33 +33,47 @@ bool stopRequested(CMboxFile& mbox) {
     return true;
 }
 
-// Reads the file in overlapping windows so that a pattern of overlap + 1 bytes is never split.
-// visit(data, size, base) sees bytes [base, base + size) and tests positions i with
-// i + overlap + 1 <= base + size; the next window starts at the first untested position.
+// Reads the file in overlapping windows so that a pattern of overlap + 1 bytes is never split; the
+// read of the next window runs on a helper thread while the current one is searched (copying from
+// the page cache costs about as much as the search). visit(data, size, base) sees bytes
+// [base, base + size) and tests positions i with i + overlap + 1 <= base + size.
 template <typename Visit>
 ScanOutcome forEachWindow(CMboxFile& mbox, std::uint64_t fileSize, std::size_t overlap, ScanProgress& progress,
                           Visit&& visit) {
-    ScanOutcome outcome;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kWindow]);
-    if (!buffer) return {false, false, 0};
-    std::uint64_t base = 0;
-    while (base < fileSize) {
-        if (stopRequested(mbox)) return {true, false, base};
-        if (base == 0) mbox.messageOffsets.push_back(0);
+    std::unique_ptr<char[]> current(new (std::nothrow) char[kWindow]);
+    std::unique_ptr<char[]> ahead(new (std::nothrow) char[kWindow]);
+    if (!current || !ahead) return {false, false, 0};
+    auto readWindow = [&mbox, fileSize](std::uint64_t base, char* into) {
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, fileSize - base));
-        std::size_t got = mbox.file.readAt(base, buffer.get(), want);
-        visit(buffer.get(), got, base);
-        if (got < want) {  // the file shrank under us: end with what was found
-            progress.advanceTo(base + got);
-            return {true, true, base + got};
+        return std::pair<std::size_t, std::size_t>{want, mbox.file.readAt(base, into, want)};
+    };
+    if (fileSize == 0) return {true, true, 0};
+    if (stopRequested(mbox)) return {true, false, 0};
+    mbox.messageOffsets.push_back(0);
+
+    std::uint64_t base = 0;
+    auto [want, got] = readWindow(base, current.get());
+    for (;;) {
+        const bool shortRead = got < want;  // the file shrank under us: end with what was found
+        const bool last = shortRead || base + got >= fileSize;
+        const std::uint64_t next = last ? base + got : base + got - overlap;
+        std::future<std::pair<std::size_t, std::size_t>> pending;
+        if (!last) pending = std::async(std::launch::async, readWindow, next, ahead.get());
+        // Search the window in slices so that Stop is seen at least once per slice.
+        const std::size_t tested = static_cast<std::size_t>(next - base);
+        for (std::size_t offset = 0; offset < tested; offset += kSlice) {
+            if (offset > 0 && stopRequested(mbox)) return {true, false, base + offset};
+            std::size_t sliceEnd = std::min(tested, offset + kSlice);
+            visit(current.get() + offset, std::min<std::size_t>(got - offset, sliceEnd - offset + overlap),
+                  base + offset);
+            progress.advanceTo(base + sliceEnd);
         }
-        bool last = base + got >= fileSize;
-        std::uint64_t next = last ? fileSize : base + got - overlap;
-        progress.advanceTo(next);
+        if (last) return {true, true, base + got};
+        std::tie(want, got) = pending.get();
+        std::swap(current, ahead);
         base = next;
+        if (stopRequested(mbox)) return {true, false, base};
     }
-    outcome.end = fileSize;
-    return outcome;
 }
 
 // The literal loop: one positioned read of the pattern window at every byte position.
@@ -126,6 +144,7 @@ int CMboxFile::scanMimeVersion(const std::u16string& path, ScanPath method) {
         }
         return forEachWindow(*this, size, patternSize - 1, progress,
                              [&](const char* data, std::size_t n, std::uint64_t base) {
+                                 locator.setWindow(data, n, base);
                                  findMimeVersionLines(data, n, [&](std::size_t at) { onMatch(base + at); });
                              });
     };

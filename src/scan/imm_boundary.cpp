@@ -17,17 +17,25 @@ bool startsWith(const char* data, std::size_t size, std::string_view prefix) {
 
 }  // namespace
 
+std::size_t ImmBoundaryLocator::readAt(std::uint64_t position, char* into, std::size_t count) const {
+    if (window_ && position >= windowBase_ && position - windowBase_ + count <= windowSize_) {
+        std::memcpy(into, window_ + (position - windowBase_), count);
+        return count;
+    }
+    return file_.readAt(position, into, count);
+}
+
 bool ImmBoundaryLocator::headerBlockBegan(std::uint64_t i) const {
     if (!file_.isOpen()) return false;
     char buffer[kBlock];
     std::uint64_t blockStart = i;
-    std::size_t got = file_.readAt(blockStart, buffer, sizeof buffer);
+    std::size_t got = readAt(blockStart, buffer, sizeof buffer);
     std::size_t line = 0;  // offset of the current line in buffer
     for (std::size_t lines = 0; lines < kLookAheadLines; ++lines) {
         // Keep at least the eight bytes a header name needs in the buffer, unless the file ends first.
         if (got - line < 8 && got == sizeof buffer) {
             blockStart += line;
-            got = file_.readAt(blockStart, buffer, sizeof buffer);
+            got = readAt(blockStart, buffer, sizeof buffer);
             line = 0;
         }
         if (line >= got) return false;  // end of file: no more lines
@@ -45,7 +53,7 @@ bool ImmBoundaryLocator::headerBlockBegan(std::uint64_t i) const {
             }
             if (got < sizeof buffer) return false;
             blockStart += got;
-            got = file_.readAt(blockStart, buffer, sizeof buffer);
+            got = readAt(blockStart, buffer, sizeof buffer);
             line = 0;
             if (got == 0) return false;
         }
@@ -55,7 +63,7 @@ bool ImmBoundaryLocator::headerBlockBegan(std::uint64_t i) const {
 
 ImmBoundaryLocator::LineKind ImmBoundaryLocator::classifyLineAt(std::uint64_t q) const {
     char head[8];
-    std::size_t got = file_.readAt(q, head, sizeof head);
+    std::size_t got = readAt(q, head, sizeof head);
     if (startsWith(head, got, "To:")) return LineKind::To;
     if (startsWith(head, got, "From:")) return LineKind::From;
     if (startsWith(head, got, "Subject:")) return LineKind::Subject;
@@ -70,7 +78,7 @@ void ImmBoundaryLocator::collectPairsBelow(std::uint64_t i, std::vector<CrLfPair
         std::uint64_t lo = std::max<std::uint64_t>(scannedUpTo_ + 1, hi > kBlock ? hi - kBlock : 0);
         // Read [lo - 1, hi) so that the byte before each LF is at hand.
         std::size_t want = static_cast<std::size_t>(hi - (lo - 1));
-        std::size_t got = file_.readAt(lo - 1, buffer, want);
+        std::size_t got = readAt(lo - 1, buffer, want);
         std::size_t end = std::min(got, want);
         while (end > 1 && newestFirst.size() < kMaxPairs) {
             const void* lf = memrchr(buffer + 1, '\n', end - 1);

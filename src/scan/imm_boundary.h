@@ -16,6 +16,13 @@ public:
     // look-back returns the match position unchanged.
     explicit ImmBoundaryLocator(const platform::CFile& file) : file_(file) {}
 
+    // Bytes [base, base + size) already in memory; reads inside them need no system call.
+    void setWindow(const char* data, std::size_t size, std::uint64_t base) {
+        window_ = data;
+        windowSize_ = size;
+        windowBase_ = base;
+    }
+
     // i: position of the LF that starts "\nMIME-Version: 1.0". Calls must come with increasing i.
     bool headerBlockBegan(std::uint64_t i) const;
     std::uint64_t headerStart(std::uint64_t i);
@@ -27,9 +34,13 @@ private:
         LineKind following;
     };
     LineKind classifyLineAt(std::uint64_t q) const;
+    std::size_t readAt(std::uint64_t position, char* into, std::size_t count) const;
     void collectPairsBelow(std::uint64_t i, std::vector<CrLfPair>& newestFirst) const;
 
     const platform::CFile& file_;
+    const char* window_ = nullptr;
+    std::size_t windowSize_ = 0;
+    std::uint64_t windowBase_ = 0;
     std::uint64_t scannedUpTo_ = 0;     // pairs at positions below this are in recent_ (the last ten)
     std::vector<CrLfPair> recent_;      // newest first, at most ten
 };

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <random>
 #include <unistd.h>
 
@@ -117,7 +118,7 @@ TEST(FromLineScanner, AStopBeforeTheFirstByteRecordsNothing) {
 
 TEST(FromLineScanner, AFileTruncatedDuringTheScanEndsWithWhatWasFound) {
     std::string bytes;
-    while (bytes.size() < 4u << 20) bytes += "From a\nSubject: x\n\nbody\n";
+    while (bytes.size() < 24u << 20) bytes += "From a\nSubject: x\n\nbody\n";
     testing_support::TempDir dir;
     auto path = dir / "shrinking.mbox";
     testing_support::writeFile(path, bytes);
@@ -137,9 +138,10 @@ TEST(FromLineScanner, AFileTruncatedDuringTheScanEndsWithWhatWasFound) {
     mbox.notifyWindow = &target;
     ASSERT_TRUE(mbox.file.open(platform::fromNativePath(path.string())));
     mbox.scanFromLines();
+    // Windows read before the truncation was seen may still count; nothing after them does.
     ASSERT_FALSE(mbox.messageOffsets.empty());
-    EXPECT_LE(mbox.messageOffsets.back(), 1u << 20);
-    for (std::uint64_t k = 0; k < mbox.messageCount(); ++k) EXPECT_LE(mbox.messageSpan(k).length, 1u << 20);
+    EXPECT_LT(mbox.messageOffsets.back(), 12u << 20);
+    EXPECT_TRUE(std::is_sorted(mbox.messageOffsets.begin(), mbox.messageOffsets.end()));
 }
 
 TEST(FromLineScanner, AddressesFilesAboveFourGigabytes) {

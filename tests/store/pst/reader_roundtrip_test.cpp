@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/paths.h"
+#include "store/pst/messaging/message_store.h"
+#include "store/pst/reader_support.h"
+#include "store/pst/sample_messages.h"
+#include "support/test_support.h"
+
+namespace store::pst {
+namespace {
+
+using testing_support::TempDir;
+using namespace store::pst::testing;
+namespace fs = std::filesystem;
+
+std::u16string u16(const fs::path& p) { return platform::fromNativePath(p.string()); }
+
+// Writes the sample store: Top of Personal Folders / Inbox.mbox (and a nested folder) with messages
+// of every kind.
+void writeSampleStore(const fs::path& path) {
+    std::string error;
+    auto store = MessageStore::create(u16(path), kDefaultStoreName, error);
+    ASSERT_TRUE(store) << error;
+    const FolderId inbox = store->createFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
+    const FolderId nested = store->createFolder(store->createFolder(store->topOfPersonalFolders(), u"mail"), u"Nested.mbox");
+    SampleOptions plain;
+    plain.subject = u"Plain message";
+    ASSERT_TRUE(store->saveMessage(inbox, sampleMessage(plain)));
+    SampleOptions html;
+    html.subject = u"HTML message";
+    html.html = "<html><body><p>Hello <b>HTML</b> world</p></body></html>";
+    ASSERT_TRUE(store->saveMessage(inbox, sampleMessage(html)));
+    SampleOptions unicode;
+    unicode.subject = u"Grüße – Привет – 日本語";
+    unicode.body = u"Ünïcödé body: Привет мир, 日本語のテキスト";
+    ASSERT_TRUE(store->saveMessage(inbox, sampleMessage(unicode)));
+    SampleOptions attachments;
+    attachments.subject = u"With attachments";
+    attachments.attachmentSizes = {10, 9000, 3 * 1024 * 1024};
+    ASSERT_TRUE(store->saveMessage(inbox, sampleMessage(attachments)));
+    SampleOptions embedded;
+    embedded.subject = u"With embedded message";
+    embedded.embedded = true;
+    ASSERT_TRUE(store->saveMessage(nested, sampleMessage(embedded)));
+    SampleOptions longBody;
+    longBody.subject = u"Long body";
+    longBody.body = std::u16string(50000, u'x');
+    ASSERT_TRUE(store->saveMessage(nested, sampleMessage(longBody)));
+    ASSERT_TRUE(store->close());
+}
+
+std::string readText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(PstReaders, PffinfoReportsNoError) {
+    if (!haveTool("pffinfo")) GTEST_SKIP() << "pffinfo not installed";
+    TempDir dir;
+    writeSampleStore(dir / "s.pst");
+    const ToolRun run = runTool("pffinfo " + quoted(dir / "s.pst"));
+    if (const char* keep = std::getenv("KELVA_PST_KEEP")) fs::copy_file(dir / "s.pst", keep, fs::copy_options::overwrite_existing);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("rror"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Personal Storage Tables"), std::string::npos) << run.output;
+}
+
+TEST(PstReaders, ReadpstListsEveryMessage) {
+    if (!haveTool("readpst")) GTEST_SKIP() << "readpst not installed";
+    TempDir dir;
+    writeSampleStore(dir / "s.pst");
+    fs::create_directories(dir / "out");
+    const ToolRun run = runTool("readpst -e -D -b -8 -q -o " + quoted(dir / "out") + " " + quoted(dir / "s.pst"));
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::string all;
+    int messages = 0;
+    for (const auto& file : testing_support::filesUnder(dir / "out")) {
+        all += readText(file);
+        ++messages;
+    }
+    EXPECT_EQ(messages, 6) << all.substr(0, 2000);
+    for (const char* text : {"Subject: Plain message", "HTML message", "Hello <b>HTML</b> world", "ann@example.com",
+                             "Bob Receiver", "file2.bin", "Inner message", "Body of the inner message"})
+        EXPECT_NE(all.find(text), std::string::npos) << text;
+}
+
+TEST(PstReaders, PffexportListsEveryMessage) {
+    if (!haveTool("pffexport")) GTEST_SKIP() << "pffexport not installed";
+    TempDir dir;
+    writeSampleStore(dir / "s.pst");
+    const ToolRun run = runTool("cd " + quoted(dir.path()) + " && pffexport -m all -f all -q -t out s.pst");
+    ASSERT_EQ(run.status, 0) << run.output;
+    int messages = 0;
+    std::string all;
+    std::uintmax_t largest = 0;
+    for (const auto& file : testing_support::filesUnder(dir / "out.export")) {
+        if (file.filename() == "Message.txt") ++messages;
+        if (file.filename() == "OutlookHeaders.txt" || file.filename() == "Recipients.txt" ||
+            file.filename() == "Message.txt")
+            all += readText(file);
+        largest = std::max(largest, fs::file_size(file));
+    }
+    EXPECT_GE(messages, 6) << all.substr(0, 3000);
+    EXPECT_EQ(largest, 3u * 1024 * 1024);
+    for (const char* text : {"Plain message", "bob@example.com", "Carl Copy", "Plain body text"})
+        EXPECT_NE(all.find(text), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace store::pst

@@ -4,7 +4,7 @@ prints the figures and ratios.
 
     bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
 
-BENCH names: scan (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+BENCH names: scan, summary (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
 /tmp/kelva-bench) and reused; they are never committed.
 """
 import argparse
@@ -87,6 +87,36 @@ def scan(args):
     print("  python mailbox keys()    %8.0f MB/s  -> ours %.1fx python" % (py, ours_speed / py))
     print("  scanMimeVersion (.imm)   %8.0f MB/s  -> scanFromLines is %.2fx faster (goal <= 3x)" % (
         imm_speed, ours_speed / imm_speed))
+
+
+PY_SUMMARY = """
+import mailbox, sys, time, email.parser, email.policy
+parser = email.parser.BytesHeaderParser(policy=email.policy.compat32)
+box = mailbox.mbox(sys.argv[1])
+start = time.perf_counter()
+count = 0
+for key in box.iterkeys():
+    message = parser.parsebytes(box.get_bytes(key))
+    row = (message['To'], message['From'], message['Subject'], message['Date'])
+    count += 1
+print(count, time.perf_counter() - start)
+"""
+
+
+@bench("summary")
+def summary(args):
+    mbox = ensure_input(args, "bench-%s.mbox" % args.size)
+    warm(mbox)
+    ours = google_benchmark(args, "summary_bench", {"KELVA_BENCH_MBOX": mbox}, ".")["BM_ReadAndSummarize"]
+    out = subprocess.run([sys.executable, "-c", PY_SUMMARY, mbox], check=True, capture_output=True, text=True).stdout
+    count, seconds = out.split()
+    py_rate = int(count) / float(seconds)
+    rate = ours["items_per_second"]
+    print("summary: %s, %d messages" % (mbox, int(count)))
+    print("  readMessage + summarizeMessage  %9.0f messages/s  %6.0f MB/s  peak RSS %.1f MiB" % (
+        rate, ours["bytes_per_second"] / 1e6, ours["peak_rss_mib"]))
+    print("  python mailbox + BytesHeaderParser %6.0f messages/s  -> ours %.1fx python (goal >= 10x)" % (
+        py_rate, rate / py_rate))
 
 
 def main():

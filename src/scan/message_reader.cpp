@@ -1,5 +1,6 @@
 #include "scan/message_reader.h"
 
+#include <cstring>
 #include <new>
 
 namespace scan {
@@ -32,23 +33,40 @@ std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool sk
 
 bool hasCrLf(std::string_view bytes) { return bytes.find("\r\n") != std::string_view::npos; }
 
+namespace {
+
+// Copies the text, writing insert before (or after) every byte equal to mark for which needsIt holds;
+// whole runs without a mark are copied at once.
+template <typename NeedsIt>
+std::size_t copyMarking(const std::string& in, std::string& out, char mark, bool before, NeedsIt&& needsIt) {
+    std::size_t inserted = 0, from = 0;
+    const char extra = before ? '\r' : '\n';
+    while (from < in.size()) {
+        const void* hit = std::memchr(in.data() + from, mark, in.size() - from);
+        std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in.data()) : in.size();
+        out.append(in, from, at - from);
+        if (at == in.size()) break;
+        bool add = needsIt(at);
+        if (add && before) out.push_back(extra);
+        out.push_back(mark);
+        if (add && !before) out.push_back(extra);
+        inserted += add ? 1 : 0;
+        from = at + 1;
+    }
+    return inserted;
+}
+
+}  // namespace
+
 void normalizeLineEnds(std::string& bytes) {
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 32 + 16);
-    bool inserted = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) {
-            out.push_back('\r');
-            inserted = true;
-        }
-        out.push_back(bytes[i]);
-    }
-    if (!inserted) {
+    out.reserve(bytes.size() + bytes.size() / 16 + 16);
+    std::size_t inserted = copyMarking(bytes, out, '\n', true, [&](std::size_t at) {
+        return at == 0 || bytes[at - 1] != '\r';
+    });
+    if (inserted == 0) {
         out.clear();
-        for (char c : bytes) {
-            out.push_back(c);
-            if (c == '\r') out.push_back('\n');
-        }
+        copyMarking(bytes, out, '\r', false, [](std::size_t) { return true; });
     }
     bytes.swap(out);
 }

@@ -91,3 +91,33 @@ TEST(PstMessageStore, DeletingMessagesFreesThem) {
 
 }  // namespace
 }  // namespace store::pst
+
+namespace store::pst {
+namespace {
+
+TEST(PstMessageStore, ManySmallMessagesStayReadable) {
+    const char* countText = std::getenv("KELVA_PST_MANY");
+    const int count = countText ? std::atoi(countText) : 20000;
+    TempDir dir;
+    std::string error;
+    const std::u16string path = u16(dir / "many.pst");
+    auto store = MessageStore::create(path, kDefaultStoreName, error);
+    ASSERT_TRUE(store) << error;
+    const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Many");
+    testing::SampleOptions o;
+    mapi::Message message = testing::sampleMessage(o);
+    for (int i = 0; i < count; ++i) {
+        message.props.setString(mapi::PidTagSubject, u"Small message " + platform::fromNativePath(std::to_string(i)));
+        ASSERT_TRUE(store->saveMessage(folder, message));
+    }
+    ASSERT_TRUE(store->close());
+    if (const char* keep = std::getenv("KELVA_PST_KEEP")) std::filesystem::copy_file(dir / "many.pst", keep, std::filesystem::copy_options::overwrite_existing);
+    auto reopened = MessageStore::open(path, error);
+    ASSERT_TRUE(reopened) << error;
+    const auto again = reopened->findFolder(reopened->topOfPersonalFolders(), u"Many");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(reopened->messageCount(*again), static_cast<std::size_t>(count));
+}
+
+}  // namespace
+}  // namespace store::pst

@@ -1,0 +1,75 @@
+#include "store/items/attachment_files.h"
+
+#include "platform/codepage.h"
+#include "store/cfb/output_file.h"
+#include "store/mapi/property_tags.h"
+#include "store/msg/msg_writer.h"
+
+namespace store::items {
+
+using namespace store::mapi;
+
+namespace {
+
+constexpr std::size_t kMaxNameBytes = 255;
+
+bool isForbidden(char16_t c) {
+    return c < 0x20 || c == 0x7F || c == u'/' || c == u'\\' || c == u':' || c == u'*' || c == u'?' || c == u'"' ||
+           c == u'<' || c == u'>' || c == u'|';
+}
+
+}  // namespace
+
+std::u16string safeFileName(std::u16string_view name) {
+    std::u16string out;
+    for (char16_t c : name) out.push_back(isForbidden(c) ? u'_' : c);
+    // Leading and trailing blanks are easy to miss and awkward on other systems.
+    while (!out.empty() && out.back() == u' ') out.pop_back();
+    while (!out.empty() && out.front() == u' ') out.erase(out.begin());
+    if (out.empty()) return u"attachment";
+    if (out == u"." || out == u"..") return u"_";
+    if (platform::utf16ToUtf8(out).size() <= kMaxNameBytes) return out;
+    // Too long for the file system: shorten the stem, keep a short extension.
+    std::u16string extension;
+    const auto dot = out.rfind(u'.');
+    if (dot != std::u16string::npos && out.size() - dot <= 16) extension = out.substr(dot);
+    std::u16string stem = out.substr(0, out.size() - extension.size());
+    while (!stem.empty() && platform::utf16ToUtf8(stem + extension).size() > kMaxNameBytes) {
+        stem.pop_back();
+        if (!stem.empty() && stem.back() >= 0xD800 && stem.back() <= 0xDBFF) stem.pop_back();  // whole pairs only
+    }
+    return stem.empty() ? u"attachment" + extension : stem + extension;
+}
+
+std::u16string attachmentFileName(const Attachment& attachment) {
+    for (PropTag tag : {PidTagAttachLongFilename, PidTagAttachFilename, PidTagDisplayName}) {
+        auto name = attachment.props.getString(tag);
+        if (!name || name->empty()) continue;
+        if (attachment.isEmbeddedMessage() && tag == PidTagDisplayName) *name += u".msg";
+        return safeFileName(*name);
+    }
+    return attachment.isEmbeddedMessage() ? u"message.msg" : u"attachment";
+}
+
+bool writeWholeFile(const std::u16string& path, std::string_view bytes, std::string* error) {
+    cfb::OutputFile file;
+    if (!file.open(path)) {
+        if (error) *error = "cannot create " + file.nativePath();
+        return false;
+    }
+    file.write(bytes);
+    if (!file.close()) {
+        file.discard();
+        if (error) *error = "cannot write " + file.nativePath();
+        return false;
+    }
+    return true;
+}
+
+bool saveAttachmentFile(const Attachment& attachment, const std::u16string& path, std::string* error) {
+    if (attachment.embedded) return msg::writeMsgFile(*attachment.embedded, path, error);
+    const auto data = attachment.props.getBinary(PidTagAttachDataBinary);
+    return writeWholeFile(path, data ? *data : std::string_view(), error);
+}
+
+}  // namespace store::items

@@ -1,0 +1,26 @@
+#pragma once
+// Attachments as files: the name an attachment is saved under, and saving its contents (the bytes of
+// a by-value attachment, an embedded message as a .msg file).
+#include <string>
+#include <string_view>
+
+#include "store/mapi/message.h"
+
+namespace store::items {
+
+// A name that stays inside the folder it is saved in: path separators, control characters and
+// characters that other systems forbid become '_', "." and ".." become "_", and the name is cut to
+// 255 bytes of UTF-8 (keeping its extension). An empty name becomes "attachment".
+std::u16string safeFileName(std::u16string_view name);
+
+// The long file name, else the short one, else the display name (an embedded message gets ".msg"),
+// made safe with safeFileName.
+std::u16string attachmentFileName(const mapi::Attachment& attachment);
+
+// Writes the attachment's contents to path; false with the reason in `error` when it cannot.
+bool saveAttachmentFile(const mapi::Attachment& attachment, const std::u16string& path, std::string* error = nullptr);
+
+// Writes bytes to a file, replacing it; nothing is left behind when writing fails.
+bool writeWholeFile(const std::u16string& path, std::string_view bytes, std::string* error = nullptr);
+
+}  // namespace store::items

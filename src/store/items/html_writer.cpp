@@ -1,0 +1,93 @@
+#include "store/items/html_writer.h"
+
+#include "platform/codepage.h"
+#include "store/items/attachment_files.h"
+#include "store/items/html_text.h"
+#include "store/items/html_tokens.h"
+#include "store/items/message_text.h"
+
+namespace store::items {
+
+namespace {
+
+constexpr char kCharsetMeta[] = "<meta charset=\"utf-8\">";
+
+std::string utf8(std::u16string_view text) { return platform::utf16ToUtf8(text); }
+
+void headerRow(std::string& out, const char* label, std::u16string_view value) {
+    if (value.empty()) return;
+    out += "<tr><td style=\"font-weight:bold;padding-right:1em;vertical-align:top\">";
+    out += label;
+    out += ":</td><td>";
+    out += escapeHtml(utf8(value));
+    out += "</td></tr>\r\n";
+}
+
+std::string headerBlock(const ItemHeader& h) {
+    std::string out =
+        "<div style=\"font-family:Arial,sans-serif;font-size:10pt;border-bottom:1px solid #999;"
+        "margin-bottom:1em;padding-bottom:0.5em\"><table style=\"border-collapse:collapse\">\r\n";
+    headerRow(out, "From", h.from);
+    headerRow(out, "Sent", h.sent);
+    headerRow(out, "To", h.to);
+    headerRow(out, "Cc", h.cc);
+    headerRow(out, "Subject", h.subject.empty() ? u" " : h.subject);
+    std::u16string names;
+    for (const auto& n : h.attachments) names += (names.empty() ? u"" : u"; ") + n;
+    headerRow(out, "Attachments", names);
+    out += "</table></div>\r\n";
+    return out;
+}
+
+// Byte offset just after the first start tag of that name; npos when there is none.
+std::size_t afterStartTag(const std::string& html, std::string_view name) {
+    HtmlTokenizer tokens(html);
+    HtmlToken t;
+    while (tokens.next(t)) {
+        if (t.kind == HtmlToken::Kind::StartTag && t.name == name) {
+            return static_cast<std::size_t>(t.raw.data() - html.data()) + t.raw.size();
+        }
+    }
+    return std::string::npos;
+}
+
+std::string fromHtmlBody(const std::string& body, const std::string& header) {
+    std::string html = sanitizeHtml(body);
+    if (const auto at = afterStartTag(html, "body"); at != std::string::npos) {
+        html.insert(at, "\r\n" + header);
+    } else {
+        html.insert(0, header);
+    }
+    // The text is now UTF-8, whatever the message declared.
+    if (const auto at = afterStartTag(html, "head"); at != std::string::npos) {
+        html.insert(at, kCharsetMeta);
+    } else {
+        html.insert(0, kCharsetMeta);
+    }
+    return html;
+}
+
+std::string fromPlainBody(const mapi::Message& message, const ItemHeader& h, const std::string& header) {
+    std::string out = "<!DOCTYPE html>\r\n<html><head>";
+    out += kCharsetMeta;
+    out += "<title>" + escapeHtml(utf8(h.subject)) + "</title></head>\r\n<body>\r\n" + header;
+    out += "<pre style=\"font-family:inherit;white-space:pre-wrap\">";
+    out += escapeHtml(utf8(plainTextOf(message)));
+    out += "</pre>\r\n</body></html>\r\n";
+    return out;
+}
+
+}  // namespace
+
+std::string htmlDocument(const mapi::Message& message) {
+    const ItemHeader h = itemHeaderOf(message);
+    const std::string header = headerBlock(h);
+    if (auto body = htmlBodyUtf8(message); body && !body->empty()) return fromHtmlBody(*body, header);
+    return fromPlainBody(message, h, header);
+}
+
+bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error) {
+    return writeWholeFile(path, htmlDocument(message), error);
+}
+
+}  // namespace store::items

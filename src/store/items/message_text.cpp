@@ -1,0 +1,124 @@
+#include "store/items/message_text.h"
+
+#include <ctime>
+
+#include "platform/codepage.h"
+#include "store/items/attachment_files.h"
+#include "store/items/html_text.h"
+#include "store/mapi/codepages.h"
+#include "store/mapi/property_tags.h"
+
+namespace store::items {
+
+using namespace store::mapi;
+
+namespace {
+
+std::u16string normalizeLineEnds(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r') {
+            out += u"\r\n";
+            if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        } else if (text[i] == u'\n') {
+            out += u"\r\n";
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+// "Name <address>", or whichever of the two there is.
+std::u16string nameAndAddress(const std::optional<std::u16string>& name, const std::optional<std::u16string>& address) {
+    const std::u16string n = name.value_or(u"");
+    const std::u16string a = address.value_or(u"");
+    if (n.empty() || n == a) return a;
+    if (a.empty()) return n;
+    return n + u" <" + a + u">";
+}
+
+std::optional<std::u16string> smtpAddress(const PropertyBag& bag, PropTag smtp, PropTag email, PropTag type) {
+    if (auto s = bag.getString(smtp); s && !s->empty()) return s;
+    const auto kind = bag.getString(type);
+    if (!kind || *kind == u"SMTP") return bag.getString(email);
+    return std::nullopt;
+}
+
+std::u16string recipientList(const Message& message, std::int32_t type, PropTag displayList) {
+    std::u16string out;
+    for (const auto& r : message.recipients) {
+        if (r.getLong(PidTagRecipientType).value_or(MAPI_TO) != type) continue;
+        const auto entry = nameAndAddress(r.getString(PidTagDisplayName),
+                                          smtpAddress(r, PidTagSmtpAddress, PidTagEmailAddress, PidTagAddressType));
+        if (entry.empty()) continue;
+        if (!out.empty()) out += u"; ";
+        out += entry;
+    }
+    if (out.empty()) out = message.props.getString(displayList).value_or(u"");
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> htmlBodyUtf8(const Message& message) {
+    const Property* p = message.props.find(PidTagHtml);
+    if (!p) return std::nullopt;
+    if (p->type == PT_UNICODE || p->type == PT_STRING8) {
+        return platform::utf16ToUtf8(*message.props.getString(PidTagHtml));
+    }
+    if (p->type != PT_BINARY) return std::nullopt;
+    const auto codepage = message.props.getLong(PidTagInternetCodepage);
+    if (!codepage) {
+        if (platform::isValidUtf8(p->data)) return p->data;
+        return platform::utf16ToUtf8(decodeCodepage(1252, p->data));
+    }
+    if (*codepage == 65001) return platform::utf16ToUtf8(platform::utf8ToUtf16(p->data));
+    return platform::utf16ToUtf8(decodeCodepage(*codepage, p->data));
+}
+
+std::u16string plainTextOf(const Message& message) {
+    if (auto body = message.props.getString(PidTagBody); body && !body->empty()) return normalizeLineEnds(*body);
+    if (auto html = htmlBodyUtf8(message)) return platform::utf8ToUtf16(htmlToText(*html));
+    return {};
+}
+
+ItemHeader itemHeaderOf(const Message& message) {
+    const PropertyBag& p = message.props;
+    ItemHeader h;
+    h.from = nameAndAddress(p.getString(PidTagSentRepresentingName),
+                            smtpAddress(p, PidTagSentRepresentingSmtpAddress, PidTagSentRepresentingEmailAddress,
+                                        PidTagSentRepresentingAddressType));
+    if (h.from.empty()) {
+        h.from = nameAndAddress(p.getString(PidTagSenderName),
+                                smtpAddress(p, PidTagSenderSmtpAddress, PidTagSenderEmailAddress, PidTagSenderAddressType));
+    }
+    auto time = p.getTime(PidTagClientSubmitTime);
+    if (!time) time = p.getTime(PidTagMessageDeliveryTime);
+    if (time) h.sent = formatSentTime(*time);
+    h.to = recipientList(message, MAPI_TO, PidTagDisplayTo);
+    h.cc = recipientList(message, MAPI_CC, PidTagDisplayCc);
+    h.subject = p.getString(PidTagSubject).value_or(u"");
+    for (const auto& a : message.attachments) {
+        if (a.props.getBool(PidTagAttachmentHidden).value_or(false)) continue;
+        h.attachments.push_back(attachmentFileName(a));
+    }
+    return h;
+}
+
+std::u16string formatSentTime(FileTime time) {
+    static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+    static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                          "July",    "August",   "September", "October", "November", "December"};
+    const std::time_t seconds = static_cast<std::time_t>(unixFromFileTime(time));
+    std::tm local{};
+    if (!localtime_r(&seconds, &local)) return {};
+    const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    char text[96];
+    std::snprintf(text, sizeof text, "%s, %s %d, %d %d:%02d %s", kDays[local.tm_wday % 7], kMonths[local.tm_mon % 12],
+                  local.tm_mday, local.tm_year + 1900, hour12, local.tm_min, local.tm_hour < 12 ? "AM" : "PM");
+    return platform::utf8ToUtf16(text);
+}
+
+}  // namespace store::items

@@ -1,0 +1,33 @@
+#pragma once
+// What the item writers show of a message: its bodies as text and the header block
+// (From, Sent, To, Cc, Subject, attachment names).
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/mapi/filetime.h"
+#include "store/mapi/message.h"
+
+namespace store::items {
+
+// The HTML body as UTF-8, decoded from its code page (PidTagInternetCodepage; without one, UTF-8 when
+// the bytes are valid UTF-8, else Windows-1252).
+std::optional<std::string> htmlBodyUtf8(const mapi::Message& message);
+// The plain body, else the HTML body as text, else nothing; line breaks as CR LF.
+std::u16string plainTextOf(const mapi::Message& message);
+
+struct ItemHeader {
+    std::u16string from;
+    std::u16string sent;     // empty when the message has no time
+    std::u16string to;
+    std::u16string cc;
+    std::u16string subject;
+    std::vector<std::u16string> attachments;  // file names of the attachments that are not hidden
+};
+
+ItemHeader itemHeaderOf(const mapi::Message& message);
+
+// "Friday, March 1, 2024 12:34 PM" in local time.
+std::u16string formatSentTime(mapi::FileTime time);
+
+}  // namespace store::items

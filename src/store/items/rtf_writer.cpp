@@ -1,0 +1,71 @@
+#include "store/items/rtf_writer.h"
+
+#include "store/items/attachment_files.h"
+#include "store/items/message_text.h"
+
+namespace store::items {
+
+std::string rtfEscape(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            out += "\\par\r\n";
+        } else if (c == u'\t') {
+            out += "\\tab ";
+        } else if (c == u'\\' || c == u'{' || c == u'}') {
+            out.push_back('\\');
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x20) {
+            // Other control characters have no place in the text.
+        } else if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else {
+            // The fallback as \'3f rather than a literal '?': some readers drop the character after a
+            // literal fallback.
+            out += "\\u" + std::to_string(static_cast<std::int16_t>(c)) + "\\'3f";
+        }
+    }
+    return out;
+}
+
+namespace {
+
+void headerLine(std::string& out, const char* label, std::u16string_view value) {
+    if (value.empty()) return;
+    out += "{\\b ";
+    out += label;
+    out += ":}\\tab ";
+    out += rtfEscape(value);
+    out += "\\par\r\n";
+}
+
+}  // namespace
+
+std::string rtfDocument(const mapi::Message& message) {
+    const ItemHeader h = itemHeaderOf(message);
+    std::string out =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\r\n"
+        "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern\\fcharset0 Courier New;}}\r\n"
+        "\\viewkind4\\pard\\tx1440\\f0\\fs20\r\n";
+    headerLine(out, "From", h.from);
+    headerLine(out, "Sent", h.sent);
+    headerLine(out, "To", h.to);
+    headerLine(out, "Cc", h.cc);
+    headerLine(out, "Subject", h.subject.empty() ? u" " : h.subject);
+    std::u16string names;
+    for (const auto& n : h.attachments) names += (names.empty() ? u"" : u"; ") + n;
+    headerLine(out, "Attachments", names);
+    out += "\\pard\\par\r\n";
+    out += rtfEscape(plainTextOf(message));
+    out += "\\par\r\n}\r\n";
+    return out;
+}
+
+bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error) {
+    return writeWholeFile(path, rtfDocument(message), error);
+}
+
+}  // namespace store::items

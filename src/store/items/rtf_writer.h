@@ -1,0 +1,19 @@
+#pragma once
+// A message as an RTF document: the header block (From, Sent, To, Cc, Subject, Attachments) in bold
+// labels, then the plain body (or the HTML body as text). Text outside ASCII is written as \uN escapes,
+// so the document itself is plain ASCII.
+#include <string>
+#include <string_view>
+
+#include "store/mapi/message.h"
+
+namespace store::items {
+
+std::string rtfDocument(const mapi::Message& message);
+bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr);
+
+// RTF text for UTF-16 text: control characters of RTF escaped, line breaks as \par, tabs as \tab,
+// other characters beyond ASCII as \uN\'3f (N the signed 16-bit code unit, '?' the fallback).
+std::string rtfEscape(std::u16string_view text);
+
+}  // namespace store::items

@@ -73,10 +73,41 @@ private:
 
 }  // namespace
 
-// Cuts the value into segments: a byte of the space or special class ends one (after a double
-// quote, '(' or '<' the segment runs to the matching closer instead); bytes of 0x80 and above always
-// belong to the segment. The sink receives each segment and each ending byte; after a fold the white
-// space that follows in the input is skipped.
+namespace {
+
+struct Segment {
+    std::size_t end;         // position of the byte that ended it, or the end of the input
+    std::int64_t nonAscii;   // bytes of 0x80 and above
+    unsigned char closer;    // delimiter state after the ending byte
+    bool ended;              // false when the input ran out
+};
+
+// Scans one segment from start: a byte of the space or special class ends it; in a delimiter state
+// only the closer does. Bytes of 0x80 and above always belong to the segment.
+Segment scanSegment(std::string_view in, std::size_t start, unsigned char closer) {
+    std::int64_t nonAscii = 0;
+    for (std::size_t i = start; i < in.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(in[i]);
+        if (byte >= 0x80) {
+            ++nonAscii;
+        } else if (closer != 0) {
+            if (byte == closer) return {i, nonAscii, 0, true};
+        } else if (HasCharClass(byte, kCharSpace | kCharSpecial)) {
+            return {i, nonAscii, static_cast<unsigned char>(byte == '"' ? '"' : byte == '(' ? ')' : byte == '<' ? '>' : 0),
+                    true};
+        }
+    }
+    return {in.size(), nonAscii, closer, false};
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+// Cuts the value into segments (after a double quote, '(' or '<' a segment runs to the matching
+// closer). The sink receives each segment and the byte that ended it; after a fold the white space
+// that follows in the input is skipped. Two segments with non-ASCII bytes separated only by blanks
+// form one segment: as separate encoded words the blanks between them would vanish on decoding.
 template <typename Sink>
 void CFieldCodeBase::walkSegments(Sink& sink) const {
     const std::string_view in = Input();
@@ -84,27 +115,18 @@ void CFieldCodeBase::walkSegments(Sink& sink) const {
     std::size_t i = 0;
     while (i < in.size()) {
         const std::size_t start = i;
-        std::int64_t nonAscii = 0;
-        bool ended = false;
-        for (; i < in.size(); ++i) {
-            const auto byte = static_cast<unsigned char>(in[i]);
-            if (byte >= 0x80) {
-                ++nonAscii;
-                continue;
-            }
-            if (closer != 0) {
-                if (byte != closer) continue;
-                closer = 0;
-            } else if (HasCharClass(byte, kCharSpace | kCharSpecial)) {
-                closer = byte == '"' ? '"' : byte == '(' ? ')' : byte == '<' ? '>' : 0;
-            } else {
-                continue;
-            }
-            ended = true;
-            break;
+        Segment segment = scanSegment(in, start, closer);
+        while (segment.nonAscii > 0 && segment.ended && segment.closer == 0 && isBlank(in[segment.end])) {
+            std::size_t next = segment.end;
+            while (next < in.size() && isBlank(in[next])) ++next;
+            const Segment following = scanSegment(in, next, 0);
+            if (following.nonAscii == 0) break;
+            segment = {following.end, segment.nonAscii + following.nonAscii, following.closer, following.ended};
         }
-        sink.segment(in.substr(start, i - start), nonAscii);
-        if (!ended) break;
+        closer = segment.closer;
+        sink.segment(in.substr(start, segment.end - start), segment.nonAscii);
+        if (!segment.ended) break;
+        i = segment.end;
         const auto byte = static_cast<unsigned char>(in[i++]);
         if (sink.ending(byte, FoldsAfter(byte)))
             while (i < in.size() && IsSpaceByte(static_cast<unsigned char>(in[i]))) ++i;

@@ -155,6 +155,8 @@ TEST(HeaderFieldWrite, EncodesValuesWithACharsetAndFolds) {
         {"ASCII value with a charset is unchanged", "Subject", "plain words", "x", "Subject: plain words\r\n"},
         {"address list: one address per line", "To", "J\xF6rg <j@x>,  Ann <a@y>", "ISO-8859-1",
          "To: =?ISO-8859-1?Q?J=F6rg?= <j@x>,\r\n\tAnn <a@y>\r\n"},
+        {"blanks between non-ASCII words stay inside one word", "From", "J\xF8rn  St\xF8ylen <j@x>", "x",
+         "From: =?x?Q?J=F8rn=20=20St=F8ylen?= <j@x>\r\n"},
         {"comment is one segment", "From", "(J\xF6rg Z) <a@b>", "x", "From: (=?x?Q?J=F6rg=20Z?=) <a@b>\r\n"},
         {"parameter list: one parameter per line", "Content-Type", "text/plain; name=\"caf\xE9.txt\"", "x",
          "Content-Type: text/plain;\r\n\tname=\"=?x?Q?caf=E9.txt?=\"\r\n"},
@@ -188,5 +190,27 @@ TEST(HeaderFieldWrite, StoredSizeBoundsTheEncodedField) {
         const std::int64_t bound = field.StoredSize();
         std::string out(static_cast<std::size_t>(bound) + 64, '\0');
         EXPECT_LE(field.WriteTo(out.data(), static_cast<std::int64_t>(out.size())), bound) << value;
+    }
+}
+
+TEST(HeaderFieldWrite, StoredFieldsReadBackToTheirValue) {
+    const CMimeHeaderField cases[] = {
+        {"From", "J\xF8rn St\xF8ylen <j@x>, \xC5se <a@b>", "ISO-8859-1"},
+        {"Subject", "caf\xE9 au lait", "ISO-8859-1"},
+        {"Content-Type", "image/png; name=\"\xE9t\xE9 d\xE9j\xE0.png\"", "x"},
+        {"X-Other", "a \xE9 b \xE9\xE9 c", "x"},
+    };
+    for (const auto& field : cases) {
+        const std::string text = stored(field);
+        CMimeHeaderField read;
+        ASSERT_EQ(read.Parse(text.data(), static_cast<std::int64_t>(text.size())), static_cast<std::int64_t>(text.size()));
+        // Folding after ',' and ';' adds CR LF TAB and drops the blanks that followed.
+        std::string expected = field.value;
+        for (const char* from : {", ", "; "}) {
+            for (std::size_t at = expected.find(from); at != std::string::npos; at = expected.find(from, at))
+                expected.replace(at, 2, std::string(1, from[0]) + "\r\n\t");
+        }
+        EXPECT_EQ(read.value, expected) << text;
+        EXPECT_EQ(read.charset, field.charset);
     }
 }

@@ -4,7 +4,7 @@
 #include <functional>
 #include <memory>
 
-#include "export/library_interface.h"
+#include "store/library/library_interface.h"
 
 namespace library {
 

@@ -1,4 +1,4 @@
-#include "export/library_registry.h"
+#include "store/library/library_registry.h"
 
 #include <mutex>
 

@@ -10,8 +10,8 @@
 #include "sample_messages.h"
 #include "store/items/attachment_files.h"
 #include "store/little_endian.h"
-#include "store/items/html_text.h"
-#include "store/items/html_tokens.h"
+#include "mime/html_text.h"
+#include "mime/html_tokens.h"
 #include "store/items/html_writer.h"
 #include "store/items/message_text.h"
 #include "store/items/rtf_writer.h"
@@ -20,6 +20,7 @@
 #include "support/test_support.h"
 
 using namespace store::items;
+using namespace mime;
 using namespace store::mapi;
 using testing_support::TempDir;
 

@@ -2,11 +2,17 @@
 
 #include "platform/codepage.h"
 #include "store/items/attachment_files.h"
-#include "store/items/html_text.h"
-#include "store/items/html_tokens.h"
+#include "mime/html_text.h"
+#include "mime/html_tokens.h"
 #include "store/items/message_text.h"
 
 namespace store::items {
+using mime::decodeEntities;
+using mime::escapeHtml;
+using mime::HtmlToken;
+using mime::HtmlTokenizer;
+using mime::htmlToText;
+using mime::sanitizeHtml;
 
 namespace {
 

@@ -4,11 +4,12 @@
 
 #include "platform/codepage.h"
 #include "store/items/attachment_files.h"
-#include "store/items/html_text.h"
+#include "mime/html_text.h"
 #include "store/mapi/codepages.h"
 #include "store/mapi/property_tags.h"
 
 namespace store::items {
+using mime::htmlToText;
 
 using namespace store::mapi;
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace store::items {
+namespace mime {
 
 struct HtmlAttribute {
     std::string name;
@@ -44,4 +44,4 @@ std::string decodeEntities(std::string_view text);
 // Escapes &, <, > and " for HTML text and attribute values.
 std::string escapeHtml(std::string_view text);
 
-}  // namespace store::items
+}  // namespace mime

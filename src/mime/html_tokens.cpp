@@ -1,10 +1,10 @@
-#include "store/items/html_tokens.h"
+#include "mime/html_tokens.h"
 
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 
-namespace store::items {
+namespace mime {
 
 namespace {
 
@@ -242,4 +242,4 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
-}  // namespace store::items
+}  // namespace mime

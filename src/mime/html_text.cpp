@@ -1,11 +1,11 @@
-#include "store/items/html_text.h"
+#include "mime/html_text.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "store/items/html_tokens.h"
+#include "mime/html_tokens.h"
 
-namespace store::items {
+namespace mime {
 
 namespace {
 
@@ -214,4 +214,4 @@ std::string htmlToText(std::string_view html) {
     return b.finish();
 }
 
-}  // namespace store::items
+}  // namespace mime

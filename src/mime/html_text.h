@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace store::items {
+namespace mime {
 
 // The HTML without active content: script, object, embed, applet, iframe and frame elements, event
 // handler attributes (on...), srcdoc, javascript:/vbscript: URLs, comments (conditional comments can
@@ -14,4 +14,4 @@ std::string sanitizeHtml(std::string_view html);
 // <br> as line breaks (CR LF), table cells separated by tabs, white space collapsed outside <pre>.
 std::string htmlToText(std::string_view html);
 
-}  // namespace store::items
+}  // namespace mime

@@ -7,6 +7,22 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
+// The next delimiter (CR LF "--" boundary) at or after from. The boundary must not continue on its
+// line: a line starting with "--" boundary "-alt" belongs to a nested multipart whose boundary merely
+// begins with this one. What may follow is "--", transport padding, the line end or the end of the text.
+std::size_t findDelimiter(std::string_view in, std::string_view delimiter, std::size_t from) {
+    while (true) {
+        const std::size_t at = FindBytes(in, delimiter, from);
+        if (at == npos) return npos;
+        const std::size_t after = at + delimiter.size();
+        if (after >= in.size()) return at;
+        const char next = in[after];
+        if (next == '\r' || next == '\n' || next == ' ' || next == '\t') return at;
+        if (next == '-' && (after + 1 == in.size() || in[after + 1] == '-')) return at;
+        from = at + 1;
+    }
+}
+
 }  // namespace
 
 bool CMimeBody::decodeContent(std::string_view encoded) {
@@ -36,7 +52,7 @@ std::int64_t CMimeBody::Parse(const char* text, std::int64_t length) {
         const std::string boundary = BoundaryText();
         if (!boundary.empty()) {
             delimiter = "\r\n--" + boundary;
-            first = FindBytes(in, delimiter, static_cast<std::size_t>(bodyStart >= 2 ? bodyStart - 2 : 0));
+            first = findDelimiter(in, delimiter, static_cast<std::size_t>(bodyStart >= 2 ? bodyStart - 2 : 0));
         }
     }
     const std::size_t contentEnd = first == npos ? in.size() : first + 2;
@@ -55,7 +71,7 @@ std::int64_t CMimeBody::parseParts(std::string_view in, std::size_t at, const st
         if (lineEnd == npos) return whole;
         if (in.compare(afterBoundary, 2, "--") == 0) return static_cast<std::int64_t>(lineEnd + 2);
         const std::size_t partStart = lineEnd + 2;
-        const std::size_t next = FindBytes(in, delimiter, partStart);
+        const std::size_t next = findDelimiter(in, delimiter, partStart);
         addPart(in.substr(partStart, (next == npos ? in.size() : next) - partStart));
         if (next == npos) return whole;
         at = next;

@@ -46,12 +46,18 @@ bool isDroppedMeta(const HtmlToken& t) {
     return what == "refresh" || what == "content-type" || what == "set-cookie";
 }
 
-std::string rebuildTag(const HtmlToken& t) {
+// Decides, for the viewer, what becomes of one attribute: kept, rewritten or dropped.
+using AttributeRewrite = std::function<std::optional<HtmlAttribute>(const HtmlToken&, const HtmlAttribute&)>;
+
+std::string rebuildTag(const HtmlToken& t, const AttributeRewrite& rewrite = {}) {
     std::string out = t.kind == HtmlToken::Kind::EndTag ? "</" : "<";
     out += t.name;
     if (t.kind == HtmlToken::Kind::StartTag) {
-        for (const auto& a : t.attributes) {
-            if (isUnsafeAttribute(a)) continue;
+        for (const auto& original : t.attributes) {
+            if (isUnsafeAttribute(original)) continue;
+            std::optional<HtmlAttribute> kept = rewrite ? rewrite(t, original) : std::optional<HtmlAttribute>(original);
+            if (!kept) continue;
+            const HtmlAttribute& a = *kept;
             out += ' ';
             out += a.name;
             if (a.hasValue) {
@@ -69,25 +75,53 @@ std::string rebuildTag(const HtmlToken& t) {
 
 }  // namespace
 
-std::string sanitizeHtml(std::string_view html) {
+namespace {
+
+bool isRemoteUrl(std::string_view value) {
+    const std::string url = lowerNoSpace(decodeEntities(value));
+    if (url.rfind("data:", 0) == 0 || url.rfind("cid:", 0) == 0 || url.rfind("#", 0) == 0) return false;
+    return url.find(':') != std::string::npos || url.rfind("//", 0) == 0 || !url.empty();
+}
+
+bool loadsFromOutside(std::string_view css) {
+    const std::string text = lowerNoSpace(decodeEntities(css));
+    return text.find("url(") != std::string::npos || text.find("@import") != std::string::npos ||
+           text.find("expression(") != std::string::npos;
+}
+
+// Elements the viewer drops entirely (with their content for style sheets that load from outside).
+bool isViewerDroppedElement(std::string_view name) { return oneOf(name, {"link", "base", "meta"}); }
+
+std::string sanitize(std::string_view html, const AttributeRewrite& rewrite, bool viewer) {
     std::string out;
     out.reserve(html.size());
     HtmlTokenizer tokens(html);
     HtmlToken t;
     bool inScript = false;
+    bool inStyle = false;
     while (tokens.next(t)) {
         switch (t.kind) {
         case HtmlToken::Kind::Text:
-            if (!inScript) out += t.raw;
+            if (inStyle && viewer) {
+                std::string_view css = t.raw;
+                if (!loadsFromOutside(css)) out += t.raw;
+            } else if (!inScript) {
+                out += t.raw;
+            }
             inScript = false;
+            inStyle = false;
             break;
         case HtmlToken::Kind::StartTag:
             inScript = t.name == "script";
-            if (!isActiveElement(t.name) && !isDroppedMeta(t)) out += rebuildTag(t);
+            inStyle = t.name == "style";
+            if (isActiveElement(t.name) || isDroppedMeta(t)) break;
+            if (viewer && isViewerDroppedElement(t.name)) break;
+            out += rebuildTag(t, rewrite);
             break;
         case HtmlToken::Kind::EndTag:
             inScript = false;
-            if (!isActiveElement(t.name)) out += rebuildTag(t);
+            inStyle = false;
+            if (!isActiveElement(t.name) && !(viewer && isViewerDroppedElement(t.name))) out += rebuildTag(t);
             break;
         case HtmlToken::Kind::Comment:
             inScript = false;
@@ -99,6 +133,32 @@ std::string sanitizeHtml(std::string_view html) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string sanitizeHtml(std::string_view html) { return sanitize(html, {}, false); }
+
+std::string sanitizeHtmlForViewer(std::string_view html, const ContentIdResolver& resolveContentId) {
+    auto rewrite = [&](const HtmlToken& tag, const HtmlAttribute& a) -> std::optional<HtmlAttribute> {
+        const bool isSource = a.name == "src" || a.name == "background" || a.name == "poster" ||
+                              a.name == "srcset" || a.name == "lowsrc" || a.name == "dynsrc";
+        if (a.name == "style" && loadsFromOutside(a.value)) return std::nullopt;
+        if (a.name == "action" || a.name == "ping" || a.name == "xmlns:xlink") return std::nullopt;
+        if (!isSource) return a;
+        const std::string url = lowerNoSpace(decodeEntities(a.value));
+        if (url.rfind("cid:", 0) == 0 && resolveContentId) {
+            std::string id = decodeEntities(a.value);
+            id = id.substr(id.find(':') + 1);
+            if (auto data = resolveContentId(id)) return HtmlAttribute{a.name, *data, true};
+            return std::nullopt;
+        }
+        if (url.rfind("data:", 0) == 0 && a.name == "src") return a;
+        if (tag.name == "img" && a.name == "src" && isRemoteUrl(a.value))
+            return HtmlAttribute{"alt", "[remote image blocked]", true};
+        return std::nullopt;
+    };
+    return sanitize(html, rewrite, true);
 }
 
 namespace {

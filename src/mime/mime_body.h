@@ -53,9 +53,10 @@ public:
     std::int64_t WriteTo(char* buffer, std::int64_t size) const override;
     // Replaces the body with one read from the text (CR LF line ends). A multipart with a boundary
     // keeps its preamble (including the CR LF before the first delimiter) as content and gets one part
-    // per delimiter; the closing delimiter ends the parse and the epilogue is dropped. Malformed parts
-    // stay in the tree with what could be read. Returns the bytes consumed (the whole length unless a
-    // closing delimiter ended the parse).
+    // per delimiter line ("--" boundary, then "--" for the closing one, or transport padding, or the
+    // line end; a longer boundary that begins with this one does not count). The closing delimiter
+    // ends the parse and the epilogue is dropped. Malformed parts stay in the tree with what could be
+    // read. Returns the bytes consumed (the whole length unless a closing delimiter ended the parse).
     std::int64_t Parse(const char* text, std::int64_t length) override;
 
     // Content: null when there is none; otherwise contentSize bytes followed by a zero byte.

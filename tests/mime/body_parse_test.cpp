@@ -41,6 +41,12 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
          kMixed + "--b\r\nContent-Type: multipart/alternative; boundary=i\r\n\r\n--i\r\n\r\np1\r\n--i\r\n\r\np2\r\n"
                   "--i--\r\n\r\n--b\r\n\r\nlast\r\n--b--\r\n",
          "''[''['p1','p2'],'last']", -1},
+        {"inner boundary that begins with the outer one",
+         kMixed + "--b\r\nContent-Type: multipart/alternative; boundary=\"b-alt\"\r\n\r\n--b-alt\r\n\r\np1\r\n"
+                  "--b-alt\r\n\r\np2\r\n--b-alt--\r\n\r\n--b\r\n\r\nlast\r\n--b--\r\n",
+         "''[''['p1','p2'],'last']", -1},
+        {"a delimiter line with text after the boundary is content",
+         kMixed + "--b\r\n\r\nx\r\n--bx\r\n--b-y\r\n--b--\r\n", "''['x\r\n--bx\r\n--b-y']", -1},
         {"transfer encodings of parts are decoded",
          kMixed + "--b\r\nContent-Transfer-Encoding: base64\r\n\r\nQUJD\r\n--b\r\nContent-Transfer-Encoding: "
                   "Quoted-Printable\r\n\r\n=41=\r\nB\r\n--b--\r\n",

@@ -4,7 +4,7 @@ prints the figures and ratios.
 
     bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
 
-BENCH names: scan, summary (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+BENCH names: scan, summary, mime (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
 /tmp/kelva-bench) and reused; they are never committed.
 """
 import argparse
@@ -117,6 +117,54 @@ def summary(args):
         rate, ours["bytes_per_second"] / 1e6, ours["peak_rss_mib"]))
     print("  python mailbox + BytesHeaderParser %6.0f messages/s  -> ours %.1fx python (goal >= 10x)" % (
         py_rate, rate / py_rate))
+
+
+PY_MIME = """
+import email.parser, email.policy, json, sys, time
+path, limit = sys.argv[1], int(sys.argv[2])
+data = open(path, 'rb').read()
+messages, total, start = [], 0, 0
+while start < len(data) and total < limit:
+    next = data.find(b'\\nFrom ', start)
+    next = len(data) if next < 0 else next + 1
+    message = data[start:next]
+    if b'\\r\\n' not in message:
+        message = message.replace(b'\\n', b'\\r\\n')
+    messages.append(message)
+    total += len(message)
+    start = next
+del data
+parser = email.parser.BytesParser(policy=email.policy.compat32)
+def timed(headersonly):
+    begin = time.perf_counter()
+    for message in messages:
+        parsed = parser.parsebytes(message, headersonly=headersonly)
+        if headersonly:
+            row = (parsed['To'], parsed['From'], parsed['Subject'], parsed['Date'])
+    return time.perf_counter() - begin
+print(json.dumps({"messages": len(messages), "bytes": total, "header": timed(True), "tree": timed(False)}))
+"""
+
+
+@bench("mime")
+def mime(args, limit=64 << 20):
+    mbox = ensure_input(args, "bench-%s.mbox" % args.size)
+    warm(mbox)
+    env = {"KELVA_BENCH_MBOX": mbox, "KELVA_BENCH_MIME_LIMIT": str(limit)}
+    results = google_benchmark(args, "mime_bench", env, ".")
+    py = json.loads(subprocess.run([sys.executable, "-c", PY_MIME, mbox, str(limit)], check=True,
+                                   capture_output=True, text=True).stdout)
+    print("mime: first %d MiB of %s, %d messages" % (limit >> 20, mbox, py["messages"]))
+    if int(results["BM_ParseHeaderOnly"]["messages"]) != py["messages"]:
+        print("  warning: the benchmark cut %d messages, python %d" % (results["BM_ParseHeaderOnly"]["messages"],
+                                                                       py["messages"]))
+    for name, key, what, goal in (("BM_ParseHeaderOnly", "header", "header only", 20),
+                                  ("BM_ParseWholeTree", "tree", "whole tree ", 10)):
+        ours = results[name]
+        rate, py_rate = ours["items_per_second"], py["messages"] / py[key]
+        print("  %s  ours %9.0f messages/s %7.0f MB/s | python email %7.0f messages/s %5.0f MB/s"
+              "  -> %.1fx python (goal >= %dx)" % (what, rate, ours["bytes_per_second"] / 1e6, py_rate,
+                                                  py["bytes"] / py[key] / 1e6, rate / py_rate, goal))
 
 
 def main():

@@ -3,6 +3,7 @@
 // ordered list of (name, factory) entries. Adding removes every entry of the same name (ASCII case
 // folded) and, when a factory is given, puts the new entry at the front; lookup walks from the front.
 // Registries are filled before threads start and read without a lock afterwards.
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>

@@ -156,9 +156,9 @@ public:
     // The current local time as the log writes it ("%b-%d-%Y(%I-%M-%S-%p)").
     virtual std::u16string timestampText() = 0;
 
-    // Starts a worker thread for a command that runs its own job (the export); the previous worker has
-    // ended when it starts.
-    virtual void startWorker(std::function<void()> body) = 0;
+    // Starts a worker thread for a command that runs its own job (the export) once the previous worker
+    // has ended; false (nothing started) when the previous one cannot be waited for at this point.
+    virtual bool startWorker(std::function<void()> body) = 0;
 };
 
 inline constexpr char16_t kBusyRefusal[] = u"Please stop the running process to continue the process.";

@@ -34,12 +34,18 @@ void CDispatcher::post(Task task) {
     std::function<void()> hook;
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(task));
+        queue_.push_back({std::move(task), std::this_thread::get_id()});
         ++wakeCount_;
         hook = wakeHook_;
     }
     wakeUp_.notify_all();
     if (hook) hook();
+}
+
+bool CDispatcher::isServing(std::thread::id sender) const {
+    for (std::thread::id id : serving_)
+        if (id == sender) return true;
+    return false;
 }
 
 void CDispatcher::wake() {
@@ -59,14 +65,21 @@ void CDispatcher::setWakeHook(std::function<void()> hook) {
 }
 
 bool CDispatcher::runOneTask() {
-    Task task;
+    Queued next;
     {
         std::lock_guard lock(mutex_);
         if (queue_.empty()) return false;
-        task = std::move(queue_.front());
+        next = std::move(queue_.front());
         queue_.pop_front();
     }
-    task();
+    serving_.push_back(next.sender);
+    try {
+        next.task();
+    } catch (...) {
+        serving_.pop_back();
+        throw;
+    }
+    serving_.pop_back();
     return true;
 }
 

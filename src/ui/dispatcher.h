@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace ui {
 
@@ -34,6 +35,9 @@ public:
     bool processPending();
     // UI thread: runs tasks and timers until done() holds (checked after each round).
     void runUntil(const std::function<bool()>& done);
+    // UI thread: true while a task sent by that thread is running (possibly further up the stack), so
+    // waiting for that thread now could never end.
+    bool isServing(std::thread::id sender) const;
     // Wakes a runUntil so that it checks its condition again (for workers that end).
     void wake();
 
@@ -46,6 +50,10 @@ public:
     void killTimer(int id);
 
 private:
+    struct Queued {
+        Task task;
+        std::thread::id sender;
+    };
     struct Timer {
         std::chrono::milliseconds period;
         Clock::time_point due;
@@ -58,7 +66,8 @@ private:
     std::thread::id uiThread_;
     mutable std::mutex mutex_;
     std::condition_variable wakeUp_;
-    std::deque<Task> queue_;
+    std::deque<Queued> queue_;
+    std::vector<std::thread::id> serving_;  // senders of the tasks running now, outermost first
     std::map<int, Timer> timers_;
     std::function<void()> wakeHook_;
     unsigned wakeCount_ = 0;

@@ -9,14 +9,21 @@ CWorkerThread::CWorkerThread(CDispatcher& dispatcher, std::function<void()> body
         finished->store(true);
         dispatcher.wake();
     });
+    id_ = thread_.get_id();
 }
 
-CWorkerThread::~CWorkerThread() { wait(); }
+CWorkerThread::~CWorkerThread() {
+    if (!wait() && thread_.joinable()) thread_.detach();  // only reachable by destroying it mid-send
+}
 
-void CWorkerThread::wait() {
-    if (!thread_.joinable()) return;
-    if (dispatcher_.isUiThread()) dispatcher_.runUntil([this] { return finished_->load(); });
-    thread_.join();
+bool CWorkerThread::wait() {
+    if (!thread_.joinable()) return true;
+    if (dispatcher_.isUiThread()) {
+        if (dispatcher_.isServing(id_)) return false;
+        dispatcher_.runUntil([this] { return finished_->load(); });
+    }
+    if (thread_.joinable()) thread_.join();  // a nested wait may have joined it already
+    return true;
 }
 
 }  // namespace ui

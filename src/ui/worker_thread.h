@@ -19,12 +19,15 @@ public:
 
     bool running() const { return !finished_->load(); }
     // Waits until the body has returned and joins the thread; on the UI thread it keeps dispatching.
-    void wait();
+    // False, without waiting, when the UI thread is in the middle of handling a send of this worker:
+    // that wait could never end.
+    bool wait();
 
 private:
     CDispatcher& dispatcher_;
     std::shared_ptr<std::atomic<bool>> finished_;
     std::thread thread_;
+    std::thread::id id_;
 };
 
 }  // namespace ui

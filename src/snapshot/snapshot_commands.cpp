@@ -1,0 +1,150 @@
+#include "snapshot/snapshot_commands.h"
+
+#include <sys/stat.h>
+
+#include "platform/paths.h"
+#include "scan/scan_job.h"
+#include "scan/temp_files.h"
+#include "snapshot/snapshot_file.h"
+
+namespace snapshot {
+namespace {
+
+using scan::g_busy;
+
+constexpr char16_t kExtension[] = u"MBOX2PSTKLV";
+
+void box(scan::FrameContext& frame, const std::u16string& text) {
+    frame.messageBox(text, scan::BoxIcon::Information, scan::BoxButtons::Ok);
+}
+
+std::u16string decimal(std::uint64_t value) {
+    std::string text = std::to_string(value);
+    return std::u16string(text.begin(), text.end());
+}
+
+// A path from a snapshot may name anything; only a regular file is opened as a mailbox (a pipe would
+// block the open for ever).
+bool openMailbox(scan::CMboxFile& mbox, const std::u16string& path) {
+    struct stat st {};
+    if (::stat(platform::nativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return mbox.file.open(path);
+}
+
+void addRecord(scan::FrameContext& frame, SnapshotRecord& record) {
+    scan::TreeControl& tree = frame.treeControl();
+    scan::g_currentMboxPath = record.path;
+    ++frame.mailboxCount;
+    const auto number = static_cast<std::uintptr_t>(frame.mailboxCount);
+    scan::TreeItem root = tree.InsertItem({scan::TVI_ROOT, scan::TVI_LAST, record.path, 0, 0});
+    tree.SetItemData(root, number);
+    tree.SetCheck(root, true);
+
+    auto* mbox = new scan::CMboxFile;
+    mbox->notifyWindow = &frame;
+    // The stored flags are not trusted: both are worked out again from the path.
+    scan::MboxEntry row = scan::makeCatalogueRow(mbox, record.path);
+    frame.currentIsImm = row.isImm;
+    frame.currentHasAttachmentsFolder = row.hasAttachmentsFolder;
+    frame.catalogue.push_back(row);
+    frame.currentMbox = mbox;
+    mbox->messageOffsets = std::move(record.offsets);
+
+    if (!openMailbox(*mbox, record.path)) return;  // a moved mailbox keeps its root item, without a child
+    scan::TreeItem child =
+        tree.InsertItem({root, scan::TVI_FIRST, scan::childItemText(record.path, mbox->messageCount()), 0, 0});
+    tree.SetItemData(child, number);
+    tree.SetCheck(child, true);
+    tree.Expand(root, scan::ExpandCode::Expand);
+}
+
+}  // namespace
+
+std::u16string withDefaultExtension(const std::u16string& path, const std::u16string& extension) {
+    std::u16string name = platform::fileNameOf(path);
+    if (name.empty()) name = path;
+    if (name.find(u'.') != std::u16string::npos) return path;
+    return path + u"." + extension;
+}
+
+SnapshotResult OnSaveSnapshot(scan::FrameContext& frame) {
+    if (g_busy) {
+        box(frame, scan::kBusyRefusal);
+        return SnapshotResult::Refused;
+    }
+    if (frame.treeControl().GetCount() == 0) {
+        box(frame, u"Please select file to recover data.");
+        g_busy = 0;
+        return SnapshotResult::Refused;
+    }
+    frame.setWaitCursor(true);
+    std::optional<std::u16string> chosen = frame.chooseSnapshotToSave();
+    if (!chosen) {
+        frame.setWaitCursor(false);
+        return SnapshotResult::Cancelled;
+    }
+    const std::u16string path = withDefaultExtension(*chosen, kExtension);
+    g_busy = 1;
+    frame.sendMessage(platform::UM_SHOW_TAB, 0, 0);
+    frame.logStatus(u" file is saving for Snapshot.    " + frame.timestampText());
+
+    // Rows are written as they are; the selection the list and the preview use stays untouched.
+    CSnapshotWriter writer;
+    bool written = writer.create(path);
+    if (written) {
+        writer.writeCount(static_cast<std::uint32_t>(frame.catalogue.size()));
+        for (const scan::MboxEntry& row : frame.catalogue)
+            writer.writeRecord(row.path, row.isImm, row.hasAttachmentsFolder, row.mbox->messageOffsets);
+        written = writer.close();
+    }
+    if (!written) frame.logStatus(u"The snapshot file could not be written: " + path);
+    g_busy = 0;
+    frame.setWaitCursor(false);
+    return written ? SnapshotResult::Done : SnapshotResult::Failed;
+}
+
+SnapshotResult OnLoadSnapshot(scan::FrameContext& frame) {
+    if (g_busy) {
+        box(frame, scan::kBusyRefusal);
+        return SnapshotResult::Refused;
+    }
+    std::optional<std::u16string> chosen = frame.chooseSnapshotToLoad();
+    if (!chosen) return SnapshotResult::Cancelled;
+    g_busy = 1;
+    frame.mailboxCount = 0;
+
+    frame.treeControl().DeleteAllItems();
+    frame.listControl().DeleteAllItems();
+    frame.viewerControl().ClearView();
+    frame.showPreview(scan::writeBlankPreviewPage());
+    frame.sendMessage(platform::UM_SHOW_TAB, 0, 0);
+    frame.emptyCatalogue();
+
+    CSnapshotReader reader;
+    if (!reader.open(*chosen)) {
+        frame.logStatus(u"The snapshot file could not be opened: " + *chosen);
+        g_busy = 0;
+        return SnapshotResult::Failed;
+    }
+    frame.logStatus(u"Loading Snapshot. ");
+    SnapshotResult result = SnapshotResult::Done;
+    std::optional<std::uint32_t> count = reader.readCount();
+    if (!count) result = SnapshotResult::Damaged;
+    for (std::uint32_t i = 0; count && i < *count; ++i) {
+        SnapshotRecord record;
+        if (reader.next(record) != CSnapshotReader::Status::Ok) {
+            result = SnapshotResult::Damaged;
+            frame.logStatus(u"The snapshot file is damaged: loading stopped at entry " + decimal(i + 1) + u".");
+            break;
+        }
+        addRecord(frame, record);
+    }
+    frame.showProgressBar(false);
+    g_busy = 0;
+    const std::u16string done = u"Loading snapshot process completed.";
+    frame.logStatus(done);
+    box(frame, done);
+    return result;
+}
+
+}  // namespace snapshot

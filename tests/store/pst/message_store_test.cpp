@@ -121,3 +121,46 @@ TEST(PstMessageStore, ManySmallMessagesStayReadable) {
 
 }  // namespace
 }  // namespace store::pst
+
+namespace store::pst {
+namespace {
+
+TEST(PstMessageStore, CheckpointsLeaveAReadableFileWhileWriting) {
+    TempDir dir;
+    std::string error;
+    auto store = MessageStore::create(u16(dir / "live.pst"), kDefaultStoreName, error);
+    ASSERT_TRUE(store) << error;
+    store->setCheckpointInterval(1);
+    const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Live");
+    testing::SampleOptions big;
+    big.attachmentSizes = {1 << 20};  // each save writes far more than a commit does
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(store->saveMessage(folder, testing::sampleMessage(big)));
+    // A copy taken now is what a process killed at this point leaves behind.
+    std::filesystem::copy_file(dir / "live.pst", dir / "snapshot.pst");
+    auto snapshot = MessageStore::open(u16(dir / "snapshot.pst"), error);
+    ASSERT_TRUE(snapshot) << error;
+    const auto live = snapshot->findFolder(snapshot->topOfPersonalFolders(), u"Live");
+    ASSERT_TRUE(live);
+    EXPECT_EQ(snapshot->messageCount(*live), 5u);
+}
+
+TEST(PstMessageStore, RepeatedCommitsReuseFreedSpace) {
+    TempDir dir;
+    std::string error;
+    auto store = MessageStore::create(u16(dir / "reuse.pst"), kDefaultStoreName, error);
+    ASSERT_TRUE(store) << error;
+    const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Folder");
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_TRUE(store->saveMessage(folder, testing::sampleMessage({})));
+        ASSERT_TRUE(store->commit());
+    }
+    ASSERT_TRUE(store->close());
+    // 300 messages take about 0.6 MB; every commit rewrote the folder's tables and both B-trees.
+    EXPECT_LT(std::filesystem::file_size(dir / "reuse.pst"), 2u << 20);
+    auto reopened = MessageStore::open(u16(dir / "reuse.pst"), error);
+    ASSERT_TRUE(reopened) << error;
+    EXPECT_EQ(reopened->messageCount(*reopened->findFolder(reopened->topOfPersonalFolders(), u"Folder")), 300u);
+}
+
+}  // namespace
+}  // namespace store::pst

@@ -232,6 +232,8 @@ std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Mess
     db_->setNode({nid, written.data, written.subnodes, record->nid});
     record->contents.push_back(ContentsRow::pack(nid, written.properties));
     record->dirty = true;
+    const std::uint64_t sinceCommit = db_->allocatedBytes() - allocatedAtCommit_;
+    if (checkpointBytes_ > 0 && sinceCommit >= std::max(checkpointBytes_, 4 * lastCommitBytes_)) commit();
     return MessageId{nid};
 }
 
@@ -336,6 +338,14 @@ void MessageStore::writeFolder(FolderRecord& record) {
 }
 
 bool MessageStore::commit() {
+    const std::uint64_t before = db_->allocatedBytes();
+    const bool ok = writeChanges();
+    lastCommitBytes_ = db_->allocatedBytes() - before;
+    allocatedAtCommit_ = db_->allocatedBytes();
+    return ok;
+}
+
+bool MessageStore::writeChanges() {
     for (bool changed = true; changed;) {
         changed = false;
         for (auto& [key, record] : folders_) {

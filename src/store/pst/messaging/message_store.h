@@ -69,6 +69,10 @@ public:
 
     // Completes the file on disk; the store stays open for more.
     bool commit();
+    // Saving commits by itself once this many bytes were written since the last commit (and at least
+    // four times what the last commit wrote), so that a process that dies leaves a readable file with
+    // the messages saved until then. 0 turns it off.
+    void setCheckpointInterval(std::uint64_t bytes) { checkpointBytes_ = bytes; }
     bool close();
     bool failed() const { return db_->failed(); }
     std::uint64_t fileBytes() const { return db_->dataBytesWritten(); }
@@ -76,6 +80,7 @@ public:
 private:
     explicit MessageStore(std::unique_ptr<NodeDatabase> db);
     void initialise(std::u16string_view displayName);
+    bool writeChanges();
     bool load(std::string& error);
     FolderRecord* folder(FolderId id);
     const FolderRecord* folder(FolderId id) const;
@@ -95,6 +100,9 @@ private:
     Nid deletedItems_;
     Nid searchRoot_;
     std::map<std::uint32_t, FolderRecord> folders_;
+    std::uint64_t checkpointBytes_ = 64ull << 20;
+    std::uint64_t allocatedAtCommit_ = 0;
+    std::uint64_t lastCommitBytes_ = 0;
 };
 
 }  // namespace store::pst

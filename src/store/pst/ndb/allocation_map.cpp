@@ -32,7 +32,63 @@ RegionLayout regionLayout(std::uint64_t region) {
 
 std::uint64_t regionOf(Ib ib) { return ib < kFirstAMapOffset ? 0 : (ib - kFirstAMapOffset) / kRegionSize; }
 
+void FileSpace::addExtent(Ib ib, std::uint64_t size) {
+    bySize_.emplace(size, ib);
+    byOffset_.emplace(ib, size);
+    freeBytes_ += size;
+}
+
+void FileSpace::removeExtent(Ib ib, std::uint64_t size) {
+    auto [first, last] = bySize_.equal_range(size);
+    for (; first != last; ++first)
+        if (first->second == ib) {
+            bySize_.erase(first);
+            break;
+        }
+    byOffset_.erase(ib);
+    freeBytes_ -= size;
+}
+
+void FileSpace::release(Ib ib, std::uint64_t size) {
+    if (size < 64) return;
+    // Joins the neighbouring free extents (they never span a region start: map pages are never free).
+    auto next = byOffset_.lower_bound(ib);
+    if (next != byOffset_.end() && next->first == ib + size) {
+        const auto [nextIb, nextSize] = *next;
+        removeExtent(nextIb, nextSize);
+        size += nextSize;
+    }
+    auto prev = byOffset_.lower_bound(ib);
+    if (prev != byOffset_.begin()) {
+        --prev;
+        if (prev->first + prev->second == ib) {
+            const auto [prevIb, prevSize] = *prev;
+            removeExtent(prevIb, prevSize);
+            ib = prevIb;
+            size += prevSize;
+        }
+    }
+    addExtent(ib, size);
+}
+
+std::optional<Ib> FileSpace::takeFree(std::uint64_t size, std::uint64_t align) {
+    constexpr int kCandidates = 8;
+    auto it = bySize_.lower_bound(size);
+    for (int tried = 0; it != bySize_.end() && tried < kCandidates; ++it, ++tried) {
+        const auto [extentSize, extentIb] = *it;
+        const Ib ib = (extentIb + align - 1) / align * align;
+        if (ib + size > extentIb + extentSize) continue;
+        removeExtent(extentIb, extentSize);
+        if (ib > extentIb) release(extentIb, ib - extentIb);
+        if (extentIb + extentSize > ib + size) release(ib + size, extentIb + extentSize - ib - size);
+        return ib;
+    }
+    return std::nullopt;
+}
+
 Ib FileSpace::allocate(std::uint64_t size, std::uint64_t align) {
+    allocated_ += size;
+    if (const auto reused = takeFree(size, align)) return *reused;
     Ib ib = std::max<Ib>(end_, kFirstAMapOffset);
     ib = (ib + align - 1) / align * align;
     for (;;) {
@@ -40,6 +96,8 @@ Ib FileSpace::allocate(std::uint64_t size, std::uint64_t align) {
         const Ib firstFree = layout.start + layout.reservedBytes();
         if (ib < firstFree) ib = firstFree;
         if (ib + size <= layout.start + kRegionSize) break;
+        // The tail of the region stays usable for smaller pieces.
+        release(ib, layout.start + kRegionSize - ib);
         ib = layout.start + kRegionSize;
     }
     end_ = ib + size;

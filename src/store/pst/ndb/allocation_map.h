@@ -5,6 +5,8 @@
 // 31,744th with an FPMap. New space is taken at the end of the file, never across a region start.
 #include <array>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,16 +29,29 @@ struct RegionLayout {
 RegionLayout regionLayout(std::uint64_t region);
 std::uint64_t regionOf(Ib ib);
 
-// Hands out space at the end of the file.
+// Hands out space: extents given back (that no committed state refers to any more) first, then
+// new space at the end of the file.
 class FileSpace {
 public:
     explicit FileSpace(Ib highWater = 0) : end_(highWater) {}
     // size <= one region's free part; align is 64 for blocks, 512 for pages.
     Ib allocate(std::uint64_t size, std::uint64_t align);
+    // Makes an extent (inside one region, 64-byte aligned) available again.
+    void release(Ib ib, std::uint64_t size);
     Ib end() const { return end_; }
+    std::uint64_t allocatedBytes() const { return allocated_; }
+    std::uint64_t freeBytes() const { return freeBytes_; }
 
 private:
+    std::optional<Ib> takeFree(std::uint64_t size, std::uint64_t align);
+    void addExtent(Ib ib, std::uint64_t size);
+    void removeExtent(Ib ib, std::uint64_t size);
+
     Ib end_;
+    std::uint64_t allocated_ = 0;
+    std::uint64_t freeBytes_ = 0;
+    std::multimap<std::uint64_t, Ib> bySize_;
+    std::map<Ib, std::uint64_t> byOffset_;
 };
 
 struct MapPage {

@@ -62,6 +62,7 @@ std::unique_ptr<NodeDatabase> NodeDatabase::open(const std::string& nativePath, 
     }
     for (const BlockRef& p : pages) highWater = std::max<Ib>(highWater, p.ib + kPageSize);
     db->space_ = FileSpace(highWater);
+    db->pages_ = std::move(pages);
     db->header_.nextBlockBid = std::max(db->header_.nextBlockBid, (maxBid & ~std::uint64_t{3}) + kBidStep);
     db->dirty_ = false;
     return db;
@@ -225,7 +226,10 @@ std::optional<std::vector<SubnodeEntry>> NodeDatabase::readSubnodes(Bid bid) {
 }
 
 void NodeDatabase::releaseBlock(Bid bid) {
-    if (findBlock(bid)) released_.push_back(bid.key());
+    if (const BbtEntry* block = findBlock(bid)) {
+        released_.push_back(bid.key());
+        freedAfterCommit_.emplace_back(block->ref.ib, blockFileSize(block->size));
+    }
     dirty_ = true;
 }
 
@@ -267,6 +271,7 @@ bool NodeDatabase::commit() {
     if (!dirty_) return file_.flush();
     compactBlocks();
     std::vector<BlockRef> pages;
+    for (const BlockRef& old : pages_) freedAfterCommit_.emplace_back(old.ib, kPageSize);
     const PageSink sink{
         [this, &pages] {
             const BlockRef ref{Bid(header_.nextPageBid++), space_.allocate(kPageSize, kPageSize)};
@@ -301,6 +306,12 @@ bool NodeDatabase::commit() {
     file_.write(0, header_.encode());
     const bool ok = file_.sync() && !file_.failed();
     dirty_ = !ok;
+    pages_ = std::move(pages);
+    if (ok) {
+        // Nothing on disk refers to these any more.
+        for (const auto& [ib, size] : freedAfterCommit_) space_.release(ib, size);
+        freedAfterCommit_.clear();
+    }
     return ok;
 }
 

@@ -61,6 +61,9 @@ public:
     bool close();
     bool failed() const { return file_.failed(); }
     std::uint64_t dataBytesWritten() const { return space_.end(); }
+    // Bytes handed out since the file was opened, and free bytes waiting to be used again.
+    std::uint64_t allocatedBytes() const { return space_.allocatedBytes(); }
+    std::uint64_t reusableBytes() const { return space_.freeBytes(); }
     std::size_t blockCount() const { return blocks_.size(); }
 
 private:
@@ -79,6 +82,9 @@ private:
     std::map<std::uint32_t, NbtEntry> nodes_;
     std::vector<BbtEntry> blocks_;  // sorted by id; new ids only grow
     std::vector<std::uint64_t> released_;
+    // Extents the committed state on disk still refers to; reusable once the next commit is done.
+    std::vector<std::pair<Ib, std::uint64_t>> freedAfterCommit_;
+    std::vector<BlockRef> pages_;  // pages of the trees the header points to
     bool dirty_ = true;
 };
 

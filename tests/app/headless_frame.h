@@ -90,7 +90,7 @@ protected:
         frame->waitForWorker();
     }
 
-    std::vector<std::u16string> logRows() const { return frame->logList.rows(); }
+    const std::vector<std::u16string>& logRows() const { return frame->logList.rows(); }
 
     // The lines of the activity log file after its byte-order mark, split at CR LF.
     std::vector<std::u16string> logFileLines() const {

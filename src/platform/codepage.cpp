@@ -254,9 +254,22 @@ std::string utf16ToAnsi(std::u16string_view text) {
     return out;
 }
 
+// Charset names used in mail that iconv knows under another name.
+std::string iconvName(std::string upper) {
+    static const std::pair<const char*, const char*> aliases[] = {
+        {"KS_C_5601-1987", "CP949"}, {"KS_C_5601", "CP949"}, {"X-SJIS", "SHIFT_JIS"}, {"X-EUC-JP", "EUC-JP"},
+        {"X-MAC-ROMAN", "MACINTOSH"}, {"UNICODE-1-1-UTF-7", "UTF-7"}, {"X-UNKNOWN", ""}, {"UNKNOWN-8BIT", ""},
+    };
+    for (const auto& [alias, name] : aliases)
+        if (upper == alias) return name;
+    return upper;
+}
+
 bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16string& out) {
     std::string upper;
     for (char c : charset) upper.push_back(static_cast<char>((c >= 'a' && c <= 'z') ? c - 32 : c));
+    upper = iconvName(upper);
+    if (upper.empty()) return false;
     if (upper == "UTF-8" || upper == "UTF8") {
         out = utf8ToUtf16(bytes);
         return true;

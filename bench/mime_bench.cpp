@@ -45,7 +45,8 @@ std::vector<std::string> loadMessages(const std::string& path, std::size_t limit
 const std::vector<std::string>& messages() {
     static const std::vector<std::string> loaded = [] {
         const char* limit = std::getenv("KELVA_BENCH_MIME_LIMIT");
-        return loadMessages(bench::inputPath("KELVA_BENCH_MBOX"), limit ? std::strtoull(limit, nullptr, 10) : 64u << 20);
+        return loadMessages(bench::inputPath("KELVA_BENCH_MBOX"),
+                            limit ? std::strtoull(limit, nullptr, 10) : 64u << 20);
     }();
     return loaded;
 }

@@ -19,7 +19,9 @@ inline void check(bool condition, const char* what) {
 struct ExactBuffer {
     explicit ExactBuffer(std::int64_t size)
         : bytes(new char[static_cast<std::size_t>(size > 0 ? size : 1)]), size(size > 0 ? size : 0) {}
-    std::string_view view(std::int64_t length) const { return {bytes.get(), static_cast<std::size_t>(length)}; }
+    std::string_view view(std::int64_t length) const {
+        return {bytes.get(), static_cast<std::size_t>(length)};
+    }
     std::unique_ptr<char[]> bytes;
     std::int64_t size;
 };

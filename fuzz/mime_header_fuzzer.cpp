@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::string text;
             const bool found = field.ParamText(param, text);
             if (const auto where = field.LocateParam(param)) {
-                fuzz::check(found && where->position + where->length <= field.value.size(), "parameter inside the value");
+                fuzz::check(found && where->position + where->length <= field.value.size(),
+                            "parameter inside the value");
             }
         }
         mime::CMimeHeaderField copy = field;
@@ -34,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bound > fuzz::kMaxOutput) return 0;
     fuzz::ExactBuffer exact(bound);
     const std::int64_t written = header.WriteTo(exact.bytes.get(), exact.size);
-    fuzz::check(written <= bound && (header.Fields().empty() || written > 0), "header WriteTo within StoredSize");
+    fuzz::check(written <= bound && (header.Fields().empty() || written > 0),
+                "header WriteTo within StoredSize");
     if (written > 0) {
         mime::CMimeHeader again;
         again.Parse(exact.bytes.get(), written);

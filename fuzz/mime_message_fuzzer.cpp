@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(written <= bound, "WriteTo within StoredSize");
     fuzz::ExactBuffer roomy(bound + 4096);
     const std::int64_t writtenRoomy = store(message, roomy);
-    fuzz::check(writtenRoomy == written && exact.view(written) == roomy.view(written), "StoredSize cuts nothing off");
+    fuzz::check(writtenRoomy == written && exact.view(written) == roomy.view(written),
+                "StoredSize cuts nothing off");
 
     fuzz::ExactBuffer small(bound / 2);
     fuzz::check(store(message, small) <= small.size, "WriteTo respects a small buffer");

@@ -1,5 +1,5 @@
-#include "mime/mime_body.h"
 #include "mime/media_types.h"
+#include "mime/mime_body.h"
 #include "mime/text_util.h"
 
 namespace mime {
@@ -52,7 +52,8 @@ std::int64_t CMimeBody::Parse(const char* text, std::int64_t length) {
         const std::string boundary = BoundaryText();
         if (!boundary.empty()) {
             delimiter = "\r\n--" + boundary;
-            first = findDelimiter(in, delimiter, static_cast<std::size_t>(bodyStart >= 2 ? bodyStart - 2 : 0));
+            first =
+                findDelimiter(in, delimiter, static_cast<std::size_t>(bodyStart >= 2 ? bodyStart - 2 : 0));
         }
     }
     const std::size_t contentEnd = first == npos ? in.size() : first + 2;

@@ -46,7 +46,9 @@ bool CMimeBody::ReserveContent(std::int64_t size) {
     return true;
 }
 
-void CMimeBody::SetContentSize(std::int64_t size) { contentSize = std::clamp<std::int64_t>(size, 0, contentCapacity_); }
+void CMimeBody::SetContentSize(std::int64_t size) {
+    contentSize = std::clamp<std::int64_t>(size, 0, contentCapacity_);
+}
 
 CMimeBody* CMimeBody::AddChildPart() {
     parts.push_back(MakeBody({}));

@@ -12,7 +12,8 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 constexpr std::array<std::int8_t, 256> buildDecodeTable() {
     std::array<std::int8_t, 256> table{};
     for (auto& v : table) v = -1;
-    for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
+    for (int i = 0; i < 64; ++i)
+        table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
     return table;
 }
 constexpr std::array<std::int8_t, 256> kDecode = buildDecodeTable();
@@ -21,7 +22,8 @@ constexpr std::array<std::int8_t, 256> kDecode = buildDecodeTable();
 // is ended with CR LF when two bytes of room remain.
 class Base64Writer {
 public:
-    Base64Writer(char* out, std::int64_t max, bool lineBreaks) : out_(out), max_(max), lineBreaks_(lineBreaks) {}
+    Base64Writer(char* out, std::int64_t max, bool lineBreaks)
+        : out_(out), max_(max), lineBreaks_(lineBreaks) {}
 
     bool put(char c) {
         if (written_ >= max_) return false;
@@ -70,7 +72,8 @@ std::int64_t Base64Encode(std::string_view in, char* out, std::int64_t max, bool
     const std::size_t left = n - i;
     if (left > 0) {
         const unsigned group = (bytes[i] << 16) | (left == 2 ? bytes[i + 1] << 8 : 0);
-        if (!writer.put(kAlphabet[group >> 18]) || !writer.put(kAlphabet[(group >> 12) & 63])) return writer.written();
+        if (!writer.put(kAlphabet[group >> 18]) || !writer.put(kAlphabet[(group >> 12) & 63]))
+            return writer.written();
         if (left == 2 && !writer.put(kAlphabet[(group >> 6) & 63])) return writer.written();
         const std::int64_t padding = left == 1 ? 2 : 1;
         if (writer.room() >= padding)
@@ -90,9 +93,12 @@ std::int64_t Base64Decode(std::string_view in, char* out, std::int64_t max) {
         if (value < 0) break;
         if (index > 0) {
             if (written >= max) break;
-            if (index == 1) out[written++] = static_cast<char>((previous << 2) | (value >> 4));
-            else if (index == 2) out[written++] = static_cast<char>(((previous & 15) << 4) | (value >> 2));
-            else out[written++] = static_cast<char>(((previous & 3) << 6) | value);
+            if (index == 1)
+                out[written++] = static_cast<char>((previous << 2) | (value >> 4));
+            else if (index == 2)
+                out[written++] = static_cast<char>(((previous & 15) << 4) | (value >> 2));
+            else
+                out[written++] = static_cast<char>(((previous & 3) << 6) | value);
         }
         previous = value;
         index = (index + 1) & 3;
@@ -110,6 +116,8 @@ std::int64_t CMimeCodeBase64::DecodedSizeBound() const { return inputLength * 3 
 std::int64_t CMimeCodeBase64::Encode(char* out, std::int64_t max) {
     return detail::Base64Encode(Input(), out, max, addLineBreaks);
 }
-std::int64_t CMimeCodeBase64::Decode(char* out, std::int64_t max) { return detail::Base64Decode(Input(), out, max); }
+std::int64_t CMimeCodeBase64::Decode(char* out, std::int64_t max) {
+    return detail::Base64Decode(Input(), out, max);
+}
 
 }  // namespace mime

@@ -126,12 +126,16 @@ std::int64_t CMimeCodeQP::Encode(char* out, std::int64_t max) {
     const std::string_view in = Input();
     for (std::size_t i = 0; i < in.size(); ++i) {
         const auto c = static_cast<unsigned char>(in[i]);
-        if (c == '\r' || c == '\n') writer.lineBreak(c);
-        else writer.token(c, detail::mustEscape(in, i));
+        if (c == '\r' || c == '\n')
+            writer.lineBreak(c);
+        else
+            writer.token(c, detail::mustEscape(in, i));
     }
     return writer.written();
 }
 
-std::int64_t CMimeCodeQP::Decode(char* out, std::int64_t max) { return detail::QpDecode(Input(), out, max, false); }
+std::int64_t CMimeCodeQP::Decode(char* out, std::int64_t max) {
+    return detail::QpDecode(Input(), out, max, false);
+}
 
 }  // namespace mime

@@ -38,7 +38,9 @@ std::string CMimeBody::SubTypeText() const {
 
 std::string CMimeBody::BoundaryText() const { return paramOf(*this, "Content-Type", "boundary"); }
 std::string CMimeBody::PartName() const { return paramOf(*this, "Content-Type", "name"); }
-std::string CMimeBody::DispositionFileName() const { return paramOf(*this, "Content-Disposition", "filename"); }
+std::string CMimeBody::DispositionFileName() const {
+    return paramOf(*this, "Content-Disposition", "filename");
+}
 bool CMimeBody::HasAttachmentName() const { return !PartName().empty() || !DispositionFileName().empty(); }
 
 void CMimeBody::PutCharset(std::string_view charset) {

@@ -47,15 +47,16 @@ std::size_t findWordStart(std::string_view in, std::size_t from) {
 }
 
 bool allSpace(std::string_view run) {
-    return std::all_of(run.begin(), run.end(), [](char c) { return IsSpaceByte(static_cast<unsigned char>(c)); });
+    return std::all_of(run.begin(), run.end(),
+                       [](char c) { return IsSpaceByte(static_cast<unsigned char>(c)); });
 }
 
 // The parts of one encoded word starting with "=?" at a given position.
 struct Word {
     std::string_view charset;
-    char letter;           // lower case
-    std::string_view text; // encoded text
-    std::size_t next;      // position after the closing "?=" (or the end of input)
+    char letter;            // lower case
+    std::string_view text;  // encoded text
+    std::size_t next;       // position after the closing "?=" (or the end of input)
 };
 
 bool readWord(std::string_view in, std::size_t at, Word& word) {
@@ -94,8 +95,9 @@ std::int64_t CMimeEncodedWord::Decode(char* out, std::int64_t max) {
                 charset.assign(word.charset);
                 encodingLetter = word.letter;
             }
-            const std::int64_t count = word.letter == 'b' ? detail::Base64Decode(word.text, out + written, room)
-                                                          : detail::QpDecode(word.text, out + written, room, true);
+            const std::int64_t count = word.letter == 'b'
+                                           ? detail::Base64Decode(word.text, out + written, room)
+                                           : detail::QpDecode(word.text, out + written, room, true);
             written += count;
             room -= count;
             p = word.next;
@@ -120,7 +122,7 @@ std::int64_t CMimeEncodedWord::EncodedSizeBound() const {
     if (inputLength == 0) return 0;
     if (charset.empty()) return inputLength;
     const std::int64_t a = isLetterB(encodingLetter) ? detail::Base64EncodedSizeBound(inputLength, false)
-                                                      : detail::QpEncodedSizeBound(Input());
+                                                     : detail::QpEncodedSizeBound(Input());
     const auto c = static_cast<std::int64_t>(charset.size());
     // A charset of 64 bytes or more leaves words room for a few bytes each: count one word per unit.
     if (c >= 64) return a + (c + 11) * (a + 1);
@@ -142,7 +144,8 @@ std::int64_t CMimeEncodedWord::Encode(char* out, std::int64_t max) {
             if (writer.room() < c + 7) break;
             if (start > 0 && !writer.put(" ")) break;
             if (!writer.put(opener)) break;
-            writer.advance(detail::Base64Encode(in.substr(start, chunk), writer.tail(), writer.room(), false));
+            writer.advance(
+                detail::Base64Encode(in.substr(start, chunk), writer.tail(), writer.room(), false));
             if (!writer.put("?=")) break;
         }
         return writer.written();

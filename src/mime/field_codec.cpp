@@ -76,10 +76,10 @@ private:
 namespace {
 
 struct Segment {
-    std::size_t end;         // position of the byte that ended it, or the end of the input
-    std::int64_t nonAscii;   // bytes of 0x80 and above
-    unsigned char closer;    // delimiter state after the ending byte
-    bool ended;              // false when the input ran out
+    std::size_t end;        // position of the byte that ended it, or the end of the input
+    std::int64_t nonAscii;  // bytes of 0x80 and above
+    unsigned char closer;   // delimiter state after the ending byte
+    bool ended;             // false when the input ran out
 };
 
 // Scans one segment from start: a byte of the space or special class ends it; in a delimiter state
@@ -93,7 +93,11 @@ Segment scanSegment(std::string_view in, std::size_t start, unsigned char closer
         } else if (closer != 0) {
             if (byte == closer) return {i, nonAscii, 0, true};
         } else if (HasCharClass(byte, kCharSpace | kCharSpecial)) {
-            return {i, nonAscii, static_cast<unsigned char>(byte == '"' ? '"' : byte == '(' ? ')' : byte == '<' ? '>' : 0),
+            return {i, nonAscii,
+                    static_cast<unsigned char>(byte == '"'   ? '"'
+                                               : byte == '(' ? ')'
+                                               : byte == '<' ? '>'
+                                                             : 0),
                     true};
         }
     }
@@ -121,7 +125,8 @@ void CFieldCodeBase::walkSegments(Sink& sink) const {
             while (next < in.size() && isBlank(in[next])) ++next;
             const Segment following = scanSegment(in, next, 0);
             if (following.nonAscii == 0) break;
-            segment = {following.end, segment.nonAscii + following.nonAscii, following.closer, following.ended};
+            segment = {following.end, segment.nonAscii + following.nonAscii, following.closer,
+                       following.ended};
         }
         closer = segment.closer;
         sink.segment(in.substr(start, segment.end - start), segment.nonAscii);
@@ -174,11 +179,20 @@ std::unique_ptr<CFieldCodeBase> makeParameter() { return std::make_unique<CField
 
 CMimeRegistry<FieldCodecFactory>& registry() {
     static CMimeRegistry<FieldCodecFactory> codecs{
-        {"Subject", makeText},         {"Comments", makeText},          {"Content-Description", makeText},
-        {"From", makeAddress},         {"To", makeAddress},             {"Resent-To", makeAddress},
-        {"Cc", makeAddress},           {"Resent-Cc", makeAddress},      {"Bcc", makeAddress},
-        {"Resent-Bcc", makeAddress},   {"Reply-To", makeAddress},       {"Resent-Reply-To", makeAddress},
-        {"Content-Type", makeParameter}, {"Content-Disposition", makeParameter},
+        {"Subject", makeText},
+        {"Comments", makeText},
+        {"Content-Description", makeText},
+        {"From", makeAddress},
+        {"To", makeAddress},
+        {"Resent-To", makeAddress},
+        {"Cc", makeAddress},
+        {"Resent-Cc", makeAddress},
+        {"Bcc", makeAddress},
+        {"Resent-Bcc", makeAddress},
+        {"Reply-To", makeAddress},
+        {"Resent-Reply-To", makeAddress},
+        {"Content-Type", makeParameter},
+        {"Content-Disposition", makeParameter},
     };
     return codecs;
 }
@@ -192,6 +206,8 @@ std::unique_ptr<CFieldCodeBase> MakeFieldCodec(std::string_view fieldName) {
     return std::make_unique<CFieldCodeBase>();
 }
 
-void AddFieldCodec(std::string_view fieldName, FieldCodecFactory factory) { registry().Add(fieldName, factory); }
+void AddFieldCodec(std::string_view fieldName, FieldCodecFactory factory) {
+    registry().Add(fieldName, factory);
+}
 
 }  // namespace mime

@@ -10,7 +10,9 @@ std::string_view textOf(const std::string& value) {
     return zero == std::string::npos ? std::string_view(value) : std::string_view(value).substr(0, zero);
 }
 
-bool isTokenByte(unsigned char c) { return c == '.' || c >= 0x80 || (c > 0x20 && !HasCharClass(c, kCharSpecial)); }
+bool isTokenByte(unsigned char c) {
+    return c == '.' || c >= 0x80 || (c > 0x20 && !HasCharClass(c, kCharSpecial));
+}
 
 // End of a parameter value starting at start: after the closing quote of a quoted value, else the end
 // of the token (an opening quote without a closing one is an empty token).

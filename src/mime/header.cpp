@@ -61,8 +61,10 @@ const std::string* CMimeHeader::FieldText(std::string_view name) const {
 }
 
 void CMimeHeader::PutField(const CMimeHeaderField& field) {
-    if (CMimeHeaderField* existing = LookupField(field.name)) *existing = field;
-    else fields.push_back(field);
+    if (CMimeHeaderField* existing = LookupField(field.name))
+        *existing = field;
+    else
+        fields.push_back(field);
 }
 
 void CMimeHeader::PutFieldText(std::string_view name, std::string_view value) {

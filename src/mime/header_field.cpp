@@ -38,7 +38,8 @@ std::int64_t CMimeHeaderField::Parse(const char* text, std::int64_t length) {
     }
 
     std::size_t stop = p;
-    while (stop < in.size() && in[stop] != ':' && in[stop] != '\r' && in[stop] != '\n' && in[stop] != '\0') ++stop;
+    while (stop < in.size() && in[stop] != ':' && in[stop] != '\r' && in[stop] != '\n' && in[stop] != '\0')
+        ++stop;
     std::size_t valueStart = p;
     if (stop < in.size() && in[stop] == ':') {
         name.assign(in.substr(p, stop - p));
@@ -55,7 +56,8 @@ std::int64_t CMimeHeaderField::Parse(const char* text, std::int64_t length) {
         auto codec = MakeFieldCodec(name);
         codec->BindInput(raw, false);
         value.resize(raw.size());
-        value.resize(static_cast<std::size_t>(codec->Convert(value.data(), static_cast<std::int64_t>(raw.size()))));
+        value.resize(
+            static_cast<std::size_t>(codec->Convert(value.data(), static_cast<std::int64_t>(raw.size()))));
         charset = std::move(codec->charset);
     }
     return static_cast<std::int64_t>(end + 2);

@@ -64,7 +64,8 @@ public:
     char* Content() { return content.get(); }
     std::int64_t ContentSize() const { return contentSize; }
     std::string_view ContentView() const {
-        return content ? std::string_view(content.get(), static_cast<std::size_t>(contentSize)) : std::string_view();
+        return content ? std::string_view(content.get(), static_cast<std::size_t>(contentSize))
+                       : std::string_view();
     }
     // Copies the data (a length of 0 means the length of the zero-terminated data) and terminates it
     // with a zero byte. Returns the length, or -1 when allocation fails (content is then null).

@@ -1,7 +1,7 @@
 #include "mime/text_util.h"
 
-#include <cstring>
 #include <string.h>
+#include <cstring>
 
 namespace mime {
 
@@ -12,7 +12,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (LowerAscii(static_cast<unsigned char>(text[i])) != LowerAscii(static_cast<unsigned char>(prefix[i])))
+        if (LowerAscii(static_cast<unsigned char>(text[i])) !=
+            LowerAscii(static_cast<unsigned char>(prefix[i])))
             return false;
     return true;
 }
@@ -33,7 +34,8 @@ std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_
     if (needle.empty()) return from;
     // glibc's memmem is linear in the worst case (two-way matching), unlike a naive search.
     const void* hit = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
+               : std::string_view::npos;
 }
 
 }  // namespace mime

@@ -57,7 +57,8 @@ TEST(BodyContentType, NamesAndAttachmentTest) {
         {"Content-Type: application/pdf; name=\"a.pdf\"\r\n", "a.pdf", "", true},
         {"Content-Disposition: attachment; filename=b.pdf\r\n", "", "b.pdf", true},
         {"Content-Disposition: attachment\r\n", "", "", false},
-        {"Content-Type: text/plain\r\nContent-Disposition: inline; filename=\"=?UTF-8?Q?x_y?=\"\r\n", "", "x y", true},
+        {"Content-Type: text/plain\r\nContent-Disposition: inline; filename=\"=?UTF-8?Q?x_y?=\"\r\n", "",
+         "x y", true},
         {"Content-Type: image/png; name=\"=?UTF-8?B?w6k=?=.png\"\r\n", "\xC3\xA9.png", "", true},
     };
     for (const auto& c : cases) {
@@ -162,7 +163,8 @@ TEST(BodyContent, PutReserveAndReset) {
 TEST(BodyTree, CollectLeavesInDocumentOrder) {
     CMimeMessage message;
     parse(message,
-          "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: multipart/alternative; boundary=i\r\n"
+          "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: multipart/alternative; "
+          "boundary=i\r\n"
           "\r\n--i\r\n\r\none\r\n--i\r\n\r\ntwo\r\n--i--\r\n--b\r\n\r\nthree\r\n--b--\r\n");
     std::vector<CMimeBody*> leaves;
     EXPECT_EQ(message.CollectLeaves(leaves), 3);
@@ -192,7 +194,8 @@ TEST(BodyRegistry, MakeBodyAndRegisteredTypes) {
     // Parts are created by their main type while a type is registered.
     CMimeMessage message;
     parse(message,
-          "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: image/png\r\n\r\nx\r\n--b\r\n\r\ny\r\n--b--\r\n");
+          "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: "
+          "image/png\r\n\r\nx\r\n--b\r\n\r\ny\r\n--b--\r\n");
     ASSERT_EQ(message.Parts().size(), 2u);
     EXPECT_EQ(typeid(*message.Parts().front()), typeid(Tagged));
     EXPECT_EQ(typeid(*message.Parts().back()), typeid(CMimeBody));

@@ -22,8 +22,8 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
     } cases[] = {
         {"delimiter right after the blank line", kMixed + "--b\r\n\r\none\r\n--b\r\n\r\ntwo\r\n--b--\r\n",
          "''['one','two']", -1},
-        {"preamble keeps the CR LF before the delimiter", kMixed + "pre\r\n--b\r\n\r\nx\r\n--b--\r\n", "'pre\r\n'['x']",
-         -1},
+        {"preamble keeps the CR LF before the delimiter", kMixed + "pre\r\n--b\r\n\r\nx\r\n--b--\r\n",
+         "'pre\r\n'['x']", -1},
         {"transport padding after the boundary", kMixed + "--b \t\r\n\r\nx\r\n--b--  \r\n", "''['x']", -1},
         {"epilogue is dropped", kMixed + "--b\r\n\r\nx\r\n--b--\r\nepilogue\r\n", "''['x']",
          static_cast<std::int64_t>(kMixed.size()) + 17},
@@ -36,14 +36,17 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
         {"multipart without boundary keeps its body", "Content-Type: multipart/mixed\r\n\r\n--b\r\n\r\nx\r\n",
          "'--b\r\n\r\nx\r\n'", -1},
         {"token boundary, case-insensitive type",
-         "Content-Type: MULTIPART/Alternative; boundary=zz\r\n\r\n--zz\r\n\r\nx\r\n--zz--\r\n", "''['x']", -1},
+         "Content-Type: MULTIPART/Alternative; boundary=zz\r\n\r\n--zz\r\n\r\nx\r\n--zz--\r\n", "''['x']",
+         -1},
         {"nested multipart",
-         kMixed + "--b\r\nContent-Type: multipart/alternative; boundary=i\r\n\r\n--i\r\n\r\np1\r\n--i\r\n\r\np2\r\n"
+         kMixed + "--b\r\nContent-Type: multipart/alternative; "
+                  "boundary=i\r\n\r\n--i\r\n\r\np1\r\n--i\r\n\r\np2\r\n"
                   "--i--\r\n\r\n--b\r\n\r\nlast\r\n--b--\r\n",
          "''[''['p1','p2'],'last']", -1},
         {"inner boundary that begins with the outer one",
-         kMixed + "--b\r\nContent-Type: multipart/alternative; boundary=\"b-alt\"\r\n\r\n--b-alt\r\n\r\np1\r\n"
-                  "--b-alt\r\n\r\np2\r\n--b-alt--\r\n\r\n--b\r\n\r\nlast\r\n--b--\r\n",
+         kMixed +
+             "--b\r\nContent-Type: multipart/alternative; boundary=\"b-alt\"\r\n\r\n--b-alt\r\n\r\np1\r\n"
+             "--b-alt\r\n\r\np2\r\n--b-alt--\r\n\r\n--b\r\n\r\nlast\r\n--b--\r\n",
          "''[''['p1','p2'],'last']", -1},
         {"a delimiter line with text after the boundary is content",
          kMixed + "--b\r\n\r\nx\r\n--bx\r\n--b-y\r\n--b--\r\n", "''['x\r\n--bx\r\n--b-y']", -1},
@@ -52,8 +55,9 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
                   "Quoted-Printable\r\n\r\n=41=\r\nB\r\n--b--\r\n",
          "''['ABC','AB']", -1},
         {"a message part is a leaf",
-         kMixed + "--b\r\nContent-Type: message/rfc822\r\n\r\nContent-Type: multipart/mixed; boundary=c\r\n\r\n"
-                  "--c\r\n\r\nin\r\n--b--\r\n",
+         kMixed +
+             "--b\r\nContent-Type: message/rfc822\r\n\r\nContent-Type: multipart/mixed; boundary=c\r\n\r\n"
+             "--c\r\n\r\nin\r\n--b--\r\n",
          "''['Content-Type: multipart/mixed; boundary=c\r\n\r\n--c\r\n\r\nin']", -1},
         {"single body", "Subject: s\r\n\r\nhello\r\n", "'hello\r\n'", -1},
         {"header only", "Subject: s\r\n", "", -1},
@@ -61,14 +65,17 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CMimeMessage message;
-        EXPECT_EQ(parse(message, c.text), c.consumed < 0 ? static_cast<std::int64_t>(c.text.size()) : c.consumed);
+        EXPECT_EQ(parse(message, c.text),
+                  c.consumed < 0 ? static_cast<std::int64_t>(c.text.size()) : c.consumed);
         EXPECT_EQ(shape(message), c.shape.empty() ? "''" : c.shape);
     }
 }
 
 TEST(BodyParse, PartsKeepTheirHeaders) {
     CMimeMessage message;
-    parse(message, kMixed + "--b\r\nContent-Type: text/html\r\nX-A: 1\r\n\r\n<p>\r\n--b\r\n\r\nno header\r\n--b--\r\n");
+    parse(
+        message,
+        kMixed + "--b\r\nContent-Type: text/html\r\nX-A: 1\r\n\r\n<p>\r\n--b\r\n\r\nno header\r\n--b--\r\n");
     ASSERT_EQ(message.Parts().size(), 2u);
     const CMimeBody& html = *message.Parts().front();
     EXPECT_EQ(*html.ContentTypeText(), "text/html");

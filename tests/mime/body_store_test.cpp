@@ -15,11 +15,14 @@ TEST(BodyStore, ParsedMessagesStoreBack) {
     } cases[] = {
         {"single part", "Subject: s\r\n\r\nhello\r\n", ""},
         {"multipart without preamble",
-         "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nA: 1\r\n\r\none\r\n--b\r\n\r\ntwo\r\n--b--\r\n", ""},
+         "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nA: "
+         "1\r\n\r\none\r\n--b\r\n\r\ntwo\r\n--b--\r\n",
+         ""},
         {"multipart with preamble",
          "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\npre\r\n--b\r\n\r\none\r\n--b--\r\n", ""},
         {"nested",
-         "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: multipart/related; boundary=i\r\n\r\n"
+         "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: multipart/related; "
+         "boundary=i\r\n\r\n"
          "--i\r\n\r\nx\r\n--i--\r\n\r\n--b--\r\n",
          // the inner closing line's CR LF and the outer delimiter's CR LF were one blank line
          ""},
@@ -32,7 +35,8 @@ TEST(BodyStore, ParsedMessagesStoreBack) {
         {"base64 is re-encoded in 76-character lines",
          "Content-Transfer-Encoding: base64\r\n\r\nQUJD\r\nREVG\r\n",
          "Content-Transfer-Encoding: base64\r\n\r\nQUJDREVG\r\n"},
-        {"quoted-printable is re-encoded", "Content-Transfer-Encoding: quoted-printable\r\n\r\na=\r\nb=3d c \r\n",
+        {"quoted-printable is re-encoded",
+         "Content-Transfer-Encoding: quoted-printable\r\n\r\na=\r\nb=3d c \r\n",
          "Content-Transfer-Encoding: quoted-printable\r\n\r\nab=3D c=20\r\n"},
         {"encoded words are written back in their charset", "Subject: =?ISO-8859-1?Q?caf=E9?=\r\n\r\n",
          "Subject: =?ISO-8859-1?Q?caf=E9?=\r\n\r\n"},
@@ -61,7 +65,8 @@ TEST(BodyStore, ComposedMultipartHasNoDoubledEmptyLine) {
     const std::string expected =
         "Subject: s\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
         "--b\r\nContent-Type: text/plain\r\n\r\nhello"
-        "\r\n--b\r\nContent-Transfer-Encoding: base64\r\nContent-Type: application/pdf; name=\"a.pdf\"\r\n\r\nQUJD\r\n"
+        "\r\n--b\r\nContent-Transfer-Encoding: base64\r\nContent-Type: application/pdf; "
+        "name=\"a.pdf\"\r\n\r\nQUJD\r\n"
         "\r\n--b--\r\n";
     EXPECT_EQ(store(message), expected);
 
@@ -81,8 +86,8 @@ TEST(BodyStore, ReportsWhatDoesNotFit) {
     single.PutFieldText("Subject", "a long enough subject");
     single.PutContent("body", 0);
     char buffer[64];
-    EXPECT_EQ(single.WriteTo(buffer, 10), 0);  // the field does not fit
-    EXPECT_EQ(single.WriteTo(buffer, 33), 0);  // no room for the blank line
+    EXPECT_EQ(single.WriteTo(buffer, 10), 0);   // the field does not fit
+    EXPECT_EQ(single.WriteTo(buffer, 33), 0);   // no room for the blank line
     ASSERT_EQ(single.WriteTo(buffer, 36), 36);  // the content is cut to the room
     EXPECT_EQ(std::string(buffer, 36), "Subject: a long enough subject\r\n\r\nbo");
 }
@@ -91,9 +96,10 @@ TEST(BodyStore, StoredSizeBoundsEveryWrite) {
     CMimeMessage message;
     parse(message,
           "Subject: =?UTF-8?B?w6nDqcOp?= and more\r\nTo: =?ISO-8859-1?Q?J=F6rg?= <j@x>, b@y\r\n"
-          "Content-Type: multipart/mixed; boundary=b\r\n\r\npre\r\n--b\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n" +
-              std::string(300, '\xE9') + "\r\n--b\r\nContent-Transfer-Encoding: base64\r\n\r\n" + std::string(400, 'A') +
-              "\r\n--b--\r\n");
+          "Content-Type: multipart/mixed; boundary=b\r\n\r\npre\r\n--b\r\nContent-Transfer-Encoding: "
+          "quoted-printable\r\n\r\n" +
+              std::string(300, '\xE9') + "\r\n--b\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+              std::string(400, 'A') + "\r\n--b--\r\n");
     const std::int64_t bound = message.StoredSize();
     std::string roomy(static_cast<std::size_t>(bound) + 100, '\0');
     const std::int64_t written = message.WriteTo(roomy.data(), static_cast<std::int64_t>(roomy.size()));

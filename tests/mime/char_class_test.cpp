@@ -31,6 +31,7 @@ TEST(CharClass, FlagsOfRepresentativeBytes) {
         {'~', kCharPunct},
     };
     for (const auto& c : cases) EXPECT_EQ(CharClass[c.byte], c.flags) << "byte " << int(c.byte);
-    for (int high = 0x80; high < 0x100; ++high) EXPECT_FALSE(HasCharClass(static_cast<unsigned char>(high), 0xFF));
+    for (int high = 0x80; high < 0x100; ++high)
+        EXPECT_FALSE(HasCharClass(static_cast<unsigned char>(high), 0xFF));
     EXPECT_STREQ(kHexAlphabet, "0123456789ABCDEF");
 }

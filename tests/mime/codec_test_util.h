@@ -15,7 +15,8 @@ inline std::string convert(mime::CMimeCodeBase& codec, std::string_view input, b
 }
 
 // Converts into a buffer of exactly max bytes (to check truncation); guards the bytes after it.
-inline std::string convertInto(mime::CMimeCodeBase& codec, std::string_view input, bool encoding, std::int64_t max) {
+inline std::string convertInto(mime::CMimeCodeBase& codec, std::string_view input, bool encoding,
+                               std::int64_t max) {
     codec.BindInput(input, encoding);
     std::string out(static_cast<std::size_t>(max) + 8, '#');
     const std::int64_t written = codec.Convert(out.data(), max);

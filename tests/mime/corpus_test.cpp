@@ -17,7 +17,8 @@ struct CorpusMessage {
 // Messages of an mbox file: each starts at a line beginning with "From ".
 std::vector<std::string> splitMbox(const std::string& text) {
     std::vector<std::size_t> starts;
-    for (std::size_t at = 0; at < text.size(); at = text.find('\n', at), at = at == std::string::npos ? text.size() : at + 1)
+    for (std::size_t at = 0; at < text.size();
+         at = text.find('\n', at), at = at == std::string::npos ? text.size() : at + 1)
         if (text.compare(at, 5, "From ") == 0) starts.push_back(at);
     if (starts.empty() || starts.front() != 0) starts.insert(starts.begin(), 0);
     std::vector<std::string> messages;

@@ -74,7 +74,8 @@ TEST(EncodedWordEncode, WritesBAndQWords) {
          "=?UTF-8?B?" + repeat("YWFh", 15) + "?= =?UTF-8?B?YWFhYWE=?="},
         {"a charset of 66 bytes still carries three bytes a word", std::string(66, 'c'), 'B', "abcd",
          "=?" + std::string(66, 'c') + "?B?YWJj?= =?" + std::string(66, 'c') + "?B?ZA==?="},
-        {"Q escapes space, =, ? and _", "ISO-8859-1", 'Q', "a b=?_\xE9", "=?ISO-8859-1?Q?a=20b=3D=3F=5F=E9?="},
+        {"Q escapes space, =, ? and _", "ISO-8859-1", 'Q', "a b=?_\xE9",
+         "=?ISO-8859-1?Q?a=20b=3D=3F=5F=E9?="},
         {"any other letter is Q", "x", 'z', "a b", "=?x?Q?a=20b?="},
         {"Q word split at 63 bytes of text", "UTF-8", 'Q', std::string(64, 'a'),
          "=?UTF-8?Q?" + std::string(63, 'a') + "?= =?UTF-8?Q?a?="},
@@ -92,7 +93,7 @@ TEST(EncodedWordEncode, StopsAtTheFirstPieceThatDoesNotFit) {
     CMimeEncodedWord q("cs", 'Q');
     EXPECT_EQ(convertInto(q, "ab", true, 7), "=?cs?Q?");
     EXPECT_EQ(convertInto(q, "a\xE9", true, 10), "=?cs?Q?a");  // the escape does not fit
-    EXPECT_EQ(convertInto(q, "ab", true, 10), "=?cs?Q?ab");   // no room for ?=
+    EXPECT_EQ(convertInto(q, "ab", true, 10), "=?cs?Q?ab");    // no room for ?=
     CMimeEncodedWord b("cs", 'B');
     EXPECT_EQ(convertInto(b, "abc", true, 8), "");           // a word needs charset + 7 bytes
     EXPECT_EQ(convertInto(b, "abc", true, 9), "=?cs?B?YW");  // the text is cut, ?= does not fit
@@ -110,6 +111,7 @@ TEST(EncodedWordEncode, RoundTripsWithinItsBoundForAnyCharsetLength) {
         const std::string encoded = convertInto(codec, input, true, bound + 64);
         ASSERT_LE(static_cast<std::int64_t>(encoded.size()), bound) << "charset " << charsetLength;
         CMimeEncodedWord decoder;
-        EXPECT_EQ(convert(decoder, encoded, false), input) << "charset " << charsetLength << " round " << round;
+        EXPECT_EQ(convert(decoder, encoded, false), input)
+            << "charset " << charsetLength << " round " << round;
     }
 }

@@ -28,7 +28,8 @@ TEST(HeaderFieldParse, ReadsOneField) {
         {"plain", "Subject: hi\r\nTo: x\r\n", 13, "Subject", "hi", ""},
         {"no space after the colon", "Subject:hi\r\n", 12, "Subject", "hi", ""},
         {"leading blanks skipped, trailing kept", "Subject: \t hi  \r\n", 17, "Subject", "hi  ", ""},
-        {"folded value keeps CR LF and the space", "Subject: a\r\n b\r\nTo: x\r\n", 16, "Subject", "a\r\n b", ""},
+        {"folded value keeps CR LF and the space", "Subject: a\r\n b\r\nTo: x\r\n", 16, "Subject", "a\r\n b",
+         ""},
         {"folded with a tab", "Subject: a\r\n\tb\r\n", 16, "Subject", "a\r\n\tb", ""},
         {"empty value", "X-Empty:\r\n", 10, "X-Empty", "", ""},
         {"second colon stays in the value", "Name: a:b\r\n", 11, "Name", "a:b", ""},
@@ -53,8 +54,14 @@ TEST(HeaderFieldParse, ReadsOneField) {
 }
 
 TEST(HeaderFieldParse, RejectsTextWithoutACompleteField) {
-    const std::string cases[] = {"\r\n", "\r\nSubject: x\r\n", " stray\r\n\r\n", " stray\r\n only", "Subject: no end",
-                                 "Subject: lf only\n", "", "Subject: a\r\n"};
+    const std::string cases[] = {"\r\n",
+                                 "\r\nSubject: x\r\n",
+                                 " stray\r\n\r\n",
+                                 " stray\r\n only",
+                                 "Subject: no end",
+                                 "Subject: lf only\n",
+                                 "",
+                                 "Subject: a\r\n"};
     for (std::size_t i = 0; i + 1 < std::size(cases); ++i) {
         CMimeHeaderField field;
         EXPECT_EQ(field.Parse(cases[i].data(), static_cast<std::int64_t>(cases[i].size())), 0) << cases[i];
@@ -100,7 +107,8 @@ TEST(HeaderFieldParams, LocateAndReadParameters) {
         EXPECT_EQ(text, c.text) << c.value;
         EXPECT_EQ(field.LocateParam(c.param).has_value(), c.found) << c.value;
     }
-    const auto where = CMimeHeaderField("Content-Type", "multipart/mixed; boundary=\"abc\"").LocateParam("boundary");
+    const auto where =
+        CMimeHeaderField("Content-Type", "multipart/mixed; boundary=\"abc\"").LocateParam("boundary");
     ASSERT_TRUE(where);
     EXPECT_EQ(where->position, 26u);
     EXPECT_EQ(where->length, 5u);
@@ -115,7 +123,8 @@ TEST(HeaderFieldParams, PutParamQuotesAndReplaces) {
     } cases[] = {
         {"text/plain", "charset", "UTF-8", "text/plain; charset=\"UTF-8\""},
         {"text/plain; charset=\"UTF-8\"", "charset", "ISO", "text/plain; charset=\"ISO\""},
-        {"text/plain; charset=us-ascii; format=flowed", "charset", "x", "text/plain; charset=\"x\"; format=flowed"},
+        {"text/plain; charset=us-ascii; format=flowed", "charset", "x",
+         "text/plain; charset=\"x\"; format=flowed"},
         {"a/b", "name", "\"q\"", "a/b; name=\"q\""},
         {"a/b", "name", "\"q", "a/b; name=\"q\""},
         {"a/b", "name", "q\"", "a/b; name=\"q\""},
@@ -134,10 +143,14 @@ TEST(HeaderFieldParams, LeadingValue) {
     struct Case {
         std::string value;
         std::string expected;
-    } cases[] = {{"text/html ; charset=x", "text/html"}, {"text/html", "text/html"},
-                 {"text/html\r\n ;x", "text/html"},     {"", ""},
-                 {"; x", ""},                           {" text/html \t", " text/html"}};
-    for (const auto& c : cases) EXPECT_EQ(CMimeHeaderField("Content-Type", c.value).LeadingValue(), c.expected);
+    } cases[] = {{"text/html ; charset=x", "text/html"},
+                 {"text/html", "text/html"},
+                 {"text/html\r\n ;x", "text/html"},
+                 {"", ""},
+                 {"; x", ""},
+                 {" text/html \t", " text/html"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CMimeHeaderField("Content-Type", c.value).LeadingValue(), c.expected);
 }
 
 TEST(HeaderFieldWrite, EncodesValuesWithACharsetAndFolds) {
@@ -151,8 +164,10 @@ TEST(HeaderFieldWrite, EncodesValuesWithACharsetAndFolds) {
         {"no charset: written as set", "Subject", "caf\xE9", "", "Subject: caf\xE9\r\n"},
         {"text field is one Q segment", "Subject", "caf\xE9 ok", "ISO-8859-1",
          "Subject: =?ISO-8859-1?Q?caf=E9=20ok?=\r\n"},
-        {"mostly non-ASCII text gets B", "Subject", "\xE9\xE9\xE9\xE9\xE9\xE9", "x", "Subject: =?x?B?6enp6enp?=\r\n"},
-        {"ASCII value with a charset is unchanged", "Subject", "plain words", "x", "Subject: plain words\r\n"},
+        {"mostly non-ASCII text gets B", "Subject", "\xE9\xE9\xE9\xE9\xE9\xE9", "x",
+         "Subject: =?x?B?6enp6enp?=\r\n"},
+        {"ASCII value with a charset is unchanged", "Subject", "plain words", "x",
+         "Subject: plain words\r\n"},
         {"address list: one address per line", "To", "J\xF6rg <j@x>,  Ann <a@y>", "ISO-8859-1",
          "To: =?ISO-8859-1?Q?J=F6rg?= <j@x>,\r\n\tAnn <a@y>\r\n"},
         {"blanks between non-ASCII words stay inside one word", "From", "J\xF8rn  St\xF8ylen <j@x>", "x",
@@ -203,7 +218,8 @@ TEST(HeaderFieldWrite, StoredFieldsReadBackToTheirValue) {
     for (const auto& field : cases) {
         const std::string text = stored(field);
         CMimeHeaderField read;
-        ASSERT_EQ(read.Parse(text.data(), static_cast<std::int64_t>(text.size())), static_cast<std::int64_t>(text.size()));
+        ASSERT_EQ(read.Parse(text.data(), static_cast<std::int64_t>(text.size())),
+                  static_cast<std::int64_t>(text.size()));
         // Folding after ',' and ';' adds CR LF TAB and drops the blanks that followed.
         std::string expected = field.value;
         for (const char* from : {", ", "; "}) {

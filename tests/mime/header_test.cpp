@@ -67,7 +67,8 @@ TEST(HeaderLookup, FindsTheFirstFieldWithoutRegardToCase) {
 }
 
 TEST(HeaderLookup, MboxSeparatorLineIsNotTheFromField) {
-    for (std::string_view text : {"From ann@x Mon Jan  1 10:00:00 2024\r\nSubject: s\r\n\r\n", "From ann@x\r\nSubject: s\r\n\r\n"}) {
+    for (std::string_view text :
+         {"From ann@x Mon Jan  1 10:00:00 2024\r\nSubject: s\r\n\r\n", "From ann@x\r\nSubject: s\r\n\r\n"}) {
         CMimeHeader header;
         EXPECT_GT(parse(header, text), 0);
         EXPECT_EQ(header.FromText(), nullptr) << text;

@@ -1,0 +1,24 @@
+#pragma once
+// The export options: what the last confirmed "Save output" dialog chose. Written only by the
+// dialog's OK handler; read by the export job and the writers.
+#include <atomic>
+#include <string>
+
+namespace exporter {
+
+enum SaveMode : int {
+    SaveNone = 0,
+    SaveSeparatePst = 1,
+    SaveSinglePst = 2,
+    SaveEml = 3,
+    SaveMsg = 4,
+    SaveRtf = 5,
+    SaveHtml = 6,
+};
+
+inline std::atomic<int> g_saveMode{SaveNone};
+inline std::atomic<int> g_saveInHierarchy{0};
+inline std::atomic<int> g_attachToOutlook{0};
+inline std::u16string g_destinationFolder;  // ends with a separator after OK
+
+}  // namespace exporter

@@ -26,7 +26,7 @@ TEST(PstHeap, AllocationsSpreadOverBlocksAndReadBack) {
         items.emplace_back(heap.allocate(item), item);
     }
     heap.setUserRoot(items[5].first);
-    const auto blocks = heap.blocks();
+    const auto blocks = heap.takeBlocks();
     ASSERT_GT(blocks.size(), 9u);
     for (const auto& b : blocks) EXPECT_LE(b.size(), kMaxBlockData);
     EXPECT_EQ(static_cast<unsigned char>(blocks[0][2]), 0xEC);
@@ -44,17 +44,17 @@ TEST(PstHeap, AllocationsSpreadOverBlocksAndReadBack) {
 
 TEST(PstBth, ManyRecordsBuildIndexLevels) {
     HeapBuilder heap(HeapClient::BTree);
-    std::vector<BthRecord> records;
-    for (std::uint32_t i = 0; i < 20000; ++i) records.push_back({le32(i * 3), le32(i)});
+    std::string records;
+    for (std::uint32_t i = 0; i < 20000; ++i) records += le32(i * 3) + le32(i);
     const Hid header = writeBth(heap, 4, 4, records);
-    const auto reader = HeapReader::parse(heap.blocks());
+    const auto reader = HeapReader::parse(heap.takeBlocks());
     ASSERT_TRUE(reader);
     const auto item = reader->item(header);
     ASSERT_TRUE(item);
     EXPECT_GE(static_cast<int>((*item)[3]), 1);  // index levels
     const auto bth = readBth(*reader, header);
     ASSERT_TRUE(bth);
-    ASSERT_EQ(bth->records.size(), records.size());
+    ASSERT_EQ(bth->records.size(), 20000u);
     EXPECT_EQ(bth->records[12345].key, le32(12345 * 3));
     EXPECT_EQ(bth->records[12345].data, le32(12345));
 }

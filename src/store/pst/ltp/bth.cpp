@@ -27,31 +27,26 @@ bool readLevel(const HeapReader& heap, Hid hid, int level, Bth& out) {
 
 }  // namespace
 
-Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, const std::vector<BthRecord>& records) {
+Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, std::string_view records) {
     std::uint8_t levels = 0;
     Hid root;
-    if (!records.empty()) {
-        std::vector<BthRecord> level = records;
-        std::uint8_t entrySize = keySize + dataSize;
-        for (;;) {
-            const std::size_t perNode = kMaxHeapItem / entrySize;
-            std::vector<BthRecord> parents;
-            for (std::size_t i = 0; i < level.size(); i += perNode) {
-                std::string node;
-                const std::size_t n = std::min(perNode, level.size() - i);
-                for (std::size_t k = i; k < i + n; ++k) node += level[k].key + level[k].data;
-                std::string hid;
-                put32(hid, heap.allocate(node).value());
-                parents.push_back({level[i].key, std::move(hid)});
-            }
-            if (parents.size() == 1) {
-                root = Hid(load32(parents.front().data.data()));
-                break;
-            }
-            level = std::move(parents);
-            entrySize = keySize + 4;
-            ++levels;
+    std::string level(records);
+    std::size_t entrySize = static_cast<std::size_t>(keySize) + dataSize;
+    while (!level.empty()) {
+        const std::size_t perNode = kMaxHeapItem / entrySize;
+        std::string parents;
+        for (std::size_t pos = 0; pos < level.size(); pos += perNode * entrySize) {
+            const std::string_view node = std::string_view(level).substr(pos, perNode * entrySize);
+            parents.append(node.substr(0, keySize));
+            put32(parents, heap.allocate(node).value());
         }
+        if (parents.size() == static_cast<std::size_t>(keySize) + 4) {
+            root = Hid(load32(parents.data() + keySize));
+            break;
+        }
+        level = std::move(parents);
+        entrySize = static_cast<std::size_t>(keySize) + 4;
+        ++levels;
     }
     std::string header;
     put8(header, kBthType);

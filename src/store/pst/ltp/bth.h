@@ -14,8 +14,8 @@ struct BthRecord {
     std::string data;
 };
 
-// Records must be sorted by key (numerically) and have the given sizes. Returns the BTH header item.
-Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, const std::vector<BthRecord>& records);
+// Records, packed one after another (key then data), must be sorted by key. Returns the BTH header item.
+Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, std::string_view records);
 
 struct Bth {
     std::uint8_t keySize = 0;

@@ -57,13 +57,13 @@ Hid HeapBuilder::allocate(std::string_view bytes) {
     return Hid(static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(block.ends.size()));
 }
 
-std::vector<std::string> HeapBuilder::blocks() const {
+std::vector<std::string> HeapBuilder::takeBlocks() {
     std::vector<std::string> out;
     std::vector<std::uint8_t> levels;
     for (std::size_t i = 0; i < blocks_.size(); ++i)
         levels.push_back(fillLevel(kMaxBlockData - serializedSize(i, blocks_[i], 0, 0)));
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
-        const Block& block = blocks_[i];
+        Block& block = blocks_[i];
         const std::size_t header = headerSize(i);
         std::string data(header, '\0');
         if (i == 0) {
@@ -75,6 +75,7 @@ std::vector<std::string> HeapBuilder::blocks() const {
             for (std::size_t k = 0; k < 128 && i + k < levels.size(); ++k) setNibble(data, 2, k, levels[i + k]);
         }
         data += block.items;
+        std::string().swap(block.items);
         if (data.size() % 2) data.push_back('\0');
         store16(data.data(), static_cast<std::uint16_t>(data.size()));
         put16(data, static_cast<std::uint16_t>(block.ends.size()));
@@ -83,6 +84,7 @@ std::vector<std::string> HeapBuilder::blocks() const {
         for (std::uint16_t end : block.ends) put16(data, static_cast<std::uint16_t>(header + end));
         out.push_back(std::move(data));
     }
+    blocks_.assign(1, Block{});
     return out;
 }
 

@@ -44,8 +44,8 @@ public:
     // bytes.size() <= kMaxHeapItem.
     Hid allocate(std::string_view bytes);
     void setUserRoot(Hid root) { userRoot_ = root; }
-    // The blocks of the node's data tree, each at most 8176 bytes.
-    std::vector<std::string> blocks() const;
+    // The blocks of the node's data tree, each at most 8176 bytes; the builder is left empty.
+    std::vector<std::string> takeBlocks();
 
 private:
     struct Block {

@@ -26,8 +26,8 @@ NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const Proper
 
     NodeContent content;
     HeapBuilder heap(HeapClient::PropertyContext);
-    std::vector<BthRecord> records;
-    records.reserve(sorted.size());
+    std::string records;
+    records.reserve(sorted.size() * 8);
     for (const Property* p : sorted) {
         std::uint32_t hnid = 0;
         if (const std::size_t size = inlineSizeInPc(p->type())) {
@@ -37,14 +37,12 @@ NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const Proper
         } else {
             hnid = storeValue(db, ids, heap, content.subnodes, p->value);
         }
-        BthRecord record;
-        put16(record.key, p->id());
-        put16(record.data, p->type());
-        put32(record.data, hnid);
-        records.push_back(std::move(record));
+        put16(records, p->id());
+        put16(records, p->type());
+        put32(records, hnid);
     }
     heap.setUserRoot(writeBth(heap, 2, 6, records));
-    content.blocks = heap.blocks();
+    content.blocks = heap.takeBlocks();
     return content;
 }
 

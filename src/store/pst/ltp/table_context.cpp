@@ -73,64 +73,87 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
 
 }  // namespace
 
+namespace {
+
+// The row's bytes: cells at their offsets, the cell-existence bitmap at the end.
+std::string encodeRow(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+                      const Layout& layout, const TableRow& row) {
+    std::string bytes(layout.rowSize, '\0');
+    char* ceb = bytes.data() + layout.end1;
+    for (const Column& c : layout.columns) {
+        std::string value;
+        if (c.tag == kTagRowId) {
+            put32(value, row.rowId);
+        } else if (c.tag == kTagRowVersion) {
+            put32(value, 0);
+        } else if (const Property* p = findProperty(row.cells, c.tag)) {
+            if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF)))
+                value = p->value.substr(0, c.size);
+            else
+                put32(value, storeValue(db, ids, heap, subnodes, p->value));
+        } else {
+            continue;
+        }
+        value.resize(c.size, '\0');
+        bytes.replace(c.offset, c.size, value);
+        ceb[c.bit / 8] = static_cast<char>(ceb[c.bit / 8] | (0x80 >> (c.bit % 8)));
+    }
+    return bytes;
+}
+
+}  // namespace
+
 NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              const std::vector<TableRow>& rows) {
+                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
     const Layout layout = layoutColumns(std::move(columns));
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
+    const bool inHeap = rowCount * layout.rowSize <= kMaxHeapItem;
+    const std::size_t perBlock = kMaxBlockData / layout.rowSize;
 
-    std::string matrix;
-    matrix.reserve(rows.size() * layout.rowSize);
-    std::vector<BthRecord> index;
-    index.reserve(rows.size());
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        const TableRow& row = rows[r];
-        std::string bytes(layout.rowSize, '\0');
-        char* ceb = bytes.data() + layout.end1;
-        for (const Column& c : layout.columns) {
-            std::string value;
-            if (c.tag == kTagRowId) {
-                put32(value, row.rowId);
-            } else if (c.tag == kTagRowVersion) {
-                put32(value, 0);
-            } else if (const Property* p = findProperty(row.cells, c.tag)) {
-                if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF))) {
-                    value = p->value.substr(0, c.size);
-                } else {
-                    put32(value, storeValue(db, ids, heap, content.subnodes, p->value));
-                }
-            } else {
-                continue;
-            }
-            value.resize(c.size, '\0');
-            bytes.replace(c.offset, c.size, value);
-            ceb[c.bit / 8] = static_cast<char>(ceb[c.bit / 8] | (0x80 >> (c.bit % 8)));
+    std::string pending;  // the whole matrix when it goes to the heap, else the current block
+    std::vector<Bid> leaves;
+    std::vector<std::uint32_t> leafSizes;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> index;  // row id, row number
+    index.reserve(rowCount);
+    for (std::size_t r = 0; r < rowCount; ++r) {
+        const TableRow row = rowAt(r);
+        pending += encodeRow(db, ids, heap, content.subnodes, layout, row);
+        index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
+        if (!inHeap && (r + 1) % perBlock == 0) {
+            leaves.push_back(db.writeLeaf(pending));
+            leafSizes.push_back(static_cast<std::uint32_t>(pending.size()));
+            pending.clear();
         }
-        matrix += bytes;
-        BthRecord record;
-        put32(record.key, row.rowId);
-        put32(record.data, static_cast<std::uint32_t>(r));
-        index.push_back(std::move(record));
     }
-    std::sort(index.begin(), index.end(),
-              [](const BthRecord& a, const BthRecord& b) { return load32(a.key.data()) < load32(b.key.data()); });
-
     std::uint32_t rowsHnid = 0;
-    if (!matrix.empty() && matrix.size() <= kMaxHeapItem) {
-        rowsHnid = heap.allocate(matrix).value();
-    } else if (!matrix.empty()) {
-        const std::size_t perBlock = kMaxBlockData / layout.rowSize;
-        std::vector<std::string> blocks;
-        for (std::size_t pos = 0; pos < matrix.size(); pos += perBlock * layout.rowSize)
-            blocks.push_back(matrix.substr(pos, perBlock * layout.rowSize));
+    if (inHeap) {
+        if (!pending.empty()) rowsHnid = heap.allocate(pending).value();
+    } else {
+        if (!pending.empty()) {
+            leaves.push_back(db.writeLeaf(pending));
+            leafSizes.push_back(static_cast<std::uint32_t>(pending.size()));
+        }
         const Nid nid = ids.next(NidType::Ltp);
-        content.subnodes.push_back({nid, db.writeBlocks(blocks), Bid()});
+        content.subnodes.push_back({nid, db.writeTreeOver(leaves, leafSizes), Bid()});
         rowsHnid = nid.value();
     }
-    const Hid rowIndex = writeBth(heap, 4, 4, index);
+    std::sort(index.begin(), index.end());
+    std::string records;
+    records.reserve(index.size() * 8);
+    for (const auto& [rowId, number] : index) {
+        put32(records, rowId);
+        put32(records, number);
+    }
+    const Hid rowIndex = writeBth(heap, 4, 4, records);
     heap.setUserRoot(heap.allocate(encodeTcInfo(layout, rowIndex, rowsHnid)));
-    content.blocks = heap.blocks();
+    content.blocks = heap.takeBlocks();
     return content;
+}
+
+NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              const std::vector<TableRow>& rows) {
+    return buildTableContext(db, ids, std::move(columns), rows.size(), [&rows](std::size_t i) { return rows[i]; });
 }
 
 std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes) {

@@ -3,6 +3,7 @@
 // a BTH maps row ids to row numbers; the row matrix lies in the heap, or in a subnode when large
 // (rows never straddle its blocks). Variable-size cells hold HNIDs.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -20,7 +21,11 @@ struct TableRow {
     PropertyList cells;  // values by tag; columns without a value are left empty
 };
 
-// Columns are property tags; the row id and row version columns are added when missing.
+// Columns are property tags; the row id and row version columns are added when missing. Rows are
+// asked for one at a time, so a large table never exists whole in memory; the row matrix of a large
+// table goes to the file block by block.
+NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt);
 NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows);
 

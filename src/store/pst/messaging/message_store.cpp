@@ -129,7 +129,7 @@ bool MessageStore::load(std::string& error) {
         namesWritten_ = names_.entries().size();
     }
 
-    for (const auto& [key, entry] : db_->nodes()) {
+    for (const NbtEntry& entry : db_->nodes()) {
         if (entry.nid.type() != NidType::NormalFolder) continue;
         const auto subnodes = db_->readSubnodes(entry.subnodes);
         const auto folderProps = subnodes ? readPropertyContext(*db_, entry.data, *subnodes) : std::nullopt;
@@ -311,11 +311,11 @@ void MessageStore::writeInternalNodes() {
     writeTableNode(nids::SearchContentsTableTemplate, contentsTableColumns(), {});
     writeTableNode(nids::AttachmentTable, attachmentTableColumns(), {});
     writeTableNode(nids::RecipientTable, recipientTableColumns(), {});
-    // The search queues and lists start empty.
+    // The search queues and lists start empty: nodes without data.
     for (Nid nid : {nids::SearchManagementQueue, nids::SearchActivityList, nids::SearchDomainObject,
                     nids::SearchGathererQueue, nids::SearchGathererDescriptor, nids::SearchGathererFolderQueue}) {
         db_->removeNode(nid);
-        db_->setNode({nid, db_->writeData(""), Bid(), Nid()});
+        db_->setNode({nid, Bid(), Bid(), Nid()});
     }
     writePropertyNode(nids::NameToIdMap, Nid(), encodeNameToIdMap(names_));
 }
@@ -329,10 +329,13 @@ void MessageStore::writeFolder(FolderRecord& record) {
         children.push_back({child.value(), c->properties()});
     }
     writeTableNode(record.nid.withType(NidType::HierarchyTable), hierarchyTableColumns(), children);
-    std::vector<TableRow> rows;
-    rows.reserve(record.contents.size());
-    for (const ContentsRow& row : record.contents) rows.push_back(row.unpack());
-    writeTableNode(record.nid.withType(NidType::ContentsTable), contentsTableColumns(), rows);
+    const Nid contents = record.nid.withType(NidType::ContentsTable);
+    db_->removeNode(contents);
+    SubnodeIds ids;
+    const NodeContent table = buildTableContext(*db_, ids, contentsTableColumns(), record.contents.size(),
+                                                [&record](std::size_t i) { return record.contents[i].unpack(); });
+    const Bid data = db_->writeBlocks(table.blocks);
+    db_->setNode({contents, data, db_->writeSubnodes(table.subnodes), Nid()});
     writeTableNode(record.nid.withType(NidType::AssocContentsTable), assocContentsTableColumns(), {});
     record.dirty = false;
 }

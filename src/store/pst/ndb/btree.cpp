@@ -7,44 +7,93 @@ namespace {
 
 constexpr int kMaxLevels = 8;
 
-struct KeyedEntry {
-    std::uint64_t key;
-    std::string bytes;
+// Writes one level of pages from entries produced one at a time and collects the entries of the
+// level above (first key and page reference of each page).
+class LevelWriter {
+public:
+    LevelWriter(PageType type, std::uint8_t level, const PageSink& sink)
+        : sink_(sink), entrySize_(btreeEntrySize(type, level)), capacity_(btreeCapacity(entrySize_)) {
+        page_.type = type;
+        page_.level = level;
+        page_.entrySize = entrySize_;
+    }
+
+    void add(std::uint64_t key, std::string_view entry) {
+        if (page_.count == capacity_) flush();
+        if (page_.count == 0) firstKey_ = key;
+        page_.entries.append(entry);
+        ++page_.count;
+    }
+
+    // Writes the last page (an empty root page when there were no entries) and returns the parents.
+    std::string finish() {
+        if (page_.count > 0 || parents_.empty()) flush();
+        return std::move(parents_);
+    }
+
+private:
+    void flush() {
+        const BlockRef ref = sink_.allocate();
+        sink_.write(ref, encodeBTreePage(page_, ref));
+        put64(parents_, page_.count > 0 ? firstKey_ : 0);
+        put64(parents_, ref.bid.value());
+        put64(parents_, ref.ib);
+        page_.entries.clear();
+        page_.count = 0;
+    }
+
+    const PageSink& sink_;
+    std::uint8_t entrySize_;
+    std::size_t capacity_;
+    BTreePage page_;
+    std::uint64_t firstKey_ = 0;
+    std::string parents_;  // 24-byte BTENTRY records
 };
 
-BlockRef writeTree(PageType type, std::vector<KeyedEntry> level, const PageSink& sink) {
-    std::uint8_t depth = 0;
-    for (;;) {
-        const std::uint8_t entrySize = btreeEntrySize(type, depth);
-        const std::size_t capacity = btreeCapacity(entrySize);
-        std::vector<KeyedEntry> parents;
-        std::size_t i = 0;
-        do {
-            BTreePage page;
-            page.type = type;
-            page.level = depth;
-            page.entrySize = entrySize;
-            const std::size_t n = std::min(capacity, level.size() - i);
-            for (std::size_t k = 0; k < n; ++k) page.entries += level[i + k].bytes;
-            page.count = static_cast<std::uint8_t>(n);
-            const BlockRef ref = sink.allocate();
-            sink.write(ref, encodeBTreePage(page, ref));
-            std::string parent;
-            const std::uint64_t key = n > 0 ? level[i].key : 0;
-            put64(parent, key);
-            put64(parent, ref.bid.value());
-            put64(parent, ref.ib);
-            parents.push_back({key, std::move(parent)});
-            i += n;
-        } while (i < level.size());
-        if (parents.size() == 1) {
-            const char* p = parents.front().bytes.data();
-            return BlockRef{Bid(load64(p + 8)), load64(p + 16)};
-        }
-        level = std::move(parents);
-        ++depth;
+// Writes the levels above the leaves until one page remains; returns the root.
+BlockRef writeUpperLevels(PageType type, std::string parents, const PageSink& sink) {
+    for (std::uint8_t level = 1; parents.size() > 24; ++level) {
+        LevelWriter writer(type, level, sink);
+        for (std::size_t pos = 0; pos < parents.size(); pos += 24)
+            writer.add(load64(parents.data() + pos), std::string_view(parents).substr(pos, 24));
+        parents = writer.finish();
     }
+    return BlockRef{Bid(load64(parents.data() + 8)), load64(parents.data() + 16)};
 }
+
+}  // namespace
+
+BlockRef writeNodeBTree(const std::vector<NbtEntry>& entries, const PageSink& sink) {
+    LevelWriter leaves(PageType::NodeBTree, 0, sink);
+    std::string bytes;
+    for (const NbtEntry& e : entries) {
+        bytes.clear();
+        put64(bytes, e.nid.value());
+        put64(bytes, e.data.value());
+        put64(bytes, e.subnodes.value());
+        put32(bytes, e.parent.value());
+        put32(bytes, 0);
+        leaves.add(e.nid.value(), bytes);
+    }
+    return writeUpperLevels(PageType::NodeBTree, leaves.finish(), sink);
+}
+
+BlockRef writeBlockBTree(const std::vector<BbtEntry>& entries, const PageSink& sink) {
+    LevelWriter leaves(PageType::BlockBTree, 0, sink);
+    std::string bytes;
+    for (const BbtEntry& e : entries) {
+        bytes.clear();
+        put64(bytes, e.ref.bid.value());
+        put64(bytes, e.ref.ib);
+        put16(bytes, e.size);
+        put16(bytes, e.refCount);
+        put32(bytes, 0);
+        leaves.add(e.ref.bid.value(), bytes);
+    }
+    return writeUpperLevels(PageType::BlockBTree, leaves.finish(), sink);
+}
+
+namespace {
 
 template <typename Leaf>
 bool readTree(const PageReader& read, BlockRef ref, PageType type, int depth, std::vector<Leaf>& out,
@@ -74,36 +123,6 @@ BbtEntry decodeBbt(const char* p) {
 }
 
 }  // namespace
-
-BlockRef writeNodeBTree(const std::vector<NbtEntry>& entries, const PageSink& sink) {
-    std::vector<KeyedEntry> leaves;
-    leaves.reserve(entries.size());
-    for (const NbtEntry& e : entries) {
-        std::string bytes;
-        put64(bytes, e.nid.value());
-        put64(bytes, e.data.value());
-        put64(bytes, e.subnodes.value());
-        put32(bytes, e.parent.value());
-        put32(bytes, 0);
-        leaves.push_back({e.nid.value(), std::move(bytes)});
-    }
-    return writeTree(PageType::NodeBTree, std::move(leaves), sink);
-}
-
-BlockRef writeBlockBTree(const std::vector<BbtEntry>& entries, const PageSink& sink) {
-    std::vector<KeyedEntry> leaves;
-    leaves.reserve(entries.size());
-    for (const BbtEntry& e : entries) {
-        std::string bytes;
-        put64(bytes, e.ref.bid.value());
-        put64(bytes, e.ref.ib);
-        put16(bytes, e.size);
-        put16(bytes, e.refCount);
-        put32(bytes, 0);
-        leaves.push_back({e.ref.bid.value(), std::move(bytes)});
-    }
-    return writeTree(PageType::BlockBTree, std::move(leaves), sink);
-}
 
 bool readNodeBTree(const PageReader& read, BlockRef root, std::vector<NbtEntry>& out, std::vector<BlockRef>& pages) {
     return readTree(read, root, PageType::NodeBTree, 0, out, pages, &decodeNbt);

@@ -12,6 +12,8 @@ namespace {
 constexpr std::uint32_t kFirstNidIndex = 0x400;
 constexpr int kMaxTreeDepth = 4;
 constexpr std::uint64_t kBidStep = 4;
+// Outlook counts the B-tree's own reference besides the node's.
+constexpr std::uint16_t kRefCount = 2;
 
 std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
@@ -52,7 +54,8 @@ std::unique_ptr<NodeDatabase> NodeDatabase::open(const std::string& nativePath, 
         return nullptr;
     }
     Ib highWater = kFirstAMapOffset;
-    for (const NbtEntry& e : nodes) db->nodes_[e.nid.value()] = e;
+    db->nodes_ = std::move(nodes);
+    std::sort(db->nodes_.begin(), db->nodes_.end(), [](const NbtEntry& a, const NbtEntry& b) { return a.nid < b.nid; });
     std::sort(db->blocks_.begin(), db->blocks_.end(),
               [](const BbtEntry& a, const BbtEntry& b) { return a.ref.bid.key() < b.ref.bid.key(); });
     std::uint64_t maxBid = 0;
@@ -75,48 +78,48 @@ Bid NodeDatabase::writeBlock(std::string_view data, bool internal) {
     header_.nextBlockBid += kBidStep;
     const Ib ib = space_.allocate(blockFileSize(data.size()), 64);
     file_.write(ib, encodeBlock(data, bid, ib));
-    blocks_.push_back({BlockRef{bid, ib}, static_cast<std::uint16_t>(data.size()), 1});
+    blocks_.push_back({BlockRef{bid, ib}, static_cast<std::uint16_t>(data.size()), kRefCount});
     dirty_ = true;
     return bid;
 }
 
-Bid NodeDatabase::writeData(std::string_view data) {
-    if (data.size() <= kMaxBlockData) return writeBlock(data, false);
-    std::vector<Bid> leaves;
-    leaves.reserve(data.size() / kMaxBlockData + 1);
-    for (std::size_t pos = 0; pos < data.size(); pos += kMaxBlockData)
-        leaves.push_back(writeBlock(data.substr(pos, kMaxBlockData), false));
-    const auto total = static_cast<std::uint32_t>(data.size());
-    if (leaves.size() <= kXBlockEntries) return writeBlock(encodeDataTreeBlock(1, total, leaves), true);
-    std::vector<Bid> middles;
-    for (std::size_t i = 0; i < leaves.size(); i += kXBlockEntries) {
-        const std::size_t n = std::min(kXBlockEntries, leaves.size() - i);
-        const std::size_t first = i * kMaxBlockData;
-        const auto bytes = static_cast<std::uint32_t>(std::min(data.size() - first, n * kMaxBlockData));
-        middles.push_back(writeBlock(encodeDataTreeBlock(1, bytes, std::span(leaves).subspan(i, n)), true));
-    }
-    return writeBlock(encodeDataTreeBlock(2, total, middles), true);
-}
-
-Bid NodeDatabase::writeBlocks(const std::vector<std::string>& blocks) {
-    if (blocks.size() == 1) return writeBlock(blocks.front(), false);
-    std::vector<Bid> leaves;
+Bid NodeDatabase::writeTreeOver(const std::vector<Bid>& leaves, const std::vector<std::uint32_t>& sizes) {
+    if (leaves.size() == 1) return leaves.front();
     std::uint64_t total = 0;
-    for (const std::string& block : blocks) {
-        leaves.push_back(writeBlock(block, false));
-        total += block.size();
-    }
+    for (std::uint32_t size : sizes) total += size;
     if (leaves.size() <= kXBlockEntries)
         return writeBlock(encodeDataTreeBlock(1, static_cast<std::uint32_t>(total), leaves), true);
     std::vector<Bid> middles;
     for (std::size_t i = 0; i < leaves.size(); i += kXBlockEntries) {
         const std::size_t n = std::min(kXBlockEntries, leaves.size() - i);
         std::uint64_t bytes = 0;
-        for (std::size_t k = i; k < i + n; ++k) bytes += blocks[k].size();
-        middles.push_back(
-            writeBlock(encodeDataTreeBlock(1, static_cast<std::uint32_t>(bytes), std::span(leaves).subspan(i, n)), true));
+        for (std::size_t k = i; k < i + n; ++k) bytes += sizes[k];
+        middles.push_back(writeBlock(
+            encodeDataTreeBlock(1, static_cast<std::uint32_t>(bytes), std::span(leaves).subspan(i, n)), true));
     }
     return writeBlock(encodeDataTreeBlock(2, static_cast<std::uint32_t>(total), middles), true);
+}
+
+Bid NodeDatabase::writeData(std::string_view data) {
+    if (data.size() <= kMaxBlockData) return writeBlock(data, false);
+    std::vector<Bid> leaves;
+    std::vector<std::uint32_t> sizes;
+    for (std::size_t pos = 0; pos < data.size(); pos += kMaxBlockData) {
+        const std::string_view piece = data.substr(pos, kMaxBlockData);
+        leaves.push_back(writeBlock(piece, false));
+        sizes.push_back(static_cast<std::uint32_t>(piece.size()));
+    }
+    return writeTreeOver(leaves, sizes);
+}
+
+Bid NodeDatabase::writeBlocks(const std::vector<std::string>& blocks) {
+    std::vector<Bid> leaves;
+    std::vector<std::uint32_t> sizes;
+    for (const std::string& block : blocks) {
+        leaves.push_back(writeBlock(block, false));
+        sizes.push_back(static_cast<std::uint32_t>(block.size()));
+    }
+    return writeTreeOver(leaves, sizes);
 }
 
 Bid NodeDatabase::writeSubnodes(std::vector<SubnodeEntry> entries) {
@@ -133,22 +136,35 @@ Bid NodeDatabase::writeSubnodes(std::vector<SubnodeEntry> entries) {
     return writeBlock(encodeSiBlock(branches), true);
 }
 
+namespace {
+
+std::vector<NbtEntry>::const_iterator findNid(const std::vector<NbtEntry>& nodes, Nid nid) {
+    return std::lower_bound(nodes.begin(), nodes.end(), nid, [](const NbtEntry& e, Nid n) { return e.nid < n; });
+}
+
+}  // namespace
+
 void NodeDatabase::setNode(const NbtEntry& entry) {
-    nodes_[entry.nid.value()] = entry;
+    const auto at = nodes_.begin() + (findNid(nodes_, entry.nid) - nodes_.cbegin());
+    if (at != nodes_.end() && at->nid == entry.nid)
+        *at = entry;
+    else
+        nodes_.insert(at, entry);
     dirty_ = true;
 }
 
 const NbtEntry* NodeDatabase::findNode(Nid nid) const {
-    const auto it = nodes_.find(nid.value());
-    return it == nodes_.end() ? nullptr : &it->second;
+    const auto it = findNid(nodes_, nid);
+    return it == nodes_.end() || it->nid != nid ? nullptr : &*it;
 }
 
 void NodeDatabase::removeNode(Nid nid) {
-    const auto it = nodes_.find(nid.value());
-    if (it == nodes_.end()) return;
-    releaseData(it->second.data);
-    releaseSubnodes(it->second.subnodes);
-    nodes_.erase(it);
+    const NbtEntry* node = findNode(nid);
+    if (!node) return;
+    const NbtEntry entry = *node;
+    releaseData(entry.data);
+    releaseSubnodes(entry.subnodes);
+    nodes_.erase(nodes_.begin() + (findNid(nodes_, nid) - nodes_.cbegin()));
     dirty_ = true;
 }
 
@@ -279,10 +295,7 @@ bool NodeDatabase::commit() {
             return ref;
         },
         [this](BlockRef ref, const std::string& bytes) { file_.write(ref.ib, bytes); }};
-    std::vector<NbtEntry> nodes;
-    nodes.reserve(nodes_.size());
-    for (const auto& [key, entry] : nodes_) nodes.push_back(entry);
-    const BlockRef nbt = writeNodeBTree(nodes, sink);
+    const BlockRef nbt = writeNodeBTree(nodes_, sink);
     const BlockRef bbt = writeBlockBTree(blocks_, sink);
 
     const Ib fileEnd = fileEndFor(space_.end());

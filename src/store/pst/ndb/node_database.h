@@ -4,7 +4,6 @@
 // header, by commit(). Opening a file reads both trees back, so more can be appended to it.
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +34,9 @@ public:
     Bid writeData(std::string_view data);
     // A data tree whose leaf blocks are exactly these (each at most 8176 bytes), as heaps need.
     Bid writeBlocks(const std::vector<std::string>& blocks);
+    // The same, for leaf blocks written one at a time: each leaf first, then the tree over them.
+    Bid writeLeaf(std::string_view data) { return writeBlock(data, false); }
+    Bid writeTreeOver(const std::vector<Bid>& leaves, const std::vector<std::uint32_t>& sizes);
     // A subnode tree (SLBLOCK, or SIBLOCK over SLBLOCKs); a null id when there are no entries.
     Bid writeSubnodes(std::vector<SubnodeEntry> entries);
 
@@ -46,7 +48,8 @@ public:
     // Frees a data tree or subnode tree that no node refers to any more.
     void releaseData(Bid bid);
     void releaseSubnodes(Bid bid);
-    const std::map<std::uint32_t, NbtEntry>& nodes() const { return nodes_; }
+    // Every node, sorted by id.
+    const std::vector<NbtEntry>& nodes() const { return nodes_; }
     Nid allocateNid(NidType type);
     // Makes sure later allocations of this type come after index.
     void reserveNidIndex(NidType type, std::uint32_t index);
@@ -79,7 +82,7 @@ private:
     PstFile file_;
     Header header_;
     FileSpace space_;
-    std::map<std::uint32_t, NbtEntry> nodes_;
+    std::vector<NbtEntry> nodes_;  // sorted by id
     std::vector<BbtEntry> blocks_;  // sorted by id; new ids only grow
     std::vector<std::uint64_t> released_;
     // Extents the committed state on disk still refers to; reusable once the next commit is done.

@@ -141,6 +141,11 @@ public:
 
     virtual void showProgressBar(bool visible) = 0;
     virtual void setProgressPosition(int position) = 0;
+    // The 32-bit range the export's per-message progress needs; the default goes through the classic
+    // 16-bit range message, which is enough for the scans.
+    virtual void setProgressRange(int low, int high) {
+        sendMessage(platform::UM_PROGRESS_RANGE, static_cast<platform::WParam>(low), high);
+    }
     virtual void setWaitCursor(bool wait) = 0;
 
     virtual TreeControl& treeControl() = 0;

@@ -1,0 +1,22 @@
+#pragma once
+// The EML writer: every message of the checked mailboxes as a numbered .eml file with CR LF line ends.
+#include <string>
+
+#include "export/export_run.h"
+
+namespace exporter {
+
+void exportEmlFiles(ExportRun& run, std::u16string destination);
+// Writes the messages of the frame's current mailbox into the output folder (ends with a separator).
+void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder);
+
+// Cuts message k of the current mailbox as the exports write it: the scanner's leading line break
+// dropped, the content type repaired for ordinary mailboxes, CR LF line ends. Nothing when the buffer
+// cannot be allocated.
+std::optional<std::string> exportedMessageBytes(scan::FrameContext& frame, std::uint64_t k);
+
+// Writes the bytes to a new file at path (replacing one that exists); false when the file cannot be
+// created or written, in which case no partial file is left.
+bool writeWholeFile(const std::u16string& path, std::string_view bytes);
+
+}  // namespace exporter

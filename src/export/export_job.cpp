@@ -1,0 +1,100 @@
+#include "export/export_job.h"
+
+#include "export/eml_export.h"
+#include "export/export_run.h"
+#include "export/item_export.h"
+#include "export/pst_export.h"
+#include "export/save_options.h"
+#include "scan/temp_files.h"
+#include "store/library/library_calls.h"
+#include "store/library/library_registry.h"
+
+namespace exporter {
+namespace {
+
+using library::callGuarded;
+
+void informationBox(scan::FrameContext& frame, const std::u16string& text) {
+    frame.messageBox(text, scan::BoxIcon::Information, scan::BoxButtons::Ok);
+}
+
+// The completion lines and the final box, whether the run ended normally or by Stop.
+void finishRun(ExportRun& run, const std::u16string& destination) {
+    if (run.failures > 0) run.log(decimal(run.failures) + kItemsNotSaved);
+    g_lastExportFailures = run.failures;
+    run.log(kRunCompleted + destination);
+    const std::u16string logLine = kLogFilePathIs + scan::g_logFilePath;
+    run.log(logLine);
+    informationBox(run.frame, logLine);
+}
+
+void libraryExportWorker(scan::FrameContext& frame, std::shared_ptr<library::Session> session,
+                         std::u16string attachLogonText) {
+    ExportRun run{frame, std::move(session), std::move(attachLogonText)};
+    const std::u16string destination = g_destinationFolder;
+    scan::g_busy = 1;
+    frame.showProgressBar(true);
+    frame.setProgressPosition(0);
+    switch (g_saveMode.load()) {
+        case SaveSinglePst: exportSinglePst(run, destination); break;
+        case SaveSeparatePst: exportSeparatePst(run, destination); break;
+        case SaveMsg: exportItemFiles(run, destination, u".msg"); break;
+        case SaveRtf: exportItemFiles(run, destination, u".rtf"); break;
+        case SaveHtml: exportItemFiles(run, destination, u".html"); break;
+        default: break;
+    }
+    scan::g_busy = 0;
+    run.pstSession.reset();
+    frame.showProgressBar(false);
+    finishRun(run, destination);
+}
+
+void emlExportWorker(scan::FrameContext& frame) {
+    ExportRun run{frame, nullptr, {}};
+    const std::u16string destination = g_destinationFolder;
+    scan::g_busy = 1;
+    frame.showProgressBar(true);
+    frame.setProgressPosition(0);
+    exportEmlFiles(run, destination);
+    frame.showProgressBar(false);
+    scan::g_busy = 0;
+    finishRun(run, destination);
+}
+
+}  // namespace
+
+void onSave(scan::FrameContext& frame, const std::function<bool()>& runSaveDialog) {
+    if (scan::g_busy != 0) return informationBox(frame, scan::kBusyRefusal);
+    scan::TreeControl& tree = frame.treeControl();
+    if (tree.GetCount() == 0) return informationBox(frame, kNoMailboxToSave);
+    if (tree.CheckedItemCount() == 0) return informationBox(frame, kNoFolderChecked);
+    if (!runSaveDialog || !runSaveDialog()) return;
+
+    scan::g_busy = 1;
+    scan::emptyFolder(scan::tempFolderPath());
+    frame.sendMessage(platform::UM_SHOW_TAB, 0, 0);
+    g_lastExportFailures = 0;
+
+    if (g_saveMode == SaveEml) {
+        frame.startWorker([&frame] { emlExportWorker(frame); });
+        return;
+    }
+    std::shared_ptr<library::Session> session = library::createSession();
+    if (!session) {
+        scan::g_busy = 0;
+        return informationBox(frame, kRegisterLibrary);
+    }
+    if (callGuarded(session, [](library::Session& s) { return s.outlookCheck(); }).empty()) {
+        frame.logStatus(kInstallOutlook);
+        scan::g_busy = 0;
+        return informationBox(frame, kInstallOutlook);
+    }
+    std::u16string attachLogonText;
+    if (g_attachToOutlook == 1) {
+        auto source = callGuarded(session, [](library::Session& s) { return s.logonSource(); });
+        attachLogonText = callGuarded(source, [](library::LogonSource& l) { return l.logonText(); });
+    }
+    frame.startWorker([&frame, session, attachLogonText] { libraryExportWorker(frame, session, attachLogonText); });
+}
+
+}  // namespace exporter

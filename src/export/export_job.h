@@ -1,0 +1,29 @@
+#pragma once
+// The Save command from start to end: its preconditions, the save dialog, the library checks of the
+// library modes, the worker that runs the chosen writer, and the completion lines.
+#include <atomic>
+#include <functional>
+
+#include "scan/frame_context.h"
+
+namespace exporter {
+
+inline constexpr char16_t kNoMailboxToSave[] = u"Please select Mbox file to save data.";
+inline constexpr char16_t kNoFolderChecked[] = u"Please select folder(s) to save.";
+inline constexpr char16_t kRegisterLibrary[] =
+    u"Saving process stopped,Please register \"Redemption64.dll\" to process the saving process.";
+inline constexpr char16_t kInstallOutlook[] =
+    u"Please install MS Outlook(2000,2003,2007 or higher version) and configured it properly on your system to run "
+    u"application.";
+inline constexpr char16_t kRunCompleted[] = u"Saving Process Completed. destination folder path is: ";
+inline constexpr char16_t kLogFilePathIs[] = u"Log file path is : ";
+inline constexpr char16_t kItemsNotSaved[] = u" email items could not be saved.";
+
+// Messages the last finished run could not save (0 when all were saved).
+inline std::atomic<int> g_lastExportFailures{0};
+
+// Runs the Save command; runSaveDialog shows the "Save output" dialog and returns whether it ended
+// with OK (having written the export options).
+void onSave(scan::FrameContext& frame, const std::function<bool()>& runSaveDialog);
+
+}  // namespace exporter

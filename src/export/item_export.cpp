@@ -1,0 +1,134 @@
+#include "export/item_export.h"
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "export/eml_export.h"
+#include "export/mailbox_walk.h"
+#include "export/output_paths.h"
+#include "export/save_options.h"
+#include "mime/message_render.h"
+#include "mime/text_util.h"
+#include "platform/paths.h"
+#include "scan/message_summary.h"
+#include "scan/temp_files.h"
+#include "store/library/library_calls.h"
+
+namespace exporter {
+namespace {
+
+using library::callGuarded;
+
+int saveAsFormat(const std::u16string& extension) {
+    std::string ascii;
+    for (char16_t c : extension) ascii.push_back(static_cast<char>(c < 0x80 ? c : '?'));
+    if (mime::EqualsNoCase(ascii, ".rtf")) return library::kSaveAsRtf;
+    if (mime::EqualsNoCase(ascii, ".html")) return library::kSaveAsHtml;
+    return library::kSaveAsMsg;
+}
+
+void openStagingStore(ExportRun& run) {
+    const std::u16string staging = scan::tempFolderPath() + kStagingStoreName;
+    if (callGuarded(run.pstSession, [](library::Session& s) { return s.loggedOn(); }))
+        callGuarded(run.pstSession, [](library::Session& s) { s.logOff(); });
+    callGuarded(run.pstSession, [&](library::Session& s) { return s.openStore(staging, std::nullopt, std::nullopt); });
+}
+
+// Saves the item's attachments into the mailbox's attachment folder; false when one could not be saved.
+bool saveAttachments(const std::shared_ptr<library::Item>& item, const std::u16string& folder) {
+    auto attachments = callGuarded(item, [](library::Item& i) { return i.attachments(); });
+    int count = callGuarded(attachments, [](library::Attachments& a) { return a.count(); });
+    if (count <= 0) return true;
+    platform::createFolders(folder);
+    bool allSaved = true;
+    for (int i = 1; i <= count; ++i) {
+        auto attachment = callGuarded(attachments, [&](library::Attachments& a) { return a.item(i); });
+        std::u16string name = callGuarded(attachment, [](library::Attachment& a) { return a.fileName(); });
+        std::u16string path = platform::withTrailingSeparator(folder) + safeAttachmentName(name, i);
+        allSaved = callGuarded(attachment, [&](library::Attachment& a) { return a.saveFile(path); }) && allSaved;
+    }
+    return allSaved;
+}
+
+void removeWithRetries(const std::u16string& path) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        std::error_code ec;
+        std::filesystem::remove(platform::nativePath(path), ec);
+        if (!ec) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+}  // namespace
+
+std::u16string safeAttachmentName(const std::u16string& name, int number) {
+    std::u16string last = name;
+    std::size_t cut = last.find_last_of(u"/\\");
+    if (cut != std::u16string::npos) last = last.substr(cut + 1);
+    for (char16_t& c : last)
+        if (c < 0x20 || c == 0x7F || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' || c == u'>' || c == u'|')
+            c = u'_';
+    while (!last.empty() && (last.back() == u' ' || last.back() == u'.')) last.pop_back();
+    while (!last.empty() && last.front() == u'.') last.erase(0, 1);  // no hidden files, no "." or ".."
+    if (last.empty()) last = u"attachment" + decimal(number);
+    return last;
+}
+
+void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const std::u16string& mailboxName,
+                       const std::u16string& extension) {
+    scan::CMboxFile* mbox = run.frame.currentMbox.load();
+    const std::uint64_t count = mbox ? mbox->messageCount() : 0;
+    const std::u16string tempFolder = scan::tempFolderPath();
+    auto importFolder = callGuarded(run.pstSession, [](library::Session& s) { return s.defaultFolder(library::kDefaultFolderImport); });
+    auto items = callGuarded(importFolder, [](library::Folder& f) { return f.items(); });
+    run.progressRange(static_cast<int>(count));
+    const int format = saveAsFormat(extension);
+    const std::u16string attachmentFolder = outputFolder + mailboxName + kAttachmentFolderSuffix + u"/";
+    for (std::uint64_t k = 0; k < count && run.running(); ++k) {
+        run.progressPosition(static_cast<int>(k));
+        const std::u16string number = decimal(static_cast<long long>(k + 1));
+        const std::u16string tempPath = tempFolder + number + u".eml";
+        const std::u16string outputPath = outputFolder + number + extension;
+        std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
+        if (!bytes || !writeWholeFile(tempPath, *bytes)) {
+            run.failed(outputPath);
+            continue;
+        }
+        if (run.frame.currentIsImm && run.frame.currentHasAttachmentsFolder &&
+            scan::collectImAttachmentNames(*bytes, *mbox)) {
+            mime::RebuildImMessage(mbox->imAttachmentNames, mbox->attachmentsFolder, tempPath);
+            mbox->imAttachmentNames.clear();
+        }
+        auto item = callGuarded(items, [](library::Items& i) { return i.add(); });
+        bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
+        callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
+        saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
+        saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(outputPath, format); }) && saved;
+        if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder) && saved;
+        if (saved)
+            run.log(kSavingPrefix + outputPath);
+        else
+            run.failed(outputPath);
+        callGuarded(item, [](library::Item& i) { i.remove(1); });
+        auto deleted = callGuarded(run.pstSession, [](library::Session& s) { return s.defaultFolder(library::kDefaultFolderDeletedItems); });
+        callGuarded(deleted, [](library::Folder& f) { f.purge(true); });
+        removeWithRetries(tempPath);
+    }
+    run.progressPosition(static_cast<int>(count));
+    run.log(kSavingCompletedIn + outputFolder);
+}
+
+void exportItemFiles(ExportRun& run, std::u16string destination, const std::u16string& extension) {
+    if (run.frame.treeControl().GetCount() == 0) return;
+    run.log(kSavingStarted);
+    forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) {
+        destination = platform::withTrailingSeparator(destination);
+        run.log(mailbox.path + kFileSelected);
+        std::u16string folder = createOutputFolder(destination, mailbox.path, g_saveInHierarchy != 0);
+        openStagingStore(run);
+        writeMailboxItems(run, folder, mailbox.name, extension);
+    });
+}
+
+}  // namespace exporter

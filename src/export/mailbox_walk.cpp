@@ -1,0 +1,40 @@
+#include "export/mailbox_walk.h"
+
+#include "platform/paths.h"
+
+namespace exporter {
+namespace {
+
+scan::TreeItem nextChecked(scan::TreeControl& tree, scan::TreeItem item) {
+    for (item = tree.NextItemInOrder(item); item; item = tree.NextItemInOrder(item))
+        if (tree.GetCheck(item)) return item;
+    return 0;
+}
+
+}  // namespace
+
+std::u16string decimal(long long value) {
+    std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+void forEachCheckedMailbox(ExportRun& run, const std::function<void(const CheckedMailbox&)>& write) {
+    scan::TreeControl& tree = run.frame.treeControl();
+    for (scan::TreeItem item = tree.FirstCheckedItem(); item && run.running(); item = nextChecked(tree, item)) {
+        // Only folder items stand for mailboxes; a file item (whose folder item follows it, or which has
+        // none because its file could not be opened) is passed over, so no mailbox is written twice.
+        scan::TreeItem parent = tree.GetParentItem(item);
+        if (!parent) continue;
+        std::uintptr_t data = tree.GetItemData(item);
+        if (data == 0 || data > run.frame.catalogue.size()) continue;
+        CheckedMailbox mailbox;
+        mailbox.row = data - 1;
+        mailbox.path = tree.GetItemText(parent);
+        mailbox.name = platform::fileNameOf(mailbox.path);
+        mailbox.childText = tree.GetItemText(item);
+        run.frame.selectRow(mailbox.row);
+        write(mailbox);
+    }
+}
+
+}  // namespace exporter

@@ -1,0 +1,152 @@
+#include "export/pst_export.h"
+
+#include <filesystem>
+
+#include "export/eml_export.h"
+#include "export/output_paths.h"
+#include "export/save_options.h"
+#include "platform/paths.h"
+#include "scan/temp_files.h"
+#include "store/library/library_calls.h"
+#include "store/library/library_registry.h"
+
+namespace exporter {
+namespace {
+
+using library::callGuarded;
+
+std::shared_ptr<library::Store> openStore(ExportRun& run, const std::u16string& path) {
+    return callGuarded(run.pstSession, [&](library::Session& s) {
+        return s.openStore(path, 1, std::u16string(kStoreDisplayName));
+    });
+}
+
+std::shared_ptr<library::Folder> topFolderOf(const std::shared_ptr<library::Store>& store) {
+    return callGuarded(store, [](library::Store& s) { return s.topFolder(); });
+}
+
+std::shared_ptr<library::Folders> subfoldersOf(const std::shared_ptr<library::Folder>& folder) {
+    return callGuarded(folder, [](library::Folder& f) { return f.subfolders(); });
+}
+
+std::shared_ptr<library::Folder> findOrAdd(const std::shared_ptr<library::Folders>& folders, const std::u16string& name) {
+    auto found = callGuarded(folders, [&](library::Folders& f) { return f.find(name); });
+    if (found) return found;
+    return callGuarded(folders, [&](library::Folders& f) { return f.add(name); });
+}
+
+// Records the PST in the profile through a second session.
+void attachToProfile(ExportRun& run, const std::u16string& pstPath) {
+    std::shared_ptr<library::Session> second = library::createSession();
+    if (!second) return;
+    callGuarded(second, [&](library::Session& s) { s.logOn(run.attachLogonText); });
+    auto stores = callGuarded(second, [](library::Session& s) { return s.stores(); });
+    callGuarded(stores, [&](library::Stores& s) { s.addPst(pstPath, 1, kStoreDisplayName); });
+    callGuarded(second, [](library::Session& s) { s.logOff(); });
+}
+
+// Builds the mailbox's folder in the store and imports its messages.
+void writeMailbox(ExportRun& run, const std::shared_ptr<library::Store>& store, const std::u16string& topPath,
+                  const CheckedMailbox& mailbox) {
+    auto subfolders = subfoldersOf(topFolderOf(store));
+    std::u16string relative = buildMailboxFolder(run, subfolders, mailbox);
+    auto target = callGuarded(run.pstSession, [&](library::Session& s) { return s.folderByPath(topPath + u"\\" + relative); });
+    importMailbox(run, mailbox.name, target);
+}
+
+std::u16string folderPath(const std::shared_ptr<library::Store>& store) {
+    return callGuarded(topFolderOf(store), [](library::Folder& f) { return f.path(); });
+}
+
+void finishPstRun(ExportRun& run, const std::u16string& destination) {
+    run.frame.showProgressBar(false);
+    run.log(kSavingCompletedIn + destination);
+}
+
+}  // namespace
+
+std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folders> subfolders,
+                                  const CheckedMailbox& mailbox) {
+    (void)run;
+    if (g_saveInHierarchy == 0) {
+        findOrAdd(subfolders, mailbox.name);
+        return mailbox.name;
+    }
+    std::vector<std::u16string> parts = hierarchyParts(mailbox.path);
+    if (parts.empty()) return mailbox.childText;  // a relative path: no folder is built
+    if (parts.size() == 1) {
+        callGuarded(subfolders, [&](library::Folders& f) { return f.add(parts.front()); });
+        return parts.front();
+    }
+    std::u16string relative;
+    for (const std::u16string& part : parts) {
+        auto folder = findOrAdd(subfolders, part);
+        relative += part + u"\\";
+        subfolders = subfoldersOf(folder);
+    }
+    relative.pop_back();
+    return relative;
+}
+
+void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std::shared_ptr<library::Folder>& target) {
+    const std::u16string tempFolder = scan::tempFolderPath();
+    scan::CMboxFile* mbox = run.frame.currentMbox.load();
+    const std::uint64_t count = mbox ? mbox->messageCount() : 0;
+    run.progressRange(static_cast<int>(count));
+    auto items = callGuarded(target, [](library::Folder& f) { return f.items(); });
+    for (std::uint64_t k = 0; k < count && run.running(); ++k) {
+        run.progressPosition(static_cast<int>(k));
+        const std::u16string number = decimal(static_cast<long long>(k + 1));
+        const std::u16string progress = mailboxName + u"[" + number + u"/" + decimal(static_cast<long long>(count)) + u"]";
+        const std::u16string tempPath = tempFolder + number + u".eml";
+        std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
+        if (!bytes || !writeWholeFile(tempPath, *bytes)) {
+            run.failed(progress);
+            continue;
+        }
+        auto item = callGuarded(items, [](library::Items& i) { return i.add(); });
+        bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
+        callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
+        saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
+        if (saved)
+            run.log(kSavingPrefix + progress);
+        else
+            run.failed(progress);
+        std::error_code ignored;
+        std::filesystem::remove(platform::nativePath(tempPath), ignored);
+    }
+    run.progressPosition(static_cast<int>(count));
+}
+
+void exportSeparatePst(ExportRun& run, std::u16string destination) {
+    if (run.frame.treeControl().GetCount() > 0) {
+        run.log(kSavingStarted);
+        forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) {
+            destination = platform::withTrailingSeparator(destination);
+            const std::u16string pstPath = numberedName(destination, mailbox.name + kPstExtension);
+            auto store = openStore(run, pstPath);
+            writeMailbox(run, store, folderPath(store), mailbox);
+            store.reset();
+            if (g_attachToOutlook == 1) attachToProfile(run, pstPath);
+            callGuarded(run.pstSession, [](library::Session& s) { s.logOff(); });
+        });
+    }
+    finishPstRun(run, destination);
+}
+
+void exportSinglePst(ExportRun& run, std::u16string destination) {
+    if (run.frame.treeControl().GetCount() > 0) {
+        run.log(kSavingStarted);
+        destination = platform::withTrailingSeparator(destination);
+        const std::u16string pstPath = numberedName(destination, kSinglePstName);
+        auto store = openStore(run, pstPath);
+        const std::u16string topPath = folderPath(store);
+        forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) { writeMailbox(run, store, topPath, mailbox); });
+        store.reset();
+        if (g_attachToOutlook == 1) attachToProfile(run, pstPath);
+        callGuarded(run.pstSession, [](library::Session& s) { s.logOff(); });
+    }
+    finishPstRun(run, destination);
+}
+
+}  // namespace exporter

@@ -164,3 +164,59 @@ TEST(PstMessageStore, RepeatedCommitsReuseFreedSpace) {
 
 }  // namespace
 }  // namespace store::pst
+
+namespace store::pst {
+namespace {
+
+TEST(PstMessageStore, RefusesFilesItCannotAppendTo) {
+    TempDir dir;
+    std::string error;
+    testing_support::writeFile(dir / "text.pst", "not a personal folders file");
+    EXPECT_FALSE(MessageStore::open(u16(dir / "text.pst"), error));
+    EXPECT_FALSE(error.empty());
+    const auto corpus = testing_support::sharedCorpus();
+    if (!corpus || !std::filesystem::exists(*corpus / "pst/outlook-dist-list.pst")) return;
+    error.clear();
+    // Outlook's file uses the compressible encoding, which this engine does not write.
+    EXPECT_FALSE(MessageStore::open(u16(*corpus / "pst/outlook-dist-list.pst"), error));
+    EXPECT_NE(error.find("encoded"), std::string::npos) << error;
+}
+
+TEST(PstMessageStore, DamagedFilesFailCleanly) {
+    TempDir dir;
+    std::string error;
+    {
+        auto store = MessageStore::create(u16(dir / "good.pst"), kDefaultStoreName, error);
+        ASSERT_TRUE(store) << error;
+        const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"F");
+        testing::SampleOptions o;
+        o.attachmentSizes = {20000};
+        o.embedded = true;
+        for (int i = 0; i < 40; ++i) ASSERT_TRUE(store->saveMessage(folder, testing::sampleMessage(o)));
+        ASSERT_TRUE(store->close());
+    }
+    const std::string good = testing_support::readFile(dir / "good.pst");
+    std::uint32_t seed = 7;
+    for (int round = 0; round < 60; ++round) {
+        std::string bad = good;
+        if (round % 3 == 0) {
+            bad.resize(bad.size() * static_cast<std::size_t>(round + 1) / 61);
+        } else {
+            for (int k = 0; k < 20; ++k) {
+                seed = seed * 1103515245u + 12345u;
+                bad[0x4400 + seed % (bad.size() - 0x4400)] ^= static_cast<char>(1 + (seed >> 24) % 255);
+            }
+        }
+        testing_support::writeFile(dir / "bad.pst", bad);
+        auto store = MessageStore::open(u16(dir / "bad.pst"), error);
+        if (!store) continue;
+        // Whatever opened must read without crashing, and accept more messages.
+        for (FolderId folder : store->subfolders(store->topOfPersonalFolders()))
+            for (MessageId message : store->messages(folder)) store->messageProperties(message);
+        store->saveMessage(store->topOfPersonalFolders(), testing::sampleMessage({}));
+        store->close();
+    }
+}
+
+}  // namespace
+}  // namespace store::pst

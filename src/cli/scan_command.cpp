@@ -3,33 +3,23 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/codepage.h"
-#include "scan/mbox_file.h"
 
 namespace cli {
 
-int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err) {
-    nlohmann::json files = nlohmann::json::array();
-    int status = 0;
-    for (const std::string& path : request.files) {
-        std::u16string widePath = platform::utf8ToUtf16(path);
-        scan::CMboxFile mbox;
-        if (!mbox.file.open(widePath)) {
-            err << "Cannot open file: " << path << '\n';
-            status = 1;
-            continue;
-        }
-        if (!request.offsets) out << "Processing File: " << path << '\n';
-        if (scan::isImmPath(widePath))
-            mbox.scanMimeVersion(widePath);
-        else
-            mbox.scanFromLines();
-        if (request.offsets)
-            files.push_back({{"path", path}, {"offsets", mbox.messageOffsets}});
-        else
-            out << "Total number of emails found: (" << mbox.messageCount() << ")\n";
+int runScan(const ScanRequest& request, const GlobalOptions& options, std::ostream& out, std::ostream& err) {
+    // With --offsets the JSON is the only thing on the output; the log lines go with the messages.
+    CliSession session(options, request.offsets ? err : out, err);
+    if (!session.start()) return 1;
+    session.fillCatalogue(request.files);
+    if (request.offsets) {
+        nlohmann::json files = nlohmann::json::array();
+        for (const scan::MboxEntry& row : session.frame().catalogue)
+            if (row.mbox->file.isOpen())
+                files.push_back({{"path", platform::utf16ToUtf8(row.path)}, {"offsets", row.mbox->messageOffsets}});
+        out << files.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     }
-    if (request.offsets) out << files.dump() << '\n';
-    return status;
+    session.close();
+    return session.failed() ? 1 : 0;
 }
 
 }  // namespace cli

@@ -1,8 +1,10 @@
 #pragma once
-// mbox2pst scan: finds the messages of each mailbox and reports them.
+// mbox2pst scan: Open with the given files (or a snapshot) and report each mailbox and its count.
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "cli/cli_session.h"
 
 namespace cli {
 
@@ -12,6 +14,6 @@ struct ScanRequest {
 };
 
 // Returns the process exit status.
-int runScan(const ScanRequest& request, std::ostream& out, std::ostream& err);
+int runScan(const ScanRequest& request, const GlobalOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -1,0 +1,217 @@
+#include "cli/cli_session.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+#include "platform/codepage.h"
+#include "platform/folders.h"
+#include "platform/paths.h"
+#include "scan/temp_files.h"
+
+namespace cli {
+
+std::atomic<bool> g_interrupted{false};
+
+namespace {
+
+extern "C" void onInterrupt(int) { g_interrupted = true; }
+
+std::u16string wide(const std::string& text) { return platform::fromNativePath(text); }
+std::string narrow(const std::u16string& text) { return platform::nativePath(text); }
+
+}  // namespace
+
+void installInterruptHandler() {
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+}
+
+CliSession::CliSession(GlobalOptions options, std::ostream& logOut, std::ostream& err)
+    : options_(std::move(options)), logOut_(logOut), err_(err) {
+    progress_ = std::make_unique<ProgressDisplay>(err_, options_.progress && ::isatty(STDERR_FILENO));
+    host_.onBox = [this](const ui::CHeadlessHost::ShownBox& box) { printBox(box); };
+}
+
+CliSession::~CliSession() {
+    close();
+    application_.reset();
+    scan::g_tempBase.clear();
+    if (!privateTemp_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(privateTemp_, ignored);
+    }
+}
+
+bool CliSession::start() {
+    if (options_.temp.empty()) {
+        // A folder of its own, so that runs side by side never share temporary files.
+        std::string pattern = narrow(platform::tempBaseFolder()) + "mbox2pst-XXXXXX";
+        if (!::mkdtemp(pattern.data())) {
+            err_ << "mbox2pst: cannot create a temporary folder under " << narrow(platform::tempBaseFolder()) << '\n';
+            return false;
+        }
+        privateTemp_ = pattern;
+    }
+    application_ = std::make_unique<app::CKelvaHaldenApp>(dispatcher_, host_);
+    app::StartOptions start;
+    if (!options_.logDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(options_.logDir, ignored);
+        start.frame.logFolder = wide(options_.logDir);
+    }
+    start.frame.retainRows = false;  // rows are printed as they come, never kept
+    application_->InitInstance(start);
+    if (!application_->logFileOpen())
+        err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath) << '\n';
+
+    app::CMainFrame& main = frame();
+    main.logList.onLineAdded = [this](const std::u16string& line) { printLog(line); };
+    auto showProgress = [this] {
+        app::CMainFrame& f = frame();
+        progress_->update(f.progressBar.visible(), f.progressBar.low(), f.progressBar.high(),
+                          f.progressBar.position(), platform::utf16ToUtf8(f.captionBar.text()));
+    };
+    main.progressBar.onChanged = showProgress;
+    main.captionBar.onChanged = showProgress;
+    return true;
+}
+
+void CliSession::printLog(const std::u16string& line) {
+    lastLogLine_ = line;
+    progress_->clear();
+    logOut_ << platform::utf16ToUtf8(line) << '\n' << std::flush;
+    progress_->redraw();
+}
+
+void CliSession::printBox(const ui::CHeadlessHost::ShownBox& box) {
+    // Questions take their default answer silently; a box that repeats the last log line adds nothing.
+    if (box.request.buttons != scan::BoxButtons::Ok || box.request.text == lastLogLine_) return;
+    progress_->clear();
+    err_ << platform::utf16ToUtf8(box.request.text) << '\n' << std::flush;
+    progress_->redraw();
+}
+
+void CliSession::waitIdle() {
+    app::CMainFrame& main = frame();
+    bool stopped = false;
+    dispatcher_.runUntil([&] {
+        if (g_interrupted && !stopped && scan::g_busy) {
+            stopped = true;  // as Stop answered Yes
+            scan::g_busy = 0;
+            if (scan::CMboxFile* mbox = main.currentMbox.load()) mbox->keepRunning = false;
+        }
+        return !main.workerRunning();
+    });
+    main.waitForWorker();
+}
+
+bool CliSession::open(const std::vector<std::string>& files) {
+    std::vector<std::u16string> picked;
+    for (const std::string& file : files) picked.push_back(wide(file));
+    std::u16string temp = options_.temp.empty() ? wide(privateTemp_) : wide(options_.temp);
+    bool selected = false;
+    host_.selectFilesScript = [&](ui::CSelectFilesDlg& dlg) {
+        if (!picked.empty()) {
+            host_.pickedFiles.push_back(picked);
+            dlg.OnAddFiles();
+            dlg.WaitForWorkers();
+        }
+        if (!options_.search.empty()) {
+            host_.folderChoices.push_back(wide(options_.search));
+            dlg.OnSearchFile();
+            dlg.WaitForWorkers();
+        }
+        for (const std::u16string& path : picked)
+            if (dlg.IsNotInList(ui::collapseSeparators(path))) {
+                err_ << "Cannot open file: " << narrow(path) << '\n';
+                failed_ = true;
+            }
+        dlg.tempFolder = temp;
+        selected = dlg.OnOK();
+    };
+    frame().OnOpen();
+    host_.selectFilesScript = nullptr;
+    if (!selected) {
+        failed_ = true;
+        return false;
+    }
+    waitIdle();
+    return true;
+}
+
+bool CliSession::loadSnapshot() {
+    scan::g_tempBase = options_.temp.empty() ? wide(privateTemp_) : wide(options_.temp);
+    host_.openChoices.push_back(wide(options_.snapshot));
+    snapshot::SnapshotResult result = frame().OnLoadSnapshot();
+    if (result == snapshot::SnapshotResult::Done) return true;
+    err_ << "mbox2pst: the snapshot " << options_.snapshot
+         << (result == snapshot::SnapshotResult::Damaged ? " is damaged; the entries before the damage were loaded\n"
+                                                         : " could not be read\n");
+    failed_ = true;
+    return result == snapshot::SnapshotResult::Damaged;
+}
+
+bool CliSession::fillCatalogue(const std::vector<std::string>& files) {
+    bool filled = options_.snapshot.empty() ? open(files) : loadSnapshot();
+    reportUnopened();
+    return filled;
+}
+
+bool CliSession::reportUnopened() {
+    bool all = true;
+    for (const scan::MboxEntry& row : frame().catalogue)
+        if (!row.mbox->file.isOpen()) {
+            err_ << "Cannot open file: " << narrow(row.path) << '\n';
+            all = false;
+        }
+    if (!all) failed_ = true;
+    return all;
+}
+
+int CliSession::findRow(const std::string& path) const {
+    const auto& catalogue = application_->mainFrame()->catalogue;
+    for (std::size_t i = 0; i < catalogue.size(); ++i)
+        if (narrow(catalogue[i].path) == path) return static_cast<int>(i);
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        std::error_code ec;
+        if (std::filesystem::equivalent(narrow(catalogue[i].path), path, ec)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool CliSession::list(int row, const std::function<void(int, const scan::ListRow&)>& onRow) {
+    app::CMainFrame& main = frame();
+    auto& tree = main.mailboxTree;
+    scan::TreeItem child = 0;
+    for (scan::TreeItem root = tree.GetRootItem(); root; root = tree.GetNextSiblingItem(root))
+        if (tree.GetItemData(root) == static_cast<std::uintptr_t>(row + 1)) child = tree.GetChildItem(root);
+    if (!child) {
+        failed_ = true;
+        return false;
+    }
+    main.messageList.onRowAdded = onRow;
+    tree.Click(child, scan::TVHT_ONITEMLABEL);
+    waitIdle();
+    main.messageList.onRowAdded = nullptr;
+    return true;
+}
+
+bool CliSession::saveSnapshot(const std::string& target, std::string& written) {
+    written = narrow(snapshot::withDefaultExtension(wide(target), u"MBOX2PSTKLV"));
+    host_.saveChoices.push_back(wide(target));
+    if (frame().OnSaveSnapshot() == snapshot::SnapshotResult::Done) return true;
+    failed_ = true;
+    return false;
+}
+
+void CliSession::close() {
+    if (closed_ || !application_ || !application_->mainFrame()) return;
+    closed_ = true;
+    waitIdle();
+    frame().OnClose();
+    progress_->clear();
+}
+
+}  // namespace cli

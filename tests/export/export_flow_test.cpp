@@ -1,0 +1,183 @@
+// The export flows driven through the controller on the headless host, with the recording library.
+#include <gtest/gtest.h>
+
+#include "app/headless_frame.h"
+#include "export/export_job.h"
+#include "export/export_run.h"
+#include "export/save_options.h"
+#include "fake_library.h"
+#include "store/library/library_registry.h"
+
+using namespace testing_support;
+using exporter::g_saveMode;
+
+namespace {
+
+class ExportFlow : public HeadlessFrame {
+protected:
+    ExportFlow() {
+        library::registerSessionFactory([this] { return std::make_shared<fake_library::FakeSession>(journal); });
+        frame->saveCommand = [this](scan::FrameContext& f) { exporter::onSave(f, [this] { return chooseOptions(); }); };
+        std::filesystem::create_directories(dir / "out");
+    }
+    ~ExportFlow() override { library::registerSessionFactory({}); }
+
+    bool chooseOptions() {
+        g_saveMode = mode;
+        exporter::g_saveInHierarchy = hierarchy ? 1 : 0;
+        exporter::g_attachToOutlook = 0;
+        exporter::g_destinationFolder = u16(dir / "out") + u"/";
+        return true;
+    }
+    void save() {
+        frame->OnSave();
+        frame->waitForWorker();
+    }
+    std::vector<std::u16string> logAfter(const std::u16string& first) const {
+        std::vector<std::u16string> lines;
+        bool on = false;
+        for (const auto& row : logRows()) {
+            if (row == first) on = true;
+            if (on) lines.push_back(row);
+        }
+        return lines;
+    }
+    std::u16string out() { return u16(dir / "out") + u"/"; }
+
+    fake_library::Journal journal;
+    int mode = exporter::SaveEml;
+    bool hierarchy = false;
+};
+
+}  // namespace
+
+TEST_F(ExportFlow, EmlFilesAreNumberedWithCrLfLineEndsAndRepeatsGoToANumberedFolder) {
+    auto inbox = mailbox("mail/Inbox.mbox", mailboxOf(3));
+    open({inbox});
+    save();
+    std::u16string folder = out() + u"Inbox.mbox/";
+    std::vector<std::u16string> expected = {u"Saving process started.", u16(inbox) + u" file selected for saving email items."};
+    for (int n = 1; n <= 3; ++n) expected.push_back(u"Saving: " + folder + exporter::decimal(n) + u".eml");
+    expected.push_back(u"Saving process completed, destination folder path is: " + folder);
+    expected.push_back(u"Saving Process Completed. destination folder path is: " + out());
+    expected.push_back(u"Log file path is : " + scan::g_logFilePath);
+    EXPECT_EQ(logAfter(u"Saving process started."), expected);
+    EXPECT_EQ(host.boxes.back().request.text, u"Log file path is : " + scan::g_logFilePath);
+
+    std::string first = readFile(dir / "out" / "Inbox.mbox" / "1.eml");
+    EXPECT_EQ(first.rfind("From sender@example.com", 0), 0u);
+    EXPECT_NE(first.find("Subject: Message 0\r\n"), std::string::npos);
+    EXPECT_EQ(first.find("\n\n"), std::string::npos);
+    EXPECT_NE(readFile(dir / "out" / "Inbox.mbox" / "2.eml").find("Body 1"), std::string::npos);
+    EXPECT_EQ(exporter::g_lastExportFailures, 0);
+
+    save();
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "0Inbox.mbox" / "3.eml"));
+
+    hierarchy = true;
+    save();
+    std::filesystem::path mirrored = dir / "out" / std::filesystem::path(inbox).relative_path();
+    EXPECT_TRUE(std::filesystem::exists(mirrored / "3.eml")) << mirrored;
+}
+
+TEST_F(ExportFlow, SeparatePstsGetOneFolderPerMailboxAndOneItemPerMessage) {
+    mode = exporter::SaveSeparatePst;
+    auto inbox = mailbox("mail/Inbox.mbox", mailboxOf(2));
+    auto sent = mailbox("mail/Sent.mbox", mailboxOf(1));
+    open({inbox, sent});
+    save();
+    const std::string pst = (dir / "out" / "Inbox.mbox.pst").string();
+    const std::string top = "\\\\" + pst + "\\Top of Personal Folders";
+    std::vector<std::string> firstMailbox(journal.calls.begin(), journal.calls.begin() + 14);
+    EXPECT_EQ(firstMailbox, (std::vector<std::string>{
+                                "openStore(" + pst + ",1,Personal Folders)", "topFolder", "topFolder", "find(Inbox.mbox)",
+                                "addFolder(Inbox.mbox)", "folderByPath(" + top + "\\Inbox.mbox)", "items.add",
+                                "import(1.eml,1024)", "flags", "save", "items.add", "import(2.eml,1024)", "flags", "save"}));
+    EXPECT_EQ(journal.calls[14], "logOff");
+    EXPECT_EQ(journal.count("logOff"), 2);
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "Sent.mbox.pst"));
+    auto lines = logAfter(u"Saving process started.");
+    EXPECT_EQ(lines[1], u"Saving: Inbox.mbox[1/2]");
+    EXPECT_EQ(lines[3], u"Saving: Sent.mbox[1/1]");
+    EXPECT_EQ(lines[4], u"Saving process completed, destination folder path is: " + out());
+    EXPECT_EQ(journal.importedItems, 3);
+}
+
+TEST_F(ExportFlow, ASinglePstHoldsAFolderChainPerMailboxWithTheHierarchyOption) {
+    mode = exporter::SaveSinglePst;
+    hierarchy = true;
+    auto inbox = mailbox("mail/Inbox.mbox", mailboxOf(1));
+    open({inbox});
+    save();
+    EXPECT_EQ(journal.count("openStore(" + (dir / "out" / "Resultant.pst").string() + ",1,Personal Folders)"), 1);
+    std::string chain;
+    for (const auto& call : journal.calls)
+        if (call.rfind("addFolder(", 0) == 0) chain += call.substr(10, call.size() - 11) + "/";
+    EXPECT_EQ("/" + chain, std::filesystem::path(inbox).string() + "/");
+    EXPECT_EQ(journal.importedItems, 1);
+}
+
+TEST_F(ExportFlow, FailedItemsAreLoggedCountedAndReported) {
+    mode = exporter::SaveSeparatePst;
+    journal.failing.insert("import(2.eml,1024)");
+    auto inbox = mailbox("Inbox.mbox", mailboxOf(3));
+    open({inbox});
+    save();
+    auto lines = logAfter(u"Saving process started.");
+    EXPECT_EQ(lines[1], u"Saving: Inbox.mbox[1/3]");
+    EXPECT_EQ(lines[2], u"Failed to save: Inbox.mbox[2/3]");
+    EXPECT_EQ(lines[3], u"Saving: Inbox.mbox[3/3]");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u"1 email items could not be saved."), lines.end());
+    EXPECT_EQ(exporter::g_lastExportFailures, 1);
+    EXPECT_EQ(journal.count("import(2.eml,1024)"), 2);  // retried once
+}
+
+TEST_F(ExportFlow, LibraryModesNeedTheLibraryAndItsMailSystem) {
+    auto inbox = mailbox("Inbox.mbox", mailboxOf(1));
+    open({inbox});
+    mode = exporter::SaveMsg;
+    library::registerSessionFactory({});
+    save();
+    EXPECT_EQ(host.boxes.back().request.text, exporter::kRegisterLibrary);
+    EXPECT_EQ(scan::g_busy, 0);
+
+    library::registerSessionFactory([this] { return std::make_shared<fake_library::FakeSession>(journal); });
+    journal.outlookPresent = false;
+    save();
+    EXPECT_EQ(host.boxes.back().request.text, exporter::kInstallOutlook);
+    EXPECT_EQ(logRows().back(), exporter::kInstallOutlook);
+    EXPECT_TRUE(journal.calls.empty());
+}
+
+TEST_F(ExportFlow, HtmlItemsSaveTheirAttachmentsUnderSafeNames) {
+    mode = exporter::SaveHtml;
+    journal.attachmentNames = {u"a.txt", u"../../escape.txt", u"a.txt", u"..", u"sub/dir\\x\ty.pdf"};
+    auto inbox = mailbox("Inbox.mbox", mailboxOf(1));
+    open({inbox});
+    save();
+    std::filesystem::path attachments = dir / "out" / "Inbox.mbox" / "Inbox.mbox_Attachment";
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "Inbox.mbox" / "1.html"));
+    std::vector<std::string> names;
+    for (const auto& file : filesUnder(dir / "out")) names.push_back(std::filesystem::relative(file, dir / "out").string());
+    EXPECT_EQ(names, (std::vector<std::string>{"Inbox.mbox/1.html", "Inbox.mbox/Inbox.mbox_Attachment/a.txt",
+                                               "Inbox.mbox/Inbox.mbox_Attachment/attachment4",
+                                               "Inbox.mbox/Inbox.mbox_Attachment/escape.txt",
+                                               "Inbox.mbox/Inbox.mbox_Attachment/x_y.pdf"}));
+    EXPECT_TRUE(std::filesystem::is_directory(attachments));
+    EXPECT_EQ(journal.count("delete(1)"), 1);
+    EXPECT_EQ(journal.count("purge"), 1);
+}
+
+TEST_F(ExportFlow, SaveRefusesWithoutCheckedMailboxesOrWhileBusy) {
+    frame->OnSave();
+    EXPECT_EQ(host.boxes.back().request.text, exporter::kNoMailboxToSave);
+    auto inbox = mailbox("Inbox.mbox", mailboxOf(1));
+    open({inbox});
+    frame->mailboxTree.SetCheck(rootItem(1), false);
+    frame->OnSave();
+    EXPECT_EQ(host.boxes.back().request.text, exporter::kNoFolderChecked);
+    scan::g_busy = 1;
+    frame->OnSave();
+    EXPECT_EQ(host.boxes.back().request.text, scan::kBusyRefusal);
+    scan::g_busy = 0;
+}

@@ -1,34 +1,14 @@
 #include "export/eml_export.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "export/mailbox_walk.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
 #include "mime/message_render.h"
+#include "platform/file_output.h"
 #include "platform/paths.h"
 #include "scan/message_reader.h"
 
 namespace exporter {
-
-bool writeWholeFile(const std::u16string& path, std::string_view bytes) {
-    const std::string native = platform::nativePath(path);
-    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    bool ok = done == bytes.size();
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(native.c_str());
-    return ok;
-}
 
 std::optional<std::string> exportedMessageBytes(scan::FrameContext& frame, std::uint64_t k) {
     scan::CMboxFile* mbox = frame.currentMbox.load();
@@ -49,7 +29,7 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
         run.progressPosition(static_cast<int>(k));
         const std::u16string path = outputFolder + decimal(static_cast<long long>(k + 1)) + u".eml";
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (!bytes || !writeWholeFile(path, *bytes)) {
+        if (!bytes || !platform::writeWholeFile(path, *bytes)) {
             run.failed(path);
             continue;
         }

@@ -15,8 +15,4 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder);
 // cannot be allocated.
 std::optional<std::string> exportedMessageBytes(scan::FrameContext& frame, std::uint64_t k);
 
-// Writes the bytes to a new file at path (replacing one that exists); false when the file cannot be
-// created or written, in which case no partial file is left.
-bool writeWholeFile(const std::u16string& path, std::string_view bytes);
-
 }  // namespace exporter

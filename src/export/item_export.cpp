@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "export/eml_export.h"
+#include "platform/file_output.h"
 #include "export/mailbox_walk.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
@@ -91,7 +92,7 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         const std::u16string tempPath = tempFolder + number + u".eml";
         const std::u16string outputPath = outputFolder + number + extension;
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (!bytes || !writeWholeFile(tempPath, *bytes)) {
+        if (!bytes || !platform::writeWholeFile(tempPath, *bytes)) {
             run.failed(outputPath);
             continue;
         }

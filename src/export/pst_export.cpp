@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "export/eml_export.h"
+#include "platform/file_output.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
 #include "platform/paths.h"
@@ -100,7 +101,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
         const std::u16string progress = mailboxName + u"[" + number + u"/" + decimal(static_cast<long long>(count)) + u"]";
         const std::u16string tempPath = tempFolder + number + u".eml";
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (!bytes || !writeWholeFile(tempPath, *bytes)) {
+        if (!bytes || !platform::writeWholeFile(tempPath, *bytes)) {
             run.failed(progress);
             continue;
         }

@@ -1,0 +1,28 @@
+#include "platform/file_output.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/paths.h"
+
+namespace platform {
+
+bool writeWholeFile(const std::u16string& path, std::string_view bytes) {
+    const std::string native = nativePath(path);
+    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    bool ok = done == bytes.size();
+    if (::close(fd) != 0) ok = false;
+    if (!ok) ::unlink(native.c_str());
+    return ok;
+}
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+#pragma once
+// Writing a whole file at once.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Writes the bytes to a new file at path (replacing one that exists); false when the file cannot be
+// created or written, in which case no partial file is left.
+bool writeWholeFile(const std::u16string& path, std::string_view bytes);
+
+}  // namespace platform

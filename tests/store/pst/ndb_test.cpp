@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -181,6 +182,60 @@ TEST(PstNodeDatabase, RejectsFilesThatAreNotPst) {
     EXPECT_FALSE(NodeDatabase::open((dir / "bad.pst").string(), error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(NodeDatabase::open((dir / "missing.pst").string(), error));
+}
+
+}  // namespace
+}  // namespace store::pst
+
+namespace store::pst {
+namespace {
+
+// Every block and page lies inside one region, after its map pages, and none overlaps another.
+void expectSoundLayout(const NodeDatabase& db) {
+    std::vector<std::pair<Ib, std::uint64_t>> extents;
+    for (const BbtEntry& b : db.blocks()) extents.emplace_back(b.ref.ib, blockFileSize(b.size));
+    for (const BlockRef& p : db.treePages()) {
+        EXPECT_EQ(p.ib % kPageSize, 0u);
+        extents.emplace_back(p.ib, kPageSize);
+    }
+    std::sort(extents.begin(), extents.end());
+    for (std::size_t i = 0; i < extents.size(); ++i) {
+        const auto [ib, size] = extents[i];
+        const RegionLayout region = regionLayout(regionOf(ib));
+        EXPECT_GE(ib, region.start + region.reservedBytes()) << ib;
+        EXPECT_LE(ib + size, region.start + kRegionSize) << ib;
+        EXPECT_EQ(ib % 64, 0u);
+        if (i > 0) {
+            EXPECT_LE(extents[i - 1].first + extents[i - 1].second, ib) << "overlap at " << ib;
+        }
+    }
+}
+
+TEST(PstNodeDatabase, ReusedSpaceNeverOverlaps) {
+    TempDir dir;
+    std::string error;
+    auto db = NodeDatabase::create((dir / "r.pst").string(), error);
+    ASSERT_TRUE(db);
+    std::vector<Nid> live;
+    std::uint32_t seed = 1;
+    for (int round = 0; round < 200; ++round) {
+        for (int k = 0; k < 5; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            const Nid nid = db->allocateNid(NidType::NormalMessage);
+            db->setNode({nid, db->writeData(std::string(seed % 30000, 'd')), Bid(), Nid()});
+            live.push_back(nid);
+        }
+        for (int k = 0; k < 3 && !live.empty(); ++k) {
+            seed = seed * 1103515245u + 12345u;
+            const std::size_t victim = seed % live.size();
+            db->removeNode(live[victim]);
+            live.erase(live.begin() + static_cast<std::ptrdiff_t>(victim));
+        }
+        ASSERT_TRUE(db->commit());
+        if (round % 50 == 49) expectSoundLayout(*db);
+    }
+    EXPECT_GT(db->reusableBytes() + db->allocatedBytes(), 0u);
+    for (Nid nid : live) EXPECT_TRUE(db->readData(db->findNode(nid)->data)) << nid.value();
 }
 
 }  // namespace

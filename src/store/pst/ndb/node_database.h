@@ -68,6 +68,9 @@ public:
     std::uint64_t allocatedBytes() const { return space_.allocatedBytes(); }
     std::uint64_t reusableBytes() const { return space_.freeBytes(); }
     std::size_t blockCount() const { return blocks_.size(); }
+    // The block B-tree and the pages of both trees as last committed (for checks of the layout).
+    const std::vector<BbtEntry>& blocks() const { return blocks_; }
+    const std::vector<BlockRef>& treePages() const { return pages_; }
 
 private:
     NodeDatabase() = default;

@@ -1,0 +1,203 @@
+#include "store/import/address_list.h"
+
+#include "store/import/encoded_words.h"
+#include "store/import/text_decoding.h"
+
+namespace store::import {
+namespace {
+
+enum class TokenKind { Word, Quoted, Comment, Angle, Comma, Colon, Semicolon };
+
+struct Token {
+    TokenKind kind;
+    std::string text;
+    bool spaceBefore = false;
+};
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isSpecial(char c) { return c == '"' || c == '(' || c == '<' || c == ',' || c == ':' || c == ';'; }
+
+std::vector<Token> tokenize(std::string_view in) {
+    std::vector<Token> tokens;
+    std::size_t p = 0;
+    bool space = false;
+    while (p < in.size()) {
+        const char c = in[p];
+        if (isBlank(c)) {
+            space = true;
+            ++p;
+            continue;
+        }
+        Token t{TokenKind::Word, {}, space};
+        space = false;
+        if (c == '"') {
+            t.kind = TokenKind::Quoted;
+            ++p;
+            while (p < in.size() && in[p] != '"') {
+                if (in[p] == '\\' && p + 1 < in.size()) ++p;
+                t.text.push_back(in[p++]);
+            }
+            ++p;
+        } else if (c == '(') {
+            t.kind = TokenKind::Comment;
+            int depth = 1;
+            ++p;
+            while (p < in.size() && depth > 0) {
+                if (in[p] == '\\' && p + 1 < in.size()) {
+                    t.text.push_back(in[p + 1]);
+                    p += 2;
+                    continue;
+                }
+                if (in[p] == '(') ++depth;
+                if (in[p] == ')' && --depth == 0) break;
+                t.text.push_back(in[p++]);
+            }
+            ++p;
+        } else if (c == '<') {
+            t.kind = TokenKind::Angle;
+            const std::size_t close = in.find('>', p + 1);
+            const std::size_t end = close == std::string_view::npos ? in.size() : close;
+            t.text.assign(in.substr(p + 1, end - p - 1));
+            p = end + 1;
+        } else if (c == ',' || c == ':' || c == ';') {
+            t.kind = c == ',' ? TokenKind::Comma : c == ':' ? TokenKind::Colon : TokenKind::Semicolon;
+            ++p;
+        } else if (c == ')' || c == '>') {
+            ++p;  // stray closer
+            continue;
+        } else {
+            const std::size_t start = p;
+            while (p < in.size() && !isBlank(in[p]) && !isSpecial(in[p]) && in[p] != ')' && in[p] != '>') ++p;
+            t.text.assign(in.substr(start, p - start));
+        }
+        tokens.push_back(std::move(t));
+    }
+    return tokens;
+}
+
+// The addr-spec of an angle address: a source route ("@a,@b:"), comments and blanks removed.
+std::string routeRemoved(std::string_view text) {
+    std::string out;
+    int comment = 0;
+    for (char c : text) {
+        if (c == '(') ++comment;
+        if (comment == 0 && !isBlank(c)) out.push_back(c);
+        if (c == ')' && comment > 0) --comment;
+    }
+    if (!out.empty() && out.front() == '@') {
+        const std::size_t colon = out.find(':');
+        if (colon != std::string::npos) out.erase(0, colon + 1);
+    }
+    return out;
+}
+
+std::u16string decodedName(const std::string& text) {
+    std::u16string name = collapseBlanks(decodeHeaderText(text));
+    // Names quoted twice ('"Ann"' or "'Ann'") lose the inner quotes too.
+    while (name.size() >= 2 && name.front() == name.back() && (name.front() == u'"' || name.front() == u'\'')) {
+        name = collapseBlanks(name.substr(1, name.size() - 2));
+    }
+    return name;
+}
+
+class MailboxCollector {
+public:
+    void add(const Token& t) { pending_.push_back(t); }
+
+    // Ends the current mailbox (at ',', ';', a group start or the end of the list).
+    void flush(std::vector<Mailbox>& out) {
+        std::string phrase;
+        std::string comment;
+        std::string angle;
+        bool hasAngle = false;
+        std::string bare;  // the tokens read as an addr-spec
+        for (const Token& t : pending_) {
+            switch (t.kind) {
+            case TokenKind::Angle:
+                if (!hasAngle) angle = routeRemoved(t.text);
+                hasAngle = true;
+                break;
+            case TokenKind::Comment:
+                if (comment.empty()) comment = t.text;
+                break;
+            case TokenKind::Quoted:
+                if (!phrase.empty()) phrase += ' ';
+                phrase += t.text;
+                bare += '"' + t.text + '"';
+                break;
+            default:
+                if (!phrase.empty() && t.spaceBefore) phrase += ' ';
+                phrase += t.text;
+                bare += t.text;
+                break;
+            }
+        }
+        pending_.clear();
+        Mailbox m;
+        if (hasAngle) {
+            m.address = decodeUnlabelled(angle);
+            m.name = decodedName(phrase.empty() ? comment : phrase);
+        } else if (bare.find('@') != std::string::npos || (phrase.find(' ') == std::string::npos && !bare.empty())) {
+            m.address = decodeUnlabelled(bare);
+            m.name = decodedName(comment);
+        } else {
+            m.name = decodedName(phrase.empty() ? comment : phrase);
+        }
+        if (m.address.empty() && m.name.empty()) return;
+        out.push_back(std::move(m));
+    }
+
+    bool empty() const { return pending_.empty(); }
+    bool hasAddress() const {
+        for (const Token& t : pending_) {
+            if (t.kind == TokenKind::Angle) return true;
+        }
+        return false;
+    }
+    bool phraseHasAt() const {
+        for (const Token& t : pending_) {
+            if (t.kind == TokenKind::Word && t.text.find('@') != std::string::npos) return true;
+        }
+        return false;
+    }
+
+private:
+    std::vector<Token> pending_;
+};
+
+}  // namespace
+
+std::vector<Mailbox> parseAddressList(std::string_view rawValue) {
+    const std::string value = unfold(rawValue);
+    std::vector<Mailbox> out;
+    MailboxCollector current;
+    for (const Token& t : tokenize(value)) {
+        switch (t.kind) {
+        case TokenKind::Comma:
+        case TokenKind::Semicolon:
+            current.flush(out);
+            break;
+        case TokenKind::Colon:
+            // "Group name:" starts a group unless the colon belongs to an address ("a@b:..." is
+            // not a group); the group name itself is not an address.
+            if (!current.hasAddress() && !current.phraseHasAt()) {
+                current = MailboxCollector();
+            } else {
+                current.add(Token{TokenKind::Word, ":", false});
+            }
+            break;
+        case TokenKind::Angle:
+            // A second address without a comma in between starts a new mailbox.
+            if (current.hasAddress()) current.flush(out);
+            current.add(t);
+            break;
+        default:
+            current.add(t);
+            break;
+        }
+    }
+    current.flush(out);
+    return out;
+}
+
+}  // namespace store::import

@@ -1,0 +1,20 @@
+#pragma once
+// Address fields (From, To, Cc, Bcc, Sender, Reply-To) as lists of mailboxes. RFC 5322 syntax with the
+// obsolete forms read leniently: quoted display names, comments (a comment names an address that has
+// no display name), groups (their members are listed, the group name is dropped), source routes, and
+// missing or doubled commas. Encoded words in names are decoded. Nothing fails: what cannot be read as
+// an address becomes a name without address or is left out when empty.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace store::import {
+
+struct Mailbox {
+    std::u16string name;   // display name, may be empty
+    std::u16string address;  // addr-spec as written (no angle brackets), may be empty
+};
+
+std::vector<Mailbox> parseAddressList(std::string_view rawValue);
+
+}  // namespace store::import

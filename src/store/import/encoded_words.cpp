@@ -1,0 +1,126 @@
+#include "store/import/encoded_words.h"
+
+#include <vector>
+
+#include "mime/mime_codec.h"
+#include "store/import/text_decoding.h"
+
+namespace store::import {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+struct Segment {
+    std::string bytes;
+    std::string charset;  // of an encoded word; empty for plain text
+    bool encoded = false;
+};
+
+// The encoded word starting at at ("=?charset?B|Q?text?="): its length, or 0 when there is none.
+std::size_t encodedWordLength(std::string_view text, std::size_t at, std::string_view& charset) {
+    const std::size_t q1 = text.find('?', at + 2);
+    if (q1 == npos || q1 == at + 2 || q1 + 2 >= text.size() || text[q1 + 2] != '?') return 0;
+    for (std::size_t i = at + 2; i < q1; ++i) {
+        if (isBlank(text[i])) return 0;
+    }
+    const char letter = text[q1 + 1];
+    if (letter != 'B' && letter != 'b' && letter != 'Q' && letter != 'q') return 0;
+    const std::size_t close = text.find("?=", q1 + 3);
+    if (close == npos) return 0;
+    charset = text.substr(at + 2, q1 - at - 2);
+    return close + 2 - at;
+}
+
+std::string wordBytes(std::string_view word) {
+    mime::CMimeEncodedWord codec;
+    codec.BindInput(word, false);
+    std::string out(word.size(), '\0');
+    out.resize(static_cast<std::size_t>(codec.Convert(out.data(), static_cast<std::int64_t>(out.size()))));
+    return out;
+}
+
+void addPlain(std::vector<Segment>& segments, std::string_view text) {
+    if (text.empty()) return;
+    if (!segments.empty() && !segments.back().encoded) {
+        segments.back().bytes.append(text);
+        return;
+    }
+    segments.push_back({std::string(text), {}, false});
+}
+
+void addWord(std::vector<Segment>& segments, std::string bytes, std::string charset) {
+    // White space between two encoded words is not part of the text.
+    if (segments.size() >= 2 && !segments.back().encoded && segments[segments.size() - 2].encoded) {
+        const std::string& gap = segments.back().bytes;
+        bool blank = true;
+        for (char c : gap) blank = blank && isBlank(c);
+        if (blank) segments.pop_back();
+    }
+    if (!segments.empty() && segments.back().encoded && canonicalCharset(segments.back().charset) == canonicalCharset(charset)) {
+        segments.back().bytes += bytes;
+        return;
+    }
+    segments.push_back({std::move(bytes), std::move(charset), true});
+}
+
+}  // namespace
+
+std::string unfold(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
+            continue;
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::u16string decodeHeaderText(std::string_view raw) {
+    const std::string text = unfold(raw);
+    const std::string_view in(text);
+    std::vector<Segment> segments;
+    std::size_t plainStart = 0;
+    std::size_t p = in.find("=?");
+    while (p != npos) {
+        std::string_view charset;
+        const std::size_t length = encodedWordLength(in, p, charset);
+        if (length == 0) {
+            p = in.find("=?", p + 1);
+            continue;
+        }
+        addPlain(segments, in.substr(plainStart, p - plainStart));
+        addWord(segments, wordBytes(in.substr(p, length)), std::string(charset));
+        plainStart = p + length;
+        p = in.find("=?", plainStart);
+    }
+    addPlain(segments, in.substr(plainStart));
+    std::u16string out;
+    for (const Segment& s : segments) {
+        out += s.encoded ? decodeText(s.bytes, s.charset) : decodeUnlabelled(s.bytes);
+    }
+    return out;
+}
+
+std::u16string collapseBlanks(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    bool pendingSpace = false;
+    for (char16_t c : text) {
+        if (c == u'\r' || c == u'\n' || c == u'\t' || c == u' ') {
+            pendingSpace = !out.empty();
+            continue;
+        }
+        if (pendingSpace) out.push_back(u' ');
+        pendingSpace = false;
+        out.push_back(c);
+    }
+    return out;
+}
+
+}  // namespace store::import

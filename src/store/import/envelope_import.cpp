@@ -1,0 +1,254 @@
+#include "store/import/envelope_import.h"
+
+#include "platform/codepage.h"
+#include "store/import/address_list.h"
+#include "store/import/date_time.h"
+#include "store/import/encoded_words.h"
+#include "store/import/entry_ids.h"
+#include "store/import/import_tags.h"
+#include "store/import/text_decoding.h"
+#include "store/mapi/property_tags.h"
+
+namespace store::import {
+
+using namespace store::mapi;
+
+namespace {
+
+constexpr std::u16string_view kSmtp = u"SMTP";
+
+// Header text with line breaks and tabs turned into spaces and both ends trimmed.
+std::u16string fieldText(const RawField& field) {
+    std::u16string text = decodeHeaderText(field.value);
+    for (char16_t& c : text) {
+        if (c == u'\r' || c == u'\n' || c == u'\t') c = u' ';
+    }
+    const std::size_t first = text.find_first_not_of(u' ');
+    if (first == std::u16string::npos) return {};
+    const std::size_t last = text.find_last_not_of(u' ');
+    return text.substr(first, last - first + 1);
+}
+
+// Identifier fields (Message-ID, In-Reply-To, References): unfolded, blanks collapsed.
+std::u16string identifierText(const RawField& field) { return collapseBlanks(decodeUnlabelled(unfold(field.value))); }
+
+std::vector<Mailbox> mailboxesOf(const RawHeader& header, std::string_view name) {
+    std::vector<Mailbox> out;
+    for (const RawField* f : header.findAll(name)) {
+        for (Mailbox& m : parseAddressList(f->value)) out.push_back(std::move(m));
+    }
+    return out;
+}
+
+std::u16string displayNameOf(const Mailbox& m) { return m.name.empty() ? m.address : m.name; }
+
+struct AddressTags {
+    PropTag name, email, type, smtp, searchKey, entryId;
+};
+
+constexpr AddressTags kSenderTags{PidTagSenderName, PidTagSenderEmailAddress, PidTagSenderAddressType,
+                                  PidTagSenderSmtpAddress, PidTagSenderSearchKey, PidTagSenderEntryId};
+constexpr AddressTags kRepresentingTags{PidTagSentRepresentingName, PidTagSentRepresentingEmailAddress,
+                                        PidTagSentRepresentingAddressType, PidTagSentRepresentingSmtpAddress,
+                                        PidTagSentRepresentingSearchKey, PidTagSentRepresentingEntryId};
+
+void setAddress(PropertyBag& props, const AddressTags& tags, const Mailbox& m) {
+    props.setString(tags.name, displayNameOf(m));
+    if (m.address.empty()) return;
+    props.setString(tags.email, m.address);
+    props.setString(tags.type, kSmtp);
+    props.setString(tags.smtp, m.address);
+    props.setBinary(tags.searchKey, searchKey(kSmtp, m.address));
+    props.setBinary(tags.entryId, oneOffEntryId(displayNameOf(m), kSmtp, m.address));
+}
+
+PropertyBag recipientRow(const Mailbox& m, std::int32_t type, std::int32_t row) {
+    PropertyBag r;
+    const std::u16string name = displayNameOf(m);
+    r.setLong(PidTagRowid, row);
+    r.setLong(PidTagRecipientType, type);
+    r.setString(PidTagDisplayName, name);
+    r.setString(PidTagRecipientDisplayName, name);
+    r.setString(PidTagTransmittableDisplayName, name);
+    r.setLong(PidTagObjectType, MAPI_MAILUSER);
+    r.setLong(PidTagDisplayType, DT_MAILUSER);
+    r.setLong(PidTagRecipientFlags, static_cast<std::int32_t>(recipSendable));
+    r.setBool(PidTagResponsibility, false);
+    r.setBool(PidTagSendRichInfo, false);
+    if (!m.address.empty()) {
+        r.setString(PidTagAddressType, kSmtp);
+        r.setString(PidTagEmailAddress, m.address);
+        r.setString(PidTagSmtpAddress, m.address);
+        r.setBinary(PidTagSearchKey, searchKey(kSmtp, m.address));
+        const std::string entryId = oneOffEntryId(name, kSmtp, m.address);
+        r.setBinary(PidTagEntryId, entryId);
+        r.setBinary(PidTagRecipientEntryId, entryId);
+    }
+    return r;
+}
+
+void importSubject(const RawHeader& header, PropertyBag& props) {
+    const RawField* field = header.find("Subject");
+    const std::u16string subject = field ? fieldText(*field) : std::u16string();
+    const SubjectParts parts = splitSubject(subject);
+    props.setString(PidTagSubject, subject);
+    props.setString(PidTagSubjectPrefix, parts.prefix);
+    props.setString(PidTagNormalizedSubject, parts.normalized);
+    props.setString(PidTagConversationTopic, parts.normalized);
+}
+
+void importSenders(const RawHeader& header, PropertyBag& props) {
+    const std::vector<Mailbox> from = mailboxesOf(header, "From");
+    const std::vector<Mailbox> sender = mailboxesOf(header, "Sender");
+    const Mailbox* representing = !from.empty() ? &from.front() : !sender.empty() ? &sender.front() : nullptr;
+    const Mailbox* actual = !sender.empty() ? &sender.front() : representing;
+    if (representing) setAddress(props, kRepresentingTags, *representing);
+    if (actual) setAddress(props, kSenderTags, *actual);
+}
+
+void importRecipients(const RawHeader& header, Message& message) {
+    struct Kind {
+        const char* field;
+        std::int32_t type;
+        PropTag display;
+    };
+    constexpr Kind kKinds[] = {{"To", MAPI_TO, PidTagDisplayTo}, {"Cc", MAPI_CC, PidTagDisplayCc}, {"Bcc", MAPI_BCC, PidTagDisplayBcc}};
+    for (const Kind& kind : kKinds) {
+        std::u16string display;
+        for (const Mailbox& m : mailboxesOf(header, kind.field)) {
+            const auto row = static_cast<std::int32_t>(message.recipients.size());
+            message.recipients.push_back(recipientRow(m, kind.type, row));
+            if (!display.empty()) display += u"; ";
+            display += displayNameOf(m);
+        }
+        message.props.setString(kind.display, display);
+    }
+}
+
+void importReplyTo(const RawHeader& header, PropertyBag& props) {
+    const std::vector<Mailbox> replyTo = mailboxesOf(header, "Reply-To");
+    if (replyTo.empty()) return;
+    std::u16string names;
+    std::vector<std::string> entries;
+    for (const Mailbox& m : replyTo) {
+        if (m.address.empty()) continue;
+        if (!names.empty()) names += u"; ";
+        names += displayNameOf(m);
+        entries.push_back(oneOffEntryId(displayNameOf(m), kSmtp, m.address));
+    }
+    if (entries.empty()) return;
+    props.setString(PidTagReplyRecipientNames, names);
+    props.setBinary(PidTagReplyRecipientEntries, flatEntryList(entries));
+}
+
+void importTimes(const RawHeader& header, PropertyBag& props) {
+    std::optional<std::int64_t> date;
+    if (const RawField* f = header.find("Date")) date = parseMailDate(unfold(f->value));
+    std::optional<std::int64_t> received;
+    if (const RawField* f = header.find("Received")) received = parseReceivedDate(unfold(f->value));
+    if (date) props.setTime(PidTagClientSubmitTime, fileTimeFromUnix(*date));
+    if (received) {
+        props.setTime(PidTagMessageDeliveryTime, fileTimeFromUnix(*received));
+    } else if (date) {
+        props.setTime(PidTagMessageDeliveryTime, fileTimeFromUnix(*date));
+    }
+}
+
+void importIdentifiers(const RawHeader& header, PropertyBag& props) {
+    if (const RawField* f = header.find("Message-ID")) props.setString(PidTagInternetMessageId, identifierText(*f));
+    if (const RawField* f = header.find("In-Reply-To")) props.setString(PidTagInReplyToId, identifierText(*f));
+    if (const RawField* f = header.find("References")) props.setString(PidTagInternetReferences, identifierText(*f));
+}
+
+std::string lowerAscii(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c) : '?');
+    return out;
+}
+
+std::int32_t importanceOf(const RawHeader& header) {
+    if (const RawField* f = header.find("Importance")) {
+        const std::string v = lowerAscii(fieldText(*f));
+        if (v.starts_with("high")) return IMPORTANCE_HIGH;
+        if (v.starts_with("low")) return IMPORTANCE_LOW;
+        if (v.starts_with("normal")) return IMPORTANCE_NORMAL;
+    }
+    if (const RawField* f = header.find("X-Priority")) {
+        const std::string v = lowerAscii(fieldText(*f));
+        if (!v.empty() && v[0] >= '1' && v[0] <= '5') {
+            return v[0] <= '2' ? IMPORTANCE_HIGH : v[0] == '3' ? IMPORTANCE_NORMAL : IMPORTANCE_LOW;
+        }
+    }
+    if (const RawField* f = header.find("X-MSMail-Priority")) {
+        const std::string v = lowerAscii(fieldText(*f));
+        if (v.starts_with("high")) return IMPORTANCE_HIGH;
+        if (v.starts_with("low")) return IMPORTANCE_LOW;
+    }
+    return IMPORTANCE_NORMAL;
+}
+
+std::int32_t priorityOf(const RawHeader& header, std::int32_t importance) {
+    if (const RawField* f = header.find("Priority")) {
+        const std::string v = lowerAscii(fieldText(*f));
+        if (v.starts_with("urgent")) return PRIO_URGENT;
+        if (v.starts_with("non-urgent")) return PRIO_NONURGENT;
+        if (v.starts_with("normal")) return PRIO_NORMAL;
+    }
+    return importance == IMPORTANCE_HIGH ? PRIO_URGENT : importance == IMPORTANCE_LOW ? PRIO_NONURGENT : PRIO_NORMAL;
+}
+
+std::int32_t sensitivityOf(const RawHeader& header) {
+    const RawField* f = header.find("Sensitivity");
+    if (!f) return 0;
+    const std::string v = lowerAscii(fieldText(*f));
+    if (v.starts_with("personal")) return 1;
+    if (v.starts_with("private")) return 2;
+    if (v.starts_with("company-confidential")) return 3;
+    return 0;
+}
+
+}  // namespace
+
+SubjectParts splitSubject(std::u16string_view subject) {
+    SubjectParts parts{{}, std::u16string(subject)};
+    std::size_t n = 0;
+    while (n < subject.size() && n < 4 && subject[n] != u':' && subject[n] != u' ' &&
+           !(subject[n] >= u'0' && subject[n] <= u'9'))
+        ++n;
+    if (n == 0 || n > 3 || n >= subject.size() || subject[n] != u':') return parts;
+    std::size_t rest = n + 1;
+    while (rest < subject.size() && subject[rest] == u' ') ++rest;
+    parts.prefix = std::u16string(subject.substr(0, n)) + u": ";
+    parts.normalized = std::u16string(subject.substr(rest));
+    return parts;
+}
+
+std::u16string transportHeaderText(std::string_view block) {
+    std::u16string out;
+    out.reserve(block.size() + 2);
+    std::size_t p = 0;
+    while (p < block.size()) {
+        std::size_t end = block.find('\n', p);
+        end = end == std::string_view::npos ? block.size() : end + 1;
+        out += decodeUnlabelled(block.substr(p, end - p));
+        p = end;
+    }
+    return out + u"\r\n";
+}
+
+void importEnvelope(const RawHeader& header, Message& message) {
+    PropertyBag& props = message.props;
+    importSubject(header, props);
+    importSenders(header, props);
+    importRecipients(header, message);
+    importReplyTo(header, props);
+    importTimes(header, props);
+    importIdentifiers(header, props);
+    const std::int32_t importance = importanceOf(header);
+    props.setLong(PidTagImportance, importance);
+    props.setLong(PidTagPriority, priorityOf(header, importance));
+    props.setLong(PidTagSensitivity, sensitivityOf(header));
+    props.setString(PidTagTransportMessageHeaders, transportHeaderText(header.block));
+}
+
+}  // namespace store::import

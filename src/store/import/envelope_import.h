@@ -1,0 +1,25 @@
+#pragma once
+// The header of a message as MAPI properties: subject (with prefix and normalized subject), sender and
+// sent-representing, the recipient table and display lists, reply-to, submit and delivery times,
+// message id, in-reply-to and references, importance, priority, sensitivity and the transport message
+// headers (the header block as written).
+#include "store/import/message_text.h"
+#include "store/mapi/message.h"
+
+namespace store::import {
+
+void importEnvelope(const RawHeader& header, mapi::Message& message);
+
+// The header block as text for PidTagTransportMessageHeaders: each line's 8-bit bytes read as UTF-8
+// when valid, else Windows-1252; ends with the blank line.
+std::u16string transportHeaderText(std::string_view block);
+
+// MS-OXCMAIL's rule: one to three characters (no blank, colon or digit) and a colon, then blanks, make
+// the prefix (returned as those characters + ": "); the rest is the normalized subject.
+struct SubjectParts {
+    std::u16string prefix;
+    std::u16string normalized;
+};
+SubjectParts splitSubject(std::u16string_view subject);
+
+}  // namespace store::import

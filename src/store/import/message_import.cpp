@@ -1,0 +1,138 @@
+#include "store/import/message_import.h"
+
+#include "platform/cfile.h"
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "store/import/attachment_import.h"
+#include "store/import/body_parts.h"
+#include "store/import/envelope_import.h"
+#include "store/import/message_text.h"
+#include "store/import/text_decoding.h"
+#include "store/mapi/property_tags.h"
+
+namespace store::import {
+
+using namespace store::mapi;
+
+namespace {
+
+std::int64_t bagSize(const PropertyBag& bag) {
+    std::int64_t size = 0;
+    for (const Property& p : bag.properties()) {
+        size += 16 + static_cast<std::int64_t>(p.data.size());
+        for (const std::string& v : p.values) size += static_cast<std::int64_t>(v.size());
+    }
+    return size;
+}
+
+void importPlainBody(mime::CMimeBody& part, const PartInfo& info, PropertyBag& props) {
+    props.setString(PidTagBody, decodeText(part.ContentView(), info.charset()));
+}
+
+// The HTML keeps its bytes; the code page says how to read them. A charset without a Windows code
+// page is converted to UTF-8.
+std::int32_t importHtmlBody(mime::CMimeBody& part, const PartInfo& info, PropertyBag& props) {
+    const std::string_view bytes = part.ContentView();
+    const std::string charset = canonicalCharset(info.charset());
+    std::optional<std::int32_t> codepage;
+    if (!charset.empty() && charset != "US-ASCII" && isKnownCharset(charset)) codepage = codepageOf(charset);
+    if (codepage) {
+        props.setBinary(PidTagHtml, std::string(bytes));
+        return *codepage;
+    }
+    if (!charset.empty() && charset != "US-ASCII" && isKnownCharset(charset)) {
+        props.setBinary(PidTagHtml, platform::utf16ToUtf8(decodeText(bytes, charset)));
+        return 65001;
+    }
+    // No usable charset: UTF-8 when the bytes are UTF-8, else Windows-1252.
+    props.setBinary(PidTagHtml, std::string(bytes));
+    if (charset == "US-ASCII") return 20127;
+    return platform::isValidUtf8(bytes) ? 65001 : 1252;
+}
+
+void importBodies(MessageParts& parts, PropertyBag& props) {
+    std::optional<std::int32_t> codepage;
+    if (parts.plain) {
+        importPlainBody(*parts.plain, parts.plainInfo, props);
+        codepage = codepageOf(parts.plainInfo.charset());
+    }
+    if (parts.html) codepage = importHtmlBody(*parts.html, parts.htmlInfo, props);
+    props.setLong(PidTagInternetCodepage, codepage.value_or(65001));
+    if (parts.html) {
+        props.setLong(PidTagNativeBody, NATIVE_BODY_HTML);
+    } else if (parts.plain) {
+        props.setLong(PidTagNativeBody, NATIVE_BODY_PLAIN);
+    }
+}
+
+void finishMessage(Message& message) {
+    PropertyBag& props = message.props;
+    props.setString(PidTagMessageClass, u"IPM.Note");
+    bool visibleAttachment = false;
+    for (const Attachment& a : message.attachments) {
+        visibleAttachment = visibleAttachment || !a.props.getBool(PidTagAttachmentHidden).value_or(false);
+    }
+    props.setBool(PidTagHasAttachments, visibleAttachment);
+    std::uint32_t flags = MSGFLAG_READ;
+    if (visibleAttachment) flags |= MSGFLAG_HASATTACH;
+    props.setLong(PidTagMessageFlags, static_cast<std::int32_t>(flags));
+    const std::int64_t size = messageSizeOf(message) + 16;
+    props.setLong(PidTagMessageSize, static_cast<std::int32_t>(std::min<std::int64_t>(size, 0x7FFFFFFF)));
+}
+
+}  // namespace
+
+std::int64_t messageSizeOf(const Message& message) {
+    std::int64_t size = bagSize(message.props);
+    for (const PropertyBag& r : message.recipients) size += bagSize(r);
+    for (const Attachment& a : message.attachments) {
+        size += bagSize(a.props);
+        if (a.embedded) size += messageSizeOf(*a.embedded);
+    }
+    return size;
+}
+
+Message importMessageAt(std::string_view bytes, const ImportOptions& options, int depth) {
+    Message message;
+    std::string text = prepareMessageText(bytes);
+    {
+        const RawHeader header = readRawHeader(text);
+        importEnvelope(header, message);
+    }
+    mime::CMimeMessage tree;
+    tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));
+    std::string().swap(text);  // the tree holds its own copies
+    repairMultiparts(tree);
+
+    MessageParts parts = classifyParts(tree);
+    importBodies(parts, message.props);
+    int number = 0;
+    for (AttachmentPart& part : parts.attachments) {
+        message.attachments.push_back(importAttachment(part, number++, depth, parts.html != nullptr, options));
+    }
+    finishMessage(message);
+    return message;
+}
+
+Message importMessage(std::string_view bytes, const ImportOptions& options) { return importMessageAt(bytes, options, 0); }
+
+std::optional<Message> importMessageFile(const std::u16string& path, std::string* error, const ImportOptions& options) {
+    platform::CFile file;
+    if (!file.open(path)) {
+        if (error) *error = "cannot open " + platform::nativePath(path);
+        return std::nullopt;
+    }
+    const std::uint64_t length = file.size();
+    std::string bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+        if (error) *error = "not enough memory to read " + platform::nativePath(path);
+        return std::nullopt;
+    }
+    // A file that shrank while it was read keeps what could be read.
+    bytes.resize(file.readAt(0, bytes.data(), bytes.size()));
+    return importMessage(bytes, options);
+}
+
+}  // namespace store::import

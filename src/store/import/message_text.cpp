@@ -1,0 +1,164 @@
+#include "store/import/message_text.h"
+
+namespace store::import {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A field name byte: printable ASCII except the colon.
+bool isNameByte(char c) { return c >= 0x21 && c <= 0x7E && c != ':'; }
+
+// Where the colon of a field line is, or npos when the line is not a field ("Name:" or, in the
+// obsolete form, "Name  :").
+std::size_t fieldColon(std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size() && isNameByte(line[i])) ++i;
+    if (i == 0) return std::string_view::npos;
+    std::size_t colon = i;
+    while (colon < line.size() && isBlank(line[colon])) ++colon;
+    if (colon < line.size() && line[colon] == ':') return colon;
+    return std::string_view::npos;
+}
+
+// "From " followed by something other than a blank or colon: an mbox envelope line, not the obsolete
+// form "From  : name" of a From field.
+bool isEnvelopeLine(std::string_view line) {
+    return line.starts_with("From ") && line.size() > 5 && line[5] != ' ' && line[5] != '\t' && line[5] != ':';
+}
+
+std::string_view envelopeLineSkipped(std::string_view bytes) {
+    std::string_view rest = bytes;
+    if (rest.starts_with(">")) {
+        std::size_t i = 0;
+        while (i < rest.size() && rest[i] == '>') ++i;
+        if (isEnvelopeLine(rest.substr(i))) rest.remove_prefix(i);
+    }
+    if (!isEnvelopeLine(rest)) return bytes;
+    const std::size_t end = rest.find_first_of("\r\n");
+    if (end == std::string_view::npos) return {};
+    std::size_t next = end + 1;
+    if (rest[end] == '\r' && next < rest.size() && rest[next] == '\n') ++next;
+    return rest.substr(next);
+}
+
+std::string crlfLines(std::string_view in) {
+    std::string out;
+    out.reserve(in.size() + in.size() / 16 + 2);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string prepareMessageText(std::string_view bytes) {
+    std::string text = crlfLines(envelopeLineSkipped(bytes));
+    // Walk the header lines: fix obsolete field names, find where the header ends.
+    std::size_t p = 0;
+    while (p < text.size()) {
+        std::size_t end = text.find("\r\n", p);
+        if (end == std::string::npos) {
+            // The header runs to the end of the text: close it.
+            if (p < text.size()) text += "\r\n";
+            text += "\r\n";
+            return text;
+        }
+        const std::string_view line(text.data() + p, end - p);
+        if (line.empty()) return text;
+        if (isBlank(line.front())) {
+            p = end + 2;
+            continue;
+        }
+        if (isEnvelopeLine(line)) {
+            text.erase(p, end + 2 - p);  // a misplaced envelope line carries no field
+            continue;
+        }
+        const std::size_t colon = fieldColon(line);
+        if (colon == std::string_view::npos) {
+            text.insert(p, "\r\n");  // the body starts at this line
+            return text;
+        }
+        std::size_t nameEnd = 0;
+        while (nameEnd < line.size() && isNameByte(line[nameEnd])) ++nameEnd;
+        if (nameEnd != colon) {
+            text.erase(p + nameEnd, colon - nameEnd);
+            end -= colon - nameEnd;
+        }
+        p = end + 2;
+    }
+    text += "\r\n";
+    return text;
+}
+
+const RawField* RawHeader::find(std::string_view name) const {
+    for (const RawField& f : fields) {
+        if (equalsNoCase(f.name, name)) return &f;
+    }
+    return nullptr;
+}
+
+std::vector<const RawField*> RawHeader::findAll(std::string_view name) const {
+    std::vector<const RawField*> out;
+    for (const RawField& f : fields) {
+        if (equalsNoCase(f.name, name)) out.push_back(&f);
+    }
+    return out;
+}
+
+RawHeader readRawHeader(std::string_view text) {
+    RawHeader header;
+    std::size_t p = 0;
+    while (p < text.size()) {
+        std::size_t end = text.find("\r\n", p);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = text.substr(p, end - p);
+        if (line.empty()) {
+            header.block = text.substr(0, p);
+            header.bodyOffset = std::min(text.size(), end + 2);
+            return header;
+        }
+        if (isBlank(line.front())) {
+            if (!header.fields.empty()) header.fields.back().value.append("\r\n").append(line);
+        } else {
+            const std::size_t colon = line.find(':');
+            RawField field;
+            if (colon == std::string_view::npos) {
+                field.value.assign(line);
+            } else {
+                std::size_t nameEnd = colon;
+                while (nameEnd > 0 && isBlank(line[nameEnd - 1])) --nameEnd;
+                field.name.assign(line.substr(0, nameEnd));
+                std::size_t start = colon + 1;
+                while (start < line.size() && isBlank(line[start])) ++start;
+                field.value.assign(line.substr(start));
+            }
+            header.fields.push_back(std::move(field));
+        }
+        p = end + 2;
+    }
+    header.block = text;
+    header.bodyOffset = text.size();
+    return header;
+}
+
+}  // namespace store::import

@@ -1,0 +1,83 @@
+#include "store/import/text_decoding.h"
+
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/codepage.h"
+#include "store/mapi/codepages.h"
+
+namespace store::import {
+namespace {
+
+struct Alias {
+    std::string_view name;
+    std::string_view canonical;
+};
+
+constexpr Alias kAliases[] = {
+    {"UTF8", "UTF-8"},           {"UTF-8", "UTF-8"},          {"LATIN1", "ISO-8859-1"},
+    {"LATIN-1", "ISO-8859-1"},   {"ISO8859-1", "ISO-8859-1"}, {"ISO_8859-1", "ISO-8859-1"},
+    {"ISO-8859-1", "ISO-8859-1"}, {"ASCII", "US-ASCII"},      {"US-ASCII", "US-ASCII"},
+    {"ANSI_X3.4-1968", "US-ASCII"}, {"X-SJIS", "SHIFT_JIS"},  {"SJIS", "SHIFT_JIS"},
+    {"SHIFT-JIS", "SHIFT_JIS"},  {"X-EUC-JP", "EUC-JP"},      {"KS_C_5601-1987", "CP949"},
+    {"GB2312", "GBK"},           {"X-GBK", "GBK"},            {"ISO-8859-8-I", "ISO-8859-8"},
+    {"WINDOWS-874", "CP874"},    {"X-MAC-ROMAN", "MACINTOSH"}, {"UNICODE-1-1-UTF-7", "UTF-7"},
+};
+
+// iconv_open is costly compared with short header words: remember which names it accepts.
+bool iconvKnows(const std::string& name) {
+    static std::mutex lock;
+    static std::unordered_map<std::string, bool> known;
+    std::lock_guard guard(lock);
+    auto it = known.find(name);
+    if (it != known.end()) return it->second;
+    std::u16string probe;
+    const bool ok = platform::charsetToUtf16(name, "a", probe);
+    known.emplace(name, ok);
+    return ok;
+}
+
+}  // namespace
+
+std::string canonicalCharset(std::string_view charset) {
+    std::string name;
+    for (char c : charset) {
+        if (c == '"' || c == '\'' || c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+        if (c == '*') break;  // RFC 2231 language suffix
+        name.push_back(static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c));
+    }
+    for (const Alias& a : kAliases) {
+        if (name == a.name) return std::string(a.canonical);
+    }
+    return name;
+}
+
+bool isKnownCharset(std::string_view charset) {
+    const std::string name = canonicalCharset(charset);
+    if (name.empty()) return false;
+    if (name == "UTF-8" || name == "WINDOWS-1252" || name == "CP1252") return true;
+    return iconvKnows(name);
+}
+
+std::u16string decodeUnlabelled(std::string_view bytes) {
+    if (platform::isValidUtf8(bytes)) return platform::utf8ToUtf16(bytes);
+    return mapi::decodeCodepage(1252, bytes);
+}
+
+std::u16string decodeText(std::string_view bytes, std::string_view charset) {
+    const std::string name = canonicalCharset(charset);
+    if (name.empty() || !isKnownCharset(name)) return decodeUnlabelled(bytes);
+    if (name == "UTF-8") return platform::utf8ToUtf16(bytes);
+    if (name == "WINDOWS-1252" || name == "CP1252") return mapi::decodeCodepage(1252, bytes);
+    std::u16string out;
+    if (platform::charsetToUtf16(name, bytes, out)) return out;
+    return decodeUnlabelled(bytes);
+}
+
+std::optional<std::int32_t> codepageOf(std::string_view charset) {
+    const std::string name = canonicalCharset(charset);
+    if (name.empty()) return std::nullopt;
+    return mapi::codepageOfCharset(name);
+}
+
+}  // namespace store::import

@@ -283,8 +283,8 @@ void NodeDatabase::compactBlocks() {
     released_.clear();
 }
 
-bool NodeDatabase::commit() {
-    if (!dirty_) return file_.flush();
+bool NodeDatabase::commit(bool durable) {
+    if (!dirty_) return durable ? file_.sync() : file_.flush();
     compactBlocks();
     std::vector<BlockRef> pages;
     for (const BlockRef& old : pages_) freedAfterCommit_.emplace_back(old.ib, kPageSize);
@@ -304,8 +304,8 @@ bool NodeDatabase::commit() {
     for (const BlockRef& p : pages) maps.markAllocated(p.ib, kPageSize);
     for (const MapPage& page : maps.pages()) file_.write(page.ib, page.bytes);
     if (!file_.flush() || file_.size() < fileEnd) file_.setSize(fileEnd);
-    // Everything the header points to is on disk before the header changes.
-    file_.sync();
+    // Everything the header points to reaches the disk before the header changes.
+    if (durable) file_.sync();
 
     header_.root.fileEof = fileEnd;
     header_.root.amapLast = maps.lastAMap();
@@ -317,7 +317,7 @@ bool NodeDatabase::commit() {
     header_.firstFreeMap = maps.firstFreeMap();
     ++header_.unique;
     file_.write(0, header_.encode());
-    const bool ok = file_.sync() && !file_.failed();
+    const bool ok = (durable ? file_.sync() : file_.flush()) && !file_.failed();
     dirty_ = !ok;
     pages_ = std::move(pages);
     if (ok) {
@@ -330,7 +330,7 @@ bool NodeDatabase::commit() {
 
 bool NodeDatabase::close() {
     if (!file_.isOpen()) return true;
-    const bool ok = commit();
+    const bool ok = commit(true);
     file_.close();
     return ok;
 }

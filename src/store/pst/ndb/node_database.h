@@ -59,8 +59,10 @@ public:
     std::optional<std::vector<std::string>> readBlocks(Bid bid);
     std::optional<std::vector<SubnodeEntry>> readSubnodes(Bid bid);
 
-    // Writes the trees, allocation maps and header: afterwards the file on disk is complete.
-    bool commit();
+    // Writes the trees, allocation maps and header: afterwards the file on disk is complete. A
+    // durable commit also waits until the data is on the disk (before and after the header is
+    // written); a process that dies after any commit leaves a complete file either way.
+    bool commit(bool durable = false);
     bool close();
     bool failed() const { return file_.failed(); }
     std::uint64_t dataBytesWritten() const { return space_.end(); }

@@ -30,6 +30,11 @@ std::vector<Token> tokenize(std::string_view in) {
         }
         Token t{TokenKind::Word, {}, space};
         space = false;
+        if (c == '"' && in.find('"', p + 1) == std::string_view::npos) {
+            ++p;  // a quote that is never closed is dropped
+            space = t.spaceBefore;
+            continue;
+        }
         if (c == '"') {
             t.kind = TokenKind::Quoted;
             ++p;
@@ -148,6 +153,21 @@ public:
     }
 
     bool empty() const { return pending_.empty(); }
+
+    // The words after this mailbox's angle address: they name the next mailbox when another angle
+    // address follows without a comma ("Ann <a@x> Bob <b@x>").
+    std::vector<Token> takeTrailingWords() {
+        std::vector<Token> trailing;
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            if (pending_[i].kind != TokenKind::Angle) continue;
+            std::size_t keep = i + 1;
+            while (keep < pending_.size() && pending_[keep].kind == TokenKind::Comment) ++keep;
+            trailing.assign(pending_.begin() + static_cast<std::ptrdiff_t>(keep), pending_.end());
+            pending_.resize(keep);
+            break;
+        }
+        return trailing;
+    }
     bool hasAddress() const {
         for (const Token& t : pending_) {
             if (t.kind == TokenKind::Angle) return true;
@@ -188,7 +208,11 @@ std::vector<Mailbox> parseAddressList(std::string_view rawValue) {
             break;
         case TokenKind::Angle:
             // A second address without a comma in between starts a new mailbox.
-            if (current.hasAddress()) current.flush(out);
+            if (current.hasAddress()) {
+                std::vector<Token> next = current.takeTrailingWords();
+                current.flush(out);
+                for (const Token& word : next) current.add(word);
+            }
             current.add(t);
             break;
         default:

@@ -141,17 +141,21 @@ void importReplyTo(const RawHeader& header, PropertyBag& props) {
     props.setBinary(PidTagReplyRecipientEntries, flatEntryList(entries));
 }
 
+// A header date as FILETIME; nothing when it cannot be read or lies before 1601.
+std::optional<FileTime> fileTimeOf(std::optional<std::int64_t> unix) {
+    if (!unix) return std::nullopt;
+    const FileTime time = fileTimeFromUnix(*unix);
+    if (time.ticks == 0) return std::nullopt;
+    return time;
+}
+
 void importTimes(const RawHeader& header, PropertyBag& props) {
-    std::optional<std::int64_t> date;
-    if (const RawField* f = header.find("Date")) date = parseMailDate(unfold(f->value));
-    std::optional<std::int64_t> received;
-    if (const RawField* f = header.find("Received")) received = parseReceivedDate(unfold(f->value));
-    if (date) props.setTime(PidTagClientSubmitTime, fileTimeFromUnix(*date));
-    if (received) {
-        props.setTime(PidTagMessageDeliveryTime, fileTimeFromUnix(*received));
-    } else if (date) {
-        props.setTime(PidTagMessageDeliveryTime, fileTimeFromUnix(*date));
-    }
+    std::optional<FileTime> date;
+    if (const RawField* f = header.find("Date")) date = fileTimeOf(parseMailDate(unfold(f->value)));
+    std::optional<FileTime> received;
+    if (const RawField* f = header.find("Received")) received = fileTimeOf(parseReceivedDate(unfold(f->value)));
+    if (date) props.setTime(PidTagClientSubmitTime, *date);
+    if (received || date) props.setTime(PidTagMessageDeliveryTime, received ? *received : *date);
 }
 
 void importIdentifiers(const RawHeader& header, PropertyBag& props) {

@@ -116,8 +116,9 @@ bool decodeNameToIdMap(const PropertyList& properties, mapi::NamedPropertyMap& n
     }
     std::uint16_t next = 0;
     for (const auto& [index, name] : byIndex) {
+        // A name no file uses (the null property set) holds each id the file leaves out.
         for (; next < index; ++next)
-            names.idOf(mapi::NamedProperty::byName(mapi::Guid{}, u"unused " + std::u16string(1, static_cast<char16_t>(u'0' + next % 10)) + std::u16string(1, static_cast<char16_t>(next))));
+            names.idOf(mapi::NamedProperty::byId(mapi::Guid{}, next));
         names.idOf(name);
         next = static_cast<std::uint16_t>(index + 1);
     }

@@ -287,7 +287,8 @@ bool NodeDatabase::commit(bool durable) {
     if (!dirty_) return durable ? file_.sync() : file_.flush();
     compactBlocks();
     std::vector<BlockRef> pages;
-    for (const BlockRef& old : pages_) freedAfterCommit_.emplace_back(old.ib, kPageSize);
+    std::vector<BlockRef> oldPages = std::move(pages_);
+    for (const BlockRef& old : oldPages) freedAfterCommit_.emplace_back(old.ib, kPageSize);
     const PageSink sink{
         [this, &pages] {
             const BlockRef ref{Bid(header_.nextPageBid++), space_.allocate(kPageSize, kPageSize)};
@@ -321,6 +322,11 @@ bool NodeDatabase::commit(bool durable) {
     dirty_ = !ok;
     pages_ = std::move(pages);
     if (ok) {
+        // The old tree pages become free space; their trailers are wiped so that tools which look
+        // for lost items in free space do not take them for live index pages.
+        const std::string noTrailer(kPageSize - kPageDataSize, '\0');
+        for (const BlockRef& old : oldPages) file_.write(old.ib + kPageDataSize, noTrailer);
+        file_.flush();
         // Nothing on disk refers to these any more.
         for (const auto& [ib, size] : freedAfterCommit_) space_.release(ib, size);
         freedAfterCommit_.clear();

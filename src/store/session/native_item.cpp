@@ -1,0 +1,100 @@
+#include "store/session/native_item.h"
+
+#include "store/import/message_import.h"
+#include "store/items/attachment_files.h"
+#include "store/items/html_writer.h"
+#include "store/items/rtf_writer.h"
+#include "store/mapi/property_tags.h"
+#include "store/msg/msg_writer.h"
+
+namespace store::session {
+
+NativeItem::NativeItem(std::shared_ptr<StoreBackend> store, FolderRef folder)
+    : store_(std::move(store)), folder_(folder), message_(std::make_shared<mapi::Message>()) {
+    message_->props.setString(mapi::PidTagMessageClass, u"IPM.Note");
+}
+
+const std::shared_ptr<mapi::Message>& NativeItem::content() {
+    if (!message_) throw StoreError("the item was deleted");
+    return message_;
+}
+
+// The message to change: a saved message is shared with the store, so it is copied first.
+mapi::Message& NativeItem::editable() {
+    if (content().use_count() > 1) message_ = std::make_shared<mapi::Message>(*message_);
+    return *message_;
+}
+
+bool NativeItem::importFile(const std::u16string& path, int type) {
+    content();
+    if (type != library::kImportRfc822) throw StoreError("unknown import type");
+    std::string error;
+    auto message = import::importMessageFile(path, &error);
+    if (!message) throw StoreError(error);
+    message_ = std::make_shared<mapi::Message>(std::move(*message));
+    return true;
+}
+
+void NativeItem::markSentAndRead() {
+    mapi::PropertyBag& props = editable().props;
+    auto flags = static_cast<std::uint32_t>(props.getLong(mapi::PidTagMessageFlags).value_or(0));
+    flags = (flags | mapi::MSGFLAG_READ) & ~mapi::MSGFLAG_UNSENT;
+    props.setLong(mapi::PidTagMessageFlags, static_cast<std::int32_t>(flags));
+}
+
+bool NativeItem::save() {
+    std::shared_ptr<const mapi::Message> message = content();
+    const MessageRef saved = store_->saveMessage(folder_, std::move(message));
+    if (saved_) store_->deleteMessage(*saved_);  // the earlier version
+    saved_ = saved;
+    return true;
+}
+
+bool NativeItem::saveAs(const std::u16string& path, int format) {
+    const mapi::Message& message = *content();
+    std::string error;
+    bool ok = false;
+    switch (format) {
+    case library::kSaveAsMsg: ok = msg::writeMsgFile(message, path, &error); break;
+    case library::kSaveAsRtf: ok = items::writeRtfFile(message, path, &error); break;
+    case library::kSaveAsHtml: ok = items::writeHtmlFile(message, path, &error); break;
+    default: throw StoreError("unknown file format");
+    }
+    if (!ok) throw StoreError(error);
+    return true;
+}
+
+std::shared_ptr<library::Attachments> NativeItem::attachments() {
+    return std::make_shared<NativeAttachments>(content());
+}
+
+void NativeItem::remove(int mode) {
+    content();
+    if (saved_) {
+        if (mode == 1) {
+            store_->moveToDeletedItems(*saved_);
+        } else {
+            store_->deleteMessage(*saved_);
+        }
+        saved_.reset();
+    }
+    message_.reset();
+}
+
+int NativeAttachments::count() { return static_cast<int>(message_->attachments.size()); }
+
+std::shared_ptr<library::Attachment> NativeAttachments::item(int oneBasedIndex) {
+    if (oneBasedIndex < 1 || static_cast<std::size_t>(oneBasedIndex) > message_->attachments.size())
+        throw StoreError("no such attachment");
+    return std::make_shared<NativeAttachment>(message_, static_cast<std::size_t>(oneBasedIndex - 1));
+}
+
+std::u16string NativeAttachment::fileName() { return items::attachmentFileName(message_->attachments.at(index_)); }
+
+bool NativeAttachment::saveFile(const std::u16string& path) {
+    std::string error;
+    if (!items::saveAttachmentFile(message_->attachments.at(index_), path, &error)) throw StoreError(error);
+    return true;
+}
+
+}  // namespace store::session

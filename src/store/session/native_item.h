@@ -1,0 +1,64 @@
+#pragma once
+// An item of the session object model: a message being made in memory (import, flags), stored in its
+// folder by save(), written as a file by saveAs(), and released by remove(). Its attachments are
+// listed and saved from the message the item holds.
+#include <memory>
+#include <optional>
+
+#include "store/library/library_interface.h"
+#include "store/session/store_backend.h"
+
+namespace store::session {
+
+class NativeItem : public library::Item {
+public:
+    NativeItem(std::shared_ptr<StoreBackend> store, FolderRef folder);
+
+    // Only kImportRfc822 is known; throws when the file cannot be read.
+    bool importFile(const std::u16string& path, int type) override;
+    void markSentAndRead() override;
+    bool save() override;
+    // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
+    bool saveAs(const std::u16string& path, int format) override;
+    std::shared_ptr<library::Attachments> attachments() override;
+    // Mode 1 moves the saved message to Deleted Items, any other mode deletes it; the item's message
+    // is released and every later call on the item fails.
+    void remove(int mode) override;
+
+private:
+    mapi::Message& editable();
+    const std::shared_ptr<mapi::Message>& content();
+
+    std::shared_ptr<StoreBackend> store_;
+    FolderRef folder_;
+    std::shared_ptr<mapi::Message> message_;
+    std::optional<MessageRef> saved_;
+};
+
+class NativeAttachments : public library::Attachments {
+public:
+    explicit NativeAttachments(std::shared_ptr<const mapi::Message> message) : message_(std::move(message)) {}
+
+    int count() override;
+    // From 1; throws outside 1..count.
+    std::shared_ptr<library::Attachment> item(int oneBasedIndex) override;
+
+private:
+    std::shared_ptr<const mapi::Message> message_;
+};
+
+class NativeAttachment : public library::Attachment {
+public:
+    NativeAttachment(std::shared_ptr<const mapi::Message> message, std::size_t index)
+        : message_(std::move(message)), index_(index) {}
+
+    // A name that is safe as a file name (store/items/attachment_files.h).
+    std::u16string fileName() override;
+    bool saveFile(const std::u16string& path) override;
+
+private:
+    std::shared_ptr<const mapi::Message> message_;
+    std::size_t index_;
+};
+
+}  // namespace store::session

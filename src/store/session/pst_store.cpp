@@ -1,0 +1,100 @@
+#include "store/session/pst_store.h"
+
+#include "platform/paths.h"
+#include "store/pst/messaging/message_store.h"
+
+namespace store::session {
+namespace {
+
+pst::FolderId folderId(FolderRef ref) { return {pst::Nid(static_cast<std::uint32_t>(ref.id))}; }
+FolderRef folderRef(pst::FolderId id) { return {id.nid.value()}; }
+
+class PstStore : public StoreBackend {
+public:
+    explicit PstStore(std::unique_ptr<pst::MessageStore> store) : store_(std::move(store)) {}
+    ~PstStore() override {
+        if (store_) store_->close();
+    }
+
+    std::u16string displayName() const override { return store().displayName(); }
+    FolderRef topFolder() const override { return folderRef(store().topOfPersonalFolders()); }
+    FolderRef deletedItems() const override { return folderRef(store().deletedItems()); }
+
+    std::optional<FolderRef> findFolder(FolderRef parent, std::u16string_view name) const override {
+        checkFolder(parent);
+        auto found = store().findFolder(folderId(parent), name);
+        return found ? std::optional<FolderRef>(folderRef(*found)) : std::nullopt;
+    }
+    FolderRef createFolder(FolderRef parent, std::u16string_view name) override {
+        checkFolder(parent);
+        return folderRef(store().createFolder(folderId(parent), name));
+    }
+    std::vector<FolderRef> subfolders(FolderRef folder) const override {
+        checkFolder(folder);
+        std::vector<FolderRef> out;
+        for (pst::FolderId id : store().subfolders(folderId(folder))) out.push_back(folderRef(id));
+        return out;
+    }
+    std::u16string folderName(FolderRef folder) const override {
+        checkFolder(folder);
+        return store().folderName(folderId(folder));
+    }
+    std::optional<FolderRef> parentOf(FolderRef folder) const override {
+        checkFolder(folder);
+        if (folder == topFolder()) return std::nullopt;
+        auto parent = store().parentOf(folderId(folder));
+        return parent ? std::optional<FolderRef>(folderRef(*parent)) : std::nullopt;
+    }
+
+    MessageRef saveMessage(FolderRef folder, std::shared_ptr<const mapi::Message> message) override {
+        checkFolder(folder);
+        auto id = store().saveMessage(folderId(folder), *message);
+        if (!id) throw StoreError("the message could not be written to the PST file");
+        return {id->nid.value()};
+    }
+    void deleteMessage(MessageRef message) override {
+        if (!store().deleteMessage({pst::Nid(static_cast<std::uint32_t>(message.id))})) throw StoreError("no such message");
+    }
+    void moveToDeletedItems(MessageRef message) override { deleteMessage(message); }
+    void emptyFolder(FolderRef folder) override {
+        checkFolder(folder);
+        store().emptyFolder(folderId(folder));
+    }
+    std::size_t messageCount(FolderRef folder) const override {
+        checkFolder(folder);
+        return store().messageCount(folderId(folder));
+    }
+
+    void flush() override {
+        if (!store().commit()) throw StoreError("the PST file could not be completed");
+    }
+    void close() override {
+        if (!store_) return;
+        const bool ok = store_->close();
+        store_.reset();
+        if (!ok) throw StoreError("the PST file could not be completed");
+    }
+
+private:
+    pst::MessageStore& store() const {
+        if (!store_) throw StoreError("the PST file is closed");
+        return *store_;
+    }
+    void checkFolder(FolderRef folder) const {
+        if (!store().exists(folderId(folder))) throw StoreError("no such folder");
+    }
+
+    std::unique_ptr<pst::MessageStore> store_;
+};
+
+}  // namespace
+
+std::shared_ptr<StoreBackend> openPstStore(const std::u16string& path, const std::u16string& displayName) {
+    std::string error;
+    std::unique_ptr<pst::MessageStore> store = platform::fileExists(path) ? pst::MessageStore::open(path, error)
+                                                                          : pst::MessageStore::create(path, displayName, error);
+    if (!store) throw StoreError(error.empty() ? "the PST file cannot be opened" : error);
+    return std::make_shared<PstStore>(std::move(store));
+}
+
+}  // namespace store::session

@@ -139,5 +139,21 @@ TEST_F(PstLtp, TableContextInHeapAndInSubnode) {
     }
 }
 
+TEST_F(PstLtp, TableContextKeepsAtMost255Columns) {
+    std::vector<std::uint32_t> columns;
+    TableRow row;
+    row.rowId = 7;
+    for (std::uint32_t id = 0x8000; id < 0x8000 + 400; ++id) {
+        columns.push_back((id << 16) | 0x0014);  // 8-byte cells: far more than a row block holds
+        row.cells.push_back({(id << 16) | 0x0014, std::string(8, 'c')});
+    }
+    const NodeContent content = buildTableContext(*db, ids, columns, std::vector<TableRow>(30, row));
+    const auto table = readTableContext(*db, db->writeBlocks(content.blocks), content.subnodes);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->columns.size(), 255u);
+    ASSERT_EQ(table->rows.size(), 30u);
+    EXPECT_EQ(table->rows[29].cells.size(), 253u);
+}
+
 }  // namespace
 }  // namespace store::pst

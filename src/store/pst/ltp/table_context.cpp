@@ -11,6 +11,7 @@ namespace store::pst {
 namespace {
 
 constexpr std::uint8_t kTcType = 0x7C;
+constexpr std::size_t kMaxColumns = 255;
 
 struct Column {
     std::uint32_t tag = 0;
@@ -29,6 +30,8 @@ Layout layoutColumns(std::vector<std::uint32_t> tags) {
     std::erase(tags, kTagRowVersion);
     std::sort(tags.begin(), tags.end());
     tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
+    // The column count is one byte; two columns are the row id and version.
+    if (tags.size() > kMaxColumns - 2) tags.resize(kMaxColumns - 2);
     Layout layout;
     layout.columns.push_back({kTagRowId, 0, 4, 0});
     layout.columns.push_back({kTagRowVersion, 4, 4, 1});

@@ -118,6 +118,7 @@ public:
     std::optional<std::u16string> chooseSnapshotToSave() override;
     std::optional<std::u16string> chooseSnapshotToLoad() override;
     std::u16string timestampText() override;
+    void runOnUiThread(const std::function<void()>& task) override { dispatcher_.invoke(task); }
     bool startWorker(std::function<void()> body) override;
 
     ui::CDispatcher& dispatcher() { return dispatcher_; }

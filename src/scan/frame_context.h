@@ -161,6 +161,10 @@ public:
     // The current local time as the log writes it ("%b-%d-%Y(%I-%M-%S-%p)").
     virtual std::u16string timestampText() = 0;
 
+    // Carries out several of the calls above in one hand-off to the user-interface thread (the calls
+    // made inside run there directly), in the order they are made.
+    virtual void runOnUiThread(const std::function<void()>& task) = 0;
+
     // Starts a worker thread for a command that runs its own job (the export) once the previous worker
     // has ended; false (nothing started) when the previous one cannot be waited for at this point.
     virtual bool startWorker(std::function<void()> body) = 0;

@@ -64,14 +64,22 @@ int FolderListingJob(FrameContext& frame) {
     const std::uint64_t count = mbox.messageCount();
     frame.sendMessage(platform::UM_PROGRESS_RANGE, 0, static_cast<platform::LParam>(count));
     const std::u16string total = decimal(static_cast<long long>(count));
-    for (std::uint64_t k = 0; k < count; ++k) {
+    auto sendPosition = [&](std::uint64_t k) {
         frame.sendMessage(platform::UM_PROGRESS_POS, static_cast<platform::WParam>(static_cast<std::uint32_t>(k)), 0);
+    };
+    if (count > 0) sendPosition(0);
+    for (std::uint64_t k = 0; k < count; ++k) {
         if (!g_busy) break;  // Stop was confirmed
         bool ok = false;
         ListRow row = summaryRow(mbox, isImm, k, name, ok);
-        if (!ok) continue;  // the buffer could not be allocated
-        const int r = list.AppendRow(row);
-        frame.showCaption(name + u" [" + decimal(r) + u" / " + total + u"]");
+        // The row, its caption and the next message's position go over in one hand-off, in that order.
+        frame.runOnUiThread([&] {
+            if (ok) {  // not ok: the buffer could not be allocated, the message is skipped
+                const int r = list.AppendRow(row);
+                frame.showCaption(name + u" [" + decimal(r) + u" / " + total + u"]");
+            }
+            if (k + 1 < count) sendPosition(k + 1);
+        });
     }
 
     const int n = list.GetItemCount();

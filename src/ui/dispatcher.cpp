@@ -1,5 +1,6 @@
 #include "ui/dispatcher.h"
 
+#include <atomic>
 #include <exception>
 
 namespace ui {
@@ -11,9 +12,7 @@ void CDispatcher::invoke(const Task& task) {
         task();
         return;
     }
-    std::mutex doneMutex;
-    std::condition_variable doneSignal;
-    bool done = false;
+    std::atomic<bool> done{false};
     std::exception_ptr failure;
     post([&] {
         try {
@@ -21,12 +20,10 @@ void CDispatcher::invoke(const Task& task) {
         } catch (...) {
             failure = std::current_exception();
         }
-        std::lock_guard lock(doneMutex);
-        done = true;
-        doneSignal.notify_one();
+        done.store(true, std::memory_order_release);
+        done.notify_one();
     });
-    std::unique_lock lock(doneMutex);
-    doneSignal.wait(lock, [&] { return done; });
+    done.wait(false, std::memory_order_acquire);
     if (failure) std::rethrow_exception(failure);
 }
 
@@ -38,7 +35,7 @@ void CDispatcher::post(Task task) {
         ++wakeCount_;
         hook = wakeHook_;
     }
-    wakeUp_.notify_all();
+    wakeUp_.notify_one();  // only the UI thread waits on it
     if (hook) hook();
 }
 
@@ -55,7 +52,7 @@ void CDispatcher::wake() {
         ++wakeCount_;
         hook = wakeHook_;
     }
-    wakeUp_.notify_all();
+    wakeUp_.notify_one();  // only the UI thread waits on it
     if (hook) hook();
 }
 

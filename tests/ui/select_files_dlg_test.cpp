@@ -193,6 +193,15 @@ TEST_F(SelectFilesDlgTest, TheListStartsEmptyAtEveryShowing) {
     EXPECT_EQ(scan::g_selectedFiles.size(), 2u);
 }
 
+TEST_F(SelectFilesDlgTest, TheSearchTimerAdvancesTheBarAndStartsOverAtTheEnd) {
+    dlg.progressPos = 998;
+    for (int tick = 0; tick < 3; ++tick) dlg.OnTimer(ui::CSelectFilesDlg::kTimerId);
+    EXPECT_EQ(dlg.progressPos, 0);
+    EXPECT_EQ(dlg.progressHigh, 1000);
+    dlg.OnTimer(7);  // other timers are not the bar's
+    EXPECT_EQ(dlg.progressPos, 0);
+}
+
 TEST(SelectFilesHelpers, CaseFoldingCoversOnlyAsciiLetters) {
     EXPECT_TRUE(ui::sameIgnoringAsciiCase(u"/Mail/Box", u"/mail/box"));
     EXPECT_FALSE(ui::sameIgnoringAsciiCase(u"/Ärger", u"/ärger"));

@@ -232,8 +232,7 @@ std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Mess
     db_->setNode({nid, written.data, written.subnodes, record->nid});
     record->contents.push_back(ContentsRow::pack(nid, written.properties));
     record->dirty = true;
-    const std::uint64_t sinceCommit = db_->allocatedBytes() - allocatedAtCommit_;
-    if (checkpointBytes_ > 0 && sinceCommit >= std::max(checkpointBytes_, 4 * lastCommitBytes_)) commit();
+    checkpointIfDue();
     return MessageId{nid};
 }
 
@@ -340,11 +339,20 @@ void MessageStore::writeFolder(FolderRecord& record) {
     record.dirty = false;
 }
 
+void MessageStore::checkpointIfDue() {
+    constexpr auto kCheckpointTime = std::chrono::seconds(5);
+    if (checkpointBytes_ == 0) return;
+    const std::uint64_t sinceCommit = db_->allocatedBytes() - allocatedAtCommit_;
+    if (sinceCommit < 4 * lastCommitBytes_) return;
+    if (sinceCommit >= checkpointBytes_ || std::chrono::steady_clock::now() - lastCommitTime_ >= kCheckpointTime) commit();
+}
+
 bool MessageStore::commit() {
     const std::uint64_t before = db_->allocatedBytes();
     const bool ok = writeChanges();
     lastCommitBytes_ = db_->allocatedBytes() - before;
     allocatedAtCommit_ = db_->allocatedBytes();
+    lastCommitTime_ = std::chrono::steady_clock::now();
     return ok;
 }
 

@@ -439,7 +439,7 @@ TEST(ImportMalformedTest, DegradesWithoutFailing) {
         {"Subject: truncated\nContent-Type: multipart/mixed; boundary=x\n\n--x\nContent-Type: text/plain\n\ncut off",
          "truncated", "cut off"},
         {"Subject: bad base64\nContent-Transfer-Encoding: base64\n\n!!!!", "bad base64", ""},
-        {std::string("Subject: nul\0byte\n\nbody\0with nul", 30), "nul", nullptr},
+        {std::string("Subject: nul\0byte =?utf-8?q?end=00?=\n\nbody\0with nul", 51), "nulbyte end", "bodywith nul"},
         {"\x00\x01\x02\xFF\xFE binary garbage", "", nullptr},
         {"Subject: =?utf-8?b?broken", "=?utf-8?b?broken", ""},
         {"Content-Type: text/plain; charset=\"no-such-charset\"\n\ncaf\xE9", "", "café"},

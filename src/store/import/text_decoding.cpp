@@ -59,18 +59,23 @@ bool isKnownCharset(std::string_view charset) {
     return iconvKnows(name);
 }
 
+std::u16string withoutNul(std::u16string text) {
+    std::erase(text, u'\0');
+    return text;
+}
+
 std::u16string decodeUnlabelled(std::string_view bytes) {
-    if (platform::isValidUtf8(bytes)) return platform::utf8ToUtf16(bytes);
-    return mapi::decodeCodepage(1252, bytes);
+    if (platform::isValidUtf8(bytes)) return withoutNul(platform::utf8ToUtf16(bytes));
+    return withoutNul(mapi::decodeCodepage(1252, bytes));
 }
 
 std::u16string decodeText(std::string_view bytes, std::string_view charset) {
     const std::string name = canonicalCharset(charset);
     if (name.empty() || !isKnownCharset(name)) return decodeUnlabelled(bytes);
-    if (name == "UTF-8") return platform::utf8ToUtf16(bytes);
-    if (name == "WINDOWS-1252" || name == "CP1252") return mapi::decodeCodepage(1252, bytes);
+    if (name == "UTF-8") return withoutNul(platform::utf8ToUtf16(bytes));
+    if (name == "WINDOWS-1252" || name == "CP1252") return withoutNul(mapi::decodeCodepage(1252, bytes));
     std::u16string out;
-    if (platform::charsetToUtf16(name, bytes, out)) return out;
+    if (platform::charsetToUtf16(name, bytes, out)) return withoutNul(std::move(out));
     return decodeUnlabelled(bytes);
 }
 

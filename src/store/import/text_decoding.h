@@ -15,8 +15,12 @@ std::string canonicalCharset(std::string_view charset);
 // True when the charset can be decoded (iconv knows it, or it is built in).
 bool isKnownCharset(std::string_view charset);
 
+// Every decoding drops U+0000: MAPI strings end at it, so a stray NUL would hide the rest of a text.
+
 // Bytes with no declared charset: UTF-8 when valid, else Windows-1252.
 std::u16string decodeUnlabelled(std::string_view bytes);
+
+std::u16string withoutNul(std::u16string text);
 
 // Bytes in the charset they are declared in; an empty or unknown charset decodes like unlabelled
 // bytes. Bytes the charset does not allow (8-bit bytes under US-ASCII, say) become U+FFFD; nothing

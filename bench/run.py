@@ -4,7 +4,7 @@ prints the figures and ratios.
 
     bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
 
-BENCH names: scan, summary, mime (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+BENCH names: scan, summary, mime, msg (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
 /tmp/kelva-bench) and reused; they are never committed.
 """
 import argparse
@@ -165,6 +165,17 @@ def mime(args, limit=64 << 20):
         print("  %s  ours %9.0f messages/s %7.0f MB/s | python email %7.0f messages/s %5.0f MB/s"
               "  -> %.1fx python (goal >= %dx)" % (what, rate, ours["bytes_per_second"] / 1e6, py_rate,
                                                   py["bytes"] / py[key] / 1e6, rate / py_rate, goal))
+
+
+@bench("msg")
+def msg(args):
+    mbox = ensure_input(args, "bench-%s.mbox" % args.size)
+    warm(mbox)
+    ours = google_benchmark(args, "msg_bench", {"KELVA_BENCH_MBOX": mbox, "KELVA_BENCH_OUT": args.data},
+                            ".")["BM_ImportAndWriteMsg"]
+    print("msg: %s, %d messages" % (mbox, int(ours["messages"])))
+    print("  readMessage + import + writeMsgFile  %7.0f messages/s  %6.1f MB/s  %.0f bytes per .msg  peak RSS %.1f MiB" % (
+        ours["items_per_second"], ours["bytes_per_second"] / 1e6, ours["msg_bytes_per_message"], ours["peak_rss_mib"]))
 
 
 def main():

@@ -228,6 +228,7 @@ SubjectParts splitSubject(std::u16string_view subject) {
 }
 
 std::u16string transportHeaderText(std::string_view block) {
+    if (platform::isValidUtf8(block)) return withoutNul(platform::utf8ToUtf16(block)) + u"\r\n";
     std::u16string out;
     out.reserve(block.size() + 2);
     std::size_t p = 0;

@@ -1,5 +1,7 @@
 #include "store/import/message_text.h"
 
+#include <cstring>
+
 namespace store::import {
 namespace {
 
@@ -41,19 +43,44 @@ std::string_view envelopeLineSkipped(std::string_view bytes) {
     return rest.substr(next);
 }
 
+// True when every line break of the text is CR LF already.
+bool onlyCrLf(std::string_view in) {
+    const char* begin = in.data();
+    const char* end = begin + in.size();
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))); ++p) {
+        if (p == begin || p[-1] != '\r') return false;
+    }
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)))); ++p) {
+        if (p + 1 == end || p[1] != '\n') return false;
+    }
+    return true;
+}
+
+// Appends the text with each CR in it written as CR LF.
+void appendWithBareCrs(std::string& out, std::string_view text) {
+    for (;;) {
+        const void* cr = std::memchr(text.data(), '\r', text.size());
+        if (!cr) break;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(cr) - text.data());
+        out.append(text.substr(0, at)).append("\r\n");
+        text.remove_prefix(at + 1);
+    }
+    out.append(text);
+}
+
 std::string crlfLines(std::string_view in) {
+    if (onlyCrLf(in)) return std::string(in);
     std::string out;
     out.reserve(in.size() + in.size() / 16 + 2);
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        const char c = in[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out.push_back(c);
-        }
+    while (!in.empty()) {
+        const void* lf = std::memchr(in.data(), '\n', in.size());
+        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - in.data()) : in.size();
+        std::string_view line = in.substr(0, end);
+        if (lf && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+        appendWithBareCrs(out, line);
+        if (!lf) break;
+        out.append("\r\n");
+        in.remove_prefix(end + 1);
     }
     return out;
 }

@@ -45,6 +45,7 @@ protected:
         options.frame.logFolder = u16(dir / "logs");
         application->InitInstance(options);
         frame = application->mainFrame();
+        scan::g_tempBase = u16(dir / "tmp");  // until an Open chooses it, temporary files stay in here
     }
     ~HeadlessFrame() override {
         application.reset();

@@ -456,6 +456,25 @@ TEST(ImportMalformedTest, DegradesWithoutFailing) {
     EXPECT_EQ(importMessage(longLine).props.getString(PidTagSubject)->size(), 1u << 20);
 }
 
+// Input built to make a careless reader quadratic is read in about linear time (a hang would show as
+// the test's timeout).
+TEST(ImportMalformedTest, HostileHeadersStayLinear) {
+    auto repeat = [](std::string_view piece, std::size_t times) {
+        std::string out;
+        for (std::size_t i = 0; i < times; ++i) out.append(piece);
+        return out;
+    };
+    const std::string words = "Subject: " + repeat("=?utf-8?q?", 100000) + "?=\r\n";
+    const std::string angles = "To: " + repeat("<\"", 100000) + "\r\n";
+    const std::string envelopes = repeat("From x Fri Mar  1 12:00:00 2024\r\n", 50000) + "Subject: after\r\n";
+    const std::string names = repeat("X-Field : value\r\n", 50000);
+    for (const std::string* header : {&words, &angles, &envelopes, &names}) {
+        const Message m = importMessage(*header + "\r\nbody");
+        EXPECT_EQ(str(m.props, PidTagBody), "body");
+    }
+    EXPECT_EQ(str(importMessage(envelopes + "\r\nbody").props, PidTagSubject), "after");
+}
+
 TEST(ImportFileTest, MissingFileIsReported) {
     std::string error;
     EXPECT_FALSE(importMessageFile(u"/nonexistent/kelva/1.eml", &error));

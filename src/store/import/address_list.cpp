@@ -19,6 +19,8 @@ bool isSpecial(char c) { return c == '"' || c == '(' || c == '<' || c == ',' || 
 
 std::vector<Token> tokenize(std::string_view in) {
     std::vector<Token> tokens;
+    std::size_t nextGreater = 0;   // the first '>' at or after a position already looked at
+    std::size_t nextQuote = 0;     // the same for '"'
     std::size_t p = 0;
     bool space = false;
     while (p < in.size()) {
@@ -30,7 +32,8 @@ std::vector<Token> tokenize(std::string_view in) {
         }
         Token t{TokenKind::Word, {}, space};
         space = false;
-        if (c == '"' && in.find('"', p + 1) == std::string_view::npos) {
+        if (c == '"' && nextQuote <= p) nextQuote = in.find('"', p + 1);
+        if (c == '"' && nextQuote == std::string_view::npos) {
             ++p;  // a quote that is never closed is dropped
             space = t.spaceBefore;
             continue;
@@ -60,7 +63,8 @@ std::vector<Token> tokenize(std::string_view in) {
             ++p;
         } else if (c == '<') {
             t.kind = TokenKind::Angle;
-            const std::size_t close = in.find('>', p + 1);
+            if (nextGreater != std::string_view::npos && nextGreater <= p) nextGreater = in.find('>', p + 1);
+            const std::size_t close = nextGreater;
             const std::size_t end = close == std::string_view::npos ? in.size() : close;
             t.text.assign(in.substr(p + 1, end - p - 1));
             p = end + 1;

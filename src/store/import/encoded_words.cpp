@@ -18,19 +18,23 @@ struct Segment {
     bool encoded = false;
 };
 
+// Longest charset name looked at; a longer run is no encoded word.
+constexpr std::size_t kMaxCharsetLength = 64;
+
 // The encoded word starting at at ("=?charset?B|Q?text?="): its length, or 0 when there is none.
-std::size_t encodedWordLength(std::string_view text, std::size_t at, std::string_view& charset) {
-    const std::size_t q1 = text.find('?', at + 2);
-    if (q1 == npos || q1 == at + 2 || q1 + 2 >= text.size() || text[q1 + 2] != '?') return 0;
-    for (std::size_t i = at + 2; i < q1; ++i) {
-        if (isBlank(text[i])) return 0;
-    }
+// closes lists the offsets of every "?=" in the text in order; next is the first entry not yet
+// passed, so that a text full of "=?" is read in linear time.
+std::size_t encodedWordLength(std::string_view text, std::size_t at, const std::vector<std::size_t>& closes,
+                              std::size_t& next, std::string_view& charset) {
+    std::size_t q1 = at + 2;
+    while (q1 < text.size() && q1 - at - 2 <= kMaxCharsetLength && text[q1] != '?' && !isBlank(text[q1])) ++q1;
+    if (q1 >= text.size() || text[q1] != '?' || q1 == at + 2 || q1 + 2 >= text.size() || text[q1 + 2] != '?') return 0;
     const char letter = text[q1 + 1];
     if (letter != 'B' && letter != 'b' && letter != 'Q' && letter != 'q') return 0;
-    const std::size_t close = text.find("?=", q1 + 3);
-    if (close == npos) return 0;
+    while (next < closes.size() && closes[next] < q1 + 3) ++next;
+    if (next == closes.size()) return 0;
     charset = text.substr(at + 2, q1 - at - 2);
-    return close + 2 - at;
+    return closes[next] + 2 - at;
 }
 
 std::string wordBytes(std::string_view word) {
@@ -85,11 +89,14 @@ std::u16string decodeHeaderText(std::string_view raw) {
     const std::string text = unfold(raw);
     const std::string_view in(text);
     std::vector<Segment> segments;
+    std::vector<std::size_t> closes;
+    for (std::size_t c = in.find("?="); c != npos; c = in.find("?=", c + 1)) closes.push_back(c);
+    std::size_t nextClose = 0;
     std::size_t plainStart = 0;
     std::size_t p = in.find("=?");
     while (p != npos) {
         std::string_view charset;
-        const std::size_t length = encodedWordLength(in, p, charset);
+        const std::size_t length = encodedWordLength(in, p, closes, nextClose, charset);
         if (length == 0) {
             p = in.find("=?", p + 1);
             continue;

@@ -100,41 +100,56 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 
 std::string prepareMessageText(std::string_view bytes) {
     std::string text = crlfLines(envelopeLineSkipped(bytes));
-    // Walk the header lines: fix obsolete field names, find where the header ends.
+    // Walk the header lines: fix obsolete field names, drop misplaced envelope lines, find where the
+    // header ends. A header that needs no change is returned without another copy.
+    std::string out;
+    bool changed = false;
+    std::size_t copied = 0;  // text before this offset is in out (once changed)
+    auto copyUpTo = [&](std::size_t offset) {
+        if (!changed) out.reserve(text.size() + 4);
+        changed = true;
+        out.append(text, copied, offset - copied);
+        copied = offset;
+    };
     std::size_t p = 0;
-    while (p < text.size()) {
-        std::size_t end = text.find("\r\n", p);
+    for (;;) {
+        const std::size_t end = text.find("\r\n", p);
         if (end == std::string::npos) {
             // The header runs to the end of the text: close it.
-            if (p < text.size()) text += "\r\n";
-            text += "\r\n";
-            return text;
+            copyUpTo(text.size());
+            if (p < text.size()) out += "\r\n";
+            out += "\r\n";
+            return out;
         }
         const std::string_view line(text.data() + p, end - p);
-        if (line.empty()) return text;
+        if (line.empty()) break;
         if (isBlank(line.front())) {
             p = end + 2;
             continue;
         }
         if (isEnvelopeLine(line)) {
-            text.erase(p, end + 2 - p);  // a misplaced envelope line carries no field
+            copyUpTo(p);  // a misplaced envelope line carries no field
+            copied = end + 2;
+            p = end + 2;
             continue;
         }
         const std::size_t colon = fieldColon(line);
         if (colon == std::string_view::npos) {
-            text.insert(p, "\r\n");  // the body starts at this line
-            return text;
+            copyUpTo(p);  // the body starts at this line
+            out += "\r\n";
+            break;
         }
         std::size_t nameEnd = 0;
         while (nameEnd < line.size() && isNameByte(line[nameEnd])) ++nameEnd;
         if (nameEnd != colon) {
-            text.erase(p + nameEnd, colon - nameEnd);
-            end -= colon - nameEnd;
+            copyUpTo(p + nameEnd);
+            copied = p + colon;
         }
         p = end + 2;
     }
-    text += "\r\n";
-    return text;
+    if (!changed) return text;
+    out.append(text, copied, std::string::npos);
+    return out;
 }
 
 const RawField* RawHeader::find(std::string_view name) const {

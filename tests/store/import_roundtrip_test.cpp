@@ -120,10 +120,12 @@ TEST(ImportRoundTrip, CorpusThroughMsgconvertKeepsTheFacts) {
 }
 
 // msgconvert rebuilds subject, sender, recipients, date and message id from the properties alone.
-// What the properties cannot carry stays different: unparseable Date texts, a second From mailbox,
-// a name-only sender (msgconvert writes "From: name", which reads as an address), and msgconvert's
-// own mapping (From from PidTagSender*, which the Sender field fills; To split at ';'; trailing NULs
-// removed); on the corpus that is 14 of 248 messages.
+// What the properties cannot carry stays different: unparseable Date texts (3 messages), a second
+// From mailbox (1), a name-only sender, which msgconvert writes as "From: name" and the oracle reads as
+// an address (2), text after a NUL (2: the import drops U+0000), and msgconvert's own mapping: From from
+// PidTagSender*, which the Sender field fills (4), and To rebuilt from display names (3: a source route
+// the oracle keeps and the import drops, a name without address, an address with ';' that msgconvert
+// splits). On the corpus that is 15 of 248 messages.
 TEST(ImportRoundTrip, HeaderPropertiesAloneKeepTheFacts) {
     RoundTripResult r;
     runRoundTrip(false, r);

@@ -5,6 +5,7 @@
 #include "platform/codepage.h"
 #include "store/import/import_tags.h"
 #include "store/import/message_import.h"
+#include "store/import/message_text.h"
 #include "store/mapi/property_tags.h"
 
 namespace store::import {
@@ -115,8 +116,7 @@ Attachment importAttachment(AttachmentPart& part, int number, int depth, bool ha
     if (part.info.fileName) setFileNames(p, *part.info.fileName);
 
     if (part.info.isMessage() && depth + 1 <= options.maxEmbeddingDepth) {
-        Message inner = importMessageAt(part.body->ContentView(), options, depth + 1);
-        part.body->ReserveContent(0);
+        Message inner = importPrepared(prepareMessageText(takeContent(*part.body)), options, depth + 1);
         const std::u16string subject = inner.props.getString(PidTagSubject).value_or(u"");
         p.setString(PidTagDisplayName, part.info.fileName ? *part.info.fileName : subject);
         const std::int32_t size = inner.props.getLong(PidTagMessageSize).value_or(0);

@@ -93,8 +93,11 @@ std::int64_t messageSizeOf(const Message& message) {
 }
 
 Message importMessageAt(std::string_view bytes, const ImportOptions& options, int depth) {
+    return importPrepared(prepareMessageText(std::string(bytes)), options, depth);
+}
+
+Message importPrepared(std::string text, const ImportOptions& options, int depth) {
     Message message;
-    std::string text = prepareMessageText(bytes);
     {
         const RawHeader header = readRawHeader(text);
         importEnvelope(header, message);
@@ -132,7 +135,8 @@ std::optional<Message> importMessageFile(const std::u16string& path, std::string
     }
     // A file that shrank while it was read keeps what could be read.
     bytes.resize(file.readAt(0, bytes.data(), bytes.size()));
-    return importMessage(bytes, options);
+    file.close();
+    return importPrepared(prepareMessageText(std::move(bytes)), options, 0);
 }
 
 }  // namespace store::import

@@ -68,8 +68,10 @@ void appendWithBareCrs(std::string& out, std::string_view text) {
     out.append(text);
 }
 
-std::string crlfLines(std::string_view in) {
-    if (onlyCrLf(in)) return std::string(in);
+// The text with every line break as CR LF; text that has only CR LF line breaks is taken as it is.
+std::string crlfLines(std::string&& text) {
+    std::string_view in(text);
+    if (onlyCrLf(in)) return std::move(text);
     std::string out;
     out.reserve(in.size() + in.size() / 16 + 2);
     while (!in.empty()) {
@@ -98,8 +100,10 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string prepareMessageText(std::string_view bytes) {
-    std::string text = crlfLines(envelopeLineSkipped(bytes));
+std::string prepareMessageText(std::string bytes) {
+    const std::size_t skipped = bytes.size() - envelopeLineSkipped(bytes).size();
+    bytes.erase(0, skipped);
+    std::string text = crlfLines(std::move(bytes));
     // Walk the header lines: fix obsolete field names, drop misplaced envelope lines, find where the
     // header ends. A header that needs no change is returned without another copy.
     std::string out;

@@ -12,7 +12,8 @@
 
 namespace store::import {
 
-std::string prepareMessageText(std::string_view bytes);
+// Takes the bytes by value: a caller that moves its buffer in is not charged a second copy.
+std::string prepareMessageText(std::string bytes);
 
 struct RawField {
     std::string name;   // as written, without trailing blanks

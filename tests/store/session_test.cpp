@@ -125,6 +125,34 @@ TEST_F(SessionTest, FileExportThroughTheStagingStore) {
     }
 }
 
+// A large attachment goes through import, .msg and attachment file whole.
+TEST_F(SessionTest, LargeAttachmentSurvivesEveryStep) {
+    std::string data(48u << 20, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 2654435761u) >> 13);
+    std::string encoded = "From: a@example.com\r\nSubject: big\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+                          "--b\r\nContent-Type: text/plain\r\n\r\nsee attachment\r\n--b\r\n"
+                          "Content-Type: application/octet-stream; name=big.bin\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        const unsigned v = (static_cast<unsigned char>(data[i]) << 16) | (static_cast<unsigned char>(data[i + 1]) << 8) |
+                           static_cast<unsigned char>(data[i + 2]);
+        for (int k = 3; k >= 0; --k) encoded.push_back(kAlphabet[(v >> (6 * k)) & 63]);
+        if ((i / 3) % 19 == 18) encoded += "\r\n";
+    }
+    encoded += "\r\n--b--\r\n";
+    testing_support::writeFile(dir / "big.eml", encoded);
+    encoded.clear();
+    session->openStore(u16(dir / "Tartmp.pst"), std::nullopt, std::nullopt);
+    auto item = session->defaultFolder(library::kDefaultFolderImport)->items()->add();
+    ASSERT_TRUE(item->importFile(u16(dir / "big.eml"), library::kImportRfc822));
+    ASSERT_TRUE(item->saveAs(u16(dir / "big.msg"), library::kSaveAsMsg));
+    EXPECT_GT(fs::file_size(dir / "big.msg"), data.size());
+    auto attachment = item->attachments()->item(1);
+    EXPECT_EQ(attachment->fileName(), u"big.bin");
+    ASSERT_TRUE(attachment->saveFile(u16(dir / "big.bin")));
+    EXPECT_TRUE(testing_support::readFile(dir / "big.bin") == data);
+}
+
 TEST_F(SessionTest, StagingStoreIsReusedAcrossLogOns) {
     const std::u16string staging = u16(dir / "Tartmp.pst");
     session->openStore(staging, std::nullopt, std::nullopt);

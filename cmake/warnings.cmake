@@ -15,6 +15,8 @@ function(kelva_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kelva_test_support GTest::gtest_main GTest::gmock kelva_warnings)
+  # One variable only: a list here would be split into separate properties. The source folder is
+  # compiled into the test support library instead.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "KELVA_SHARED_DIR=${KELVA_SHARED_DIR};KELVA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    PROPERTIES ENVIRONMENT "KELVA_SHARED_DIR=${KELVA_SHARED_DIR}")
 endfunction()

@@ -44,7 +44,7 @@ std::optional<std::filesystem::path> sharedCorpus() {
 
 std::filesystem::path sourceDir() {
     const char* source = std::getenv("KELVA_SOURCE_DIR");
-    return source ? std::filesystem::path(source) : std::filesystem::current_path();
+    return source ? std::filesystem::path(source) : std::filesystem::path(KELVA_SOURCE_DIR_DEFAULT);
 }
 
 std::vector<std::filesystem::path> filesUnder(const std::filesystem::path& folder) {

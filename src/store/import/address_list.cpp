@@ -84,7 +84,7 @@ std::vector<Token> tokenize(std::string_view in) {
     return tokens;
 }
 
-// The addr-spec of an angle address: a source route ("@a,@b:"), comments and blanks removed.
+// The bare address of an angle address: a source route ("@a,@b:"), comments and blanks removed.
 std::string routeRemoved(std::string_view text) {
     std::string out;
     int comment = 0;
@@ -119,7 +119,7 @@ public:
         std::string comment;
         std::string angle;
         bool hasAngle = false;
-        std::string bare;  // the tokens read as an addr-spec
+        std::string bare;  // the tokens read as an bare address
         for (const Token& t : pending_) {
             switch (t.kind) {
             case TokenKind::Angle:

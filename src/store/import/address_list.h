@@ -12,7 +12,7 @@ namespace store::import {
 
 struct Mailbox {
     std::u16string name;   // display name, may be empty
-    std::u16string address;  // addr-spec as written (no angle brackets), may be empty
+    std::u16string address;  // bare address as written (no angle brackets), may be empty
 };
 
 std::vector<Mailbox> parseAddressList(std::string_view rawValue);

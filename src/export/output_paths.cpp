@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/file_output.h"
 #include "platform/paths.h"
 #include "scan/message_reader.h"
 
@@ -61,12 +62,7 @@ std::u16string createOutputFolder(const std::u16string& destination, const std::
 bool normalizeFileLineEnds(const std::u16string& path) {
     const std::string native = platform::nativePath(path);
     std::string bytes;
-    {
-        std::ifstream in(native, std::ios::binary);
-        if (!in) return false;
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) return false;
-    }
+    if (!platform::readWholeFile(path, bytes)) return false;
     // Text that already has CR LF pairs is left alone: the second pass would double its line breaks.
     if (scan::hasCrLf(bytes)) return true;
     std::string normalized = bytes;

@@ -1,5 +1,7 @@
 #include "mime/html_tokens.h"
 
+#include "platform/codepage.h"
+
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -23,22 +25,8 @@ std::size_t findNoCase(std::string_view text, std::string_view needle, std::size
 }
 
 void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    // A reference to U+0000 stands for the replacement character, as in browsers.
+    platform::appendUtf8(out, cp == 0 ? char32_t{0xFFFD} : static_cast<char32_t>(cp));
 }
 
 // Latin-1 entity names for U+00A0 to U+00FF, in order.

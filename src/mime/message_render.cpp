@@ -8,6 +8,7 @@
 
 #include "mime/text_util.h"
 #include "platform/codepage.h"
+#include "platform/file_output.h"
 #include "platform/paths.h"
 
 namespace mime {
@@ -18,13 +19,6 @@ constexpr std::string_view kContentTypeLine = "\r\nContent-Type:";
 std::string_view upToZero(std::string_view text) {
     std::size_t zero = text.find('\0');
     return zero == std::string_view::npos ? text : text.substr(0, zero);
-}
-
-bool readWholeFile(const std::u16string& path, std::string& bytes) {
-    std::ifstream in(platform::nativePath(path), std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 bool startsWithTextType(std::string_view rest) {
@@ -91,7 +85,7 @@ void addAttachmentPart(CMimeMessage& result, const std::u16string& folder, const
     // Empty files and files at or above the limit are attached by name only, without being read.
     if (size > 0 && size < kRebuildAttachmentLimit) {
         std::string bytes;
-        if (!readWholeFile(path, bytes)) return;
+        if (!platform::readWholeFile(path, bytes)) return;
         if (!part->ReserveContent(static_cast<std::int64_t>(bytes.size()))) return;
         std::memcpy(part->Content(), bytes.data(), bytes.size());
     }
@@ -167,7 +161,7 @@ bool ForceHtmlContentTypeForExport(std::string& bytes) {
 
 std::u16string ListAttachmentNames(const std::u16string& messagePath) {
     std::string bytes;
-    if (!readWholeFile(messagePath, bytes)) return {};
+    if (!platform::readWholeFile(messagePath, bytes)) return {};
     return ListAttachmentNamesOf(std::move(bytes));
 }
 
@@ -218,7 +212,7 @@ std::string Base64Encode(std::string_view bytes) {
 int RebuildImMessage(const std::vector<std::u16string>& attachmentNames, const std::u16string& attachmentsFolder,
                      const std::u16string& emlPath) {
     std::string bytes;
-    if (!readWholeFile(emlPath, bytes)) return 0;
+    if (!platform::readWholeFile(emlPath, bytes)) return 0;
     CMimeMessage source;
     source.Parse(bytes.data(), static_cast<std::int64_t>(upToZero(bytes).size()));
 

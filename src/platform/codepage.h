@@ -9,6 +9,8 @@ namespace platform {
 
 // UTF-8 -> UTF-16; each maximal invalid subsequence becomes one U+FFFD.
 std::u16string utf8ToUtf16(std::string_view bytes);
+// Appends one code point as UTF-8; surrogates and values above U+10FFFF become U+FFFD.
+void appendUtf8(std::string& out, char32_t codePoint);
 // UTF-16 -> UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
 // Number of UTF-16 units utf8ToUtf16 would produce (no terminator counted).

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include "platform/paths.h"
@@ -23,6 +25,13 @@ bool writeWholeFile(const std::u16string& path, std::string_view bytes) {
     if (::close(fd) != 0) ok = false;
     if (!ok) ::unlink(native.c_str());
     return ok;
+}
+
+bool readWholeFile(const std::u16string& path, std::string& bytes) {
+    std::ifstream in(nativePath(path), std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }
 
 }  // namespace platform

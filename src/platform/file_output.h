@@ -1,5 +1,5 @@
 #pragma once
-// Writing a whole file at once.
+// Reading and writing whole files at once.
 #include <string>
 #include <string_view>
 
@@ -8,5 +8,7 @@ namespace platform {
 // Writes the bytes to a new file at path (replacing one that exists); false when the file cannot be
 // created or written, in which case no partial file is left.
 bool writeWholeFile(const std::u16string& path, std::string_view bytes);
+// Reads the whole file into bytes; false when it cannot be opened or read.
+bool readWholeFile(const std::u16string& path, std::string& bytes);
 
 }  // namespace platform

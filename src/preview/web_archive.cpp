@@ -11,6 +11,7 @@
 #include "mime/message_render.h"
 #include "mime/text_util.h"
 #include "platform/codepage.h"
+#include "platform/file_output.h"
 #include "platform/paths.h"
 
 namespace preview {
@@ -59,13 +60,6 @@ std::string plainTextDocument(std::string_view utf8) {
     return std::string(kDocumentStart) +
            "<html><body><pre style=\"white-space: pre-wrap; font-family: sans-serif\">" + mime::escapeHtml(utf8) +
            "</pre></body></html>\n";
-}
-
-bool readWholeFile(const std::u16string& path, std::string& bytes) {
-    std::ifstream in(platform::nativePath(path), std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
 }
 
 // A page written as UTF-16LE with its byte-order mark (the blank preview page).
@@ -122,7 +116,7 @@ std::string renderMessage(std::string bytes) {
 
 std::string renderFileForViewer(const std::u16string& path) {
     std::string bytes;
-    if (!readWholeFile(path, bytes))
+    if (!platform::readWholeFile(path, bytes))
         return plainTextDocument("The file " + platform::utf16ToUtf8(path) + " cannot be read.");
     if (isUtf16Page(bytes)) return std::string(kDocumentStart) + mime::sanitizeHtmlForViewer(utf16PageToUtf8(bytes), {});
     return renderMessage(std::move(bytes));

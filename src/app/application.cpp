@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include "app/frame_jobs.h"
+
 #include "scan/temp_files.h"
 
 namespace app {
@@ -29,6 +31,7 @@ bool CKelvaHaldenApp::InitInstance(StartOptions options) {
                                                                          : options.settingsPath);
     options.frame.settings = settings_.get();
     frame_ = std::make_unique<CMainFrame>(dispatcher_, host_, options.frame);
+    installFrameJobs(*frame_, std::move(options.runSaveDialog));
     logFileOpen_ = frame_->OnCreate();
     return true;
 }

@@ -2,6 +2,7 @@
 // CKelvaHaldenApp: start-up. Sets the process-wide state to its initial values, reads the settings,
 // refuses a second instance of the desktop program, and creates the main window (whose creation
 // writes the activity log's banner).
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,8 @@ struct StartOptions {
     std::u16string lockFolder = u"/tmp";
     std::u16string settingsPath;       // empty: CSettings::defaultPath()
     FrameOptions frame;
+    // Shows the "Save output" dialog; true when it ended with OK, having written the export options.
+    std::function<bool()> runSaveDialog;
 };
 
 class CKelvaHaldenApp {

@@ -23,7 +23,7 @@ class CKelvaStaticViewer : public scan::ViewerControl {
 public:
     struct Attachment {
         std::u16string name;
-        int icon = -1;
+        int icon = -1;  // 0: the file type's small icon, looked up by the name; -1: no icon
     };
 
     std::u16string subjectText, fromText, toText, dateText;

@@ -1,6 +1,7 @@
 // Import and MSG writing of every message of a generated mailbox (KELVA_BENCH_MBOX), one at a time,
 // as the MSG file export does: each message is cut from the mailbox, imported into the MAPI model
-// and written as a .msg file (KELVA_BENCH_OUT names the folder, default the temporary folder).
+// and written as a .msg file numbered as the export numbers them, into a scratch folder under
+// KELVA_BENCH_OUT (default the temporary folder) that is removed afterwards.
 #include <cstdlib>
 #include <filesystem>
 
@@ -22,7 +23,9 @@ void BM_ImportAndWriteMsg(benchmark::State& state) {
     mbox.scanFromLines();
     std::string out = bench::inputPath("KELVA_BENCH_OUT");
     if (out.empty()) out = std::filesystem::temp_directory_path().string();
-    const std::u16string msgPath = platform::fromNativePath((std::filesystem::path(out) / "kelva-msg-bench.msg").string());
+    const std::filesystem::path folder = std::filesystem::path(out) / "kelva-msg-bench";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
     std::uint64_t messages = 0, bytes = 0, written = 0;
     for (auto _ : state) {
         for (std::uint64_t k = 0; k < mbox.messageCount(); ++k) {
@@ -30,6 +33,7 @@ void BM_ImportAndWriteMsg(benchmark::State& state) {
             if (!text) continue;
             bytes += text->size();
             const store::mapi::Message message = store::import::importMessage(*text);
+            const std::u16string msgPath = platform::fromNativePath((folder / (std::to_string(k + 1) + ".msg")).string());
             if (!store::msg::writeMsgFile(message, msgPath)) {
                 state.SkipWithError("cannot write the .msg file");
                 return;
@@ -38,7 +42,7 @@ void BM_ImportAndWriteMsg(benchmark::State& state) {
             ++messages;
         }
     }
-    std::filesystem::remove(platform::nativePath(msgPath));
+    std::filesystem::remove_all(folder);
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
     state.SetItemsProcessed(static_cast<std::int64_t>(messages));
     state.counters["messages"] = static_cast<double>(messages);

@@ -10,11 +10,19 @@ namespace {
 
 // Simple upper-casing of the letters of Latin-1, Greek and Cyrillic; others are left as they are.
 char16_t upper(char16_t c) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 0x20);
+    if (c < 0x80) return static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - 0x20 : c);
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<char16_t>(c - 0x20);
     if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
     if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
     if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
     return c;
+}
+
+// A hash of the upper-cased name: names equal without regard to case hash alike.
+std::uint64_t nameHash(std::u16string_view name) {
+    std::uint64_t h = 0xCBF29CE484222325ull;
+    for (char16_t c : name) h = (h ^ upper(c)) * 0x100000001B3ull;
+    return h;
 }
 
 // Depth of the deepest node of a tree built by median splits from n nodes (0 for one node).
@@ -45,6 +53,7 @@ bool isValidName(std::u16string_view name) {
 }
 
 Directory::Directory() {
+    entries_.reserve(64);
     DirEntry root;
     root.name = u"Root Entry";
     root.type = EntryType::Root;
@@ -56,12 +65,15 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     if (type != EntryType::Storage && type != EntryType::Stream) return std::nullopt;
     const DirEntry& p = entries_[parent];
     if (p.type != EntryType::Storage && p.type != EntryType::Root) return std::nullopt;
+    const std::uint64_t hash = nameHash(name);
     for (EntryId sibling : p.children) {
-        if (compareNames(entries_[sibling].name, name) == 0) return std::nullopt;
+        const DirEntry& s = entries_[sibling];
+        if (s.nameHash == hash && compareNames(s.name, name) == 0) return std::nullopt;
     }
     const auto id = static_cast<EntryId>(entries_.size());
     DirEntry e;
     e.name = std::u16string(name);
+    e.nameHash = hash;
     e.type = type;
     e.parent = parent;
     entries_.push_back(std::move(e));

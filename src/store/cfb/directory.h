@@ -17,6 +17,7 @@ inline constexpr EntryId kRootEntry = 0;
 
 struct DirEntry {
     std::u16string name;
+    std::uint64_t nameHash = 0;  // equal for names equal without regard to case
     EntryType type = EntryType::Unused;
     EntryId parent = NOSTREAM;
     std::vector<EntryId> children;

@@ -1,8 +1,5 @@
 #include "store/msg/msg_writer.h"
 
-#include <cstdio>
-
-#include "platform/codepage.h"
 #include "store/cfb/compound_file_writer.h"
 #include "store/mapi/property_tags.h"
 #include "store/msg/nameid_streams.h"
@@ -20,10 +17,10 @@ constexpr char16_t kEmbeddedStorage[] = u"__substg1.0_3701000D";
 // Class id of the root storage of a message file.
 constexpr mapi::Guid kMessageFileClsid = mapi::Guid::parse("00020D0B-0000-0000-C000-000000000046");
 
-std::u16string numberedName(const char* prefix, std::size_t index) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%s%08X", prefix, static_cast<unsigned>(index));
-    return platform::utf8ToUtf16(text);
+std::u16string numberedName(std::u16string_view prefix, std::size_t index) {
+    std::u16string name(prefix);
+    appendHex8(name, static_cast<std::uint32_t>(index));
+    return name;
 }
 
 class MsgFileWriter {
@@ -63,12 +60,12 @@ private:
         }
         if (!writeProperties(storage, message.props, header, extra)) return false;
         for (std::size_t i = 0; i < message.recipients.size(); ++i) {
-            auto sub = cf_.addStorage(storage, numberedName("__recip_version1.0_#", i));
+            auto sub = cf_.addStorage(storage, numberedName(u"__recip_version1.0_#", i));
             if (!sub) return fail(cf_.error());
             if (!writeProperties(*sub, message.recipients[i], {})) return false;
         }
         for (std::size_t i = 0; i < message.attachments.size(); ++i) {
-            auto sub = cf_.addStorage(storage, numberedName("__attach_version1.0_#", i));
+            auto sub = cf_.addStorage(storage, numberedName(u"__attach_version1.0_#", i));
             if (!sub || !writeAttachment(*sub, message.attachments[i], depth)) return fail(cf_.error());
         }
         return true;

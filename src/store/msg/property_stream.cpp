@@ -1,8 +1,5 @@
 #include "store/msg/property_stream.h"
 
-#include <cstdio>
-
-#include "platform/codepage.h"
 #include "store/little_endian.h"
 
 namespace store::msg {
@@ -78,16 +75,22 @@ bool writeMultiVariable(const mapi::Property& p, PropTag tag, const StreamSink& 
 
 }  // namespace
 
+void appendHex8(std::u16string& out, std::uint32_t value) {
+    static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+    for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 15]);
+}
+
 std::u16string valueStreamName(PropTag tag) {
-    char text[24];
-    std::snprintf(text, sizeof text, "__substg1.0_%08X", static_cast<unsigned>(tag.value()));
-    return platform::utf8ToUtf16(text);
+    std::u16string name = u"__substg1.0_";
+    appendHex8(name, tag.value());
+    return name;
 }
 
 std::u16string valueStreamName(PropTag tag, std::uint32_t index) {
-    char text[16];
-    std::snprintf(text, sizeof text, "-%08X", static_cast<unsigned>(index));
-    return valueStreamName(tag) + platform::utf8ToUtf16(text);
+    std::u16string name = valueStreamName(tag);
+    name.push_back(u'-');
+    appendHex8(name, index);
+    return name;
 }
 
 std::string objectEntry(PropTag tag) {

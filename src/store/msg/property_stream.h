@@ -42,5 +42,7 @@ std::string fixedEntry(mapi::PropTag tag, std::uint32_t value);
 // "__substg1.0_0037001F", and with an index "__substg1.0_101F8000-00000002".
 std::u16string valueStreamName(mapi::PropTag tag);
 std::u16string valueStreamName(mapi::PropTag tag, std::uint32_t index);
+// Appends `value` as eight upper-case hexadecimal digits.
+void appendHex8(std::u16string& out, std::uint32_t value);
 
 }  // namespace store::msg

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "export/export_job.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "scan/temp_files.h"
+#include "store/session/native_library.h"
 
 namespace cli {
 
@@ -62,6 +64,8 @@ bool CliSession::start() {
         start.frame.logFolder = wide(options_.logDir);
     }
     start.frame.retainRows = false;  // rows are printed as they come, never kept
+    start.runSaveDialog = [this] { return saveDialog_ && saveDialog_(); };
+    store::registerNativeLibrary();
     application_->InitInstance(start);
     if (!application_->logFileOpen())
         err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath) << '\n';
@@ -80,6 +84,7 @@ bool CliSession::start() {
 
 void CliSession::printLog(const std::u16string& line) {
     lastLogLine_ = line;
+    if (line.starts_with(exporter::kRunCompleted)) saveCompleted_ = true;
     progress_->clear();
     logOut_ << platform::utf16ToUtf8(line) << '\n' << std::flush;
     progress_->redraw();
@@ -204,6 +209,17 @@ bool CliSession::saveSnapshot(const std::string& target, std::string& written) {
     if (frame().OnSaveSnapshot() == snapshot::SnapshotResult::Done) return true;
     failed_ = true;
     return false;
+}
+
+bool CliSession::save(std::function<bool()> saveDialog) {
+    saveDialog_ = std::move(saveDialog);
+    saveCompleted_ = false;
+    exporter::g_lastExportFailures = 0;
+    frame().OnSave();
+    waitIdle();
+    saveDialog_ = nullptr;
+    if (!saveCompleted_ || exporter::g_lastExportFailures > 0) failed_ = true;
+    return saveCompleted_ && exporter::g_lastExportFailures == 0 && !g_interrupted;
 }
 
 void CliSession::close() {

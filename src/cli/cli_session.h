@@ -53,6 +53,9 @@ public:
     bool list(int row, const std::function<void(int, const scan::ListRow&)>& onRow);
     // Saves a snapshot of the catalogue; the file written is put into `written`.
     bool saveSnapshot(const std::string& target, std::string& written);
+    // The Save command with the "Save output" dialog played by saveDialog (true: it ended with OK).
+    // True when the run completed and saved every item.
+    bool save(std::function<bool()> saveDialog);
     // Closes the application as the close command does.
     void close();
 
@@ -75,6 +78,8 @@ private:
     std::unique_ptr<ProgressDisplay> progress_;
     std::string privateTemp_;
     std::u16string lastLogLine_;
+    std::function<bool()> saveDialog_;
+    bool saveCompleted_ = false;
     bool failed_ = false;
     bool closed_ = false;
 };

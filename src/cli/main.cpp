@@ -4,8 +4,10 @@
 #include <iostream>
 
 #include "cli/cli_session.h"
+#include "cli/convert_command.h"
 #include "cli/list_command.h"
 #include "cli/scan_command.h"
+#include "cli/show_command.h"
 #include "cli/snapshot_command.h"
 
 namespace {
@@ -49,6 +51,24 @@ int main(int argc, char** argv) {
     list->add_option("FILE", listRequest.file, "The mailbox file")->required();
     list->fallthrough();
 
+    cli::ShowRequest showRequest;
+    CLI::App* show = app.add_subcommand("show", "Show one message as the file viewer does: header texts, attachments");
+    show->add_option("FILE", showRequest.file, "The mailbox file")->required();
+    show->add_option("INDEX", showRequest.index, "The message number, from 0 (as list prints it)")->required();
+    show->add_option("--mht", showRequest.mhtOut, "Also write the preview file (.mht) here");
+    show->add_option("--html", showRequest.htmlOut, "Also write the document the viewer renders here");
+    show->fallthrough();
+
+    cli::ConvertRequest convertRequest;
+    CLI::App* convert = app.add_subcommand("convert", "Save every mailbox as PST files, or one file per message");
+    convert->add_option("FILE", convertRequest.files, "Mailbox files (mbox, or .imm)");
+    convert->add_option("--to", convertRequest.format, "pst (one per mailbox), single-pst (Resultant.pst), eml, msg, rtf or html")
+        ->required();
+    convert->add_option("--dest", convertRequest.destination, "The destination folder (it must exist)")->required();
+    convert->add_flag("--hierarchy", convertRequest.hierarchy, "Keep the folder path of each mailbox");
+    convert->add_flag("--attach", convertRequest.attach, "Add the PST files to the profile's store list");
+    convert->fallthrough();
+
     CLI::App* snapshot = app.add_subcommand("snapshot", "Snapshot files");
     snapshot->require_subcommand(1);
     cli::SnapshotSaveRequest saveRequest;
@@ -83,6 +103,18 @@ int main(int argc, char** argv) {
     if (list->parsed()) {
         if (!options.search.empty()) return usageError("list: --search cannot be used with list");
         return cli::runList(listRequest, options, std::cout, std::cerr);
+    }
+    if (show->parsed()) {
+        if (!options.search.empty()) return usageError("show: --search cannot be used with show");
+        return cli::runShow(showRequest, options, std::cout, std::cerr);
+    }
+    if (convert->parsed()) {
+        if (auto problem = cli::convertUsageError(convertRequest)) return usageError(*problem);
+        if (options.snapshot.empty() && options.search.empty() && convertRequest.files.empty())
+            return usageError("convert: give at least one FILE, --search or --snapshot");
+        if (!options.snapshot.empty() && !convertRequest.files.empty())
+            return usageError("convert: FILE arguments cannot be used with --snapshot");
+        return cli::runConvert(convertRequest, options, std::cout, std::cerr);
     }
     if (save->parsed()) {
         if (options.snapshot.empty() && options.search.empty() && saveRequest.files.empty())

@@ -8,46 +8,14 @@
 #include "cli/list_command.h"
 #include "cli/scan_command.h"
 #include "cli/snapshot_command.h"
+#include "cli_fixture.h"
 #include "support/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-// Every run logs into the scratch folder and keeps its temporary files under it.
-class CliTest : public ::testing::Test {
-protected:
-    CliTest() {
-        const char* old = std::getenv("TMPDIR");
-        if (old) oldTmp = old;
-        fs::create_directories(dir / "tmp");
-        ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
-        options.logDir = (dir / "logs").string();
-        options.progress = false;
-    }
-    ~CliTest() override {
-        if (oldTmp.empty()) ::unsetenv("TMPDIR");
-        else ::setenv("TMPDIR", oldTmp.c_str(), 1);
-    }
-    std::string mailbox(const std::string& name, std::string_view bytes) {
-        fs::path path = dir / name;
-        fs::create_directories(path.parent_path());
-        testing_support::writeFile(path, bytes);
-        return path.string();
-    }
-
-    testing_support::TempDir dir;
-    std::string oldTmp;
-    cli::GlobalOptions options;
-    std::ostringstream out, err;
-};
+using testing_support::CliTest;
+using testing_support::lines;
 
 TEST_F(CliTest, ScanPrintsTheLogLinesOrTheOffsetsAsJson) {
     auto mbox = mailbox("inbox.mbox", "From a\nx\nFrom b\ny\n");
@@ -200,6 +168,11 @@ TEST_F(CliTest, TheProgramAnswersUsageErrorsWithStatusTwo) {
         {logs + "--snapshot s --search " + dir.path().string() + " scan", 2},
         {logs + "snapshot", 2},
         {logs + "scan --bogus x", 2},
+        {logs + "convert x --dest " + dir.path().string(), 2},
+        {logs + "convert x --to zip --dest " + dir.path().string(), 2},
+        {logs + "convert x --to eml --attach --dest " + dir.path().string(), 2},
+        {logs + "convert --to eml --dest " + dir.path().string(), 2},
+        {logs + "show x", 2},
     };
     for (const Case& c : cases) {
         std::string output;

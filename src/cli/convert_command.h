@@ -1,0 +1,28 @@
+#pragma once
+// mbox2pst convert: Open (or a snapshot), every mailbox checked, Save with the chosen format and
+// options, the same log lines as the desktop program.
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_session.h"
+
+namespace cli {
+
+struct ConvertRequest {
+    std::vector<std::string> files;
+    std::string format;  // pst, single-pst, eml, msg, rtf or html
+    std::string destination;
+    bool hierarchy = false;
+    bool attach = false;
+};
+
+// The formats convert accepts, in the order the help lists them.
+const std::vector<std::string>& convertFormats();
+// A usage problem of the request, or nothing.
+std::optional<std::string> convertUsageError(const ConvertRequest& request);
+
+int runConvert(const ConvertRequest& request, const GlobalOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace cli

@@ -1,0 +1,71 @@
+#include "cli/show_command.h"
+
+#include "platform/codepage.h"
+#include "platform/file_output.h"
+#include "platform/paths.h"
+#include "preview/preview_job.h"
+#include "preview/web_archive.h"
+
+namespace cli {
+namespace {
+
+std::string utf8(const std::u16string& text) { return platform::utf16ToUtf8(text); }
+
+bool writeOutput(const std::string& path, std::string_view bytes, std::ostream& err) {
+    if (platform::writeWholeFile(platform::fromNativePath(path), bytes)) return true;
+    err << "mbox2pst: cannot write " << path << '\n';
+    return false;
+}
+
+void printViewer(const preview::PreviewedMessage& message, std::ostream& out) {
+    out << "From: " << utf8(message.summary.from) << '\n'
+        << "To: " << utf8(message.summary.to) << '\n'
+        << "Subject: " << utf8(message.summary.subject) << '\n'
+        << "Date: " << utf8(message.summary.date) << '\n';
+    for (const preview::AttachmentItem& item : message.attachments) out << "Attachment: " << utf8(item.name) << '\n';
+}
+
+}  // namespace
+
+int runShow(const ShowRequest& request, const GlobalOptions& options, std::ostream& out, std::ostream& err) {
+    // The log lines of the scan go with the messages; the output is the message alone.
+    CliSession session(options, err, err);
+    if (!session.start()) return 1;
+    session.fillCatalogue({request.file});
+    int row = session.findRow(request.file);
+    const scan::MboxEntry* entry = row < 0 ? nullptr : &session.frame().catalogue[static_cast<std::size_t>(row)];
+    scan::CMboxFile* mbox = entry ? entry->mbox : nullptr;
+    if (!mbox || !mbox->file.isOpen()) {
+        if (row < 0 && !options.snapshot.empty()) err << "mbox2pst: " << request.file << " is not in the snapshot\n";
+        session.markFailed();
+        session.close();
+        return 1;
+    }
+    if (request.index >= mbox->messageCount()) {
+        err << "mbox2pst: " << request.file << " has " << mbox->messageCount() << " messages; there is no message "
+            << request.index << '\n';
+        session.markFailed();
+        session.close();
+        return 1;
+    }
+    std::optional<preview::PreviewedMessage> message =
+        preview::writePreview(*mbox, request.index, entry->isImm);
+    if (!message) {
+        err << "mbox2pst: message " << request.index << " could not be read\n";
+        session.markFailed();
+    } else {
+        printViewer(*message, out);
+        out.flush();
+        std::string bytes;
+        if (!request.mhtOut.empty() && !(platform::readWholeFile(message->previewFile, bytes) &&
+                                         writeOutput(request.mhtOut, bytes, err)))
+            session.markFailed();
+        if (!request.htmlOut.empty() &&
+            !writeOutput(request.htmlOut, preview::renderFileForViewer(message->previewFile), err))
+            session.markFailed();
+    }
+    session.close();
+    return session.failed() ? 1 : 0;
+}
+
+}  // namespace cli

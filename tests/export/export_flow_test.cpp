@@ -132,6 +132,23 @@ TEST_F(ExportFlow, FailedItemsAreLoggedCountedAndReported) {
     EXPECT_EQ(journal.count("import(2.eml,1024)"), 2);  // retried once
 }
 
+TEST_F(ExportFlow, StopEndsTheRunAfterTheCurrentMessageAndStillClosesTheStore) {
+    mode = exporter::SaveSinglePst;
+    int saves = 0;
+    journal.onCall = [&](const std::string& call) {
+        if (call == "save" && ++saves == 2) scan::g_busy = 0;  // what Stop answered with Yes does
+    };
+    open({mailbox("Inbox.mbox", mailboxOf(5))});
+    save();
+    EXPECT_EQ(journal.importedItems, 2);
+    EXPECT_EQ(journal.calls.back(), "logOff");
+    auto lines = logAfter(u"Saving process started.");
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[2], u"Saving: Inbox.mbox[2/5]");
+    EXPECT_EQ(lines[3], u"Saving process completed, destination folder path is: " + out());
+    EXPECT_EQ(lines.back(), u"Log file path is : " + scan::g_logFilePath);
+}
+
 TEST_F(ExportFlow, LibraryModesNeedTheLibraryAndItsMailSystem) {
     auto inbox = mailbox("Inbox.mbox", mailboxOf(1));
     open({inbox});

@@ -22,9 +22,11 @@ struct Journal {
     bool outlookPresent = true;
     std::vector<std::u16string> attachmentNames;  // what every imported item carries
     int importedItems = 0;
+    std::function<void(const std::string&)> onCall;  // runs after each recorded call
 
     void record(const std::string& call) {
         calls.push_back(call);
+        if (onCall) onCall(call);
         if (failing.count(call)) throw std::runtime_error("failed: " + call);
     }
     int count(const std::string& call) const {

@@ -39,6 +39,15 @@ std::string le32(std::uint32_t v) {
     return s;
 }
 
+// Readers (libpff) refuse a store whose name-to-id map has an empty GUID, entry or string stream, so
+// every store names two properties Outlook's stores always name: one by number in a property set of
+// its own, one by string.
+void nameAtLeastOne(mapi::NamedPropertyMap& names) {
+    if (!names.empty()) return;
+    names.idOf(mapi::PidLidSmartNoAttach);
+    names.idOf(mapi::PidNameKeywords);
+}
+
 StoreUid randomUid() {
     std::random_device random;
     StoreUid uid{};
@@ -95,6 +104,7 @@ void MessageStore::initialise(std::u16string_view displayName) {
     addFolder(kIpmSubtree, nids::RootFolder, u"Top of Personal Folders", u"");
     addFolder(kSearchRoot, nids::RootFolder, u"Search Root", u"");
     addFolder(kDeletedItems, kIpmSubtree, u"Deleted Items", u"IPF.Note");
+    nameAtLeastOne(names_);
     writeStoreNode();
     writeInternalNodes();
 }
@@ -128,6 +138,7 @@ bool MessageStore::load(std::string& error) {
         }
         namesWritten_ = names_.entries().size();
     }
+    nameAtLeastOne(names_);  // an older file without names gets its entry at the next commit
 
     for (const NbtEntry& entry : db_->nodes()) {
         if (entry.nid.type() != NidType::NormalFolder) continue;
@@ -317,6 +328,7 @@ void MessageStore::writeInternalNodes() {
         db_->setNode({nid, Bid(), Bid(), Nid()});
     }
     writePropertyNode(nids::NameToIdMap, Nid(), encodeNameToIdMap(names_));
+    namesWritten_ = names_.entries().size();
 }
 
 void MessageStore::writeFolder(FolderRecord& record) {

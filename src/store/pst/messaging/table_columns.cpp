@@ -45,7 +45,8 @@ const std::vector<std::uint32_t>& recipientTableColumns() {
 const std::vector<std::uint32_t>& attachmentTableColumns() {
     static const std::vector<std::uint32_t> columns = {
         0x0E200003, 0x3704001F, 0x37050003, 0x370B0003,  // size, file name, method, rendering position
-        0x67F20003, 0x67F30003};
+        0x67F20003, 0x67F30003,
+        0x3707001F};  // the long file name too: readers that list attachments from this table show it
     return columns;
 }
 

@@ -33,10 +33,6 @@ import subprocess
 import sys
 import tempfile
 
-ORACLE = sys.argv[1]
-sys.path.insert(0, ORACLE)
-import facts as F  # noqa: E402
-import msg_facts  # noqa: E402
 
 CID_RE = re.compile(rb"^Content-ID: <([^>\r\n]*)>\r?\n", re.M | re.I)
 # name*=...; or name*0*=...; name*1*=...; followed by the plain name=... fallback.
@@ -59,10 +55,11 @@ def has_submit_time(msg_path):
         import olefile
         ole = olefile.OleFileIO(msg_path)
         try:
-            props = msg_facts._prop_entries(ole.openstream("__properties_version1.0").read(), 32)
+            data = ole.openstream("__properties_version1.0").read()
         finally:
             ole.close()
-        return any(k[0] == 0x0039 for k in props)
+        # 16-byte entries after the 32-byte header of a top-level message; the tag's id in bytes 2..3.
+        return any(int.from_bytes(data[i + 2:i + 4], "little") == 0x0039 for i in range(32, len(data) - 15, 16))
     except Exception:
         return True
 
@@ -76,11 +73,12 @@ def perl_octets(text):
 def undo_artefacts(data, source, msg_path):
     fixes = []
     try:
+        # Only a wide character in the header itself shows the whole message was upgraded: a body in
+        # UTF-8 under an ASCII header (encoded words) is written as it is.
         text = data.decode("utf-8")
-        if any(ord(c) > 0xFF for c in text):
-            end = header_end(data)
-            head = data[:end]
-            data = head + perl_octets(text[len(head.decode("utf-8")):])
+        head = data[:header_end(data)].decode("utf-8")
+        if any(ord(c) > 0xFF for c in head):
+            data = data[:header_end(data)] + perl_octets(text[len(head):])
             fixes.append("wide-header")
     except UnicodeDecodeError:
         pass
@@ -134,6 +132,10 @@ def convert(msg_paths, work):
 
 
 def main():
+    sys.path.insert(0, sys.argv[1])
+    global F, msg_facts
+    import facts as F  # noqa: E402
+    import msg_facts  # noqa: E402
     source_dir, msg_dir, prefix, names = sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:]
     msgs = [os.path.join(msg_dir, n + ".msg") for n in names]
     work = tempfile.mkdtemp(prefix="msgconvert_facts.")

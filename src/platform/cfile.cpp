@@ -28,12 +28,14 @@ bool CFile::open(const std::u16string& path) { return openNative(utf16ToUtf8(pat
 bool CFile::openNative(const std::string& path) {
     close();
     int fd;
+    // Without blocking, so that a FIFO named as a mailbox is refused instead of waiting for a writer.
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }

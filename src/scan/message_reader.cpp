@@ -17,6 +17,9 @@ std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool sk
         span.offset += skip;
         span.length -= skip;
     }
+    // Offsets from a snapshot may outlive the file's bytes: never allocate beyond what is there.
+    const std::uint64_t fileSize = mbox.file.size();
+    span.length = span.offset >= fileSize ? 0 : std::min(span.length, fileSize - span.offset);
     if (span.length > SIZE_MAX - 1) return std::nullopt;
     std::string bytes;
     try {

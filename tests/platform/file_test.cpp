@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/cfile.h"
@@ -31,6 +32,9 @@ TEST(CFile, RefusesMissingFilesAndFolders) {
     CFile file;
     EXPECT_FALSE(file.open(fromNativePath((dir / "missing").string())));
     EXPECT_FALSE(file.open(fromNativePath(dir.path().string())));
+    // A FIFO is refused at once instead of blocking until somebody writes to it.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(file.open(fromNativePath((dir / "fifo").string())));
     EXPECT_FALSE(file.isOpen());
     EXPECT_EQ(file.size(), 0u);
 }

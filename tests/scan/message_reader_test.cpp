@@ -52,6 +52,15 @@ TEST(ReadMessage, EmptyForMessagesWithoutPositiveLengthOrOutsideTheList) {
     EXPECT_EQ(*scan::readMessage(box.mbox, 1, true), "");
 }
 
+TEST(ReadMessage, OffsetsBeyondTheFileReadOnlyWhatIsThere) {
+    // Offsets kept from a larger file (a snapshot of a mailbox that has since shrunk).
+    ScannedMailbox box("From a\nx\n");
+    box.mbox.messageOffsets = {0, 5, 1ull << 50};
+    EXPECT_EQ(*scan::readMessage(box.mbox, 1, false), "a\nx\n");
+    box.mbox.messageOffsets = {0, 1ull << 40, 1ull << 50};
+    EXPECT_EQ(*scan::readMessage(box.mbox, 1, false), "");
+}
+
 TEST(NormalizeLineEnds, AddsCrBeforeBareLfElseLfAfterCr) {
     struct Case {
         std::string in, out;

@@ -73,12 +73,17 @@ def perl_octets(text):
 def undo_artefacts(data, source, msg_path):
     fixes = []
     try:
-        # Only a wide character in the header itself shows the whole message was upgraded: a body in
-        # UTF-8 under an ASCII header (encoded words) is written as it is.
         text = data.decode("utf-8")
-        head = data[:header_end(data)].decode("utf-8")
-        if any(ord(c) > 0xFF for c in head):
-            data = data[:header_end(data)] + perl_octets(text[len(head):])
+        if any(ord(c) > 0xFF for c in text):
+            end = header_end(data)
+            head = data[:end]
+            body = perl_octets(text[len(head.decode("utf-8")):])
+            # A wide character in the header shows the whole message was upgraded. Without one, only
+            # octets that form UTF-8 again show it (text bodies are written in UTF-8); a UTF-8 body
+            # with wide characters under a header of encoded words is written as it is.
+            if not any(ord(c) > 0xFF for c in head.decode("utf-8")):
+                body.decode("utf-8")
+            data = head + body
             fixes.append("wide-header")
     except UnicodeDecodeError:
         pass

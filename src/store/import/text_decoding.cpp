@@ -69,10 +69,39 @@ std::u16string decodeUnlabelled(std::string_view bytes) {
     return withoutNul(mapi::decodeCodepage(1252, bytes));
 }
 
+namespace {
+
+bool isAscii(std::string_view bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+// Each byte as the character of the same number: ISO-8859-1, and ASCII text in the charsets below.
+std::u16string widened(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        if (c != '\0') out.push_back(static_cast<unsigned char>(c));
+    }
+    return out;
+}
+
+// Charsets that read the ASCII bytes as ASCII whatever follows them (not UTF-7 or ISO-2022-*, where
+// '+' or ESC change the meaning of later bytes); ASCII text in them needs no converter.
+bool keepsAscii(const std::string& name) {
+    return name == "US-ASCII" || name.starts_with("ISO-8859-") || name.starts_with("WINDOWS-125") ||
+           name.starts_with("KOI8-");
+}
+
+}  // namespace
+
 std::u16string decodeText(std::string_view bytes, std::string_view charset) {
     const std::string name = canonicalCharset(charset);
     if (name.empty() || !isKnownCharset(name)) return decodeUnlabelled(bytes);
     if (name == "UTF-8") return withoutNul(platform::utf8ToUtf16(bytes));
+    if (name == "ISO-8859-1" || (keepsAscii(name) && isAscii(bytes))) return widened(bytes);
     if (name == "WINDOWS-1252" || name == "CP1252") return withoutNul(mapi::decodeCodepage(1252, bytes));
     std::u16string out;
     if (platform::charsetToUtf16(name, bytes, out)) return withoutNul(std::move(out));

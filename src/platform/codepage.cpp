@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <iconv.h>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -80,10 +81,36 @@ void appendUtf16(std::u16string& out, unsigned long cp) {
     }
 }
 
+// Converters to UTF-16 opened by this thread, by charset: opening one loads and unloads the charset's
+// module each time, which costs more than converting a message.
+class ConverterCache {
+public:
+    ~ConverterCache() {
+        for (auto& [name, cd] : converters_) iconv_close(cd);
+    }
+    // The converter in its initial state, or kNone when iconv does not know the charset (names iconv
+    // refuses are not kept, so the cache stays as small as iconv's list of charsets).
+    iconv_t get(const std::string& charset) {
+        auto it = converters_.find(charset);
+        if (it == converters_.end()) {
+            iconv_t cd = iconv_open("UTF-16LE", charset.c_str());
+            if (cd == kNone) return kNone;
+            it = converters_.emplace(charset, cd).first;
+        }
+        iconv(it->second, nullptr, nullptr, nullptr, nullptr);
+        return it->second;
+    }
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+
+private:
+    std::map<std::string, iconv_t> converters_;
+};
+
 // Runs iconv over the whole input; invalid or incomplete sequences are replaced by U+FFFD.
 bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16string& out) {
-    iconv_t cd = iconv_open("UTF-16LE", charset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    thread_local ConverterCache converters;
+    iconv_t cd = converters.get(charset);
+    if (cd == ConverterCache::kNone) return false;
     out.clear();
     std::vector<char> buffer(4096);
     auto* in = const_cast<char*>(bytes.data());
@@ -110,7 +137,6 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
     std::size_t oLeft = buffer.size();
     iconv(cd, nullptr, nullptr, &o, &oLeft);
     flush(buffer.size() - oLeft);
-    iconv_close(cd);
     return true;
 }
 

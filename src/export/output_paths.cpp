@@ -34,7 +34,13 @@ std::vector<std::u16string> hierarchyParts(const std::u16string& mailboxPath) {
     while (start <= relative.size()) {
         std::size_t end = relative.find(platform::kSeparator, start);
         if (end == std::u16string::npos) end = relative.size();
-        if (end > start) parts.push_back(relative.substr(start, end - start));
+        std::u16string part = relative.substr(start, end - start);
+        // Resolved as the file system would, so that the chain never climbs out of the destination.
+        if (part == u"..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != u".") {
+            parts.push_back(std::move(part));
+        }
         start = end + 1;
     }
     return parts;

@@ -30,6 +30,10 @@ TEST(OutputPaths, OutputFoldersFlatNumberedOrMirroringTheMailboxLocation) {
     EXPECT_EQ(hierarchyParts(u"/home/ann/mail/Inbox.mbox"),
               (std::vector<std::u16string>{u"home", u"ann", u"mail", u"Inbox.mbox"}));
     EXPECT_TRUE(hierarchyParts(u"Inbox.mbox").empty());
+    // Dot parts are resolved: the chain never leaves the destination.
+    EXPECT_EQ(hierarchyParts(u"/home/./ann/../../../../etc/Inbox.mbox"),
+              (std::vector<std::u16string>{u"etc", u"Inbox.mbox"}));
+    EXPECT_EQ(createOutputFolder(destination, u"/../../x/../Other.mbox", true), destination + u"Other.mbox/");
 }
 
 TEST(OutputPaths, FilesGetCrLfLineEnds) {

@@ -1,0 +1,48 @@
+#include "gui/gui_session.h"
+
+#include "gui/save_output_dialog.h"
+#include "scan/temp_files.h"
+#include "store/session/native_library.h"
+#include "ui/select_files_dlg.h"
+
+namespace gui {
+
+CGuiSession::CGuiSession() : bridge_(std::make_unique<CDispatcherBridge>(dispatcher_)) {}
+
+CGuiSession::~CGuiSession() {
+    window_.reset();
+    application_.reset();  // the frame stops a running job and waits for it
+
+    bridge_.reset();
+}
+
+bool CGuiSession::start(const SessionOptions& options) {
+    store::registerNativeLibrary();
+    application_ = std::make_unique<app::CKelvaHaldenApp>(dispatcher_, host_);
+    app::StartOptions start;
+    start.singleInstance = options.singleInstance;
+    start.lockFolder = options.lockFolder;
+    start.settingsPath = options.settingsPath;
+    start.frame.logFolder = options.logFolder;
+    start.runSaveDialog = [this] { return runSaveOutputDialog(host_); };
+    if (!application_->InitInstance(start)) return false;
+    window_ = std::make_unique<CKelvaMainWindow>(frame(), host_);
+    host_.setMainWindow(window_.get());
+    return true;
+}
+
+bool CGuiSession::idle() { return !scan::g_busy && !frame().workerRunning(); }
+
+void CGuiSession::openFiles(const std::vector<std::u16string>& files) {
+    host_.automation.selectFiles = [this, files](ui::CSelectFilesDlg& dlg) {
+        auto picker = std::move(host_.automation.pickFiles);
+        host_.automation.pickFiles = [files]() -> std::optional<std::vector<std::u16string>> { return files; };
+        dlg.OnAddFiles();
+        dlg.WaitForWorkers();
+        host_.automation.pickFiles = std::move(picker);
+        dlg.OnOK();
+    };
+    window_->runCommand(app::ID_OPEN);
+}
+
+}  // namespace gui

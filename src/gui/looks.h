@@ -1,0 +1,22 @@
+#pragma once
+// The nine "&Application Look" entries, each a Qt style with a palette of its own.
+#include <QPalette>
+#include <QString>
+#include <vector>
+
+namespace gui {
+
+struct LookEntry {
+    int id;             // 210 to 218, the value stored under "ApplicationLook"
+    const char* label;  // the menu label with its mnemonic
+    bool office2007;    // sits in the "Office 200&7" sub-menu
+};
+
+const std::vector<LookEntry>& lookEntries();
+QPalette lookPalette(int look);
+// The ribbon's background for a look.
+QColor ribbonColour(int look);
+// Sets the application's style and palette for the look (215 for an unknown value).
+void applyLook(int look);
+
+}  // namespace gui

@@ -1,0 +1,135 @@
+#include "gui/qt_host.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+
+#include "gui/about_dialog.h"
+#include "gui/qt_text.h"
+#include "gui/select_files_dialog.h"
+#include "ui/select_files_dlg.h"
+
+namespace gui {
+
+CQtHost::~CQtHost() {
+    while (waitCursors_-- > 0) QApplication::restoreOverrideCursor();
+}
+
+int CQtHost::execDialog(QDialog& dialog) {
+    if (automation.dialogShown) {
+        QPointer<QDialog> guard(&dialog);
+        QTimer::singleShot(0, &dialog, [this, guard] {
+            if (guard && automation.dialogShown) automation.dialogShown(*guard);
+        });
+    }
+    return dialog.exec();
+}
+
+QString CQtHost::guidePath() {
+    const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/../share/doc/") +
+                              QStringLiteral(KELVA_GUIDE_RELATIVE);
+    if (QFileInfo::exists(installed)) return QFileInfo(installed).canonicalFilePath();
+    if (QFileInfo::exists(QStringLiteral(KELVA_GUIDE_INSTALLED))) return QStringLiteral(KELVA_GUIDE_INSTALLED);
+    return QStringLiteral(KELVA_GUIDE_SOURCE);
+}
+
+scan::BoxAnswer CQtHost::messageBox(const ui::MessageBoxRequest& request) {
+    boxTexts.push_back(request.text);
+    if (automation.answerBox)
+        if (std::optional<scan::BoxAnswer> answer = automation.answerBox(request)) return *answer;
+    const bool yesNo = request.buttons == scan::BoxButtons::YesNo;
+    QMessageBox box(request.icon == scan::BoxIcon::Question ? QMessageBox::Question : QMessageBox::Information,
+                    toQ(request.caption), toQ(request.text),
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    request.ownedByMainWindow ? mainWindow_.data() : nullptr);
+    int result = execDialog(box);
+    if (!yesNo) return scan::BoxAnswer::Ok;
+    return result == QMessageBox::Yes ? scan::BoxAnswer::Yes : scan::BoxAnswer::No;
+}
+
+void CQtHost::runSelectFilesDialog(ui::CSelectFilesDlg& dialog) {
+    if (automation.selectFiles) {
+        auto script = std::move(automation.selectFiles);
+        automation.selectFiles = nullptr;
+        script(dialog);
+        return;
+    }
+    CSelectFilesDialog window(dialog, *this, mainWindow_);
+    execDialog(window);
+}
+
+std::optional<std::vector<std::u16string>> CQtHost::pickFiles() {
+    if (automation.pickFiles) return automation.pickFiles();
+    QStringList names = QFileDialog::getOpenFileNames(mainWindow_, QString(), QStringLiteral("*.*"));
+    if (names.isEmpty()) return std::nullopt;
+    std::vector<std::u16string> files;
+    for (const QString& name : names) files.push_back(fromQ(name));
+    return files;
+}
+
+std::optional<std::u16string> CQtHost::browseFolder(const std::u16string& title) {
+    if (automation.browseFolder) return automation.browseFolder(title);
+    QString folder = QFileDialog::getExistingDirectory(mainWindow_, toQ(title));
+    if (folder.isEmpty()) return std::nullopt;
+    return fromQ(folder);
+}
+
+std::optional<std::u16string> CQtHost::chooseFile(const ui::FileDialogRequest& request, bool save) {
+    if (automation.chooseFile) return automation.chooseFile(request, save);
+    QFileDialog dialog(request.ownedByMainWindow ? mainWindow_.data() : nullptr);
+    dialog.setNameFilter(toQ(request.filter));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(toQ(request.defaultExtension));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    if (execDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return fromQ(dialog.selectedFiles().front());
+}
+
+std::optional<std::u16string> CQtHost::chooseSaveFile(const ui::FileDialogRequest& request) {
+    return chooseFile(request, true);
+}
+
+std::optional<std::u16string> CQtHost::chooseOpenFile(const ui::FileDialogRequest& request) {
+    return chooseFile(request, false);
+}
+
+void CQtHost::setWaitCursor(bool wait) {
+    if (wait) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++waitCursors_;
+    } else if (waitCursors_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --waitCursors_;
+    }
+}
+
+void CQtHost::openHelp() {
+    if (automation.openHelp) {
+        automation.openHelp();
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(guidePath()));  // a failing open is ignored
+}
+
+void CQtHost::showAbout() {
+    CAboutDialog about(mainWindow_);
+    execDialog(about);
+}
+
+void CQtHost::endProcess(int code) {
+    endedWith = code;
+    if (automation.endProcess) {
+        automation.endProcess(code);
+        return;
+    }
+    QCoreApplication::exit(code);
+}
+
+}  // namespace gui

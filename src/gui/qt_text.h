@@ -1,0 +1,16 @@
+#pragma once
+// Conversions between the core's UTF-16 strings and QString.
+#include <QString>
+#include <string>
+
+namespace gui {
+
+inline QString toQ(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+inline std::u16string fromQ(const QString& text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+}
+
+}  // namespace gui

@@ -1,0 +1,314 @@
+// The main window driven through its widgets: the ribbon buttons, the tree, the message list, the
+// file viewer and the dialogs, with message boxes and file pickers answered by scripts.
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QDirIterator>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "gui/file_viewer_widget.h"
+#include "gui/gui_session.h"
+#include "gui/mailbox_tree_widget.h"
+#include "gui/message_list_view.h"
+#include "gui/qt_text.h"
+#include "gui/ribbon_bar.h"
+#include "export/save_dialog.h"
+#include "scan/frame_context.h"
+
+using gui::fromQ;
+using gui::toQ;
+
+namespace {
+
+constexpr int kWait = 30000;  // generous: the sanitizer build is slow
+
+const QString kInbox = QStringLiteral(KELVA_SOURCE_DIR "/samples/inbox.mbox");
+constexpr int kInboxMessages = 6;  // a body line starting with "From " counts as a boundary
+
+// Sets the flag when it goes out of scope, so a failing test never leaves a job waiting.
+struct Release {
+    std::shared_ptr<std::atomic<bool>> flag = std::make_shared<std::atomic<bool>>(false);
+    ~Release() { *flag = true; }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void openThroughTheDialogListsAndPreviews();
+    void checkBoxClickTogglesWithoutListing();
+    void stopAnsweredNoAndCloseWhileBusy();
+    void emlSaveThroughTheSaveDialog();
+    void snapshotSaveAndLoad();
+    void closeWhenIdleEndsTheProcess();
+
+private:
+    app::CMainFrame& frame() { return session->frame(); }
+    gui::CKelvaMainWindow& window() { return session->window(); }
+    void clickRibbon(int command) { QTest::mouseClick(window().ribbon().button(command), Qt::LeftButton); }
+    bool waitIdle() { return QTest::qWaitFor([this] { return session->idle(); }, kWait); }
+    bool boxShown(const QString& text) const {
+        for (const auto& shown : session->host().boxTexts)
+            if (toQ(shown) == text) return true;
+        return false;
+    }
+    QTreeWidgetItem* mailboxItem() {
+        QTreeWidgetItem* root = window().tree().topLevelItem(0);
+        return root ? root->child(0) : nullptr;
+    }
+    void clickTree(const QPoint& point) { QTest::mouseClick(window().tree().viewport(), Qt::LeftButton, {}, point); }
+    void openInbox();
+    void listInbox();
+
+    std::unique_ptr<QTemporaryDir> scratch;
+    std::unique_ptr<gui::CGuiSession> session;
+    std::map<QString, scan::BoxAnswer> answers;  // the other boxes get their default answer
+};
+
+void MainWindowTest::init() {
+    scratch = std::make_unique<QTemporaryDir>();
+    QDir(scratch->path()).mkpath(QStringLiteral("tmp"));
+    QDir(scratch->path()).mkpath(QStringLiteral("logs"));
+    qputenv("TMPDIR", (scratch->path() + QStringLiteral("/tmp")).toUtf8());
+    answers.clear();
+    session = std::make_unique<gui::CGuiSession>();
+    session->host().automation.answerBox = [this](const ui::MessageBoxRequest& request) {
+        auto it = answers.find(toQ(request.text));
+        return it != answers.end() ? it->second : ui::defaultAnswer(request.buttons);
+    };
+    session->host().automation.openHelp = [] {};
+    session->host().automation.endProcess = [](int) {};
+    gui::SessionOptions options;
+    options.singleInstance = false;
+    options.settingsPath = fromQ(scratch->filePath(QStringLiteral("settings.conf")));
+    options.logFolder = fromQ(scratch->filePath(QStringLiteral("logs")));
+    QVERIFY(session->start(options));
+    window().resize(1280, 800);
+    window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+}
+
+void MainWindowTest::cleanup() {
+    session.reset();
+    scratch.reset();
+}
+
+void MainWindowTest::openInbox() {
+    session->openFiles({fromQ(kInbox)});
+    QVERIFY(waitIdle());
+    QTRY_VERIFY_WITH_TIMEOUT(mailboxItem() != nullptr, kWait);
+}
+
+void MainWindowTest::listInbox() {
+    clickTree(window().tree().labelRect(mailboxItem()).center());
+    QVERIFY(waitIdle());
+    QTRY_COMPARE_WITH_TIMEOUT(window().messageList().model()->rowCount(), kInboxMessages, kWait);
+}
+
+void MainWindowTest::openThroughTheDialogListsAndPreviews() {
+    gui::HostAutomation& automation = session->host().automation;
+    const QString temp = scratch->filePath(QStringLiteral("tmp"));
+    automation.browseFolder = [&](const std::u16string&) { return std::optional(fromQ(temp)); };
+    automation.pickFiles = [] { return std::optional(std::vector<std::u16string>{fromQ(kInbox)}); };
+    bool played = false;
+    automation.dialogShown = [&](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Select File"));
+        auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("fileList"));
+        auto* status = dialog.findChild<QLabel*>(QStringLiteral("status"));
+        QCOMPARE(status->text(), QStringLiteral("Add files to continue the process."));
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("browseTemp")), Qt::LeftButton);
+        QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("tempFolder"))->text(), temp);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("addFiles")), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(list->rowCount(), 1, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Total number of files: [1]"), kWait);
+        QCOMPARE(list->item(0, 0)->text(), kInbox);
+        played = true;
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+    };
+    clickRibbon(app::ID_OPEN);
+    QVERIFY(played);
+    QVERIFY(waitIdle());
+    QTRY_VERIFY_WITH_TIMEOUT(mailboxItem() != nullptr, kWait);
+    QCOMPARE(window().tree().topLevelItem(0)->text(0), kInbox);
+    QVERIFY(mailboxItem()->text(0).startsWith(QStringLiteral("inbox.mbox")));
+    QCOMPARE(window().captionLabel().text(), kInbox);
+    QVERIFY(window().logView().count() >= 2);
+
+    // A click on the label lists the mailbox.
+    listInbox();
+    if (QTest::currentTestFailed()) return;
+    auto* model = window().messageList().model();
+    QCOMPARE(model->data(model->index(2, 4)).toString(), QStringLiteral("Quarterly report"));
+    QCOMPARE(model->data(model->index(2, 4), Qt::ToolTipRole).toString(), QStringLiteral("Quarterly report"));
+    QVERIFY(!model->data(model->index(2, 1), Qt::DecorationRole).isNull());  // the paperclip
+    QVERIFY(model->data(model->index(0, 1), Qt::DecorationRole).isNull());
+
+    // A click on a row previews that message in the file viewer.
+    gui::CMessageListView& list = window().messageList();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(model->index(2, 4)).center());
+    QVERIFY(waitIdle());
+    QTRY_COMPARE_WITH_TIMEOUT(window().outputTabs().currentIndex(), 1, kWait);
+    const ui::CKelvaStaticViewer& viewer = frame().previewBrowser;
+    QCOMPARE(toQ(viewer.subjectText), QStringLiteral("Quarterly report"));
+    QVERIFY(toQ(viewer.fromText).contains(QStringLiteral("Carol")));
+    QVERIFY(toQ(viewer.toText).contains(QStringLiteral("bob@example.com")));
+    QListWidget* attachments = window().fileViewer().attachmentList();
+    QTRY_COMPARE_WITH_TIMEOUT(attachments->count(), 1, kWait);
+    QCOMPARE(attachments->item(0)->text(), QStringLiteral("report.pdf"));
+    QVERIFY(!attachments->item(0)->icon().isNull());
+    QVERIFY(!window().fileViewer().browser()->toPlainText().trimmed().isEmpty());
+
+    // A click below the last row previews nothing.
+    const int before = window().logView().count();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(100, list.viewport()->height() - 3));
+    QVERIFY(session->idle());
+    QCOMPARE(window().logView().count(), before);
+}
+
+void MainWindowTest::checkBoxClickTogglesWithoutListing() {
+    openInbox();
+    if (QTest::currentTestFailed()) return;
+    QTreeWidgetItem* child = mailboxItem();
+    QTreeWidgetItem* root = window().tree().topLevelItem(0);
+    const Qt::CheckState was = child->checkState(0);
+    const int logRows = window().logView().count();
+    const QRect box = window().tree().checkBoxRect(child);
+    QVERIFY(box.isValid());
+    clickTree(box.center());
+    QVERIFY(child->checkState(0) != was);
+    QCOMPARE(root->checkState(0), child->checkState(0));  // the root follows its only child
+    QVERIFY(session->idle());
+    QCOMPARE(window().messageList().model()->rowCount(), 0);
+    QCOMPARE(window().logView().count(), logRows);
+    clickTree(box.center());
+    QCOMPARE(child->checkState(0), was);
+}
+
+void MainWindowTest::stopAnsweredNoAndCloseWhileBusy() {
+    openInbox();
+    if (QTest::currentTestFailed()) return;
+    listInbox();
+    if (QTest::currentTestFailed()) return;
+    // A preview that runs until it is released keeps the window busy.
+    Release done;
+    frame().previewJob = [release = done.flag](scan::FrameContext&) {
+        while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return 1;
+    };
+    gui::CMessageListView& list = window().messageList();
+    QToolButton* stop = window().ribbon().button(app::ID_STOP);
+    QTRY_VERIFY_WITH_TIMEOUT(!stop->isEnabled(), kWait);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(0, 3)).center());
+    QTRY_VERIFY_WITH_TIMEOUT(stop->isEnabled(), kWait);
+
+    answers[QStringLiteral("Are you sure to stop the running process?")] = scan::BoxAnswer::No;
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QVERIFY(boxShown(QStringLiteral("Are you sure to stop the running process?")));
+    QCOMPARE(scan::g_busy.load(), 1);
+    QVERIFY(frame().workerRunning());
+
+    // Another command is refused; closing is refused and the window stays.
+    clickRibbon(app::ID_OPEN);
+    QVERIFY(boxShown(QStringLiteral("Please stop the running process to continue the process.")));
+    window().close();
+    QVERIFY(boxShown(QStringLiteral("Please stop the running process to close the application.")));
+    QVERIFY(window().isVisible());
+    QVERIFY(!session->host().endedWith);
+
+    *done.flag = true;
+    QVERIFY(waitIdle());
+    QTRY_VERIFY_WITH_TIMEOUT(!stop->isEnabled(), kWait);
+}
+
+void MainWindowTest::emlSaveThroughTheSaveDialog() {
+    openInbox();
+    if (QTest::currentTestFailed()) return;
+    const QString out = scratch->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    bool played = false;
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Save output"));
+        auto button = [&](int id) { return dialog.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(id)); };
+        QVERIFY(button(exporter::IDC_SAVE_EML)->isChecked());
+        QVERIFY(!button(exporter::IDC_SEPARATE_PST)->isEnabled());
+        // PST preselects the separate-file variant; EML again disables the PST choices.
+        QTest::mouseClick(button(exporter::IDC_SAVE_PST), Qt::LeftButton);
+        QVERIFY(button(exporter::IDC_SEPARATE_PST)->isChecked());
+        QVERIFY(!button(exporter::IDC_SAVE_EML)->isChecked());
+        QTest::mouseClick(button(exporter::IDC_SAVE_EML), Qt::LeftButton);
+        QVERIFY(!button(exporter::IDC_SAVE_PST)->isChecked());
+        QVERIFY(!button(exporter::IDC_SEPARATE_PST)->isEnabled());
+        // OK without a folder is refused and the dialog stays.
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+        QVERIFY(boxShown(QStringLiteral("Please select valid folder path to save the recovered files.")));
+        QVERIFY(dialog.isVisible());
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("folder")), out);
+        played = true;
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+    };
+    clickRibbon(app::ID_SAVE);
+    QVERIFY(played);
+    QVERIFY(waitIdle());
+    int written = 0;
+    for (QDirIterator it(out, {QStringLiteral("*.eml")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+        ++written;
+    QCOMPARE(written, kInboxMessages);
+}
+
+void MainWindowTest::snapshotSaveAndLoad() {
+    openInbox();
+    if (QTest::currentTestFailed()) return;
+    const QString snapshot = scratch->filePath(QStringLiteral("state.MBOX2PSTKLV"));
+    std::vector<bool> asked;
+    session->host().automation.chooseFile = [&](const ui::FileDialogRequest& request, bool save) {
+        asked.push_back(save);
+        if (!toQ(request.filter).contains(QStringLiteral("*.MBOX2PSTKLV"))) return std::optional<std::u16string>();
+        return std::optional(fromQ(snapshot));
+    };
+    clickRibbon(app::ID_SAVE_SNAPSHOT);
+    QVERIFY(waitIdle());
+    QVERIFY(QFileInfo(snapshot).size() > 0);
+
+    const QString child = mailboxItem()->text(0);
+    clickRibbon(app::ID_LOAD_SNAPSHOT);
+    QVERIFY(waitIdle());
+    QCOMPARE(asked, (std::vector<bool>{true, false}));
+    QCOMPARE(window().tree().topLevelItemCount(), 1);
+    QCOMPARE(window().tree().topLevelItem(0)->text(0), kInbox);
+    QTRY_VERIFY_WITH_TIMEOUT(mailboxItem() != nullptr, kWait);
+    QCOMPARE(mailboxItem()->text(0), child);
+    listInbox();  // the loaded mailbox lists as the scanned one did
+}
+
+void MainWindowTest::closeWhenIdleEndsTheProcess() {
+    std::optional<int> ended;
+    session->host().automation.endProcess = [&](int code) { ended = code; };
+    answers[QStringLiteral("Do you want to close the application?")] = scan::BoxAnswer::No;
+    window().close();
+    QVERIFY(!ended);
+    answers[QStringLiteral("Do you want to close the application?")] = scan::BoxAnswer::Yes;
+    window().close();
+    QCOMPARE(ended, std::optional<int>(-1));
+    QVERIFY(boxShown(QStringLiteral("Log file path is : ") + toQ(scan::g_logFilePath)));
+    QCOMPARE(window().logView().item(window().logView().count() - 1)->text(), QStringLiteral("Application has been closed."));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

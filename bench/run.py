@@ -4,14 +4,19 @@ prints the figures and ratios.
 
     bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
 
-BENCH names: scan, summary, mime, msg (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+BENCH names: scan, summary, mime, msg, pst (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
 /tmp/kelva-bench) and reused; they are never committed.
+
+pst exports the mailbox with `mbox2pst convert --to eml` and `--to single-pst` in the same run; a PST
+above 4 GiB (e.g. `run.py pst --size 5G`) is also read back with pffinfo, readpst and pffexport.
 """
 import argparse
 import json
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -178,12 +183,105 @@ def msg(args):
         ours["items_per_second"], ours["bytes_per_second"] / 1e6, ours["msg_bytes_per_message"], ours["peak_rss_mib"]))
 
 
+def run_measured(command):
+    """Runs a command; its wall time in seconds and peak resident memory in MiB (its own rusage)."""
+    start = time.perf_counter()
+    with tempfile.TemporaryFile() as errors:
+        process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=errors)
+        _, status, usage = os.wait4(process.pid, 0)
+        elapsed = time.perf_counter() - start
+        if status != 0:
+            errors.seek(0)
+            print("  warning: %s exited with status %d: %s" % (" ".join(command[:3]), os.waitstatus_to_exitcode(status),
+                                                               errors.read()[-500:].decode("utf-8", "replace")))
+    return elapsed, usage.ru_maxrss / 1024
+
+
+def tree_size(folder):
+    return sum(os.path.getsize(os.path.join(d, n)) for d, _, names in os.walk(folder) for n in names)
+
+
+def pst_readers_count(pst, work):
+    """Messages each independent reader finds in a PST (readpst -j 0: its parallel mode shares one file
+    offset between its children), and whether pffinfo reports an error."""
+    counts = {}
+    info = subprocess.run(["pffinfo", pst], capture_output=True, text=True, errors="replace")
+    counts["pffinfo"] = "ok" if info.returncode == 0 and "rror" not in info.stdout + info.stderr else "ERROR"
+    out = os.path.join(work, "readpst")
+    os.makedirs(out)
+    subprocess.run(["readpst", "-j", "0", "-e", "-D", "-b", "-8", "-q", "-o", out, pst], check=False)
+    counts["readpst"] = sum(1 for _, _, names in os.walk(out) for n in names if n.endswith(".eml"))
+    shutil.rmtree(out, ignore_errors=True)
+    subprocess.run(["pffexport", "-m", "all", "-f", "text", "-q", "-t", os.path.join(work, "pff"), pst],
+                   check=False, stdout=subprocess.DEVNULL)
+    counts["pffexport"] = sum(1 for _, _, names in os.walk(os.path.join(work, "pff.export"))
+                              for n in names if n == "OutlookHeaders.txt")
+    shutil.rmtree(os.path.join(work, "pff.export"), ignore_errors=True)
+    return counts
+
+
+@bench("pst")
+def pst(args):
+    mbox = ensure_input(args, "bench-%s.mbox" % args.size)
+    warm(mbox)
+    size = os.path.getsize(mbox)
+    messages = int(subprocess.run(["grep", "-c", "^From ", mbox], capture_output=True, text=True,
+                                  env={**os.environ, "LC_ALL": "C"}).stdout)
+    cli = os.path.join(args.build, "src", "cli", "mbox2pst")
+    work = tempfile.mkdtemp(prefix="pst-bench.", dir=args.data)
+    # The PST export passes every message through a temporary file that it deletes again; on a disk file
+    # system the creation of a file right after many deletions can cost more than the conversion, so
+    # the temporary files go to memory when the machine has a memory file system (as /tmp often is).
+    temp = tempfile.mkdtemp(prefix="pst-bench.", dir=args.temp if os.path.isdir(args.temp) else work)
+    try:
+        figures = {}
+        for target in ("eml", "single-pst"):
+            dest = os.path.join(work, target)
+            os.makedirs(dest)
+            seconds, peak = run_measured([cli, "--no-progress", "--temp", temp, "--log-dir", temp, "convert", mbox,
+                                          "--to", target, "--dest", dest])
+            figures[target] = (seconds, peak, tree_size(dest))
+            if target == "single-pst":
+                pst_file = os.path.join(dest, "Resultant.pst")
+                if os.path.getsize(pst_file) > 4 << 30 or args.check_readers:
+                    figures["readers"] = pst_readers_count(pst_file, work)
+            shutil.rmtree(dest, ignore_errors=True)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+        shutil.rmtree(temp, ignore_errors=True)
+    print("pst: %s, %d bytes, %d messages, temporary files in %s" % (mbox, size, messages, os.path.dirname(temp)))
+    for target, label in (("eml", "convert --to eml       "), ("single-pst", "convert --to single-pst")):
+        seconds, peak, written = figures[target]
+        print("  %s %7.0f messages/s %6.1f MB/s  peak RSS %6.1f MiB  wrote %.2f GiB" % (
+            label, messages / seconds, mb_per_s(size, seconds), peak, written / 2**30))
+    pst_seconds, pst_peak, pst_size = figures["single-pst"]
+    print("  -> PST at %.2fx the EML export's speed (goal >= 0.33x); peak %.1f MiB (goal < %.1f MiB)" % (
+        figures["eml"][0] / pst_seconds, pst_peak, 100 + 200 * messages / 2**20))
+    if "readers" in figures:
+        print("  readers on the %.2f GiB PST: %s (of %d messages)" % (pst_size / 2**30, figures["readers"], messages))
+
+
+PY_SPLIT = """
+import mailbox, os, sys
+box = mailbox.mbox(sys.argv[1])
+count = 0
+for key in box.iterkeys():
+    count += 1
+    with open(os.path.join(sys.argv[2], '%d.eml' % count), 'wb') as f:
+        f.write(box.get_bytes(key))
+"""
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("benches", nargs="*", default=[])
     parser.add_argument("--size", default="1G")
     parser.add_argument("--data", default=os.environ.get("KELVA_BENCH_DIR", "/tmp/kelva-bench"))
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
+    parser.add_argument("--temp", default="/dev/shm", help="pst: folder for the temporary files (default /dev/shm "
+                        "when present, else the data folder)")
+    parser.add_argument("--check-readers", action="store_true",
+                        help="pst: also read the PST with pffinfo, readpst and pffexport (always above 4 GiB)")
     args = parser.parse_args()
     for name in args.benches or list(BENCHES):
         if name not in BENCHES:

@@ -39,7 +39,9 @@ int treeHeight(std::size_t n) {
 
 int compareNames(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-    for (std::size_t i = 0; i < a.size(); ++i) {
+    std::size_t i = 0;
+    while (i < a.size() && a[i] == b[i]) ++i;  // sibling names mostly share a long prefix
+    for (; i < a.size(); ++i) {
         const char16_t x = upper(a[i]);
         const char16_t y = upper(b[i]);
         if (x != y) return x < y ? -1 : 1;

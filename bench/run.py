@@ -4,7 +4,7 @@ prints the figures and ratios.
 
     bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
 
-BENCH names: scan, summary, mime, msg, pst (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+BENCH names: scan, summary, mime, msg, items, pst (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
 /tmp/kelva-bench) and reused; they are never committed.
 
 pst exports the mailbox with `mbox2pst convert --to eml` and `--to single-pst` in the same run; a PST
@@ -181,6 +181,58 @@ def msg(args):
     print("msg: %s, %d messages" % (mbox, int(ours["messages"])))
     print("  readMessage + import + writeMsgFile  %7.0f messages/s  %6.1f MB/s  %.0f bytes per .msg  peak RSS %.1f MiB" % (
         ours["items_per_second"], ours["bytes_per_second"] / 1e6, ours["msg_bytes_per_message"], ours["peak_rss_mib"]))
+
+
+def convert_time(cli, mbox, target, work, runs, temp=None):
+    """Best wall time of mbox2pst convert --to target into a fresh folder, and the files written. Each
+    run's files are removed afterwards and the disk is given a few seconds: ext4 without a journal
+    makes new files slow to create while many were deleted moments ago, which would charge one run's
+    clean-up to the next."""
+    import shutil
+    best, written = None, 0
+    for run in range(runs):
+        dest = os.path.join(work, "%s-%d" % (target, run))
+        os.makedirs(dest)
+        subprocess.run(["sync"])
+        start = time.perf_counter()
+        subprocess.run([cli, "--no-progress", "--temp", temp or work, "--log-dir", work, "convert", mbox, "--to",
+                        target, "--dest", dest], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        elapsed = time.perf_counter() - start
+        written = sum(1 for _, _, names in os.walk(dest) for n in names if n.endswith("." + target))
+        shutil.rmtree(dest, ignore_errors=True)
+        subprocess.run(["sync"])
+        time.sleep(6)
+        best = elapsed if best is None else min(best, elapsed)
+    return best, written
+
+
+@bench("items")
+def items(args):
+    """EML, MSG, RTF and HTML export of the same mailbox through mbox2pst convert. MSG, RTF and HTML
+    write each message to a temporary file first; the MSG export is also timed with that folder on
+    tmpfs (/dev/shm) where there is one."""
+    import tempfile
+    mbox = ensure_input(args, "bench-%s.mbox" % args.size)
+    warm(mbox)
+    size = os.path.getsize(mbox)
+    cli = os.path.join(args.build, "src", "cli", "mbox2pst")
+    runs = 1 if size > 256 << 20 else 3
+    work = tempfile.mkdtemp(prefix="items-bench.", dir=args.data)
+    shm = tempfile.mkdtemp(prefix="items-bench.", dir="/dev/shm") if os.access("/dev/shm", os.W_OK) else None
+    try:
+        figures = {target: convert_time(cli, mbox, target, work, runs) for target in ("eml", "msg", "rtf", "html")}
+        if shm:
+            figures["msg, temp on tmpfs"] = convert_time(cli, mbox, "msg", work, runs, shm)
+    finally:
+        subprocess.run(["rm", "-rf", work] + ([shm] if shm else []))
+    print("items: %s, %d bytes, %d messages, best of %d run(s), files written into %s" % (
+        mbox, size, figures["eml"][1], runs, args.data))
+    eml_seconds = figures["eml"][0]
+    for target, (seconds, written) in figures.items():
+        ratio = "" if target == "eml" else "  -> %.2fx the EML export's speed%s" % (
+            eml_seconds / seconds, " (goal >= 0.33x)" if target.startswith("msg") else "")
+        print("  convert --to %-22s %7.0f messages/s %6.1f MB/s  %d files%s" % (
+            target, written / seconds, mb_per_s(size, seconds), written, ratio))
 
 
 def run_measured(command):

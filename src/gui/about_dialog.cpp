@@ -16,21 +16,33 @@
 namespace gui {
 namespace {
 
-QPixmap banner(int width, int height) {
-    QPixmap pixmap(width, height);
-    QPainter p(&pixmap);
+// The banner across the top of the box, as wide as the box.
+class Banner : public QWidget {
+public:
+    Banner() { setFixedHeight(72); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        paintBanner(p, width(), height());
+    }
+
+private:
+    static void paintBanner(QPainter& p, int width, int height);
+};
+
+void Banner::paintBanner(QPainter& p, int width, int height) {
     QLinearGradient gradient(0, 0, width, height);
     gradient.setColorAt(0, QColor(0x1b, 0x4f, 0x9c));
     gradient.setColorAt(1, QColor(0x5b, 0x9b, 0xe0));
-    p.fillRect(pixmap.rect(), gradient);
+    p.fillRect(QRect(0, 0, width, height), gradient);
     p.drawPixmap(16, (height - 48) / 2, pictures::applicationIcon().pixmap(48, 48));
     QFont font;
     font.setPixelSize(22);
     font.setBold(true);
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(QRect(80, 0, width - 90, height), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("MBOX to PST"));
-    return pixmap;
+    p.drawText(QRect(80, 0, width - 90, height), Qt::AlignVCenter | Qt::AlignLeft, toQ(ui::kApplicationShortName));
 }
 
 QLabel* link(const QString& url, const QString& text, const QString& tip) {
@@ -47,8 +59,7 @@ QLabel* link(const QString& url, const QString& text, const QString& tip) {
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(toQ(ui::kApplicationTitle));
     setObjectName(QStringLiteral("aboutDialog"));
-    auto* bannerLabel = new QLabel;
-    bannerLabel->setPixmap(banner(420, 72));
+    auto* banner = new Banner;
 
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(15);
@@ -86,7 +97,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     body->addLayout(okRow);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(bannerLabel);
+    layout->addWidget(banner);
     layout->addLayout(body);
     setFixedSize(sizeHint());
 }

@@ -77,7 +77,7 @@ CSaveOutputDialog::CSaveOutputDialog(CQtHost& host, QWidget* parent)
     connect(folder_, &QLineEdit::textEdited, this, [this](const QString& text) { logic_.folderText = fromQ(text); });
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setObjectName(QStringLiteral("browse"));
-    place(browse, 321, 119, 18, 16);
+    place(browse, 321, 119, 18, 16, false);
     connect(browse, &QPushButton::clicked, this, [this] {
         logic_.OnBrowse();
         refresh();
@@ -97,8 +97,8 @@ CSaveOutputDialog::CSaveOutputDialog(CQtHost& host, QWidget* parent)
     refresh();
 }
 
-void CSaveOutputDialog::place(QWidget* widget, int x, int y, int w, int h) {
-    QSize hint = widget->sizeHint();
+void CSaveOutputDialog::place(QWidget* widget, int x, int y, int w, int h, bool growToText) {
+    QSize hint = growToText ? widget->sizeHint() : QSize();
     widget->setGeometry(static_cast<int>(x * xUnit_), static_cast<int>(y * yUnit_),
                         std::max(static_cast<int>(w * xUnit_), hint.width()),
                         std::max(static_cast<int>(h * yUnit_), hint.height()));

@@ -22,7 +22,8 @@ public:
     void accept() override;
 
 private:
-    void place(QWidget* widget, int x, int y, int w, int h);
+    // Places a control at its template position; growToText widens it to show its whole text.
+    void place(QWidget* widget, int x, int y, int w, int h, bool growToText = true);
     void refresh();
 
     exporter::CKelvaSaveRecDataDlg logic_;

@@ -19,7 +19,9 @@
 #include <memory>
 #include <thread>
 
+#include "app/settings.h"
 #include "gui/file_viewer_widget.h"
+#include "gui/looks.h"
 #include "gui/gui_session.h"
 #include "gui/mailbox_tree_widget.h"
 #include "gui/message_list_view.h"
@@ -58,6 +60,7 @@ private slots:
     void emlSaveThroughTheSaveDialog();
     void snapshotSaveAndLoad();
     void closeWhenIdleEndsTheProcess();
+    void helpAboutAndLooks();
 
 private:
     app::CMainFrame& frame() { return session->frame(); }
@@ -308,6 +311,32 @@ void MainWindowTest::closeWhenIdleEndsTheProcess() {
     QCOMPARE(ended, std::optional<int>(-1));
     QVERIFY(boxShown(QStringLiteral("Log file path is : ") + toQ(scan::g_logFilePath)));
     QCOMPARE(window().logView().item(window().logView().count() - 1)->text(), QStringLiteral("Application has been closed."));
+}
+
+void MainWindowTest::helpAboutAndLooks() {
+    int helpOpened = 0;
+    session->host().automation.openHelp = [&] { ++helpOpened; };
+    clickRibbon(app::ID_HELP);
+    QCOMPARE(helpOpened, 1);
+    QVERIFY(QFileInfo::exists(gui::CQtHost::guidePath()));
+
+    QStringList tips;
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        QCOMPARE(dialog.windowTitle(), toQ(ui::kApplicationTitle));
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            if (!label->toolTip().isEmpty()) tips << label->toolTip();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+    };
+    clickRibbon(app::ID_ABOUT);
+    QCOMPARE(tips, (QStringList{QStringLiteral("Company website"), QStringLiteral("Support email address"),
+                                QStringLiteral("Sales email address")}));
+
+    // A look is applied at once and kept in the settings file.
+    QCOMPARE(frame().applicationLook, 215);
+    window().runCommand(216);
+    QCOMPARE(QApplication::palette().color(QPalette::Window), gui::lookPalette(216).color(QPalette::Window));
+    QCOMPARE(app::CSettings(fromQ(scratch->filePath(QStringLiteral("settings.conf")))).applicationLook(), 216);
+    window().runCommand(215);
 }
 
 QTEST_MAIN(MainWindowTest)

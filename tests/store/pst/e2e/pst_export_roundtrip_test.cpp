@@ -230,6 +230,42 @@ TEST_F(PstExportRoundTrip, CorpusReadsBackFaithfully) {
     }
 }
 
+#ifdef MBOX2PST_PATH
+// The command line's convert writes the same stores: one per mailbox and "Resultant.pst", with the
+// .imm sample's expected messages from its own EML conversion.
+TEST_F(PstExportRoundTrip, CommandLineConvertWritesReadableStores) {
+    if (!haveReaders()) GTEST_SKIP() << "oracle or PST readers missing";
+    const fs::path samples = sourceDir() / "samples";
+    const fs::path inbox = samples / "inbox.mbox", imm = samples / "imm" / "Mailbox.imm";
+    auto convert = [&](const std::string& to, const fs::path& dest) {
+        fs::create_directories(dest);
+        const std::string command = std::string(MBOX2PST_PATH) + " --no-progress --temp " + quoted(dir / "tmp") +
+                                    " --log-dir " + quoted(dir / "logs") + " convert " + quoted(inbox) + " " + quoted(imm) +
+                                    " --to " + to + " --dest " + quoted(dest) + " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    };
+    convert("eml", dir / "cli-eml");
+    convert("pst", dir / "cli-pst");
+    convert("single-pst", dir / "cli-single");
+    const fs::path immExpected = dir / "cli-eml" / "Mailbox.imm";
+    Totals totals;
+    for (const auto& [pst, folders] : std::vector<std::pair<fs::path, FolderSources>>{
+             {dir / "cli-pst" / "inbox.mbox.pst", {{"/inbox.mbox", inbox}}},
+             {dir / "cli-pst" / "Mailbox.imm.pst", {{"/Mailbox.imm", immExpected}}},
+             {dir / "cli-single" / "Resultant.pst", {{"/inbox.mbox", inbox}, {"/Mailbox.imm", immExpected}}}})
+        for (const auto& [reader, f] : checkStore(pst, folders)) {
+            totals[reader].faithful += f.faithful;
+            totals[reader].expected += f.expected;
+            totals[reader].unexplained.insert(totals[reader].unexplained.end(), f.unexplained.begin(), f.unexplained.end());
+        }
+    for (const auto& [reader, f] : totals) {
+        EXPECT_EQ(f.expected, 2 * (6 + 3)) << reader;
+        EXPECT_TRUE(f.unexplained.empty()) << reader;
+        EXPECT_GE(f.faithful, f.expected - 2) << reader;  // the headerless fifth message of inbox.mbox
+    }
+}
+#endif
+
 // Stop during a mailbox: the store is closed as usual and holds the messages saved so far, readable
 // by both readers.
 TEST_F(PstExportRoundTrip, AStoppedRunLeavesAReadableStoreWithTheSavedMessages) {

@@ -16,8 +16,8 @@ A message that is not faithful is explained when each difference has one of the 
 (the readers' and the oracle's own ways, and what the converter does on purpose); the rest are listed
 as unexplained.
 
-and leaves the facts and compare reports in OUT_DIR. readpst runs with -j 0: its parallel mode lets
-forked children share one file offset and mixes up the items of folders read at the same time.
+and leaves the facts and compare reports in OUT_DIR. readpst runs with -j 0 (one process): its
+default parallel mode has misread messages of large stores that one process reads right.
 """
 import json
 import os

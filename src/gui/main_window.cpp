@@ -51,6 +51,9 @@ CKelvaMainWindow::CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host) : fram
     statusBar()->setMinimumHeight(24);
 
     bindControls();
+    repaintBatch_.setSingleShot(true);
+    repaintBatch_.setInterval(30);
+    connect(&repaintBatch_, &QTimer::timeout, this, [this] { showCaptionAndProgress(); });
     busyPoll_.setInterval(100);
     connect(&busyPoll_, &QTimer::timeout, this, [this] { ribbon_->setStopEnabled(frame_.IsStopEnabled()); });
     busyPoll_.start();
@@ -70,7 +73,9 @@ QWidget* CKelvaMainWindow::createCaptionBar() {
     caption_ = new QLabel;
     caption_->setObjectName(QStringLiteral("captionText"));
     caption_->setForegroundRole(QPalette::ToolTipText);
-    caption_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Plain text that never resizes the bar: jobs may change it for every message.
+    caption_->setTextFormat(Qt::PlainText);
+    caption_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(8, 3, 8, 3);
     layout->addWidget(icon);
@@ -114,13 +119,12 @@ void CKelvaMainWindow::createPanes() {
 }
 
 void CKelvaMainWindow::bindControls() {
-    frame_.captionBar.onChanged = [this] { caption_->setText(toQ(frame_.captionBar.text())); };
-    frame_.progressBar.onChanged = [this] {
-        const ui::CProgressBar& bar = frame_.progressBar;
-        progress_->setRange(bar.low(), std::max(bar.low(), bar.high()));
-        progress_->setValue(std::clamp(bar.position(), bar.low(), std::max(bar.low(), bar.high())));
-        progress_->setVisible(bar.visible());
+    // Caption and progress changes come as fast as a job makes them; the widgets show the latest
+    // state a few times a second.
+    frame_.captionBar.onChanged = [this] {
+        if (!repaintBatch_.isActive()) repaintBatch_.start();
     };
+    frame_.progressBar.onChanged = frame_.captionBar.onChanged;
     frame_.outputPane.onChanged = [this] { tabs_->setCurrentIndex(frame_.outputPane.activeTab()); };
     frame_.logList.onLineAdded = [this](const std::u16string& line) {
         log_->addItem(toQ(line));
@@ -128,9 +132,19 @@ void CKelvaMainWindow::bindControls() {
     };
     frame_.logList.onCleared = [this] { log_->clear(); };
     for (const std::u16string& line : frame_.logList.rows()) log_->addItem(toQ(line));
-    frame_.captionBar.onChanged();
-    frame_.progressBar.onChanged();
+    showCaptionAndProgress();
     frame_.outputPane.onChanged();
+}
+
+void CKelvaMainWindow::showCaptionAndProgress() {
+    repaintBatch_.stop();
+    const QString caption = toQ(frame_.captionBar.text());
+    if (caption_->text() != caption) caption_->setText(caption);
+    const ui::CProgressBar& bar = frame_.progressBar;
+    const int high = std::max(bar.low(), bar.high());
+    if (progress_->minimum() != bar.low() || progress_->maximum() != high) progress_->setRange(bar.low(), high);
+    progress_->setValue(std::clamp(bar.position(), bar.low(), high));
+    if (progress_->isHidden() == bar.visible()) progress_->setVisible(bar.visible());
 }
 
 void CKelvaMainWindow::unbindControls() {

@@ -43,6 +43,8 @@ public:
     void applyLook(int look);
     // Places the progress bar in the status bar: x 250, y 3, the status bar's width less 560, 17 high.
     void placeProgressBar();
+    // Shows the caption bar's text and the progress bar's state now (they are otherwise batched).
+    void showCaptionAndProgress();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -67,6 +69,7 @@ private:
     QDockWidget* outputPane_;
     QProgressBar* progress_;
     QTimer busyPoll_;
+    QTimer repaintBatch_;
 };
 
 }  // namespace gui

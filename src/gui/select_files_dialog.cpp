@@ -76,7 +76,8 @@ CSelectFilesDialog::CSelectFilesDialog(ui::CSelectFilesDlg& logic, CQtHost&, QWi
                    pictures::ribbonImage(1));
     status_ = new QLabel;
     status_->setObjectName(QStringLiteral("status"));
-    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->setTextFormat(Qt::PlainText);
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* progressRow = new QHBoxLayout;
     progressRow->addWidget(progress_, 1);
     progressRow->addWidget(stop_);
@@ -155,8 +156,10 @@ void CSelectFilesDialog::syncRows() {
         if (row.image == 0) item->setIcon(pictures::listImage(scan::kMailboxImage));
         list_->setItem(r, 0, item);
     }
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r)
-        list_->item(r, 0)->setSelected(rows[static_cast<std::size_t>(r)].selected);
+    // Selections change only through this list; after a rebuild they are restored.
+    if (!prefixHolds)
+        for (int r = 0; r < static_cast<int>(rows.size()); ++r)
+            list_->item(r, 0)->setSelected(rows[static_cast<std::size_t>(r)].selected);
 }
 
 void CSelectFilesDialog::refresh() {

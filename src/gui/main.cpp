@@ -99,6 +99,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kelva-mbox2pst"));
     QApplication::setApplicationDisplayName(QStringLiteral("KelvaTools MBOX to PST Converter"));
     QApplication::setDesktopFileName(QStringLiteral("kelva-mbox2pst"));
+    // The window's close command ends the program with its own exit status.
+    QApplication::setQuitOnLastWindowClosed(false);
     Arguments args = parse(QApplication::arguments());
     if (!args.ok) return 2;
 

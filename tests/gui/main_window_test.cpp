@@ -61,6 +61,7 @@ private slots:
     void snapshotSaveAndLoad();
     void closeWhenIdleEndsTheProcess();
     void helpAboutAndLooks();
+    void secondInstanceIsRefused();
 
 private:
     app::CMainFrame& frame() { return session->frame(); }
@@ -337,6 +338,26 @@ void MainWindowTest::helpAboutAndLooks() {
     QCOMPARE(QApplication::palette().color(QPalette::Window), gui::lookPalette(216).color(QPalette::Window));
     QCOMPARE(app::CSettings(fromQ(scratch->filePath(QStringLiteral("settings.conf")))).applicationLook(), 216);
     window().runCommand(215);
+}
+
+void MainWindowTest::secondInstanceIsRefused() {
+    gui::SessionOptions options;
+    options.lockFolder = fromQ(scratch->path());
+    options.settingsPath = fromQ(scratch->filePath(QStringLiteral("settings.conf")));
+    options.logFolder = fromQ(scratch->filePath(QStringLiteral("logs")));
+    auto answerAll = [](const ui::MessageBoxRequest& request) { return std::optional(ui::defaultAnswer(request.buttons)); };
+    session.reset();
+    gui::CGuiSession first;
+    first.host().automation.answerBox = answerAll;
+    QVERIFY(first.start(options));
+    {
+        gui::CGuiSession second;
+        second.host().automation.answerBox = answerAll;
+        QVERIFY(!second.start(options));
+        QCOMPARE(second.host().boxTexts,
+                 (std::vector<std::u16string>{u"Another instance of application is already running"}));
+    }
+    QVERIFY(first.window().isEnabled());
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -41,9 +41,14 @@ int compareNames(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
     std::size_t i = 0;
     while (i < a.size() && a[i] == b[i]) ++i;  // sibling names mostly share a long prefix
+    // ASCII letters upper-cased here, without a call: stream names are ASCII.
+    auto up = [](char16_t c) {
+        if (c >= 0x80) return upper(c);
+        return static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - 0x20 : c);
+    };
     for (; i < a.size(); ++i) {
-        const char16_t x = upper(a[i]);
-        const char16_t y = upper(b[i]);
+        const char16_t x = up(a[i]);
+        const char16_t y = up(b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     return 0;

@@ -17,10 +17,10 @@ that passed, and the failures.
 """
 import email
 import email.header
+import email.message
 import email.policy
 import email.utils
 import hashlib
-import html
 import html.parser
 import json
 import os

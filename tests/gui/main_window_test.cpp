@@ -4,6 +4,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTextDocument>
+#include <QUrl>
 #include <QLabel>
 #include <QDirIterator>
 #include <QLineEdit>
@@ -62,6 +65,7 @@ private slots:
     void closeWhenIdleEndsTheProcess();
     void helpAboutAndLooks();
     void secondInstanceIsRefused();
+    void browserLoadsOnlyInlinedData();
 
 private:
     app::CMainFrame& frame() { return session->frame(); }
@@ -163,6 +167,10 @@ void MainWindowTest::openThroughTheDialogListsAndPreviews() {
     QCOMPARE(model->data(model->index(2, 4), Qt::ToolTipRole).toString(), QStringLiteral("Quarterly report"));
     QVERIFY(!model->data(model->index(2, 1), Qt::DecorationRole).isNull());  // the paperclip
     QVERIFY(model->data(model->index(0, 1), Qt::DecorationRole).isNull());
+    QHeaderView* header = window().messageList().horizontalHeader();
+    QCOMPARE(header->sectionSize(2), 300);
+    QCOMPARE(header->sectionResizeMode(2), QHeaderView::Fixed);        // "To"
+    QCOMPARE(header->sectionResizeMode(3), QHeaderView::Interactive);  // "From"
 
     // A click on a row previews that message in the file viewer.
     gui::CMessageListView& list = window().messageList();
@@ -358,6 +366,15 @@ void MainWindowTest::secondInstanceIsRefused() {
                  (std::vector<std::u16string>{u"Another instance of application is already running"}));
     }
     QVERIFY(first.window().isEnabled());
+}
+
+void MainWindowTest::browserLoadsOnlyInlinedData() {
+    gui::CSafeBrowser& browser = *window().fileViewer().browser();
+    QCOMPARE(browser.contextMenuPolicy(), Qt::NoContextMenu);
+    QCOMPARE(browser.loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("data:image/png;base64,SGVsbG8="))),
+             QVariant(QByteArray("Hello")));
+    for (const char* remote : {"http://example.com/a.png", "https://example.com/a.css", "file:///etc/passwd", "a.png"})
+        QVERIFY(!browser.loadResource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(remote))).isValid());
 }
 
 QTEST_MAIN(MainWindowTest)

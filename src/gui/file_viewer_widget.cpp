@@ -8,7 +8,6 @@
 #include <QUrl>
 
 #include "gui/qt_text.h"
-#include "preview/web_archive.h"
 
 namespace gui {
 
@@ -32,7 +31,7 @@ QVariant CSafeBrowser::loadResource(int, const QUrl& name) {
 }
 
 CFileViewerWidget::CFileViewerWidget(ui::CKelvaStaticViewer& viewer, QWidget* parent)
-    : QWidget(parent), viewer_(viewer) {
+    : QWidget(parent), viewer_(viewer), renderer_(this, [this](const QString& page) { browser_->setHtml(page); }) {
     setObjectName(QStringLiteral("fileViewer"));
     attachments_ = new QListWidget(this);
     attachments_->setObjectName(QStringLiteral("attachmentList"));
@@ -64,13 +63,11 @@ void CFileViewerWidget::refresh() {
     // The file is rendered again only when another file, or a rewritten one, is to be shown.
     const QFileInfo info(toQ(viewer_.shownFile));
     if (viewer_.shownFile.empty()) {
+        renderer_.cancel();
         if (!renderedFile_.empty()) browser_->clear();
         renderedFile_.clear();
     } else if (viewer_.shownFile != renderedFile_ || info.lastModified() != renderedStamp_ || info.size() != renderedSize_) {
-        // Qt's rich text breaks a line at CR and at LF alike: CR LF line ends would double every break.
-        QString html = QString::fromUtf8(preview::renderFileForViewer(viewer_.shownFile));
-        html.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        browser_->setHtml(html);
+        renderer_.render(viewer_.shownFile);
         renderedFile_ = viewer_.shownFile;
         renderedStamp_ = info.lastModified();
         renderedSize_ = info.size();

@@ -7,6 +7,7 @@
 #include <QTextBrowser>
 #include <QWidget>
 
+#include "gui/background_renderer.h"
 #include "ui/static_viewer.h"
 
 class QListWidget;
@@ -28,6 +29,8 @@ public:
     QListWidget* attachmentList() const { return attachments_; }
     CSafeBrowser* browser() const { return browser_; }
     static QIcon fileTypeIcon(const QString& name);
+    // True while the file to show is still being rendered.
+    bool rendering() const { return renderer_.busy(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,6 +46,7 @@ private:
     std::u16string renderedFile_;
     QDateTime renderedStamp_;
     qint64 renderedSize_ = -1;
+    CBackgroundRenderer renderer_;
 };
 
 }  // namespace gui

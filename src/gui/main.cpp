@@ -11,6 +11,7 @@
 #include <functional>
 #include <unistd.h>
 
+#include "gui/file_viewer_widget.h"
 #include "gui/gui_session.h"
 #include "gui/mailbox_tree_widget.h"
 #include "gui/message_list_view.h"
@@ -74,6 +75,7 @@ private:
                 frame.messageList.OnLButtonDown(0);
             }
         } else if (stage_ == 2) {
+            if (session_.window().fileViewer().rendering() && deadline_.elapsed() < 120000) return;
             stage_ = 3;
             QTimer::singleShot(400, [this] { save(); });
         }

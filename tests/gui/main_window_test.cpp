@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "gui/background_renderer.h"
 #include "gui/file_viewer_widget.h"
 #include "gui/looks.h"
 #include "gui/gui_session.h"
@@ -66,6 +67,7 @@ private slots:
     void helpAboutAndLooks();
     void secondInstanceIsRefused();
     void browserLoadsOnlyInlinedData();
+    void longPagesAreCutForTheViewer();
 
 private:
     app::CMainFrame& frame() { return session->frame(); }
@@ -185,7 +187,7 @@ void MainWindowTest::openThroughTheDialogListsAndPreviews() {
     QTRY_COMPARE_WITH_TIMEOUT(attachments->count(), 1, kWait);
     QCOMPARE(attachments->item(0)->text(), QStringLiteral("report.pdf"));
     QVERIFY(!attachments->item(0)->icon().isNull());
-    QVERIFY(!window().fileViewer().browser()->toPlainText().trimmed().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(window().fileViewer().browser()->toPlainText().contains(QStringLiteral("report")), kWait);
 
     // A click below the last row previews nothing.
     const int before = window().logView().count();
@@ -375,6 +377,14 @@ void MainWindowTest::browserLoadsOnlyInlinedData() {
              QVariant(QByteArray("Hello")));
     for (const char* remote : {"http://example.com/a.png", "https://example.com/a.css", "file:///etc/passwd", "a.png"})
         QVERIFY(!browser.loadResource(QTextDocument::ImageResource, QUrl(QString::fromLatin1(remote))).isValid());
+}
+
+// A page too long to show is cut at a line or tag end and says so; CR LF line ends become single breaks.
+void MainWindowTest::longPagesAreCutForTheViewer() {
+    QCOMPARE(gui::CBackgroundRenderer::preparePage("<p>a\r\nb</p>"), std::string("<p>a\nb</p>"));
+    QCOMPARE(gui::CBackgroundRenderer::preparePage("<p>one</p>\n<p>two three</p>", 16),
+             std::string("<p>one</p>\n<p><p><i>The rest of this message is not shown in the preview.</i></p>"));
+    QCOMPARE(gui::CBackgroundRenderer::preparePage("<p>short</p>", 16), std::string("<p>short</p>"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <QDockWidget>
 #include <QTextDocument>
 #include <QUrl>
 #include <QLabel>
@@ -213,6 +216,23 @@ void MainWindowTest::checkBoxClickTogglesWithoutListing() {
     QCOMPARE(window().logView().count(), logRows);
     clickTree(box.center());
     QCOMPARE(child->checkState(0), was);
+
+    // A label cut off at the pane's edge shows itself in a tip; one that fits does not.
+    gui::CMailboxTreeWidget& tree = window().tree();
+    auto tipAt = [&](QTreeWidgetItem* item) {
+        QToolTip::hideText();
+        const QPoint at = tree.labelRect(item).topLeft() + QPoint(4, 4);
+        QHelpEvent help(QEvent::ToolTip, at, tree.viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(tree.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    window().resizeDocks({&window().treePane()}, {120}, Qt::Horizontal);
+    QTRY_VERIFY_WITH_TIMEOUT(tree.viewport()->width() < tree.labelRect(root).right(), kWait);
+    QCOMPARE(tipAt(root), kInbox);
+    window().resizeDocks({&window().treePane()}, {900}, Qt::Horizontal);
+    QTRY_VERIFY_WITH_TIMEOUT(tree.viewport()->width() > tree.labelRect(root).right() + 3, kWait);
+    tipAt(root);
+    QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), kWait);
 }
 
 void MainWindowTest::stopAnsweredNoAndCloseWhileBusy() {

@@ -61,6 +61,8 @@ void CDispatcher::setWakeHook(std::function<void()> hook) {
     wakeHook_ = std::move(hook);
 }
 
+void CDispatcher::setWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+
 bool CDispatcher::runOneTask() {
     Queued next;
     {
@@ -127,6 +129,11 @@ void CDispatcher::runUntil(const std::function<bool()>& done) {
         }
         processPending();
         if (done()) return;
+        if (waitHook_) {
+            std::function<void()> hook = waitHook_;  // the hook may replace itself
+            hook();
+            if (done()) return;
+        }
         std::unique_lock lock(mutex_);
         wakeUp_.wait_until(lock, nextDue(), [&] { return wakeCount_ != seen || !queue_.empty(); });
     }

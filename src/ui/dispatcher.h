@@ -44,6 +44,9 @@ public:
     // A toolkit loop that owns the UI thread gets this call whenever work is queued, and answers it by
     // calling processPending on its own thread.
     void setWakeHook(std::function<void()> hook);
+    // Called on each round of runUntil (at least every 50 ms), so that a toolkit loop can repaint its
+    // windows while the UI thread waits; it must not deliver user input from there.
+    void setWaitHook(std::function<void()> hook);
 
     // Timers run on the UI thread from processPending; ids are the caller's.
     void startTimer(int id, std::chrono::milliseconds period, Task callback);
@@ -70,6 +73,7 @@ private:
     std::vector<std::thread::id> serving_;  // senders of the tasks running now, outermost first
     std::map<int, Timer> timers_;
     std::function<void()> wakeHook_;
+    std::function<void()> waitHook_;  // UI thread only
     unsigned wakeCount_ = 0;
 };
 

@@ -70,4 +70,24 @@ TEST(Dispatcher, TimersFireOnTheUiThreadWhileItWaitsAndStopWhenKilled) {
     EXPECT_EQ(ticks, 3);
 }
 
+TEST(Dispatcher, TheWaitHookRunsOnTheUiThreadWhileAWorkerIsAwaited) {
+    ui::CDispatcher dispatcher;
+    std::atomic<bool> finished{false};
+    int hookCalls = 0;
+    bool hookOnUiThread = true;
+    dispatcher.setWaitHook([&] {
+        ++hookCalls;
+        hookOnUiThread = hookOnUiThread && dispatcher.isUiThread();
+    });
+    std::thread worker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        finished = true;
+        dispatcher.wake();
+    });
+    dispatcher.runUntil([&] { return finished.load(); });
+    worker.join();
+    EXPECT_GE(hookCalls, 2);  // at least every 50 ms while the worker runs
+    EXPECT_TRUE(hookOnUiThread);
+}
+
 }  // namespace

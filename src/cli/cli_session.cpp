@@ -23,6 +23,14 @@ extern "C" void onInterrupt(int) { g_interrupted = true; }
 std::u16string wide(const std::string& text) { return platform::fromNativePath(text); }
 std::string narrow(const std::u16string& text) { return platform::nativePath(text); }
 
+// Files and folders as the desktop program's dialogs give them: absolute, without dot parts. The
+// mailbox name and the hierarchy folders are taken from that path.
+std::string absolutePath(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
 }  // namespace
 
 void installInterruptHandler() {
@@ -114,7 +122,7 @@ void CliSession::waitIdle() {
 
 bool CliSession::open(const std::vector<std::string>& files) {
     std::vector<std::u16string> picked;
-    for (const std::string& file : files) picked.push_back(wide(file));
+    for (const std::string& file : files) picked.push_back(wide(absolutePath(file)));
     std::u16string temp = options_.temp.empty() ? wide(privateTemp_) : wide(options_.temp);
     bool selected = false;
     host_.selectFilesScript = [&](ui::CSelectFilesDlg& dlg) {
@@ -124,7 +132,7 @@ bool CliSession::open(const std::vector<std::string>& files) {
             dlg.WaitForWorkers();
         }
         if (!options_.search.empty()) {
-            host_.folderChoices.push_back(wide(options_.search));
+            host_.folderChoices.push_back(wide(absolutePath(options_.search)));
             dlg.OnSearchFile();
             dlg.WaitForWorkers();
         }

@@ -1,5 +1,6 @@
 #include "cli/convert_command.h"
 
+#include <filesystem>
 #include <map>
 
 #include "export/save_dialog.h"
@@ -34,7 +35,9 @@ bool playSaveDialog(const ConvertRequest& request, scan::FrameContext& frame) {
     for (int control : formatClicks().at(request.format)) dialog.OnClicked(control);
     if (request.hierarchy) dialog.OnClicked(exporter::IDC_HIERARCHY);
     if (request.attach) dialog.OnClicked(exporter::IDC_ATTACH_OUTLOOK);
-    dialog.folderText = platform::fromNativePath(request.destination);
+    std::error_code ec;
+    std::filesystem::path destination = std::filesystem::absolute(request.destination, ec);
+    dialog.folderText = platform::fromNativePath(ec ? request.destination : destination.lexically_normal().string());
     return dialog.OnOK();
 }
 

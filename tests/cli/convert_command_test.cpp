@@ -63,6 +63,18 @@ TEST_F(Convert, EveryItemFormatAndPstModeCompletes) {
     EXPECT_TRUE(fs::exists(dir / "out" / "Resultant.pst"));
 }
 
+TEST_F(Convert, RelativePathsAreTakenFromTheWorkingFolder) {
+    fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
+    cli::ConvertRequest r{{"mail/../mail/Inbox.mbox"}, "pst", "out", true, false};
+    fs::create_directories(dir / "out");
+    int status = cli::runConvert(r, options, out, err);
+    fs::current_path(previous);
+    EXPECT_EQ(status, 0) << out.str() << err.str();
+    EXPECT_NE(out.str().find("Saving: Inbox.mbox[2/2]"), std::string::npos) << out.str();
+    EXPECT_TRUE(fs::exists(dir / "out" / "Inbox.mbox.pst"));
+}
+
 TEST_F(Convert, AMissingDestinationFailsWithTheDialogMessage) {
     cli::ConvertRequest r = request("eml");
     r.destination = (dir / "nowhere").string();

@@ -1,13 +1,12 @@
 #include "export/item_export.h"
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "export/eml_export.h"
 #include "platform/file_output.h"
 #include "export/mailbox_walk.h"
 #include "export/output_paths.h"
+#include "export/temp_message_file.h"
 #include "export/save_options.h"
 #include "mime/message_render.h"
 #include "mime/text_util.h"
@@ -52,15 +51,6 @@ bool saveAttachments(const std::shared_ptr<library::Item>& item, const std::u16s
     return allSaved;
 }
 
-void removeWithRetries(const std::u16string& path) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        std::error_code ec;
-        std::filesystem::remove(platform::nativePath(path), ec);
-        if (!ec) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-}
-
 }  // namespace
 
 std::u16string safeAttachmentName(const std::u16string& name, int number) {
@@ -86,13 +76,14 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
     run.progressRange(static_cast<int>(count));
     const int format = saveAsFormat(extension);
     const std::u16string attachmentFolder = outputFolder + mailboxName + kAttachmentFolderSuffix + u"/";
+    TempMessageFile tempFile;
     for (std::uint64_t k = 0; k < count && run.running(); ++k) {
         run.progressPosition(static_cast<int>(k));
         const std::u16string number = decimal(static_cast<long long>(k + 1));
         const std::u16string tempPath = tempFolder + number + u".eml";
         const std::u16string outputPath = outputFolder + number + extension;
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (!bytes || !platform::writeWholeFile(tempPath, *bytes)) {
+        if (!bytes || !tempFile.write(tempPath, *bytes)) {
             run.failed(outputPath);
             continue;
         }
@@ -114,7 +105,6 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         callGuarded(item, [](library::Item& i) { i.remove(1); });
         auto deleted = callGuarded(run.pstSession, [](library::Session& s) { return s.defaultFolder(library::kDefaultFolderDeletedItems); });
         callGuarded(deleted, [](library::Folder& f) { f.purge(true); });
-        removeWithRetries(tempPath);
     }
     run.progressPosition(static_cast<int>(count));
     run.log(kSavingCompletedIn + outputFolder);

@@ -6,6 +6,7 @@
 #include "platform/file_output.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
+#include "export/temp_message_file.h"
 #include "platform/paths.h"
 #include "scan/temp_files.h"
 #include "store/library/library_calls.h"
@@ -95,13 +96,14 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
     const std::uint64_t count = mbox ? mbox->messageCount() : 0;
     run.progressRange(static_cast<int>(count));
     auto items = callGuarded(target, [](library::Folder& f) { return f.items(); });
+    TempMessageFile tempFile;
     for (std::uint64_t k = 0; k < count && run.running(); ++k) {
         run.progressPosition(static_cast<int>(k));
         const std::u16string number = decimal(static_cast<long long>(k + 1));
         const std::u16string progress = mailboxName + u"[" + number + u"/" + decimal(static_cast<long long>(count)) + u"]";
         const std::u16string tempPath = tempFolder + number + u".eml";
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (!bytes || !platform::writeWholeFile(tempPath, *bytes)) {
+        if (!bytes || !tempFile.write(tempPath, *bytes)) {
             run.failed(progress);
             continue;
         }
@@ -113,8 +115,6 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
             run.log(kSavingPrefix + progress);
         else
             run.failed(progress);
-        std::error_code ignored;
-        std::filesystem::remove(platform::nativePath(tempPath), ignored);
     }
     run.progressPosition(static_cast<int>(count));
 }

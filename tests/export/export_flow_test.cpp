@@ -101,6 +101,9 @@ TEST_F(ExportFlow, SeparatePstsGetOneFolderPerMailboxAndOneItemPerMessage) {
     EXPECT_EQ(lines[3], u"Saving: Sent.mbox[1/1]");
     EXPECT_EQ(lines[4], u"Saving process completed, destination folder path is: " + out());
     EXPECT_EQ(journal.importedItems, 3);
+    // The temporary message files are gone with the run.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(u8(scan::tempFolderPath())))
+        EXPECT_NE(entry.path().extension(), ".eml") << entry.path();
 }
 
 TEST_F(ExportFlow, ASinglePstHoldsAFolderChainPerMailboxWithTheHierarchyOption) {

@@ -54,7 +54,7 @@ std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 // The folder a mailbox gets in the store, as the oracle names it (relative to the top folder).
 std::string folderOf(const fs::path& mailbox, bool hierarchy) {
-    return hierarchy ? mailbox.string() : "/" + mailbox.filename().string();
+    return hierarchy ? mailbox.lexically_normal().string() : "/" + mailbox.filename().string();
 }
 
 class PstExportRoundTrip : public HeadlessFrame {

@@ -101,8 +101,12 @@ void CMainFrame::logOnUiThread(const std::u16string& line) {
     handleMessage(platform::UM_LOG_STATUS, 0, 0);
 }
 
+// Log lines and progress positions are queued without waiting for the user-interface thread: the
+// queue keeps their order, and a worker saving thousands of small messages does not pay a thread
+// hand-over for each. Workers are joined only after the queue has been run.
 void CMainFrame::logStatus(const std::u16string& line) {
-    dispatcher_.invoke([&] { logOnUiThread(line); });
+    if (dispatcher_.isUiThread()) return logOnUiThread(line);
+    dispatcher_.post([this, line] { logOnUiThread(line); });
 }
 
 void CMainFrame::showCaption(const std::u16string& text) {
@@ -124,7 +128,8 @@ void CMainFrame::showProgressBar(bool visible) {
 }
 
 void CMainFrame::setProgressPosition(int position) {
-    dispatcher_.invoke([&] { progressBar.SetPos(position); });
+    if (dispatcher_.isUiThread()) return progressBar.SetPos(position);
+    dispatcher_.post([this, position] { progressBar.SetPos(position); });
 }
 
 void CMainFrame::setWaitCursor(bool wait) {

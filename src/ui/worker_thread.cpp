@@ -23,6 +23,8 @@ bool CWorkerThread::wait() {
         dispatcher_.runUntil([this] { return finished_->load(); });
     }
     if (thread_.joinable()) thread_.join();  // a nested wait may have joined it already
+    // What the worker queued without waiting (log lines, progress) is shown before the wait ends.
+    if (dispatcher_.isUiThread()) dispatcher_.processPending();
     return true;
 }
 

@@ -21,7 +21,7 @@ bool TempMessageFile::write(const std::u16string& path, std::string_view bytes) 
         std::filesystem::remove(platform::nativePath(current_), ignored);
     }
     current_ = path;
-    return platform::writeWholeFile(path, bytes);
+    return platform::rewriteFileInPlace(path, bytes);
 }
 
 }  // namespace exporter

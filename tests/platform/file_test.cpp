@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "platform/cfile.h"
+#include "platform/file_output.h"
 #include "platform/mapped_file.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
@@ -71,4 +72,14 @@ TEST(MappedFile, MapsOrReadsTheWholeFile) {
     ASSERT_TRUE(view.map(empty));
     EXPECT_EQ(view.size(), 0u);
     EXPECT_FALSE(view.map(CFile()));
+}
+
+TEST(FileOutput, RewritingInPlaceLeavesExactlyTheNewBytes) {
+    TempDir dir;
+    const std::u16string path = fromNativePath((dir / "message.eml").string());
+    for (std::string bytes : {"a longer first message\r\n", "short\r\n", "a message longer than both before\r\n"}) {
+        ASSERT_TRUE(platform::rewriteFileInPlace(path, bytes));
+        EXPECT_EQ(testing_support::readFile(dir / "message.eml"), bytes);
+    }
+    EXPECT_FALSE(platform::rewriteFileInPlace(fromNativePath((dir / "missing" / "x").string()), "x"));
 }

@@ -23,15 +23,14 @@ extern "C" void onInterrupt(int) { g_interrupted = true; }
 std::u16string wide(const std::string& text) { return platform::fromNativePath(text); }
 std::string narrow(const std::u16string& text) { return platform::nativePath(text); }
 
-// Files and folders as the desktop program's dialogs give them: absolute, without dot parts. The
-// mailbox name and the hierarchy folders are taken from that path.
+
+}  // namespace
+
 std::string absolutePath(const std::string& path) {
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(path, ec);
     return ec ? path : full.lexically_normal().string();
 }
-
-}  // namespace
 
 void installInterruptHandler() {
     std::signal(SIGINT, onInterrupt);

@@ -28,6 +28,10 @@ struct GlobalOptions {
 extern std::atomic<bool> g_interrupted;
 void installInterruptHandler();
 
+// A file or folder as the desktop program's dialogs give it: absolute, without dot parts (the mailbox
+// name and the hierarchy folders are taken from it). Unchanged when the working folder is unknown.
+std::string absolutePath(const std::string& path);
+
 class CliSession {
 public:
     // logOut receives the log lines; err the information boxes and problems.

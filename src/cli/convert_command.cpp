@@ -1,6 +1,5 @@
 #include "cli/convert_command.h"
 
-#include <filesystem>
 #include <map>
 
 #include "export/save_dialog.h"
@@ -35,9 +34,7 @@ bool playSaveDialog(const ConvertRequest& request, scan::FrameContext& frame) {
     for (int control : formatClicks().at(request.format)) dialog.OnClicked(control);
     if (request.hierarchy) dialog.OnClicked(exporter::IDC_HIERARCHY);
     if (request.attach) dialog.OnClicked(exporter::IDC_ATTACH_OUTLOOK);
-    std::error_code ec;
-    std::filesystem::path destination = std::filesystem::absolute(request.destination, ec);
-    dialog.folderText = platform::fromNativePath(ec ? request.destination : destination.lexically_normal().string());
+    dialog.folderText = platform::fromNativePath(absolutePath(request.destination));
     return dialog.OnOK();
 }
 

@@ -1,9 +1,6 @@
 #include "export/item_export.h"
 
-#include <filesystem>
-
 #include "export/eml_export.h"
-#include "platform/file_output.h"
 #include "export/mailbox_walk.h"
 #include "export/output_paths.h"
 #include "export/temp_message_file.h"

@@ -1,9 +1,6 @@
 #include "export/pst_export.h"
 
-#include <filesystem>
-
 #include "export/eml_export.h"
-#include "platform/file_output.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
 #include "export/temp_message_file.h"

@@ -79,7 +79,7 @@ void runRoundTrip(bool withHeaders, RoundTripResult& result) {
     ASSERT_EQ(expected.status, 0) << expected.output;
     std::string nameList;
     for (const auto& n : names) nameList += " " + shellQuote(n);
-    const fs::path script = fs::path(__FILE__).parent_path() / "msgconvert_facts.py";
+    const fs::path script = testing_support::sourceDir() / "tests" / "store" / "msgconvert_facts.py";
     // msgconvert writes submit times in local time labelled +0000.
     const auto actual = runCommand("TZ=UTC " + py + shellQuote(script.string()) + " " + shellQuote(oracle->string()) + " " +
                                    path("src") + " " + path("msg") + " " + path("actual") + nameList);

@@ -51,7 +51,7 @@ TEST(ItemsRoundTrip, CorpusRtfAndHtmlFilesHoldSubjectAndBody) {
         names += " " + shellQuote(m.name);
         ++count;
     }
-    const fs::path script = fs::path(__FILE__).parent_path() / "item_files_check.py";
+    const fs::path script = testing_support::sourceDir() / "tests" / "store" / "item_files_check.py";
     const auto result = store_test::runCommand(*python + " " + shellQuote(script.string()) + " " +
                                                shellQuote(oracle->string()) + " " + shellQuote((root / "src").string()) +
                                                " " + shellQuote((root / "out").string()) + names + " 2>/dev/null");

@@ -139,7 +139,7 @@ TEST(SamplesRoundTrip, ItemFilesGiveBackWhatWentIn) {
         names += " " + shellQuote(m.name);
     }
 
-    const fs::path script = fs::path(__FILE__).parent_path() / "roundtrip_check.py";
+    const fs::path script = testing_support::sourceDir() / "tests" / "store" / "roundtrip_check.py";
     const auto result = store_test::runCommand("TZ=UTC " + *python + " " + shellQuote(script.string()) + " " +
                                                shellQuote((temp / "src").string()) + " " +
                                                shellQuote((temp / "out").string()) + names + " 2>/dev/null");

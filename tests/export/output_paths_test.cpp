@@ -1,6 +1,9 @@
 #include "export/output_paths.h"
 
 #include <fcntl.h>
+#include <set>
+#include <thread>
+#include <vector>
 #include <gtest/gtest.h>
 
 #include "platform/file_output.h"
@@ -22,6 +25,25 @@ TEST(OutputPaths, NumberedNamesAreClaimedAndSkipEverythingThatExists) {
     EXPECT_FALSE(std::filesystem::exists(dir / "nowhere"));
     EXPECT_EQ(claimNumberedFolder(destination, u"Inbox.mbox.pst"), destination + u"4Inbox.mbox.pst");
     EXPECT_TRUE(std::filesystem::is_directory(dir / "4Inbox.mbox.pst"));
+}
+
+TEST(OutputPaths, ClaimsRacingForOneNameAllGetNamesOfTheirOwn) {
+    testing_support::TempDir dir;
+    const std::u16string destination = platform::fromNativePath(dir.path().string()) + u"/";
+    constexpr int kThreads = 8, kClaims = 25;
+    std::vector<std::vector<std::u16string>> claimed(kThreads);
+    {
+        std::vector<std::jthread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < kClaims; ++i)
+                    claimed[t].push_back(t % 2 ? claimNumberedFile(destination, u"Inbox.mbox.pst")
+                                               : claimNumberedFolder(destination, u"Inbox.mbox.pst"));
+            });
+    }
+    std::set<std::u16string> distinct;
+    for (const auto& names : claimed) distinct.insert(names.begin(), names.end());
+    EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kThreads * kClaims));
 }
 
 TEST(OutputPaths, OutputFoldersFlatNumberedOrMirroringTheMailboxLocation) {

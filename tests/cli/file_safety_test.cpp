@@ -197,6 +197,19 @@ TEST_F(FileSafety, AStoppedRunRemovesItsTemporaryFolder) {
     }
     // Once the private folder exists the program handles the signal.
     for (int i = 0; i < 2000 && fs::is_empty(base); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (const auto& entry : fs::directory_iterator(base)) {
+        struct stat st {};
+        ASSERT_EQ(::lstat(entry.path().c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        // Another user cannot even look inside.
+        if (::geteuid() == 0 && std::system("command -v setpriv >/dev/null 2>&1") == 0) {
+            const std::string peek = "setpriv --reuid=65534 --regid=65534 --clear-groups ls " + quoted(entry.path()) +
+                                     " >/dev/null 2>&1";
+            EXPECT_NE(std::system(peek.c_str()), 0);
+        }
+    }
     ::kill(child, SIGTERM);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

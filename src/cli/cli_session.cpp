@@ -46,24 +46,23 @@ CliSession::CliSession(GlobalOptions options, std::ostream& logOut, std::ostream
 CliSession::~CliSession() {
     close();
     application_.reset();
+    scan::removeTempFolder();
     scan::g_tempBase.clear();
-    if (!privateTemp_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(privateTemp_, ignored);
-    }
+}
+
+std::u16string CliSession::tempBase() const {
+    return options_.temp.empty() ? platform::tempBaseFolder() : wide(options_.temp);
 }
 
 bool CliSession::start() {
-    if (options_.temp.empty()) {
-        // A folder of its own, so that runs side by side never share temporary files.
-        std::string pattern = narrow(platform::tempBaseFolder()) + "mbox2pst-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            err_ << "mbox2pst: cannot create a temporary folder under " << narrow(platform::tempBaseFolder()) << '\n';
-            return false;
-        }
-        privateTemp_ = pattern;
-    }
     application_ = std::make_unique<app::CKelvaHaldenApp>(dispatcher_, host_);
+    // The temporary folder is private to this process (made under the base), so runs side by side
+    // never share temporary files.
+    scan::g_tempBase = tempBase();
+    if (!scan::tempFolderUsable()) {
+        err_ << "mbox2pst: cannot create a temporary folder under " << narrow(tempBase()) << '\n';
+        return false;
+    }
     app::StartOptions start;
     if (!options_.logDir.empty()) {
         std::error_code ignored;
@@ -122,7 +121,7 @@ void CliSession::waitIdle() {
 bool CliSession::open(const std::vector<std::string>& files) {
     std::vector<std::u16string> picked;
     for (const std::string& file : files) picked.push_back(wide(absolutePath(file)));
-    std::u16string temp = options_.temp.empty() ? wide(privateTemp_) : wide(options_.temp);
+    std::u16string temp = tempBase();
     bool selected = false;
     host_.selectFilesScript = [&](ui::CSelectFilesDlg& dlg) {
         if (!picked.empty()) {
@@ -154,7 +153,7 @@ bool CliSession::open(const std::vector<std::string>& files) {
 }
 
 bool CliSession::loadSnapshot() {
-    scan::g_tempBase = options_.temp.empty() ? wide(privateTemp_) : wide(options_.temp);
+    scan::g_tempBase = tempBase();
     host_.openChoices.push_back(wide(options_.snapshot));
     snapshot::SnapshotResult result = frame().OnLoadSnapshot();
     if (result == snapshot::SnapshotResult::Done) return true;

@@ -19,7 +19,7 @@ namespace cli {
 struct GlobalOptions {
     std::string snapshot;  // load this snapshot instead of scanning
     std::string search;    // search this folder for mailbox files
-    std::string temp;      // temporary base folder; empty: a private folder for this run
+    std::string temp;      // temporary base folder (a private folder is made in it); empty: the system one
     std::string logDir;    // folder of the activity log; empty: the desktop folder
     bool progress = true;  // draw a progress bar when the error stream is a terminal
 };
@@ -70,6 +70,7 @@ public:
 
 private:
     void waitIdle();
+    std::u16string tempBase() const;
     void printLog(const std::u16string& line);
     void printBox(const ui::CHeadlessHost::ShownBox& box);
 
@@ -80,7 +81,6 @@ private:
     ui::CHeadlessHost host_;
     std::unique_ptr<app::CKelvaHaldenApp> application_;
     std::unique_ptr<ProgressDisplay> progress_;
-    std::string privateTemp_;
     std::u16string lastLogLine_;
     std::function<bool()> saveDialog_;
     bool saveCompleted_ = false;

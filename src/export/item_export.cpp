@@ -7,6 +7,7 @@
 #include "export/save_options.h"
 #include "mime/message_render.h"
 #include "mime/text_util.h"
+#include "platform/file_output.h"
 #include "platform/paths.h"
 #include "scan/message_summary.h"
 #include "scan/temp_files.h"
@@ -37,12 +38,13 @@ bool saveAttachments(const std::shared_ptr<library::Item>& item, const std::u16s
     auto attachments = callGuarded(item, [](library::Item& i) { return i.attachments(); });
     int count = callGuarded(attachments, [](library::Attachments& a) { return a.count(); });
     if (count <= 0) return true;
-    platform::createFolders(folder);
+    platform::makeOutputFolders(folder);
     bool allSaved = true;
     for (int i = 1; i <= count; ++i) {
         auto attachment = callGuarded(attachments, [&](library::Attachments& a) { return a.item(i); });
         std::u16string name = callGuarded(attachment, [](library::Attachment& a) { return a.fileName(); });
-        std::u16string path = platform::withTrailingSeparator(folder) + safeAttachmentName(name, i);
+        // A name that an earlier attachment of the mailbox has is numbered, never overwritten.
+        std::u16string path = claimUniqueFile(folder, safeAttachmentName(name, i));
         allSaved = callGuarded(attachment, [&](library::Attachment& a) { return a.saveFile(path); }) && allSaved;
     }
     return allSaved;
@@ -93,8 +95,9 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
         callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
         saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
-        saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(outputPath, format); }) && saved;
+        // Attachments first, so that the item names the files actually written.
         if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder) && saved;
+        saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(outputPath, format); }) && saved;
         if (saved)
             run.log(kSavingPrefix + outputPath);
         else

@@ -121,7 +121,7 @@ void exportSeparatePst(ExportRun& run, std::u16string destination) {
         run.log(kSavingStarted);
         forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) {
             destination = platform::withTrailingSeparator(destination);
-            const std::u16string pstPath = numberedName(destination, mailbox.name + kPstExtension);
+            const std::u16string pstPath = claimNumberedFile(destination, mailbox.name + kPstExtension);
             auto store = openStore(run, pstPath);
             writeMailbox(run, store, folderPath(store), mailbox);
             store.reset();
@@ -136,7 +136,7 @@ void exportSinglePst(ExportRun& run, std::u16string destination) {
     if (run.frame.treeControl().GetCount() > 0) {
         run.log(kSavingStarted);
         destination = platform::withTrailingSeparator(destination);
-        const std::u16string pstPath = numberedName(destination, kSinglePstName);
+        const std::u16string pstPath = claimNumberedFile(destination, kSinglePstName);
         auto store = openStore(run, pstPath);
         const std::u16string topPath = folderPath(store);
         forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) { writeMailbox(run, store, topPath, mailbox); });

@@ -1,15 +1,168 @@
 #include "platform/file_output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/paths.h"
 
 namespace platform {
 namespace {
+
+std::mutex g_rootsMutex;
+std::vector<std::string> g_roots;  // native, without a trailing separator ("" for "/")
+
+std::string withoutTrailingSeparators(std::string path) {
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// The longest registered root that holds the path below it.
+std::optional<std::string> rootOf(const std::string& native) {
+    std::lock_guard lock(g_rootsMutex);
+    std::optional<std::string> best;
+    for (const std::string& root : g_roots)
+        if (native.size() > root.size() + 1 && native.compare(0, root.size(), root) == 0 && native[root.size()] == '/' &&
+            (!best || root.size() > best->size()))
+            best = root;
+    return best;
+}
+
+std::vector<std::string> partsOf(std::string_view relative) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = std::min(relative.find('/', start), relative.size());
+        std::string_view part = relative.substr(start, end - start);
+        if (!part.empty() && part != ".") parts.emplace_back(part);
+        start = end + 1;
+    }
+    return parts;
+}
+
+// The folder that holds the path's last part, opened from the root without following links below it,
+// and that last part. Folders on the way are created when `makeFolders`.
+struct Parent {
+    Descriptor folder;
+    std::string name;
+    int noFollow = O_NOFOLLOW;  // below a root the last part is never followed either
+};
+
+std::optional<Parent> openParent(const std::string& native, bool makeFolders) {
+    std::optional<std::string> root = rootOf(native);
+    if (!root) {
+        // Outside every root: the folder is opened as named.
+        const std::size_t slash = native.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string(".")
+                                   : slash == 0                ? std::string("/")
+                                                               : native.substr(0, slash);
+        if (makeFolders && !createFolders(fromNativePath(folder))) return std::nullopt;
+        Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd) return std::nullopt;
+        return Parent{std::move(fd), native.substr(slash + 1), 0};
+    }
+    std::vector<std::string> parts = partsOf(std::string_view(native).substr(root->size()));
+    if (parts.empty() || std::find(parts.begin(), parts.end(), "..") != parts.end()) {
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    Descriptor folder(::open(root->empty() ? "/" : root->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (std::size_t i = 0; folder && i + 1 < parts.size(); ++i) {
+        const char* name = parts[i].c_str();
+        if (makeFolders && ::mkdirat(folder.get(), name, 0777) != 0 && errno != EEXIST) return std::nullopt;
+        folder.reset(::openat(folder.get(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!folder) return std::nullopt;
+    return Parent{std::move(folder), parts.back()};
+}
+
+// Writes the bytes through a descriptor opened with flags, then closes it; a failed file is removed.
+bool writeThrough(const std::u16string& path, std::string_view bytes, int flags, bool cutAfter) {
+    int fd = openOutputFile(path, O_WRONLY | O_CREAT | flags, 0644);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (ok && cutAfter) ok = ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) removeOutputFile(path);
+    return ok;
+}
+
+}  // namespace
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+}
+
+int Descriptor::release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void Descriptor::reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+}
+
+void addOutputRoot(const std::u16string& folder) {
+    createFolders(folder);
+    std::string native = withoutTrailingSeparators(nativePath(folder));
+    std::lock_guard lock(g_rootsMutex);
+    if (std::find(g_roots.begin(), g_roots.end(), native) == g_roots.end()) g_roots.push_back(std::move(native));
+}
+
+int openOutputFile(const std::u16string& path, int flags, mode_t mode) {
+    return openOutputFile(nativePath(path), flags, mode);
+}
+
+int openOutputFile(const std::string& native, int flags, mode_t mode) {
+    std::optional<Parent> parent = openParent(native, false);
+    if (!parent) return -1;
+    return ::openat(parent->folder.get(), parent->name.c_str(), flags | parent->noFollow | O_CLOEXEC, mode);
+}
+
+bool makeOutputFolders(const std::u16string& path) {
+    std::string native = withoutTrailingSeparators(nativePath(path));
+    if (native.empty()) return true;
+    std::optional<Parent> parent = openParent(native, true);
+    if (!parent) return false;
+    if (::mkdirat(parent->folder.get(), parent->name.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    Descriptor folder(
+        ::openat(parent->folder.get(), parent->name.c_str(), O_RDONLY | O_DIRECTORY | parent->noFollow | O_CLOEXEC));
+    return static_cast<bool>(folder);
+}
+
+bool removeOutputFile(const std::u16string& path) { return removeOutputFile(nativePath(path)); }
+
+bool removeOutputFile(const std::string& native) {
+    std::optional<Parent> parent = openParent(native, false);
+    return parent && ::unlinkat(parent->folder.get(), parent->name.c_str(), 0) == 0;
+}
+
+Claim claimOutputFolder(const std::u16string& path) {
+    std::optional<Parent> parent = openParent(withoutTrailingSeparators(nativePath(path)), true);
+    if (!parent) return Claim::Failed;
+    if (::mkdirat(parent->folder.get(), parent->name.c_str(), 0777) == 0) return Claim::Claimed;
+    return errno == EEXIST ? Claim::Taken : Claim::Failed;
+}
+
+Claim claimOutputFile(const std::u16string& path) {
+    std::optional<Parent> parent = openParent(nativePath(path), true);
+    if (!parent) return Claim::Failed;
+    int fd = ::openat(parent->folder.get(), parent->name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0644);
+    if (fd < 0) return errno == EEXIST ? Claim::Taken : Claim::Failed;
+    ::close(fd);
+    return Claim::Claimed;
+}
 
 bool writeAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
@@ -21,20 +174,6 @@ bool writeAll(int fd, std::string_view bytes) {
     }
     return done == bytes.size();
 }
-
-// Writes the bytes through a descriptor opened with flags, then closes it; a failed file is removed.
-bool writeThrough(const std::u16string& path, std::string_view bytes, int flags, bool cutAfter) {
-    const std::string native = nativePath(path);
-    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0644);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes);
-    if (ok && cutAfter) ok = ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (!ok) ::unlink(native.c_str());
-    return ok;
-}
-
-}  // namespace
 
 bool writeWholeFile(const std::u16string& path, std::string_view bytes) {
     return writeThrough(path, bytes, O_TRUNC, false);

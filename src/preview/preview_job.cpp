@@ -43,7 +43,7 @@ std::optional<PreviewedMessage> writePreview(scan::CMboxFile& mbox, std::uint64_
     std::string fileBytes = *bytes;
     std::string_view text(fileBytes.data(), std::min(fileBytes.size(), std::string_view(fileBytes).find('\0')));
     if (!scan::hasCrLf(text)) scan::normalizeLineEnds(fileBytes);
-    if (!platform::writeWholeFile(result.previewFile, fileBytes)) return std::nullopt;
+    if (!scan::writeTempFile(result.previewFile, fileBytes)) return std::nullopt;
     if (isImm) scan::collectImAttachmentNames(*bytes, mbox);
 
     result.summary = scan::summarizeMessage(*bytes, isImm, mbox);

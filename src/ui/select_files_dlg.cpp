@@ -202,11 +202,18 @@ void CSelectFilesDlg::OnRemoveAll() {
 }
 
 bool CSelectFilesDlg::OnOK() {
+    constexpr char16_t kInvalidTemp[] =
+        u"Please select valid temporary folder path to create temporary files during conversion process.";
     if (!platform::folderExists(tempFolder)) {
-        showBox(u"Please select valid temporary folder path to create temporary files during conversion process.");
+        showBox(kInvalidTemp);
         return false;
     }
     scan::g_tempBase = tempFolder;
+    // The private folder must be possible there too (not on a file system without owners and modes).
+    if (!scan::tempFolderUsable()) {
+        showBox(kInvalidTemp);
+        return false;
+    }
     if (rows_.empty()) {
         showBox(u"Please select files to continue the process.");
         return false;

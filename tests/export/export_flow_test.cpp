@@ -179,7 +179,9 @@ TEST_F(ExportFlow, HtmlItemsSaveTheirAttachmentsUnderSafeNames) {
     EXPECT_TRUE(std::filesystem::exists(dir / "out" / "Inbox.mbox" / "1.html"));
     std::vector<std::string> names;
     for (const auto& file : filesUnder(dir / "out")) names.push_back(std::filesystem::relative(file, dir / "out").string());
-    EXPECT_EQ(names, (std::vector<std::string>{"Inbox.mbox/1.html", "Inbox.mbox/Inbox.mbox_Attachment/a.txt",
+    // The repeated name is numbered, never written over the first file.
+    EXPECT_EQ(names, (std::vector<std::string>{"Inbox.mbox/1.html", "Inbox.mbox/Inbox.mbox_Attachment/a (2).txt",
+                                               "Inbox.mbox/Inbox.mbox_Attachment/a.txt",
                                                "Inbox.mbox/Inbox.mbox_Attachment/attachment4",
                                                "Inbox.mbox/Inbox.mbox_Attachment/escape.txt",
                                                "Inbox.mbox/Inbox.mbox_Attachment/x_y.pdf"}));

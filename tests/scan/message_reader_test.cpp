@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/paths.h"
 #include "scan/message_reader.h"
@@ -80,18 +82,25 @@ TEST(NormalizeLineEnds, AddsCrBeforeBareLfElseLfAfterCr) {
     EXPECT_FALSE(scan::hasCrLf("a\n\rb"));
 }
 
-TEST(TempFiles, FolderNamesAndBlankPage) {
+TEST(TempFiles, PrivateFolderUnderTheBaseAndBlankPage) {
     TempDir dir;
     std::u16string base = platform::fromNativePath(dir.path().string());
-    for (const std::u16string& chosen : {base, base + u"/"}) {
-        scan::g_tempBase = chosen;
-        EXPECT_EQ(scan::tempFolderPath(), base + u"/KelvaMbox2PSTCon/");
-    }
-    EXPECT_TRUE(platform::folderExists(base + u"/KelvaMbox2PSTCon"));
+    scan::g_tempBase = base;
+    const std::u16string folder = scan::tempFolderPath();
+    scan::g_tempBase = base + u"/";
+    EXPECT_EQ(scan::tempFolderPath(), folder);  // the same base, the same folder
+    // <base>/kelva-XXXXXX/KelvaMbox2PSTCon/, the parent made for this process with mode 0700.
+    EXPECT_EQ(folder.rfind(base + u"/kelva-", 0), 0u);
+    EXPECT_EQ(folder.substr(folder.size() - 18), u"/KelvaMbox2PSTCon/");
+    const std::filesystem::path parent = std::filesystem::path(platform::nativePath(folder)).parent_path().parent_path();
+    struct stat st {};
+    ASSERT_EQ(::lstat(parent.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
 
     std::u16string first = scan::tempFileName(u".eml"), second = scan::tempFileName(u".eml");
     EXPECT_NE(first, second);
-    EXPECT_EQ(first.rfind(base + u"/KelvaMbox2PSTCon/Tmp", 0), 0u);
+    EXPECT_EQ(first.rfind(folder + u"Tmp", 0), 0u);
     EXPECT_EQ(first.substr(first.size() - 4), u".eml");
     EXPECT_FALSE(platform::fileExists(first));
 
@@ -100,18 +109,37 @@ TEST(TempFiles, FolderNamesAndBlankPage) {
     std::string expected = "\xFF\xFE";
     for (char c : std::string("<html><head><title></title></head><body></body></html>")) expected += {c, '\0'};
     EXPECT_EQ(bytes, expected);
+    ASSERT_EQ(::lstat(platform::nativePath(page).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_FALSE(scan::writeTempFile(page, "again"));  // never over an existing file
 
     // Emptying removes files and sub-folders (links are removed, never followed) and keeps the folder.
     TempDir outside;
     testing_support::writeFile(outside / "keep.txt", "keep");
-    std::filesystem::path temp = platform::nativePath(scan::tempFolderPath());
+    std::filesystem::path temp = platform::nativePath(folder);
     std::filesystem::create_directories(temp / "sub" / "deeper");
     testing_support::writeFile(temp / "sub" / "deeper" / "f", "x");
     std::filesystem::create_directory_symlink(outside.path(), temp / "link");
-    scan::emptyFolder(scan::tempFolderPath());
+    std::filesystem::create_directory_symlink(outside.path(), temp / "sub" / "link");
+    scan::emptyFolder(folder);
     EXPECT_TRUE(std::filesystem::is_directory(temp));
     EXPECT_TRUE(std::filesystem::is_empty(temp));
     EXPECT_TRUE(std::filesystem::exists(outside / "keep.txt"));
+
+    // A new base gets a new private folder; the old one is removed with its files, and so is the new one at the end.
+    TempDir other;
+    scan::g_tempBase = platform::fromNativePath(other.path().string());
+    EXPECT_EQ(scan::tempFolderPath().rfind(scan::g_tempBase + u"/kelva-", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(parent));
+    scan::removeTempFolder();
+    EXPECT_TRUE(std::filesystem::is_empty(other.path()));
+    scan::g_tempBase.clear();
+}
+
+TEST(TempFiles, AnUnusableBaseGivesAFolderWhereNothingCanBeCreated) {
+    scan::g_tempBase = u"/nonexistent-base";
+    EXPECT_FALSE(scan::tempFolderUsable());
+    EXPECT_FALSE(scan::writeTempFile(scan::tempFolderPath() + u"1.eml", "x"));
     scan::g_tempBase.clear();
 }
 

@@ -140,6 +140,9 @@ TEST_F(SelectFilesDlgTest, OkChecksTheTemporaryFolderAndTheRowsThenHandsThemBack
     dlg.tempFolder = u16(dir / "nowhere");
     EXPECT_FALSE(dlg.OnOK());
     EXPECT_TRUE(scan::g_selectedFiles.empty());
+    dlg.tempFolder = u"/proc";  // a folder, but no private folder can be made in it
+    EXPECT_FALSE(dlg.OnOK());
+    EXPECT_TRUE(scan::g_selectedFiles.empty());
     dlg.tempFolder = u16(dir.path());
     EXPECT_TRUE(dlg.OnOK());
     EXPECT_EQ(scan::g_tempBase, u16(dir.path()));

@@ -1,7 +1,10 @@
 #include "store/cfb/output_file.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include "platform/file_output.h"
 #include "platform/paths.h"
 
 namespace store::cfb {
@@ -11,7 +14,10 @@ OutputFile::~OutputFile() { close(); }
 bool OutputFile::open(const std::u16string& path) {
     close();
     path_ = platform::nativePath(path);
-    file_ = std::fopen(path_.c_str(), "wb");
+    // Below an output root the file is reached without following symbolic links.
+    const int fd = platform::openOutputFile(path_, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    file_ = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+    if (fd >= 0 && !file_) ::close(fd);
     ok_ = file_ != nullptr;
     if (file_) std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
     return ok_;
@@ -44,7 +50,7 @@ void OutputFile::discard() {
         std::fclose(file_);
         file_ = nullptr;
     }
-    if (!path_.empty()) std::remove(path_.c_str());
+    if (!path_.empty()) platform::removeOutputFile(path_);
     ok_ = false;
 }
 

@@ -18,6 +18,12 @@ bool isForbidden(char16_t c) {
            c == u'<' || c == u'>' || c == u'|';
 }
 
+// Keeps whole UTF-16 pairs when cutting.
+void cutLastCharacter(std::u16string& text) {
+    text.pop_back();
+    if (!text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) text.pop_back();
+}
+
 }  // namespace
 
 std::u16string safeFileName(std::u16string_view name) {
@@ -35,8 +41,7 @@ std::u16string safeFileName(std::u16string_view name) {
     if (dot != std::u16string::npos && out.size() - dot <= 16) extension = out.substr(dot);
     std::u16string stem = out.substr(0, out.size() - extension.size());
     while (!stem.empty() && platform::utf16ToUtf8(stem + extension).size() > kMaxNameBytes) {
-        stem.pop_back();
-        if (!stem.empty() && stem.back() >= 0xD800 && stem.back() <= 0xDBFF) stem.pop_back();  // whole pairs only
+        cutLastCharacter(stem);
     }
     return stem.empty() ? u"attachment" + extension : stem + extension;
 }

@@ -3,6 +3,7 @@
 // a by-value attachment, an embedded message as a .msg file).
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/mapi/message.h"
 
@@ -16,6 +17,10 @@ std::u16string safeFileName(std::u16string_view name);
 // The long file name, else the short one, else the display name (an embedded message gets ".msg"),
 // made safe with safeFileName.
 std::u16string attachmentFileName(const mapi::Attachment& attachment);
+
+// The files the attachments of one message were saved as, by attachment index, as links relative to
+// the folder of the item file that names them; empty where an attachment was not saved.
+using SavedAttachmentFiles = std::vector<std::u16string>;
 
 // Writes the attachment's contents to path; false with the reason in `error` when it cannot.
 bool saveAttachmentFile(const mapi::Attachment& attachment, const std::u16string& path, std::string* error = nullptr);

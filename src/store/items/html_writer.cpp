@@ -29,6 +29,39 @@ void headerRow(std::string& out, const char* label, std::u16string_view value) {
     out += "</td></tr>\r\n";
 }
 
+// A relative link as a URL path: every byte outside the unreserved set is percent-encoded.
+std::string linkUrl(std::u16string_view link) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string url;
+    for (unsigned char c : utf8(link)) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~' || c == '/') {
+            url.push_back(static_cast<char>(c));
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 0xF];
+        }
+    }
+    return url;
+}
+
+// The attachment names, each a link to the file it was saved as.
+void attachmentRow(std::string& out, const ItemHeader& h) {
+    if (h.attachments.empty()) return;
+    out += "<tr><td style=\"font-weight:bold;padding-right:1em;vertical-align:top\">Attachments:</td><td>";
+    for (std::size_t i = 0; i < h.attachments.size(); ++i) {
+        if (i > 0) out += "; ";
+        const std::u16string link = i < h.attachmentLinks.size() ? h.attachmentLinks[i] : std::u16string();
+        if (link.empty()) {
+            out += escapeHtml(utf8(h.attachments[i]));
+        } else {
+            out += "<a href=\"" + linkUrl(link) + "\">" + escapeHtml(utf8(h.attachments[i])) + "</a>";
+        }
+    }
+    out += "</td></tr>\r\n";
+}
+
 std::string headerBlock(const ItemHeader& h) {
     std::string out =
         "<div style=\"font-family:Arial,sans-serif;font-size:10pt;border-bottom:1px solid #999;"
@@ -38,9 +71,7 @@ std::string headerBlock(const ItemHeader& h) {
     headerRow(out, "To", h.to);
     headerRow(out, "Cc", h.cc);
     headerRow(out, "Subject", h.subject.empty() ? u" " : h.subject);
-    std::u16string names;
-    for (const auto& n : h.attachments) names += (names.empty() ? u"" : u"; ") + n;
-    headerRow(out, "Attachments", names);
+    attachmentRow(out, h);
     out += "</table></div>\r\n";
     return out;
 }
@@ -85,15 +116,16 @@ std::string fromPlainBody(const mapi::Message& message, const ItemHeader& h, con
 
 }  // namespace
 
-std::string htmlDocument(const mapi::Message& message) {
-    const ItemHeader h = itemHeaderOf(message);
+std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+    const ItemHeader h = itemHeaderOf(message, savedFiles);
     const std::string header = headerBlock(h);
     if (auto body = htmlBodyUtf8(message); body && !body->empty()) return fromHtmlBody(*body, header);
     return fromPlainBody(message, h, header);
 }
 
-bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error) {
-    return writeWholeFile(path, htmlDocument(message), error);
+bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error,
+                   const SavedAttachmentFiles& savedFiles) {
+    return writeWholeFile(path, htmlDocument(message, savedFiles), error);
 }
 
 }  // namespace store::items

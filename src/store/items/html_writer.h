@@ -4,11 +4,13 @@
 // preformatted text when there is no HTML body.
 #include <string>
 
+#include "store/items/attachment_files.h"
 #include "store/mapi/message.h"
 
 namespace store::items {
 
-std::string htmlDocument(const mapi::Message& message);
-bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr);
+std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
+bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr,
+                   const SavedAttachmentFiles& savedFiles = {});
 
 }  // namespace store::items

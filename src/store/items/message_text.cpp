@@ -85,7 +85,7 @@ std::u16string plainTextOf(const Message& message) {
     return {};
 }
 
-ItemHeader itemHeaderOf(const Message& message) {
+ItemHeader itemHeaderOf(const Message& message, const std::vector<std::u16string>& savedFiles) {
     const PropertyBag& p = message.props;
     ItemHeader h;
     h.from = nameAndAddress(p.getString(PidTagSentRepresentingName),
@@ -101,9 +101,14 @@ ItemHeader itemHeaderOf(const Message& message) {
     h.to = recipientList(message, MAPI_TO, PidTagDisplayTo);
     h.cc = recipientList(message, MAPI_CC, PidTagDisplayCc);
     h.subject = p.getString(PidTagSubject).value_or(u"");
-    for (const auto& a : message.attachments) {
+    for (std::size_t i = 0; i < message.attachments.size(); ++i) {
+        const Attachment& a = message.attachments[i];
         if (a.props.getBool(PidTagAttachmentHidden).value_or(false)) continue;
-        h.attachments.push_back(attachmentFileName(a));
+        const bool saved = i < savedFiles.size() && !savedFiles[i].empty();
+        std::u16string link = saved ? savedFiles[i] : std::u16string();
+        const std::size_t slash = link.rfind(u'/');
+        h.attachments.push_back(saved ? link.substr(slash == std::u16string::npos ? 0 : slash + 1) : attachmentFileName(a));
+        h.attachmentLinks.push_back(std::move(link));
     }
     return h;
 }

@@ -23,9 +23,12 @@ struct ItemHeader {
     std::u16string cc;
     std::u16string subject;
     std::vector<std::u16string> attachments;  // file names of the attachments that are not hidden
+    std::vector<std::u16string> attachmentLinks;  // beside them: the saved file's relative path, or empty
 };
 
-ItemHeader itemHeaderOf(const mapi::Message& message);
+// savedFiles: where the attachments were saved, by attachment index (SavedAttachmentFiles); a saved
+// attachment is named by the file actually written and linked to it.
+ItemHeader itemHeaderOf(const mapi::Message& message, const std::vector<std::u16string>& savedFiles = {});
 
 // "Friday, March 1, 2024 12:34 PM" in local time.
 std::u16string formatSentTime(mapi::FileTime time);

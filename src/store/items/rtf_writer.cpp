@@ -42,10 +42,31 @@ void headerLine(std::string& out, const char* label, std::u16string_view value) 
     out += "\\par\r\n";
 }
 
+// The attachment names, each a HYPERLINK field to the file it was saved as.
+void attachmentLine(std::string& out, const ItemHeader& h) {
+    if (h.attachments.empty()) return;
+    out += "{\\b Attachments:}\\tab ";
+    for (std::size_t i = 0; i < h.attachments.size(); ++i) {
+        if (i > 0) out += "; ";
+        const std::u16string link = i < h.attachmentLinks.size() ? h.attachmentLinks[i] : std::u16string();
+        if (link.empty()) {
+            out += rtfEscape(h.attachments[i]);
+        } else {
+            std::u16string target;
+            for (char16_t c : link) {
+                if (c != u'"') target.push_back(c);
+            }
+            out += "{\\field{\\*\\fldinst HYPERLINK \"" + rtfEscape(target) + "\"}{\\fldrslt " +
+                   rtfEscape(h.attachments[i]) + "}}";
+        }
+    }
+    out += "\\par\r\n";
+}
+
 }  // namespace
 
-std::string rtfDocument(const mapi::Message& message) {
-    const ItemHeader h = itemHeaderOf(message);
+std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+    const ItemHeader h = itemHeaderOf(message, savedFiles);
     std::string out =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\r\n"
         "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern\\fcharset0 Courier New;}}\r\n"
@@ -55,17 +76,16 @@ std::string rtfDocument(const mapi::Message& message) {
     headerLine(out, "To", h.to);
     headerLine(out, "Cc", h.cc);
     headerLine(out, "Subject", h.subject.empty() ? u" " : h.subject);
-    std::u16string names;
-    for (const auto& n : h.attachments) names += (names.empty() ? u"" : u"; ") + n;
-    headerLine(out, "Attachments", names);
+    attachmentLine(out, h);
     out += "\\pard\\par\r\n";
     out += rtfEscape(plainTextOf(message));
     out += "\\par\r\n}\r\n";
     return out;
 }
 
-bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error) {
-    return writeWholeFile(path, rtfDocument(message), error);
+bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error,
+                  const SavedAttachmentFiles& savedFiles) {
+    return writeWholeFile(path, rtfDocument(message, savedFiles), error);
 }
 
 }  // namespace store::items

@@ -5,12 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "store/items/attachment_files.h"
 #include "store/mapi/message.h"
 
 namespace store::items {
 
-std::string rtfDocument(const mapi::Message& message);
-bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr);
+std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
+bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr,
+                  const SavedAttachmentFiles& savedFiles = {});
 
 // RTF text for UTF-16 text: control characters of RTF escaped, line breaks as \par, tabs as \tab,
 // other characters beyond ASCII as \uN\'3f (N the signed 16-bit code unit, '?' the fallback).

@@ -32,6 +32,7 @@ bool NativeItem::importFile(const std::u16string& path, int type) {
     auto message = import::importMessageFile(path, &error);
     if (!message) throw StoreError(error);
     message_ = std::make_shared<mapi::Message>(std::move(*message));
+    savedFiles_->clear();
     return true;
 }
 
@@ -50,14 +51,23 @@ bool NativeItem::save() {
     return true;
 }
 
+// The saved attachment files as links relative to the item file's folder.
+items::SavedAttachmentFiles NativeItem::savedLinks(const std::u16string& itemPath) const {
+    const std::u16string folder = itemPath.substr(0, itemPath.rfind(u'/') + 1);
+    items::SavedAttachmentFiles links;
+    for (const std::u16string& file : *savedFiles_)
+        links.push_back(!folder.empty() && file.starts_with(folder) ? file.substr(folder.size()) : file);
+    return links;
+}
+
 bool NativeItem::saveAs(const std::u16string& path, int format) {
     const mapi::Message& message = *content();
     std::string error;
     bool ok = false;
     switch (format) {
     case library::kSaveAsMsg: ok = msg::writeMsgFile(message, path, &error); break;
-    case library::kSaveAsRtf: ok = items::writeRtfFile(message, path, &error); break;
-    case library::kSaveAsHtml: ok = items::writeHtmlFile(message, path, &error); break;
+    case library::kSaveAsRtf: ok = items::writeRtfFile(message, path, &error, savedLinks(path)); break;
+    case library::kSaveAsHtml: ok = items::writeHtmlFile(message, path, &error, savedLinks(path)); break;
     default: throw StoreError("unknown file format");
     }
     if (!ok) throw StoreError(error);
@@ -65,7 +75,7 @@ bool NativeItem::saveAs(const std::u16string& path, int format) {
 }
 
 std::shared_ptr<library::Attachments> NativeItem::attachments() {
-    return std::make_shared<NativeAttachments>(content());
+    return std::make_shared<NativeAttachments>(content(), savedFiles_);
 }
 
 void NativeItem::remove(int mode) {
@@ -86,7 +96,7 @@ int NativeAttachments::count() { return static_cast<int>(message_->attachments.s
 std::shared_ptr<library::Attachment> NativeAttachments::item(int oneBasedIndex) {
     if (oneBasedIndex < 1 || static_cast<std::size_t>(oneBasedIndex) > message_->attachments.size())
         throw StoreError("no such attachment");
-    return std::make_shared<NativeAttachment>(message_, static_cast<std::size_t>(oneBasedIndex - 1));
+    return std::make_shared<NativeAttachment>(message_, static_cast<std::size_t>(oneBasedIndex - 1), savedFiles_);
 }
 
 std::u16string NativeAttachment::fileName() { return items::attachmentFileName(message_->attachments.at(index_)); }
@@ -94,6 +104,10 @@ std::u16string NativeAttachment::fileName() { return items::attachmentFileName(m
 bool NativeAttachment::saveFile(const std::u16string& path) {
     std::string error;
     if (!items::saveAttachmentFile(message_->attachments.at(index_), path, &error)) throw StoreError(error);
+    if (savedFiles_) {
+        if (savedFiles_->size() <= index_) savedFiles_->resize(index_ + 1);
+        (*savedFiles_)[index_] = path;
+    }
     return true;
 }
 

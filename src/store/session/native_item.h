@@ -4,6 +4,8 @@
 // listed and saved from the message the item holds.
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "store/library/library_interface.h"
 #include "store/session/store_backend.h"
@@ -28,16 +30,22 @@ public:
 private:
     mapi::Message& editable();
     const std::shared_ptr<mapi::Message>& content();
+    std::vector<std::u16string> savedLinks(const std::u16string& itemPath) const;
 
     std::shared_ptr<StoreBackend> store_;
     FolderRef folder_;
     std::shared_ptr<mapi::Message> message_;
     std::optional<MessageRef> saved_;
+    // Full paths the attachments were saved to (by index), so that RTF and HTML name the files written.
+    std::shared_ptr<std::vector<std::u16string>> savedFiles_ = std::make_shared<std::vector<std::u16string>>();
 };
+
+using SavedFiles = std::shared_ptr<std::vector<std::u16string>>;
 
 class NativeAttachments : public library::Attachments {
 public:
-    explicit NativeAttachments(std::shared_ptr<const mapi::Message> message) : message_(std::move(message)) {}
+    NativeAttachments(std::shared_ptr<const mapi::Message> message, SavedFiles savedFiles)
+        : message_(std::move(message)), savedFiles_(std::move(savedFiles)) {}
 
     int count() override;
     // From 1; throws outside 1..count.
@@ -45,12 +53,13 @@ public:
 
 private:
     std::shared_ptr<const mapi::Message> message_;
+    SavedFiles savedFiles_;
 };
 
 class NativeAttachment : public library::Attachment {
 public:
-    NativeAttachment(std::shared_ptr<const mapi::Message> message, std::size_t index)
-        : message_(std::move(message)), index_(index) {}
+    NativeAttachment(std::shared_ptr<const mapi::Message> message, std::size_t index, SavedFiles savedFiles)
+        : message_(std::move(message)), index_(index), savedFiles_(std::move(savedFiles)) {}
 
     // A name that is safe as a file name (store/items/attachment_files.h).
     std::u16string fileName() override;
@@ -59,6 +68,7 @@ public:
 private:
     std::shared_ptr<const mapi::Message> message_;
     std::size_t index_;
+    SavedFiles savedFiles_;
 };
 
 }  // namespace store::session

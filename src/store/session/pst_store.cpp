@@ -1,5 +1,7 @@
 #include "store/session/pst_store.h"
 
+#include <filesystem>
+
 #include "platform/paths.h"
 #include "store/pst/messaging/message_store.h"
 
@@ -91,8 +93,12 @@ private:
 
 std::shared_ptr<StoreBackend> openPstStore(const std::u16string& path, const std::u16string& displayName) {
     std::string error;
-    std::unique_ptr<pst::MessageStore> store = platform::fileExists(path) ? pst::MessageStore::open(path, error)
-                                                                          : pst::MessageStore::create(path, displayName, error);
+    // A store with content is opened and added to; a missing or empty file (a name just claimed for
+    // this run) gets a new store.
+    std::error_code ec;
+    const bool hasContent = std::filesystem::file_size(platform::nativePath(path), ec) > 0 && !ec;
+    std::unique_ptr<pst::MessageStore> store = hasContent ? pst::MessageStore::open(path, error)
+                                                          : pst::MessageStore::create(path, displayName, error);
     if (!store) throw StoreError(error.empty() ? "the PST file cannot be opened" : error);
     return std::make_shared<PstStore>(std::move(store));
 }

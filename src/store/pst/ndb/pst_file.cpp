@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/file_output.h"
+
 namespace store::pst {
 namespace {
 
@@ -35,14 +37,14 @@ PstFile& PstFile::operator=(PstFile&& other) noexcept {
 
 bool PstFile::create(const std::string& nativePath) {
     close();
-    fd_ = ::open(nativePath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = platform::openOutputFile(nativePath, O_RDWR | O_CREAT | O_TRUNC, 0644);
     failed_ = fd_ < 0;
     return fd_ >= 0;
 }
 
 bool PstFile::open(const std::string& nativePath) {
     close();
-    fd_ = ::open(nativePath.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = platform::openOutputFile(nativePath, O_RDWR);
     failed_ = fd_ < 0;
     return fd_ >= 0;
 }

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "store/pst/messaging/message_store.h"
 #include "store/pst/ndb/bytes.h"
+#include "store/pst/faulty_io.h"
 #include "support/test_support.h"
 #include "store/pst/sample_messages.h"
 
@@ -216,6 +217,59 @@ TEST(PstMessageStore, DamagedFilesFailCleanly) {
         store->saveMessage(store->topOfPersonalFolders(), testing::sampleMessage({}));
         store->close();
     }
+}
+
+TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
+    // Checkpoints after most saves; the disk fills at a different write each time, inside a message
+    // or inside a commit. Whatever the store reports kept is in the file, in order, and nothing else.
+    bool keptSome = false, lostSaved = false;
+    for (int nth : {2, 5, 9, 14, 20}) {
+        SCOPED_TRACE(nth);
+        TempDir dir;
+        std::string error;
+        testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, nth, ENOSPC, 3000);
+        std::uint64_t kept = 0;
+        {
+            auto store = MessageStore::create(u16(dir / "full.pst"), kDefaultStoreName, error);
+            ASSERT_TRUE(store) << error;
+            store->setCheckpointInterval(1);
+            const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Full");
+            io.arm();
+            std::uint64_t saves = 0;
+            for (int i = 0; i < 12; ++i) {
+                testing::SampleOptions o;
+                o.subject = u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i));
+                o.attachmentSizes = {40000};
+                const bool saved = store->saveMessage(folder, testing::sampleMessage(o)).has_value();
+                if (saves < static_cast<std::uint64_t>(i)) {
+                    EXPECT_FALSE(saved) << i;  // none after a failed one
+                }
+                if (saved) ++saves;
+            }
+            EXPECT_EQ(store->savedCount(), saves);
+            EXPECT_FALSE(store->close());
+            ASSERT_TRUE(store->failure());
+            EXPECT_EQ(store->failure()->code, ENOSPC);
+            kept = store->keptCount();
+            EXPECT_LE(kept, saves);
+            keptSome = keptSome || kept > 0;
+            lostSaved = lostSaved || kept < saves;  // saved, but the commit that would hold it failed
+        }
+        auto reopened = MessageStore::open(u16(dir / "full.pst"), error);
+        ASSERT_TRUE(reopened) << error;
+        const auto folder = reopened->findFolder(reopened->topOfPersonalFolders(), u"Full");
+        const std::vector<MessageId> messages = folder ? reopened->messages(*folder) : std::vector<MessageId>{};
+        ASSERT_EQ(messages.size(), kept);
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            const auto props = reopened->messageProperties(messages[i]);
+            ASSERT_TRUE(props);
+            const Property* subject = findProperty(*props, 0x0037001F);
+            ASSERT_TRUE(subject);
+            EXPECT_EQ(fromUtf16le(subject->value), u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i)));
+        }
+    }
+    EXPECT_TRUE(keptSome);
+    EXPECT_TRUE(lostSaved);
 }
 
 }  // namespace

@@ -76,6 +76,7 @@ std::unique_ptr<MessageStore> MessageStore::create(const std::u16string& path, s
     store->initialise(displayName);
     if (!store->commit()) {
         error = "cannot write " + platform::nativePath(path);
+        if (store->failure()) error += ": " + store->failure()->message;
         return nullptr;
     }
     return store;
@@ -239,10 +240,12 @@ std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Mess
     if (!record || db_->failed()) return std::nullopt;
     const Nid nid = db_->allocateNid(NidType::NormalMessage);
     const WrittenMessage written = MessageWriter(*db_, names_).write(message);
-    if (db_->failed()) return std::nullopt;
+    // Its blocks reach the system now, so that a full disk fails this message rather than a later one.
+    if (!db_->flushWrites()) return std::nullopt;
     db_->setNode({nid, written.data, written.subnodes, record->nid});
     record->contents.push_back(ContentsRow::pack(nid, written.properties));
     record->dirty = true;
+    ++savedCount_;
     checkpointIfDue();
     return MessageId{nid};
 }
@@ -360,8 +363,11 @@ void MessageStore::checkpointIfDue() {
 }
 
 bool MessageStore::commit() {
+    if (db_->failed()) return false;
     const std::uint64_t before = db_->allocatedBytes();
+    const std::uint64_t saved = savedCount_;
     const bool ok = writeChanges();
+    if (ok) keptCount_ = saved;
     lastCommitBytes_ = db_->allocatedBytes() - before;
     allocatedAtCommit_ = db_->allocatedBytes();
     lastCommitTime_ = std::chrono::steady_clock::now();
@@ -389,6 +395,8 @@ bool MessageStore::writeChanges() {
 bool MessageStore::close() {
     if (!db_) return true;
     const bool ok = commit() && db_->close();
+    closeFailure_ = db_->failure();
+    if (!ok && !closeFailure_) closeFailure_ = StoreFailure{0, "the PST file could not be completed"};
     db_.reset();
     return ok;
 }

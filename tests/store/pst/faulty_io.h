@@ -1,7 +1,8 @@
 #pragma once
 // A file layer for the PST writer that fails on purpose: the nth write, flush to disk or size change
-// after arming fails with the given error, as a full or failing disk would. A failing write may first
-// write part of its bytes (a short write). Once the disk is "full", every later write fails too.
+// after arming fails with the given error, as a failing disk would; or the disk is full once a number
+// of bytes were written. A failing write may first write part of its bytes (a short write). Once the
+// disk is full, every later write fails too.
 #include <cerrno>
 #include <cstddef>
 #include <vector>
@@ -20,6 +21,13 @@ public:
         : call_(call), countdown_(nth), code_(code), shortBytes_(shortBytes) {
         store::pst::useFileIoForTesting(this);
     }
+    // A disk with room for this many more bytes, armed at once: the write that does not fit writes
+    // what fits, and it and every later write fail with ENOSPC.
+    static constexpr std::size_t kNoLimit = ~std::size_t{0};
+    explicit FaultyIo(std::size_t room) : FaultyIo(Call::Write, 1 << 30, ENOSPC) {
+        room_ = room;
+        armed_ = true;
+    }
     ~FaultyIo() override { store::pst::useFileIoForTesting(nullptr); }
     FaultyIo(const FaultyIo&) = delete;
     FaultyIo& operator=(const FaultyIo&) = delete;
@@ -27,19 +35,33 @@ public:
     // Until armed, every call succeeds and is only counted.
     void arm() { armed_ = true; }
     bool fired() const { return fired_; }
-    // Offsets of the writes since arming.
+    // Offsets of the writes since arming, the bytes they wrote and the flushes to disk.
     const std::vector<off_t>& armedWrites() const { return offsets_; }
+    std::size_t bytesWritten() const { return bytes_; }
+    int syncs() const { return syncs_; }
 
     ssize_t pwrite(int fd, const void* data, std::size_t size, off_t offset) override {
         if (armed_) offsets_.push_back(offset);
         if (fired_ && call_ == Call::Write) return fail();
-        if (due(Call::Write)) {
-            if (shortBytes_ > 0 && shortBytes_ < size) return FileIo::pwrite(fd, data, shortBytes_, offset);
-            return fail();
+        if (room_ != kNoLimit && size > room_) {
+            fired_ = true;
+            if (room_ == 0) return fail();
+            size = room_;
+        } else if (due(Call::Write)) {
+            if (shortBytes_ == 0 || shortBytes_ >= size) return fail();
+            size = shortBytes_;
         }
-        return FileIo::pwrite(fd, data, size, offset);
+        const ssize_t n = FileIo::pwrite(fd, data, size, offset);
+        if (n > 0) {
+            bytes_ += static_cast<std::size_t>(n);
+            if (room_ != kNoLimit) room_ -= static_cast<std::size_t>(n);
+        }
+        return n;
     }
-    int fdatasync(int fd) override { return due(Call::Sync) ? fail() : FileIo::fdatasync(fd); }
+    int fdatasync(int fd) override {
+        ++syncs_;
+        return due(Call::Sync) ? fail() : FileIo::fdatasync(fd);
+    }
     int ftruncate(int fd, off_t size) override { return due(Call::Truncate) ? fail() : FileIo::ftruncate(fd, size); }
 
 private:
@@ -57,9 +79,12 @@ private:
     int countdown_;
     int code_;
     std::size_t shortBytes_;
+    std::size_t room_ = kNoLimit;
     bool armed_ = false;
     bool fired_ = false;
     std::vector<off_t> offsets_;
+    std::size_t bytes_ = 0;
+    int syncs_ = 0;
 };
 
 }  // namespace testing_support

@@ -262,9 +262,9 @@ using testing_support::FaultyIo;
 constexpr int kFirstNodes = 40;
 constexpr int kLaterNodes = 40;
 
-std::string nodeData(int i) { return std::string(20000 + i, static_cast<char>('a' + i % 26)); }
+std::string nodeData(int i) { return std::string(4000 + i, static_cast<char>('a' + i % 26)); }
 
-// Commits kFirstNodes nodes, arms the fault, adds kLaterNodes more (about 800 kB, so that the file
+// Commits kFirstNodes nodes, arms the fault, adds kLaterNodes more (about 160 kB, so that the file
 // grows) and commits again. Returns whether the second commit succeeded.
 bool commitTwiceMeetingTheFault(const std::string& path, FaultyIo& io, std::optional<StoreFailure>& failure) {
     std::string error;

@@ -42,6 +42,7 @@ PstFile::PstFile(PstFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       io_(other.io_),
       failure_(std::move(other.failure_)),
+      changedSinceSync_(other.changedSinceSync_),
       bufferStart_(other.bufferStart_),
       buffer_(std::move(other.buffer_)) {}
 
@@ -51,6 +52,7 @@ PstFile& PstFile::operator=(PstFile&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         io_ = other.io_;
         failure_ = std::move(other.failure_);
+        changedSinceSync_ = other.changedSinceSync_;
         bufferStart_ = other.bufferStart_;
         buffer_ = std::move(other.buffer_);
     }
@@ -86,6 +88,7 @@ bool PstFile::writeThrough(Ib ib, std::string_view bytes) {
         if (n < 0 && errno == EINTR) continue;
         // A write of nothing would repeat for ever; the system gives no reason, so it counts as EIO.
         if (n <= 0) return fail(n < 0 ? errno : EIO, "cannot write to the PST file at offset " + std::to_string(ib));
+        changedSinceSync_ = true;
         bytes.remove_prefix(static_cast<std::size_t>(n));
         ib += static_cast<Ib>(n);
     }
@@ -130,6 +133,7 @@ bool PstFile::setSize(std::uint64_t size) {
     if (fd_ < 0 || !flush()) return false;
     if (io_->ftruncate(fd_, static_cast<off_t>(size)) != 0)
         return fail(errno, "cannot set the size of the PST file to " + std::to_string(size));
+    changedSinceSync_ = true;
     return true;
 }
 
@@ -145,11 +149,14 @@ std::uint64_t PstFile::size() {
 
 bool PstFile::sync() {
     if (fd_ < 0 || !flush()) return false;
+    if (!changedSinceSync_) return true;
     int result = 0;
     do {
         result = io_->fdatasync(fd_);
     } while (result != 0 && errno == EINTR);
-    return result == 0 || fail(errno, "cannot flush the PST file to disk");
+    if (result != 0) return fail(errno, "cannot flush the PST file to disk");
+    changedSinceSync_ = false;
+    return true;
 }
 
 bool PstFile::close() {

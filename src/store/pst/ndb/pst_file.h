@@ -56,7 +56,7 @@ public:
     std::uint64_t size();
     // Hands the buffered writes to the system.
     bool flush();
-    // flush(), then waits until the file's data is on the disk.
+    // flush(), then waits until the file's data is on the disk (at once when nothing changed since).
     bool sync();
     // Flushes and closes; false when that failed or the file had failed before.
     bool close();
@@ -70,6 +70,7 @@ private:
     int fd_ = -1;
     FileIo* io_ = nullptr;
     std::optional<StoreFailure> failure_;
+    bool changedSinceSync_ = false;
     Ib bufferStart_ = 0;
     std::string buffer_;
 };

@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 using testing_support::CliTest;
 using testing_support::FaultyIo;
 
-// A mailbox of count messages "<tag> <n>", each with an attachment of about attachmentBytes.
+// A mailbox of count messages "<tag> <n>", each with an attachment "<tag><n>.bin" of a little more
+// than attachmentBytes.
 std::string mailboxWithAttachments(const std::string& tag, int count, std::size_t attachmentBytes) {
     static const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::uint32_t x = 12345;
@@ -30,7 +31,8 @@ std::string mailboxWithAttachments(const std::string& tag, int count, std::size_
                "From: a@example.com\nTo: b@example.com\nSubject: " + tag + " " + std::to_string(n) + "\n"
                "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"b\"\n\n"
                "--b\nContent-Type: text/plain\n\nBody of " + tag + " " + std::to_string(n) + "\n"
-               "--b\nContent-Type: application/octet-stream; name=\"a.bin\"\nContent-Transfer-Encoding: base64\n\n";
+               "--b\nContent-Type: application/octet-stream; name=\"" + tag + std::to_string(n) + ".bin\"\n"
+               "Content-Transfer-Encoding: base64\n\n";
         for (std::size_t line = 0; line < attachmentBytes / 57 + 1; ++line) {
             for (int i = 0; i < 76; ++i) {
                 x = x * 1103515245u + 12345u;
@@ -204,21 +206,27 @@ TEST_F(FullTmpfs, PstReadersFindExactlyTheMessagesNotReportedFailed) {
 }
 
 TEST_F(FullTmpfs, FileWritersReportEveryMessageTheyCouldNotWriteWhole) {
-    const std::vector<std::string> mailboxes = {mailbox("mail/A.mbox", mailboxWithAttachments("A", 20, 75000))};
-    for (const std::string format : {"eml", "msg"}) {
+    constexpr std::size_t kMessages = 20;
+    const std::vector<std::string> mailboxes = {mailbox("mail/A.mbox", mailboxWithAttachments("A", kMessages, 75000))};
+    for (const std::string format : {"eml", "msg", "rtf", "html"}) {
         const auto run = convertOnTmpfs(format, "1m", mailboxes);
         ASSERT_NE(run.status, 99) << run.output;
         EXPECT_EQ(run.status, 1) << format << '\n' << run.output;
         const std::size_t failed = failedItems(run.output).size();
+        std::size_t saved = 0;
+        for (const std::string& line : testing_support::lines(run.output)) saved += line.rfind("Saving: ", 0) == 0;
         EXPECT_GT(failed, 0u) << format << '\n' << run.output;
-        // Every file that was written is whole: as large as the attachment alone at least.
-        std::size_t whole = 0;
+        EXPECT_EQ(saved + failed, kMessages) << format << '\n' << run.output;
+        // Each message saved left its file (for RTF and HTML: its attachment's file) whole, as large as
+        // the attachment at least.
+        const std::string whole = format == "eml" || format == "msg" ? "." + format : ".bin";
+        std::size_t files = 0;
         for (const auto& file : testing_support::filesUnder(dir / "out")) {
-            if (file.extension() != "." + format) continue;
+            if (file.extension() != whole) continue;
             EXPECT_GT(fs::file_size(file), 75000u) << file;
-            ++whole;
+            ++files;
         }
-        EXPECT_EQ(whole + failed, 20u) << format << '\n' << run.output;
+        EXPECT_EQ(files, saved) << format << '\n' << run.output;
     }
 }
 #endif

@@ -64,7 +64,7 @@ bool PstFile::create(const std::string& nativePath) {
     failure_.reset();
     io_ = currentIo();
     fd_ = ::open(nativePath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    return fd_ >= 0 || fail(errno, "cannot create the PST file");
+    return fd_ >= 0 || fail(errno, "cannot create the file");
 }
 
 bool PstFile::open(const std::string& nativePath) {
@@ -72,7 +72,7 @@ bool PstFile::open(const std::string& nativePath) {
     failure_.reset();
     io_ = currentIo();
     fd_ = ::open(nativePath.c_str(), O_RDWR | O_CLOEXEC);
-    return fd_ >= 0 || fail(errno, "cannot open the PST file");
+    return fd_ >= 0 || fail(errno, "cannot open the file");
 }
 
 bool PstFile::fail(int code, const std::string& what) {
@@ -87,7 +87,7 @@ bool PstFile::writeThrough(Ib ib, std::string_view bytes) {
         const ssize_t n = io_->pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(ib));
         if (n < 0 && errno == EINTR) continue;
         // A write of nothing would repeat for ever; the system gives no reason, so it counts as EIO.
-        if (n <= 0) return fail(n < 0 ? errno : EIO, "cannot write to the PST file at offset " + std::to_string(ib));
+        if (n <= 0) return fail(n < 0 ? errno : EIO, "write at offset " + std::to_string(ib));
         changedSinceSync_ = true;
         bytes.remove_prefix(static_cast<std::size_t>(n));
         ib += static_cast<Ib>(n);
@@ -132,7 +132,7 @@ std::string PstFile::read(Ib ib, std::size_t count) {
 bool PstFile::setSize(std::uint64_t size) {
     if (fd_ < 0 || !flush()) return false;
     if (io_->ftruncate(fd_, static_cast<off_t>(size)) != 0)
-        return fail(errno, "cannot set the size of the PST file to " + std::to_string(size));
+        return fail(errno, "size change to " + std::to_string(size) + " bytes");
     changedSinceSync_ = true;
     return true;
 }
@@ -141,7 +141,7 @@ std::uint64_t PstFile::size() {
     struct stat st {};
     if (fd_ < 0 || !flush()) return 0;
     if (::fstat(fd_, &st) != 0) {
-        fail(errno, "cannot read the size of the PST file");
+        fail(errno, "size check");
         return 0;
     }
     return static_cast<std::uint64_t>(st.st_size);
@@ -154,7 +154,7 @@ bool PstFile::sync() {
     do {
         result = io_->fdatasync(fd_);
     } while (result != 0 && errno == EINTR);
-    if (result != 0) return fail(errno, "cannot flush the PST file to disk");
+    if (result != 0) return fail(errno, "flush to disk");
     changedSinceSync_ = false;
     return true;
 }
@@ -163,7 +163,7 @@ bool PstFile::close() {
     if (fd_ < 0) return !failed();
     flush();
     // The descriptor is gone whatever close() says; an error it reports is a write that was lost.
-    if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) fail(errno, "cannot close the PST file");
+    if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) fail(errno, "close");
     return !failed();
 }
 

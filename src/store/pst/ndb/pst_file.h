@@ -14,7 +14,8 @@
 
 namespace store::pst {
 
-// Why writing to a store stopped: the system's error number (errno) and a sentence for the log.
+// Why writing to a store stopped: the system's error number (errno) and what failed, for the log
+// ("write at offset 1912832: No space left on device").
 struct StoreFailure {
     int code = 0;
     std::string message;

@@ -5,6 +5,7 @@
 // disk is full, every later write fails too.
 #include <cerrno>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "store/pst/ndb/pst_file.h"
@@ -34,6 +35,8 @@ public:
 
     // Until armed, every call succeeds and is only counted.
     void arm() { armed_ = true; }
+    // Only the one call fails: the disk has room again afterwards.
+    void failOnce() { once_ = true; }
     bool fired() const { return fired_; }
     // Offsets of the writes since arming, the bytes they wrote and the flushes to disk.
     const std::vector<off_t>& armedWrites() const { return offsets_; }
@@ -42,7 +45,8 @@ public:
 
     ssize_t pwrite(int fd, const void* data, std::size_t size, off_t offset) override {
         if (armed_) offsets_.push_back(offset);
-        if (fired_ && call_ == Call::Write) return fail();
+        if (std::exchange(failNext_, false)) return fail();  // the rest of a short write
+        if (fired_ && call_ == Call::Write && !once_) return fail();
         if (room_ != kNoLimit && size > room_) {
             fired_ = true;
             if (room_ == 0) return fail();
@@ -50,6 +54,7 @@ public:
         } else if (due(Call::Write)) {
             if (shortBytes_ == 0 || shortBytes_ >= size) return fail();
             size = shortBytes_;
+            failNext_ = true;
         }
         const ssize_t n = FileIo::pwrite(fd, data, size, offset);
         if (n > 0) {
@@ -82,6 +87,8 @@ private:
     std::size_t room_ = kNoLimit;
     bool armed_ = false;
     bool fired_ = false;
+    bool once_ = false;
+    bool failNext_ = false;
     std::vector<off_t> offsets_;
     std::size_t bytes_ = 0;
     int syncs_ = 0;

@@ -221,22 +221,31 @@ TEST(PstMessageStore, DamagedFilesFailCleanly) {
 
 TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
     // Checkpoints after most saves; the disk fills at a different write each time, inside a message
-    // or inside a commit. Whatever the store reports kept is in the file, in order, and nothing else.
+    // or inside a commit, and stays full or has room again after the failed write (then the messages
+    // saved before a failed one are all kept). Whatever the store reports kept is in the file, in
+    // order, and nothing else.
+    struct Case {
+        int armBefore;  // the message before whose save the fault is armed
+        int nth;        // the write that fails, counted from there
+        bool once;      // the disk has room again after that write
+    };
     bool keptSome = false, lostSaved = false;
-    for (int nth : {2, 5, 9, 14, 20}) {
-        SCOPED_TRACE(nth);
+    for (const Case c : {Case{0, 2, false}, Case{0, 5, false}, Case{0, 9, false}, Case{0, 14, false},
+                         Case{0, 20, false}, Case{7, 1, false}, Case{3, 1, true}, Case{7, 1, true}}) {
+        SCOPED_TRACE(::testing::Message() << c.armBefore << " " << c.nth << " " << c.once);
         TempDir dir;
         std::string error;
-        testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, nth, ENOSPC, 3000);
+        testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, c.nth, ENOSPC, 3000);
+        if (c.once) io.failOnce();
         std::uint64_t kept = 0;
         {
             auto store = MessageStore::create(u16(dir / "full.pst"), kDefaultStoreName, error);
             ASSERT_TRUE(store) << error;
             store->setCheckpointInterval(1);
             const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Full");
-            io.arm();
             std::uint64_t saves = 0;
             for (int i = 0; i < 12; ++i) {
+                if (i == c.armBefore) io.arm();
                 testing::SampleOptions o;
                 o.subject = u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i));
                 o.attachmentSizes = {40000};
@@ -252,6 +261,12 @@ TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
             EXPECT_EQ(store->failure()->code, ENOSPC);
             kept = store->keptCount();
             EXPECT_LE(kept, saves);
+            EXPECT_TRUE(io.fired());
+            // A message that meets the full disk gives its space back, and the messages saved before
+            // it are committed when that space is enough.
+            if (c.once) {
+                EXPECT_EQ(kept, static_cast<std::uint64_t>(c.armBefore));
+            }
             keptSome = keptSome || kept > 0;
             lostSaved = lostSaved || kept < saves;  // saved, but the commit that would hold it failed
         }

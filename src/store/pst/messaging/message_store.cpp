@@ -237,11 +237,15 @@ std::optional<FolderId> MessageStore::parentOf(FolderId id) const {
 
 std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message) {
     FolderRecord* record = folder(id);
-    if (!record || db_->failed()) return std::nullopt;
+    if (!record || !db_->flushWrites()) return std::nullopt;
     const Nid nid = db_->allocateNid(NidType::NormalMessage);
+    const std::size_t mark = db_->blockMark();
     const WrittenMessage written = MessageWriter(*db_, names_).write(message);
     // Its blocks reach the system now, so that a full disk fails this message rather than a later one.
-    if (!db_->flushWrites()) return std::nullopt;
+    if (!db_->flushWrites()) {
+        keepWhatWasSavedBefore(mark);
+        return std::nullopt;
+    }
     db_->setNode({nid, written.data, written.subnodes, record->nid});
     record->contents.push_back(ContentsRow::pack(nid, written.properties));
     record->dirty = true;
@@ -372,6 +376,15 @@ bool MessageStore::commit() {
     allocatedAtCommit_ = db_->allocatedBytes();
     lastCommitTime_ = std::chrono::steady_clock::now();
     return ok;
+}
+
+// The disk ran full while writing a message: the message's blocks are dropped, giving their space
+// back, and one more commit tries to keep the messages saved before it. The store stays failed.
+void MessageStore::keepWhatWasSavedBefore(std::size_t blockMark) {
+    if (!db_->dropBlocksSince(blockMark)) return;
+    const std::uint64_t saved = savedCount_;
+    if (writeChanges()) keptCount_ = saved;
+    db_->endRetry();
 }
 
 bool MessageStore::writeChanges() {

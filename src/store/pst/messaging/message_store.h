@@ -90,6 +90,7 @@ private:
     explicit MessageStore(std::unique_ptr<NodeDatabase> db);
     void initialise(std::u16string_view displayName);
     bool writeChanges();
+    void keepWhatWasSavedBefore(std::size_t blockMark);
     void checkpointIfDue();
     bool load(std::string& error);
     FolderRecord* folder(FolderId id);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "store/pst/ndb/page.h"
 
@@ -337,6 +338,24 @@ bool NodeDatabase::writeHeader(const BlockRef& nbt, const BlockRef& bbt, Ib file
     if (!file_.write(0, next.encode()) || !file_.sync()) return false;
     header_ = next;
     return true;
+}
+
+bool NodeDatabase::dropBlocksSince(std::size_t mark) {
+    const auto& failure = file_.failure();
+    if (!failure || (failure->code != ENOSPC && failure->code != EDQUOT) || mark > blocks_.size()) return false;
+    // Blocks written since the last commit are the newest, so they follow the mark; nothing refers to them.
+    for (std::size_t i = mark; i < blocks_.size(); ++i) {
+        const std::uint64_t size = blockFileSize(blocks_[i].size);
+        file_.discard(blocks_[i].ref.ib, size);
+        space_.release(blocks_[i].ref.ib, size);
+    }
+    blocks_.resize(mark);
+    firstFailure_ = file_.resume();
+    return true;
+}
+
+void NodeDatabase::endRetry() {
+    if (firstFailure_) file_.failWith(*std::exchange(firstFailure_, std::nullopt));
 }
 
 bool NodeDatabase::close() {

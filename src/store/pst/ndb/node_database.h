@@ -61,6 +61,14 @@ public:
 
     // Hands the blocks written so far to the system; false (and failed()) when that fails.
     bool flushWrites() { return file_.flush(); }
+    // Where the blocks written from now on start, for dropBlocksSince().
+    std::size_t blockMark() const { return blocks_.size(); }
+    // After the disk ran full: forgets the blocks written since the mark, gives their space back to
+    // the file system and lets writing go on, so that one more commit may complete the file with what
+    // was written before. endRetry() fails the database again with the first failure, whatever that
+    // commit did. False (and nothing changed) unless the failure was a full disk.
+    bool dropBlocksSince(std::size_t mark);
+    void endRetry();
     // Writes the trees and allocation maps, waits until they and every block are on the disk, and
     // only then writes the header and waits again: the header on disk only ever describes complete
     // structures. When any step fails the header is left as it was (the file stays at its last
@@ -99,6 +107,7 @@ private:
     // Extents the committed state on disk still refers to; reusable once the next commit is done.
     std::vector<std::pair<Ib, std::uint64_t>> freedAfterCommit_;
     std::vector<BlockRef> pages_;  // pages of the trees the header points to
+    std::optional<StoreFailure> firstFailure_;  // while a commit is retried after a full disk
     bool dirty_ = true;
 };
 

@@ -159,6 +159,21 @@ bool PstFile::sync() {
     return true;
 }
 
+void PstFile::discard(Ib ib, std::uint64_t size) {
+    if (fd_ < 0) return;
+    // A file system that cannot punch holes keeps the space; the extent is free in the file either way.
+    const int punched = ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(ib),
+                                    static_cast<off_t>(size));
+    (void)punched;
+}
+
+std::optional<StoreFailure> PstFile::resume() { return std::exchange(failure_, std::nullopt); }
+
+void PstFile::failWith(StoreFailure failure) {
+    failure_ = std::move(failure);
+    buffer_.clear();
+}
+
 bool PstFile::close() {
     if (fd_ < 0) return !failed();
     flush();

@@ -63,6 +63,11 @@ public:
     bool close();
     bool failed() const { return failure_.has_value(); }
     const std::optional<StoreFailure>& failure() const { return failure_; }
+    // Gives the disk space of an extent back to the file system (its bytes read as zeros); best effort.
+    void discard(Ib ib, std::uint64_t size);
+    // Lets writing go on after a failure (returning it) until failWith() sets it again.
+    std::optional<StoreFailure> resume();
+    void failWith(StoreFailure failure);
 
 private:
     bool writeThrough(Ib ib, std::string_view bytes);

@@ -219,6 +219,16 @@ TEST(PstMessageStore, DamagedFilesFailCleanly) {
     }
 }
 
+TEST(PstMessageStore, AStoreThatCannotBeWrittenAtAllLeavesNoFile) {
+    TempDir dir;
+    testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, 1, ENOSPC);
+    io.arm();
+    std::string error;
+    EXPECT_FALSE(MessageStore::create(u16(dir / "none.pst"), kDefaultStoreName, error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.pst"));
+}
+
 TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
     // Checkpoints after most saves; the disk fills at a different write each time, inside a message
     // or inside a commit, and stays full or has room again after the failed write (then the messages

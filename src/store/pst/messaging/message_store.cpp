@@ -1,6 +1,7 @@
 #include "store/pst/messaging/message_store.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "platform/paths.h"
@@ -77,6 +78,10 @@ std::unique_ptr<MessageStore> MessageStore::create(const std::u16string& path, s
     if (!store->commit()) {
         error = "cannot write " + platform::nativePath(path);
         if (store->failure()) error += ": " + store->failure()->message;
+        // What was written is no PST file: it is not left behind for readers (or a later append) to refuse.
+        store->db_.reset();
+        std::error_code ignored;
+        std::filesystem::remove(platform::nativePath(path), ignored);
         return nullptr;
     }
     return store;

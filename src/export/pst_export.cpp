@@ -46,11 +46,11 @@ void attachToProfile(ExportRun& run, const std::u16string& pstPath) {
 
 // Builds the mailbox's folder in the store and imports its messages.
 void writeMailbox(ExportRun& run, const std::shared_ptr<library::Store>& store, const std::u16string& topPath,
-                  const CheckedMailbox& mailbox) {
+                  const CheckedMailbox& mailbox, SaveLedger& ledger) {
     auto subfolders = subfoldersOf(topFolderOf(store));
     std::u16string relative = buildMailboxFolder(run, subfolders, mailbox);
     auto target = callGuarded(run.pstSession, [&](library::Session& s) { return s.folderByPath(topPath + u"\\" + relative); });
-    importMailbox(run, mailbox.name, target);
+    importMailbox(run, mailbox.name, target, ledger);
 }
 
 std::u16string folderPath(const std::shared_ptr<library::Store>& store) {
@@ -63,6 +63,34 @@ void finishPstRun(ExportRun& run, const std::u16string& destination) {
 }
 
 }  // namespace
+
+SaveLedger::SaveLedger(ExportRun& run, std::shared_ptr<library::Store> store, std::u16string pstPath)
+    : run_(run), store_(std::move(store)), pstPath_(std::move(pstPath)) {}
+
+void SaveLedger::saved(const std::u16string& progress) {
+    run_.log(kSavingPrefix + progress);
+    const library::SaveStatus status = callGuarded(store_, [](library::Store& s) { return s.saveStatus(); });
+    if (status.saved > 0) unkept_.emplace_back(status.saved, progress);
+    settle(status);
+}
+
+void SaveLedger::failed(const std::u16string& progress) {
+    settle();
+    run_.failed(progress);
+}
+
+void SaveLedger::settle() { settle(callGuarded(store_, [](library::Store& s) { return s.saveStatus(); })); }
+
+void SaveLedger::settle(const library::SaveStatus& status) {
+    while (!unkept_.empty() && unkept_.front().first <= status.kept) unkept_.pop_front();
+    if (status.failure.empty()) return;
+    if (!failureLogged_) {
+        run_.log(u"The PST file " + pstPath_ + u" could not be written: " + status.failure);
+        failureLogged_ = true;
+    }
+    for (const auto& entry : unkept_) run_.failed(entry.second);
+    unkept_.clear();
+}
 
 std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folders> subfolders,
                                   const CheckedMailbox& mailbox) {
@@ -87,7 +115,8 @@ std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folde
     return relative;
 }
 
-void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std::shared_ptr<library::Folder>& target) {
+void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std::shared_ptr<library::Folder>& target,
+                   SaveLedger& ledger) {
     const std::u16string tempFolder = scan::tempFolderPath();
     scan::CMboxFile* mbox = run.frame.currentMbox.load();
     const std::uint64_t count = mbox ? mbox->messageCount() : 0;
@@ -108,10 +137,11 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
         bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
         callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
         saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
-        if (saved)
-            run.log(kSavingPrefix + progress);
-        else
-            run.failed(progress);
+        if (saved) {
+            ledger.saved(progress);
+        } else {
+            ledger.failed(progress);
+        }
     }
     run.progressPosition(static_cast<int>(count));
 }
@@ -123,10 +153,12 @@ void exportSeparatePst(ExportRun& run, std::u16string destination) {
             destination = platform::withTrailingSeparator(destination);
             const std::u16string pstPath = claimNumberedFile(destination, mailbox.name + kPstExtension);
             auto store = openStore(run, pstPath);
-            writeMailbox(run, store, folderPath(store), mailbox);
+            SaveLedger ledger(run, store, pstPath);
+            writeMailbox(run, store, folderPath(store), mailbox, ledger);
             store.reset();
             if (g_attachToOutlook == 1) attachToProfile(run, pstPath);
             callGuarded(run.pstSession, [](library::Session& s) { s.logOff(); });
+            ledger.settle();  // logging off completed the file, or found it could not be
         });
     }
     finishPstRun(run, destination);
@@ -138,11 +170,13 @@ void exportSinglePst(ExportRun& run, std::u16string destination) {
         destination = platform::withTrailingSeparator(destination);
         const std::u16string pstPath = claimNumberedFile(destination, kSinglePstName);
         auto store = openStore(run, pstPath);
+        SaveLedger ledger(run, store, pstPath);
         const std::u16string topPath = folderPath(store);
-        forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) { writeMailbox(run, store, topPath, mailbox); });
+        forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) { writeMailbox(run, store, topPath, mailbox, ledger); });
         store.reset();
         if (g_attachToOutlook == 1) attachToProfile(run, pstPath);
         callGuarded(run.pstSession, [](library::Session& s) { s.logOff(); });
+        ledger.settle();  // logging off completed the file, or found it could not be
     }
     finishPstRun(run, destination);
 }

@@ -69,10 +69,20 @@ public:
     virtual void purge(bool all) = 0;
 };
 
+// How the messages saved through a store fared. A store that writes a file holds a message for good
+// only once it has committed it; after writing failed, the saved messages it did not keep are lost.
+struct SaveStatus {
+    std::uint64_t saved = 0;  // messages saved through the store since it was opened (0: not counted)
+    std::uint64_t kept = 0;   // the first `kept` of them are in the store for good
+    std::u16string failure;   // why writing stopped; empty while the store works
+};
+
 class Store {
 public:
     virtual ~Store() = default;
     virtual std::shared_ptr<Folder> topFolder() = 0;
+    // Still answers after the store was closed (by logging off), with the outcome of the close.
+    virtual SaveStatus saveStatus() { return {}; }
 };
 
 class Stores {

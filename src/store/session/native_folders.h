@@ -53,6 +53,7 @@ class NativeStore : public library::Store {
 public:
     explicit NativeStore(std::shared_ptr<StoreBackend> store) : store_(std::move(store)) {}
     std::shared_ptr<library::Folder> topFolder() override;
+    library::SaveStatus saveStatus() override { return store_->saveStatus(); }
 
 private:
     std::shared_ptr<StoreBackend> store_;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/codepage.h"
 #include "platform/paths.h"
 #include "store/pst/messaging/message_store.h"
 
@@ -51,7 +52,7 @@ public:
     MessageRef saveMessage(FolderRef folder, std::shared_ptr<const mapi::Message> message) override {
         checkFolder(folder);
         auto id = store().saveMessage(folderId(folder), *message);
-        if (!id) throw StoreError("the message could not be written to the PST file");
+        if (!id) throw StoreError("the message could not be written to the PST file" + reason());
         return {id->nid.value()};
     }
     void deleteMessage(MessageRef message) override {
@@ -68,16 +69,28 @@ public:
     }
 
     void flush() override {
-        if (!store().commit()) throw StoreError("the PST file could not be completed");
+        if (!store().commit()) throw StoreError("the PST file could not be completed" + reason());
     }
     void close() override {
         if (!store_) return;
         const bool ok = store_->close();
+        closed_ = statusOf(*store_);
+        const std::string why = reason();
         store_.reset();
-        if (!ok) throw StoreError("the PST file could not be completed");
+        if (!ok) throw StoreError("the PST file could not be completed" + why);
     }
+    library::SaveStatus saveStatus() const override { return store_ ? statusOf(*store_) : closed_; }
 
 private:
+    static library::SaveStatus statusOf(const pst::MessageStore& store) {
+        library::SaveStatus status{store.savedCount(), store.keptCount(), {}};
+        if (store.failure()) status.failure = platform::utf8ToUtf16(store.failure()->message);
+        return status;
+    }
+    std::string reason() const {
+        return store_ && store_->failure() ? ": " + store_->failure()->message : std::string();
+    }
+
     pst::MessageStore& store() const {
         if (!store_) throw StoreError("the PST file is closed");
         return *store_;
@@ -87,6 +100,7 @@ private:
     }
 
     std::unique_ptr<pst::MessageStore> store_;
+    library::SaveStatus closed_;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/library/library_interface.h"
 #include "store/mapi/message.h"
 
 namespace store::session {
@@ -56,6 +57,9 @@ public:
     // Makes what was saved durable; close() also ends the store (later calls throw).
     virtual void flush() = 0;
     virtual void close() = 0;
+    // Which saved messages the store holds for good (also after close()); a store that holds each
+    // message as it is saved need not count.
+    virtual library::SaveStatus saveStatus() const { return {}; }
 };
 
 }  // namespace store::session

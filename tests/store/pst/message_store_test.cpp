@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "store/pst/messaging/message_store.h"
 #include "store/pst/ndb/bytes.h"
+#include "store/pst/faulty_io.h"
 #include "support/test_support.h"
 #include "store/pst/sample_messages.h"
 
@@ -216,6 +217,84 @@ TEST(PstMessageStore, DamagedFilesFailCleanly) {
         store->saveMessage(store->topOfPersonalFolders(), testing::sampleMessage({}));
         store->close();
     }
+}
+
+TEST(PstMessageStore, AStoreThatCannotBeWrittenAtAllLeavesNoFile) {
+    TempDir dir;
+    testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, 1, ENOSPC);
+    io.arm();
+    std::string error;
+    EXPECT_FALSE(MessageStore::create(u16(dir / "none.pst"), kDefaultStoreName, error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.pst"));
+}
+
+TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
+    // Checkpoints after most saves; the disk fills at a different write each time, inside a message
+    // or inside a commit, and stays full or has room again after the failed write (then the messages
+    // saved before a failed one are all kept). Whatever the store reports kept is in the file, in
+    // order, and nothing else.
+    struct Case {
+        int armBefore;  // the message before whose save the fault is armed
+        int nth;        // the write that fails, counted from there
+        bool once;      // the disk has room again after that write
+    };
+    bool keptSome = false, lostSaved = false;
+    for (const Case c : {Case{0, 2, false}, Case{0, 5, false}, Case{0, 9, false}, Case{0, 14, false},
+                         Case{0, 20, false}, Case{7, 1, false}, Case{3, 1, true}, Case{7, 1, true}}) {
+        SCOPED_TRACE(::testing::Message() << c.armBefore << " " << c.nth << " " << c.once);
+        TempDir dir;
+        std::string error;
+        testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, c.nth, ENOSPC, 3000);
+        if (c.once) io.failOnce();
+        std::uint64_t kept = 0;
+        {
+            auto store = MessageStore::create(u16(dir / "full.pst"), kDefaultStoreName, error);
+            ASSERT_TRUE(store) << error;
+            store->setCheckpointInterval(1);
+            const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Full");
+            std::uint64_t saves = 0;
+            for (int i = 0; i < 12; ++i) {
+                if (i == c.armBefore) io.arm();
+                testing::SampleOptions o;
+                o.subject = u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i));
+                o.attachmentSizes = {40000};
+                const bool saved = store->saveMessage(folder, testing::sampleMessage(o)).has_value();
+                if (saves < static_cast<std::uint64_t>(i)) {
+                    EXPECT_FALSE(saved) << i;  // none after a failed one
+                }
+                if (saved) ++saves;
+            }
+            EXPECT_EQ(store->savedCount(), saves);
+            EXPECT_FALSE(store->close());
+            ASSERT_TRUE(store->failure());
+            EXPECT_EQ(store->failure()->code, ENOSPC);
+            kept = store->keptCount();
+            EXPECT_LE(kept, saves);
+            EXPECT_TRUE(io.fired());
+            // A message that meets the full disk gives its space back, and the messages saved before
+            // it are committed when that space is enough.
+            if (c.once) {
+                EXPECT_EQ(kept, static_cast<std::uint64_t>(c.armBefore));
+            }
+            keptSome = keptSome || kept > 0;
+            lostSaved = lostSaved || kept < saves;  // saved, but the commit that would hold it failed
+        }
+        auto reopened = MessageStore::open(u16(dir / "full.pst"), error);
+        ASSERT_TRUE(reopened) << error;
+        const auto folder = reopened->findFolder(reopened->topOfPersonalFolders(), u"Full");
+        const std::vector<MessageId> messages = folder ? reopened->messages(*folder) : std::vector<MessageId>{};
+        ASSERT_EQ(messages.size(), kept);
+        for (std::size_t i = 0; i < messages.size(); ++i) {
+            const auto props = reopened->messageProperties(messages[i]);
+            ASSERT_TRUE(props);
+            const Property* subject = findProperty(*props, 0x0037001F);
+            ASSERT_TRUE(subject);
+            EXPECT_EQ(fromUtf16le(subject->value), u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i)));
+        }
+    }
+    EXPECT_TRUE(keptSome);
+    EXPECT_TRUE(lostSaved);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "store/pst/ndb/crc.h"
 #include "store/pst/ndb/header.h"
 #include "store/pst/ndb/node_database.h"
+#include "store/pst/faulty_io.h"
 #include "support/test_support.h"
 
 namespace store::pst {
@@ -248,6 +249,104 @@ TEST(PstNodeDatabase, ReusedSpaceNeverOverlaps) {
     }
     EXPECT_GT(db->reusableBytes() + db->allocatedBytes(), 0u);
     for (Nid nid : live) EXPECT_TRUE(db->readData(db->findNode(nid)->data)) << nid.value();
+}
+
+}  // namespace
+}  // namespace store::pst
+
+namespace store::pst {
+namespace {
+
+using testing_support::FaultyIo;
+
+constexpr int kFirstNodes = 40;
+constexpr int kLaterNodes = 40;
+
+std::string nodeData(int i) { return std::string(4000 + i, static_cast<char>('a' + i % 26)); }
+
+// Commits kFirstNodes nodes, arms the fault, adds kLaterNodes more (about 160 kB, so that the file
+// grows) and commits again. Returns whether the second commit succeeded.
+bool commitTwiceMeetingTheFault(const std::string& path, FaultyIo& io, std::optional<StoreFailure>& failure) {
+    std::string error;
+    auto db = NodeDatabase::create(path, error);
+    EXPECT_TRUE(db) << error;
+    if (!db) return false;
+    for (int i = 0; i < kFirstNodes + kLaterNodes; ++i) {
+        if (i == kFirstNodes) {
+            EXPECT_TRUE(db->commit());
+            io.arm();
+        }
+        db->setNode({db->allocateNid(NidType::NormalMessage), db->writeData(nodeData(i)), Bid(), Nid(0x8022)});
+    }
+    const bool ok = db->commit();
+    failure = db->failure();
+    // A failed database stays failed: later writes and the final commit change nothing on disk.
+    db->setNode({db->allocateNid(NidType::NormalMessage), db->writeData(nodeData(kFirstNodes + kLaterNodes)), Bid(), Nid(0x8022)});
+    EXPECT_EQ(db->close(), ok);
+    return ok;
+}
+
+// The number of nodes of the file as a reader finds it, each checked against what was written.
+int readableNodes(const std::string& path) {
+    std::string error;
+    auto db = NodeDatabase::open(path, error);
+    EXPECT_TRUE(db) << error;
+    if (!db) return -1;
+    int i = 0;
+    for (const NbtEntry& node : db->nodes()) EXPECT_EQ(db->readData(node.data), nodeData(i++)) << i;
+    return i;
+}
+
+TEST(PstNodeDatabase, AFailedWriteSyncOrResizeLeavesTheFileAtItsLastCommit) {
+    TempDir dir;
+    // A clean run shows which of the second commit's writes is its header (the one at offset 0).
+    int headerWrite = 0;
+    {
+        FaultyIo io(FaultyIo::Call::Write, 1 << 30, ENOSPC);
+        std::optional<StoreFailure> failure;
+        ASSERT_TRUE(commitTwiceMeetingTheFault((dir / "clean.pst").string(), io, failure));
+        const auto& writes = io.armedWrites();
+        headerWrite = static_cast<int>(std::find(writes.begin(), writes.end(), 0) - writes.begin()) + 1;
+        ASSERT_LE(headerWrite, static_cast<int>(writes.size()));
+        EXPECT_EQ(readableNodes((dir / "clean.pst").string()), kFirstNodes + kLaterNodes + 1);
+    }
+
+    struct Case {
+        FaultyIo::Call call;
+        int nth;
+        int code;
+        std::size_t shortBytes;
+        int nodesAfter;  // what a reader finds afterwards
+    };
+    std::vector<Case> cases = {
+        {FaultyIo::Call::Sync, 1, EIO, 0, kFirstNodes},  // before the header: the old header stays
+        // After the header: the file is complete, though the commit is reported failed.
+        {FaultyIo::Call::Sync, 2, EIO, 0, kFirstNodes + kLaterNodes},
+        {FaultyIo::Call::Truncate, 1, ENOSPC, 0, kFirstNodes},
+    };
+    // Every write up to the header itself fails; every one before it also as a short write. (A short
+    // write of the header would leave half a header; overwriting the first page of the file needs no
+    // new space, so a full disk cannot cause it.)
+    for (int nth = 1; nth <= headerWrite; ++nth) {
+        cases.push_back({FaultyIo::Call::Write, nth, nth % 2 ? ENOSPC : EIO, 0, kFirstNodes});
+        if (nth < headerWrite) cases.push_back({FaultyIo::Call::Write, nth, ENOSPC, 100, kFirstNodes});
+    }
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "call " << static_cast<int>(c.call) << " #" << c.nth << " short "
+                                        << c.shortBytes);
+        const std::string path = (dir / ("f" + std::to_string(n++) + ".pst")).string();
+        std::optional<StoreFailure> failure;
+        {
+            FaultyIo io(c.call, c.nth, c.code, c.shortBytes);
+            EXPECT_FALSE(commitTwiceMeetingTheFault(path, io, failure));
+            EXPECT_TRUE(io.fired());
+        }
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->code, c.code);
+        EXPECT_FALSE(failure->message.empty());
+        EXPECT_EQ(readableNodes(path), c.nodesAfter);
+    }
 }
 
 }  // namespace

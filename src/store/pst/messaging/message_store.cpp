@@ -1,6 +1,7 @@
 #include "store/pst/messaging/message_store.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "platform/paths.h"
@@ -76,6 +77,11 @@ std::unique_ptr<MessageStore> MessageStore::create(const std::u16string& path, s
     store->initialise(displayName);
     if (!store->commit()) {
         error = "cannot write " + platform::nativePath(path);
+        if (store->failure()) error += ": " + store->failure()->message;
+        // What was written is no PST file: it is not left behind for readers (or a later append) to refuse.
+        store->db_.reset();
+        std::error_code ignored;
+        std::filesystem::remove(platform::nativePath(path), ignored);
         return nullptr;
     }
     return store;
@@ -236,13 +242,19 @@ std::optional<FolderId> MessageStore::parentOf(FolderId id) const {
 
 std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message) {
     FolderRecord* record = folder(id);
-    if (!record || db_->failed()) return std::nullopt;
+    if (!record || !db_->flushWrites()) return std::nullopt;
     const Nid nid = db_->allocateNid(NidType::NormalMessage);
+    const std::size_t mark = db_->blockMark();
     const WrittenMessage written = MessageWriter(*db_, names_).write(message);
-    if (db_->failed()) return std::nullopt;
+    // Its blocks reach the system now, so that a full disk fails this message rather than a later one.
+    if (!db_->flushWrites()) {
+        keepWhatWasSavedBefore(mark);
+        return std::nullopt;
+    }
     db_->setNode({nid, written.data, written.subnodes, record->nid});
     record->contents.push_back(ContentsRow::pack(nid, written.properties));
     record->dirty = true;
+    ++savedCount_;
     checkpointIfDue();
     return MessageId{nid};
 }
@@ -360,12 +372,24 @@ void MessageStore::checkpointIfDue() {
 }
 
 bool MessageStore::commit() {
+    if (db_->failed()) return false;
     const std::uint64_t before = db_->allocatedBytes();
+    const std::uint64_t saved = savedCount_;
     const bool ok = writeChanges();
+    if (ok) keptCount_ = saved;
     lastCommitBytes_ = db_->allocatedBytes() - before;
     allocatedAtCommit_ = db_->allocatedBytes();
     lastCommitTime_ = std::chrono::steady_clock::now();
     return ok;
+}
+
+// The disk ran full while writing a message: the message's blocks are dropped, giving their space
+// back, and one more commit tries to keep the messages saved before it. The store stays failed.
+void MessageStore::keepWhatWasSavedBefore(std::size_t blockMark) {
+    if (!db_->dropBlocksSince(blockMark)) return;
+    const std::uint64_t saved = savedCount_;
+    if (writeChanges()) keptCount_ = saved;
+    db_->endRetry();
 }
 
 bool MessageStore::writeChanges() {
@@ -389,6 +413,8 @@ bool MessageStore::writeChanges() {
 bool MessageStore::close() {
     if (!db_) return true;
     const bool ok = commit() && db_->close();
+    closeFailure_ = db_->failure();
+    if (!ok && !closeFailure_) closeFailure_ = StoreFailure{0, "the PST file could not be completed"};
     db_.reset();
     return ok;
 }

@@ -58,7 +58,8 @@ public:
     bool exists(FolderId folder) const { return folders_.count(folder.nid.value()) != 0; }
 
     // --- messages ----------------------------------------------------------------------------------
-    // Writes the message into the folder; empty when the folder is unknown or the file failed.
+    // Writes the message into the folder; empty when the folder is unknown or the file failed. The
+    // message is in the file for good once the next commit succeeds (see keptCount()).
     std::optional<MessageId> saveMessage(FolderId folder, const mapi::Message& message);
     std::vector<MessageId> messages(FolderId folder) const;
     std::size_t messageCount(FolderId folder) const;
@@ -77,12 +78,19 @@ public:
     void setCheckpointInterval(std::uint64_t bytes) { checkpointBytes_ = bytes; }
     bool close();
     bool failed() const { return db_->failed(); }
+    // Why writing stopped; empty while the file works. Still answers after close().
+    const std::optional<StoreFailure>& failure() const { return db_ ? db_->failure() : closeFailure_; }
+    // Messages saved since the store was opened, and how many of the first of them the last
+    // successful commit holds. Once the store has failed, the rest will never be in the file.
+    std::uint64_t savedCount() const { return savedCount_; }
+    std::uint64_t keptCount() const { return keptCount_; }
     std::uint64_t fileBytes() const { return db_->dataBytesWritten(); }
 
 private:
     explicit MessageStore(std::unique_ptr<NodeDatabase> db);
     void initialise(std::u16string_view displayName);
     bool writeChanges();
+    void keepWhatWasSavedBefore(std::size_t blockMark);
     void checkpointIfDue();
     bool load(std::string& error);
     FolderRecord* folder(FolderId id);
@@ -103,6 +111,9 @@ private:
     Nid deletedItems_;
     Nid searchRoot_;
     std::map<std::uint32_t, FolderRecord> folders_;
+    std::optional<StoreFailure> closeFailure_;
+    std::uint64_t savedCount_ = 0;
+    std::uint64_t keptCount_ = 0;
     std::uint64_t checkpointBytes_ = 64ull << 20;
     std::uint64_t allocatedAtCommit_ = 0;
     std::uint64_t lastCommitBytes_ = 0;

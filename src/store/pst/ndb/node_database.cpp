@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "store/pst/ndb/page.h"
 
@@ -283,12 +284,11 @@ void NodeDatabase::compactBlocks() {
     released_.clear();
 }
 
-bool NodeDatabase::commit(bool durable) {
-    if (!dirty_) return durable ? file_.sync() : file_.flush();
+bool NodeDatabase::commit() {
+    if (file_.failed()) return false;
+    if (!dirty_) return file_.sync();
     compactBlocks();
     std::vector<BlockRef> pages;
-    std::vector<BlockRef> oldPages = std::move(pages_);
-    for (const BlockRef& old : oldPages) freedAfterCommit_.emplace_back(old.ib, kPageSize);
     const PageSink sink{
         [this, &pages] {
             const BlockRef ref{Bid(header_.nextPageBid++), space_.allocate(kPageSize, kPageSize)};
@@ -304,41 +304,64 @@ bool NodeDatabase::commit(bool durable) {
     for (const BbtEntry& b : blocks_) maps.markAllocated(b.ref.ib, blockFileSize(b.size));
     for (const BlockRef& p : pages) maps.markAllocated(p.ib, kPageSize);
     for (const MapPage& page : maps.pages()) file_.write(page.ib, page.bytes);
-    if (!file_.flush() || file_.size() < fileEnd) file_.setSize(fileEnd);
-    // Everything the header points to reaches the disk before the header changes.
-    if (durable) file_.sync();
+    // Everything the header will point to reaches the disk before the header changes.
+    if (!file_.flush() || (file_.size() < fileEnd && !file_.setSize(fileEnd)) || !file_.sync()) return false;
+    if (!writeHeader(nbt, bbt, fileEnd, maps)) return false;
+    dirty_ = false;
 
-    header_.root.fileEof = fileEnd;
-    header_.root.amapLast = maps.lastAMap();
-    header_.root.amapFree = maps.freeBytes();
-    header_.root.pmapFree = 0;
-    header_.root.nodeBTree = nbt;
-    header_.root.blockBTree = bbt;
-    header_.root.amapValid = kAMapValid;
-    header_.firstFreeMap = maps.firstFreeMap();
-    ++header_.unique;
-    file_.write(0, header_.encode());
-    const bool ok = (durable ? file_.sync() : file_.flush()) && !file_.failed();
-    dirty_ = !ok;
-    pages_ = std::move(pages);
-    if (ok) {
-        // The old tree pages become free space; their trailers are wiped so that tools which look
-        // for lost items in free space do not take them for live index pages.
-        const std::string noTrailer(kPageSize - kPageDataSize, '\0');
-        for (const BlockRef& old : oldPages) file_.write(old.ib + kPageDataSize, noTrailer);
-        file_.flush();
-        // Nothing on disk refers to these any more.
-        for (const auto& [ib, size] : freedAfterCommit_) space_.release(ib, size);
-        freedAfterCommit_.clear();
+    // The old tree pages become free space; their trailers are wiped so that tools which look for
+    // lost items in free space do not take them for live index pages.
+    const std::string noTrailer(kPageSize - kPageDataSize, '\0');
+    for (const BlockRef& old : pages_) {
+        file_.write(old.ib + kPageDataSize, noTrailer);
+        freedAfterCommit_.emplace_back(old.ib, kPageSize);
     }
-    return ok;
+    file_.flush();
+    pages_ = std::move(pages);
+    // Nothing on disk refers to these any more.
+    for (const auto& [ib, size] : freedAfterCommit_) space_.release(ib, size);
+    freedAfterCommit_.clear();
+    return true;
+}
+
+bool NodeDatabase::writeHeader(const BlockRef& nbt, const BlockRef& bbt, Ib fileEnd, const AllocationMapBuilder& maps) {
+    Header next = header_;
+    next.root.fileEof = fileEnd;
+    next.root.amapLast = maps.lastAMap();
+    next.root.amapFree = maps.freeBytes();
+    next.root.pmapFree = 0;
+    next.root.nodeBTree = nbt;
+    next.root.blockBTree = bbt;
+    next.root.amapValid = kAMapValid;
+    next.firstFreeMap = maps.firstFreeMap();
+    ++next.unique;
+    if (!file_.write(0, next.encode()) || !file_.sync()) return false;
+    header_ = next;
+    return true;
+}
+
+bool NodeDatabase::dropBlocksSince(std::size_t mark) {
+    const auto& failure = file_.failure();
+    if (!failure || (failure->code != ENOSPC && failure->code != EDQUOT) || mark > blocks_.size()) return false;
+    // Blocks written since the last commit are the newest, so they follow the mark; nothing refers to them.
+    for (std::size_t i = mark; i < blocks_.size(); ++i) {
+        const std::uint64_t size = blockFileSize(blocks_[i].size);
+        file_.discard(blocks_[i].ref.ib, size);
+        space_.release(blocks_[i].ref.ib, size);
+    }
+    blocks_.resize(mark);
+    firstFailure_ = file_.resume();
+    return true;
+}
+
+void NodeDatabase::endRetry() {
+    if (firstFailure_) file_.failWith(*std::exchange(firstFailure_, std::nullopt));
 }
 
 bool NodeDatabase::close() {
-    if (!file_.isOpen()) return true;
-    const bool ok = commit(true);
-    file_.close();
-    return ok;
+    if (!file_.isOpen()) return !file_.failed();
+    const bool committed = commit();
+    return file_.close() && committed;
 }
 
 }  // namespace store::pst

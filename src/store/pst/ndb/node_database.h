@@ -59,12 +59,25 @@ public:
     std::optional<std::vector<std::string>> readBlocks(Bid bid);
     std::optional<std::vector<SubnodeEntry>> readSubnodes(Bid bid);
 
-    // Writes the trees, allocation maps and header: afterwards the file on disk is complete. A
-    // durable commit also waits until the data is on the disk (before and after the header is
-    // written); a process that dies after any commit leaves a complete file either way.
-    bool commit(bool durable = false);
+    // Hands the blocks written so far to the system; false (and failed()) when that fails.
+    bool flushWrites() { return file_.flush(); }
+    // Where the blocks written from now on start, for dropBlocksSince().
+    std::size_t blockMark() const { return blocks_.size(); }
+    // After the disk ran full: forgets the blocks written since the mark, gives their space back to
+    // the file system and lets writing go on, so that one more commit may complete the file with what
+    // was written before. endRetry() fails the database again with the first failure, whatever that
+    // commit did. False (and nothing changed) unless the failure was a full disk.
+    bool dropBlocksSince(std::size_t mark);
+    void endRetry();
+    // Writes the trees and allocation maps, waits until they and every block are on the disk, and
+    // only then writes the header and waits again: the header on disk only ever describes complete
+    // structures. When any step fails the header is left as it was (the file stays at its last
+    // commit) and the database is failed for good.
+    bool commit();
     bool close();
     bool failed() const { return file_.failed(); }
+    // Why the file failed; empty while it works.
+    const std::optional<StoreFailure>& failure() const { return file_.failure(); }
     std::uint64_t dataBytesWritten() const { return space_.end(); }
     // Bytes handed out since the file was opened, and free bytes waiting to be used again.
     std::uint64_t allocatedBytes() const { return space_.allocatedBytes(); }
@@ -83,6 +96,7 @@ private:
     bool collectSubnodes(Bid bid, int depth, std::vector<SubnodeEntry>& out);
     void releaseBlock(Bid bid);
     void compactBlocks();
+    bool writeHeader(const BlockRef& nbt, const BlockRef& bbt, Ib fileEnd, const AllocationMapBuilder& maps);
 
     PstFile file_;
     Header header_;
@@ -93,6 +107,7 @@ private:
     // Extents the committed state on disk still refers to; reusable once the next commit is done.
     std::vector<std::pair<Ib, std::uint64_t>> freedAfterCommit_;
     std::vector<BlockRef> pages_;  // pages of the trees the header points to
+    std::optional<StoreFailure> firstFailure_;  // while a commit is retried after a full disk
     bool dirty_ = true;
 };
 

@@ -14,6 +14,8 @@ inline constexpr char16_t kSavingStarted[] = u"Saving process started.";
 inline constexpr char16_t kSavingCompletedIn[] = u"Saving process completed, destination folder path is: ";
 inline constexpr char16_t kSavingPrefix[] = u"Saving: ";
 inline constexpr char16_t kFailedPrefix[] = u"Failed to save: ";
+inline constexpr char16_t kMailboxEndedEarly[] = u": saving this mailbox ended early because of an error: ";
+inline constexpr char16_t kAttachmentNotRead[] = u": the attachment file could not be read: ";
 inline constexpr char16_t kFileSelected[] = u" file selected for saving email items.";
 
 struct ExportRun {
@@ -21,12 +23,20 @@ struct ExportRun {
     std::shared_ptr<library::Session> pstSession;  // the library modes only
     std::u16string attachLogonText;
     int failures = 0;
+    int saved = 0;
+    std::u16string lastFailedItem{};  // a message with several failure lines counts once
 
     void log(const std::u16string& line) { frame.logStatus(line); }
-    // A message that could not be written: logged, counted, its number kept.
-    void failed(const std::u16string& what) {
-        ++failures;
-        log(kFailedPrefix + what);
+    // A message written: logged and counted.
+    void savedItem(const std::u16string& item) {
+        ++saved;
+        log(kSavingPrefix + item);
+    }
+    // A message that could not be written (whole): logged, counted once.
+    void failed(const std::u16string& item, const std::u16string& detail = {}) {
+        if (failures == 0 || item != lastFailedItem) ++failures;
+        lastFailedItem = item;
+        log(kFailedPrefix + item + detail);
     }
     bool running() const { return scan::g_busy.load() != 0; }
     void progressRange(int count) { frame.setProgressRange(0, count); }

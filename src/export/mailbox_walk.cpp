@@ -1,5 +1,8 @@
 #include "export/mailbox_walk.h"
 
+#include <exception>
+
+#include "platform/codepage.h"
 #include "platform/paths.h"
 
 namespace exporter {
@@ -9,6 +12,20 @@ scan::TreeItem nextChecked(scan::TreeControl& tree, scan::TreeItem item) {
     for (item = tree.NextItemInOrder(item); item; item = tree.NextItemInOrder(item))
         if (tree.GetCheck(item)) return item;
     return 0;
+}
+
+// An exception from a writer is a failure of the mailbox it was writing; the walk goes on with the next.
+void writeGuarded(ExportRun& run, const CheckedMailbox& mailbox, const std::function<void(const CheckedMailbox&)>& write) {
+    std::string what;
+    try {
+        write(mailbox);
+        return;
+    } catch (const std::exception& error) {
+        what = error.what();
+    } catch (...) {
+        what = "unknown exception";
+    }
+    run.failed(mailbox.path, kMailboxEndedEarly + platform::utf8ToUtf16(what));
 }
 
 }  // namespace
@@ -33,7 +50,7 @@ void forEachCheckedMailbox(ExportRun& run, const std::function<void(const Checke
         mailbox.name = platform::fileNameOf(mailbox.path);
         mailbox.childText = tree.GetItemText(item);
         run.frame.selectRow(mailbox.row);
-        write(mailbox);
+        writeGuarded(run, mailbox, write);
     }
 }
 

@@ -59,7 +59,7 @@ std::u16string folderPath(const std::shared_ptr<library::Store>& store) {
 
 void finishPstRun(ExportRun& run, const std::u16string& destination) {
     run.frame.showProgressBar(false);
-    run.log(kSavingCompletedIn + destination);
+    if (run.running()) run.log(kSavingCompletedIn + destination);
 }
 
 }  // namespace
@@ -100,6 +100,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
         const std::u16string progress = mailboxName + u"[" + number + u"/" + decimal(static_cast<long long>(count)) + u"]";
         const std::u16string tempPath = tempFolder + number + u".eml";
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
+        if (bytes) attachImFiles(run, *bytes, progress);
         if (!bytes || !tempFile.write(tempPath, *bytes)) {
             run.failed(progress);
             continue;
@@ -109,7 +110,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
         callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
         saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
         if (saved)
-            run.log(kSavingPrefix + progress);
+            run.savedItem(progress);
         else
             run.failed(progress);
     }

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <unistd.h>
 
 #include "export/export_job.h"
@@ -84,8 +85,8 @@ bool CliSession::start() {
     store::registerNativeLibrary();
     application_->InitInstance(start);
     if (!application_->logFileOpen())
-        err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath)
-             << "; the log lines are printed here only\n";
+        err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath) << "; the log lines go to the "
+             << (&logOut_ == &std::cerr ? "standard error" : "standard output") << " only\n";
 
     app::CMainFrame& main = frame();
     main.logList.onLineAdded = [this](const std::u16string& line) { printLog(line); };

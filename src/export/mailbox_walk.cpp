@@ -14,8 +14,11 @@ scan::TreeItem nextChecked(scan::TreeControl& tree, scan::TreeItem item) {
     return 0;
 }
 
-// An exception from a writer is a failure of the mailbox it was writing; the walk goes on with the next.
+// An exception from a writer fails the message it was writing and the rest of that mailbox (named by
+// their numbers); the walk goes on with the next mailbox.
 void writeGuarded(ExportRun& run, const CheckedMailbox& mailbox, const std::function<void(const CheckedMailbox&)>& write) {
+    run.messageCount = 0;
+    run.currentMessage = 0;
     std::string what;
     try {
         write(mailbox);
@@ -25,7 +28,20 @@ void writeGuarded(ExportRun& run, const CheckedMailbox& mailbox, const std::func
     } catch (...) {
         what = "unknown exception";
     }
-    run.failed(mailbox.path, kMailboxEndedEarly + platform::utf8ToUtf16(what));
+    // The writer sets the progress range to the mailbox's count and the position to each message it starts.
+    scan::CMboxFile* mbox = run.frame.currentMbox.load();
+    const long long total = mbox ? static_cast<long long>(mbox->messageCount()) : 0;
+    const long long first = run.messageCount > 0 ? run.currentMessage + 1 : 1;
+    const std::u16string reason = platform::utf8ToUtf16(what);
+    run.lastFailedItem = mailbox.path;
+    if (first > total) {  // after its last message
+        ++run.failures;
+        run.log(kFailedPrefix + mailbox.path + kNotSavedBecause + reason);
+        return;
+    }
+    run.failures += static_cast<int>(total - first + 1);
+    run.log(kFailedPrefix + mailbox.path + kMessagesFrom + decimal(first) + kMessagesTo + decimal(total) + kNotSavedBecause +
+            reason);
 }
 
 }  // namespace

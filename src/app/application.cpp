@@ -11,6 +11,7 @@ CKelvaHaldenApp::CKelvaHaldenApp(ui::CDispatcher& dispatcher, ui::IHost& host) :
     scan::g_currentMboxPath.clear();
     scan::g_tempBase.clear();
     scan::g_logFilePath.clear();
+    scan::g_logFileFailed = false;
     scan::g_selectedFiles.clear();
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/settings.h"
+#include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "scan/listing_job.h"
@@ -49,6 +50,7 @@ bool CMainFrame::OnCreate() {
     std::u16string folder = options_.logFolder.empty() ? platform::desktopFolder() : options_.logFolder;
     bool created = activityLog_.create(folder, localNow());
     scan::g_logFilePath = activityLog_.path();
+    scan::g_logFileFailed = !created;
     return created;
 }
 
@@ -83,7 +85,7 @@ platform::LParam CMainFrame::handleMessage(unsigned message, platform::WParam wP
             return 0;
         case platform::UM_LOG_STATUS:
             logList.AppendLine(statusText);
-            activityLog_.writeLine(statusText);
+            if (!activityLog_.writeLine(statusText)) scan::g_logFileFailed = true;
             return 0;
         case platform::UM_MAILBOX_CLICKED:
             return onMailboxClicked(static_cast<scan::TreeItem>(lParam));
@@ -125,6 +127,14 @@ void CMainFrame::showPreview(const std::u16string& path) {
 
 void CMainFrame::showProgressBar(bool visible) {
     dispatcher_.invoke([&] { progressBar.Show(visible); });
+}
+
+void CMainFrame::setProgressRange(int low, int high) {
+    // The full 32-bit range: the classic range message keeps only 16 bits of each end.
+    dispatcher_.invoke([&] {
+        progressBar.SetRange(low, high);
+        progressBar.SetPos(0);
+    });
 }
 
 void CMainFrame::setProgressPosition(int position) {
@@ -201,10 +211,19 @@ bool CMainFrame::startWorker(std::function<void()> body) {
     bool started = false;
     dispatcher_.invoke([&] {
         if (!waitForWorker()) return;
-        workerThread = std::make_shared<ui::CWorkerThread>(dispatcher_, std::move(body));
+        workerThread = std::make_shared<ui::CWorkerThread>(dispatcher_, std::move(body),
+                                                           [this](const std::string& what) { workerFailed(what); });
         started = true;
     });
     return started;
+}
+
+void CMainFrame::workerFailed(const std::string& what) {
+    // The job's closing steps did not run: the frame is freed for the next command.
+    ++workerFailures_;
+    logStatus(kJobEndedEarly + platform::utf8ToUtf16(what));
+    if (scan::CMboxFile* mbox = currentMbox.load()) mbox->keepRunning = true;
+    g_busy = 0;
 }
 
 bool CMainFrame::previousWorkerEnded() {
@@ -319,7 +338,7 @@ bool CMainFrame::OnClose() {
     scan::emptyFolder(folder);
     ::rmdir(platform::nativePath(folder).c_str());
     logOnUiThread(u"Application has been closed.");
-    box(u"Log file path is : " + scan::g_logFilePath);
+    box(scan::logFileLine());
     host_.endProcess(-1);
     return true;
 }

@@ -3,6 +3,7 @@
 // models, carries out the commands, guards work with g_busy, starts the workers and handles the custom
 // window messages on the user-interface thread. A toolkit front end draws its controls and forwards
 // clicks and commands; the headless host drives it from tests and the command line.
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +28,7 @@ class CSettings;
 
 inline constexpr char16_t kSnapshotFilter[] = u".KelvaMBOX2PST Files (*.MBOX2PSTKLV)";
 inline constexpr char16_t kSnapshotExtension[] = u"MBOX2PSTKLV";
+inline constexpr char16_t kJobEndedEarly[] = u"The running process ended early because of an error: ";
 
 // Ribbon command ids.
 enum Command {
@@ -99,6 +101,8 @@ public:
 
     // ---- workers ----
     bool workerRunning() const { return workerThread && workerThread->running(); }
+    // Jobs ended by an exception since the start (each logged with kJobEndedEarly).
+    int workerFailures() const { return workerFailures_.load(); }
     // User-interface thread: dispatches until the last worker has ended, then joins it. False when
     // that cannot be done now, because this very call is part of handling a send of that worker.
     bool waitForWorker();
@@ -109,6 +113,7 @@ public:
     void showCaption(const std::u16string& text) override;
     void showPreview(const std::u16string& path) override;
     void showProgressBar(bool visible) override;
+    void setProgressRange(int low, int high) override;
     void setProgressPosition(int position) override;
     void setWaitCursor(bool wait) override;
     scan::TreeControl& treeControl() override { return treeProxy_; }
@@ -132,6 +137,8 @@ private:
     platform::LParam onMailboxClicked(scan::TreeItem item);
     platform::LParam onMessageClicked(int row);
     bool refuseWhileBusy();
+    // Worker thread: a job ended by an exception; logged, counted, and g_busy cleared.
+    void workerFailed(const std::string& what);
     // Waits for a stopped worker still finishing its step; refuses (and says so) when it cannot.
     bool previousWorkerEnded();
     void box(const std::u16string& text);
@@ -145,6 +152,7 @@ private:
     CMarshalledList listProxy_;
     CMarshalledViewer viewerProxy_;
     std::shared_ptr<ui::CWorkerThread> workerThread;
+    std::atomic<int> workerFailures_{0};
 };
 
 }  // namespace app

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <unistd.h>
 
 #include "export/export_job.h"
@@ -15,10 +16,15 @@
 namespace cli {
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_interruptSignal{0};
 
 namespace {
 
-extern "C" void onInterrupt(int) { g_interrupted = true; }
+extern "C" void onInterrupt(int signal) {
+    int none = 0;
+    g_interruptSignal.compare_exchange_strong(none, signal);
+    g_interrupted = true;
+}
 
 std::u16string wide(const std::string& text) { return platform::fromNativePath(text); }
 std::string narrow(const std::u16string& text) { return platform::nativePath(text); }
@@ -30,6 +36,10 @@ std::string absolutePath(const std::string& path) {
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(path, ec);
     return ec ? path : full.lexically_normal().string();
+}
+
+int exitStatus(int commandStatus) {
+    return g_interrupted ? 128 + g_interruptSignal.load() : commandStatus;
 }
 
 void installInterruptHandler() {
@@ -74,7 +84,8 @@ bool CliSession::start() {
     store::registerNativeLibrary();
     application_->InitInstance(start);
     if (!application_->logFileOpen())
-        err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath) << '\n';
+        err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath) << "; the log lines go to the "
+             << (&logOut_ == &std::cerr ? "standard error" : "standard output") << " only\n";
 
     app::CMainFrame& main = frame();
     main.logList.onLineAdded = [this](const std::u16string& line) { printLog(line); };

@@ -26,7 +26,10 @@ struct GlobalOptions {
 
 // Set by SIGINT or SIGTERM: the running job is stopped as the Stop command would.
 extern std::atomic<bool> g_interrupted;
+extern std::atomic<int> g_interruptSignal;  // the first signal received
 void installInterruptHandler();
+// The exit status of a run: 128 + the signal when one stopped it, else the command's own status.
+int exitStatus(int commandStatus);
 
 // A file or folder as the desktop program's dialogs give it: absolute, without dot parts (the mailbox
 // name and the hierarchy folders are taken from it). Unchanged when the working folder is unknown.
@@ -64,8 +67,11 @@ public:
     void close();
 
     app::CMainFrame& frame() { return *application_->mainFrame(); }
-    // Something failed (a file, the snapshot, an interruption): the exit status is 1.
-    bool failed() const { return failed_ || g_interrupted; }
+    // Something failed (a file, the snapshot, the activity log file, an interruption): the exit status is 1.
+    bool failed() const {
+        return failed_ || g_interrupted || scan::g_logFileFailed ||
+               (application_ && application_->mainFrame() && application_->mainFrame()->workerFailures() > 0);
+    }
     void markFailed() { failed_ = true; }
 
 private:

@@ -17,7 +17,8 @@ Log lines go to the standard output (to the standard error with --offsets or --j
 file is written as the desktop program writes it: KelvaMbox2PSTConv_log_<date-time>.txt in the desktop
 folder, or in the --log-dir folder. A snapshot name without an extension gets ".MBOX2PSTKLV".
 
-Exit status: 0 when everything worked, 1 when some file or step failed, 2 for usage errors.)";
+Exit status: 0 when everything worked, 1 when some file or step failed, 2 for usage errors, 128 + the
+signal number when SIGINT (130) or SIGTERM (143) stopped the run.)";
 
 int usageError(const std::string& text) {
     std::cerr << "mbox2pst: " << text << "\nRun with --help for more information.\n";
@@ -98,15 +99,15 @@ int main(int argc, char** argv) {
             return usageError("scan: give at least one FILE, --search or --snapshot");
         if (!options.snapshot.empty() && !scanRequest.files.empty())
             return usageError("scan: FILE arguments cannot be used with --snapshot");
-        return cli::runScan(scanRequest, options, std::cout, std::cerr);
+        return cli::exitStatus(cli::runScan(scanRequest, options, std::cout, std::cerr));
     }
     if (list->parsed()) {
         if (!options.search.empty()) return usageError("list: --search cannot be used with list");
-        return cli::runList(listRequest, options, std::cout, std::cerr);
+        return cli::exitStatus(cli::runList(listRequest, options, std::cout, std::cerr));
     }
     if (show->parsed()) {
         if (!options.search.empty()) return usageError("show: --search cannot be used with show");
-        return cli::runShow(showRequest, options, std::cout, std::cerr);
+        return cli::exitStatus(cli::runShow(showRequest, options, std::cout, std::cerr));
     }
     if (convert->parsed()) {
         if (auto problem = cli::convertUsageError(convertRequest)) return usageError(*problem);
@@ -114,14 +115,14 @@ int main(int argc, char** argv) {
             return usageError("convert: give at least one FILE, --search or --snapshot");
         if (!options.snapshot.empty() && !convertRequest.files.empty())
             return usageError("convert: FILE arguments cannot be used with --snapshot");
-        return cli::runConvert(convertRequest, options, std::cout, std::cerr);
+        return cli::exitStatus(cli::runConvert(convertRequest, options, std::cout, std::cerr));
     }
     if (save->parsed()) {
         if (options.snapshot.empty() && options.search.empty() && saveRequest.files.empty())
             return usageError("snapshot save: give at least one FILE, --search or --snapshot");
         if (!options.snapshot.empty() && !saveRequest.files.empty())
             return usageError("snapshot save: FILE arguments cannot be used with --snapshot");
-        return cli::runSnapshotSave(saveRequest, options, std::cout, std::cerr);
+        return cli::exitStatus(cli::runSnapshotSave(saveRequest, options, std::cout, std::cerr));
     }
     return 2;
 }

@@ -7,6 +7,7 @@
 #include "platform/file_output.h"
 #include "platform/paths.h"
 #include "scan/message_reader.h"
+#include "scan/message_summary.h"
 
 namespace exporter {
 
@@ -21,6 +22,17 @@ std::optional<std::string> exportedMessageBytes(scan::FrameContext& frame, std::
     return bytes;
 }
 
+bool attachImFiles(ExportRun& run, std::string& bytes, const std::u16string& item) {
+    scan::CMboxFile* mbox = run.frame.currentMbox.load();
+    if (!run.frame.currentIsImm || !mbox) return true;
+    const std::vector<std::u16string> names = scan::imAttachmentNames(bytes);
+    if (names.empty()) return true;
+    mime::RebuiltImMessage rebuilt = mime::RebuildImMessageBytes(names, mbox->attachmentsFolder, bytes);
+    bytes = std::move(rebuilt.bytes);
+    for (const std::u16string& name : rebuilt.notAttached) run.failed(item, kAttachmentNotRead + name);
+    return rebuilt.notAttached.empty();
+}
+
 void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
     scan::CMboxFile* mbox = run.frame.currentMbox.load();
     const std::uint64_t count = mbox ? mbox->messageCount() : 0;
@@ -29,13 +41,14 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
         run.progressPosition(static_cast<int>(k));
         const std::u16string path = outputFolder + decimal(static_cast<long long>(k + 1)) + u".eml";
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
+        if (bytes) attachImFiles(run, *bytes, path);
         if (!bytes || !platform::writeWholeFile(path, *bytes)) {
             run.failed(path);
             continue;
         }
-        run.log(kSavingPrefix + path);
+        run.savedItem(path);
     }
-    run.log(kSavingCompletedIn + outputFolder);
+    if (run.running()) run.log(kSavingCompletedIn + outputFolder);
     run.progressPosition(static_cast<int>(count));
 }
 

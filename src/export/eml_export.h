@@ -15,4 +15,9 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder);
 // cannot be allocated.
 std::optional<std::string> exportedMessageBytes(scan::FrameContext& frame, std::uint64_t k);
 
+// For a message of an .imm mailbox that names attachment files: replaces the bytes by the message
+// rebuilt with those files from the mailbox's Attachments folder. Each file that could not be attached
+// whole is logged as a failure of `item` (the message counts once); false then.
+bool attachImFiles(ExportRun& run, std::string& bytes, const std::u16string& item);
+
 }  // namespace exporter

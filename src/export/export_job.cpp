@@ -19,11 +19,14 @@ void informationBox(scan::FrameContext& frame, const std::u16string& text) {
 }
 
 // The completion lines and the final box, whether the run ended normally or by Stop.
-void finishRun(ExportRun& run, const std::u16string& destination) {
+void finishRun(ExportRun& run, const std::u16string& destination, bool stopped) {
     if (run.failures > 0) run.log(decimal(run.failures) + kItemsNotSaved);
     g_lastExportFailures = run.failures;
-    run.log(kRunCompleted + destination);
-    const std::u16string logLine = kLogFilePathIs + scan::g_logFilePath;
+    if (stopped)
+        run.log(kRunStopped + decimal(run.saved) + kItemsSavedBeforeStop + destination);
+    else
+        run.log(kRunCompleted + destination);
+    const std::u16string logLine = scan::logFileLine();
     run.log(logLine);
     informationBox(run.frame, logLine);
 }
@@ -43,10 +46,11 @@ void libraryExportWorker(scan::FrameContext& frame, std::shared_ptr<library::Ses
         case SaveHtml: exportItemFiles(run, destination, u".html"); break;
         default: break;
     }
+    const bool stopped = !run.running();
     scan::g_busy = 0;
     run.pstSession.reset();
     frame.showProgressBar(false);
-    finishRun(run, destination);
+    finishRun(run, destination, stopped);
 }
 
 void emlExportWorker(scan::FrameContext& frame) {
@@ -56,9 +60,10 @@ void emlExportWorker(scan::FrameContext& frame) {
     frame.showProgressBar(true);
     frame.setProgressPosition(0);
     exportEmlFiles(run, destination);
+    const bool stopped = !run.running();
     frame.showProgressBar(false);
     scan::g_busy = 0;
-    finishRun(run, destination);
+    finishRun(run, destination, stopped);
 }
 
 }  // namespace

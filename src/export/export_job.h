@@ -16,7 +16,8 @@ inline constexpr char16_t kInstallOutlook[] =
     u"Please install MS Outlook(2000,2003,2007 or higher version) and configured it properly on your system to run "
     u"application.";
 inline constexpr char16_t kRunCompleted[] = u"Saving Process Completed. destination folder path is: ";
-inline constexpr char16_t kLogFilePathIs[] = u"Log file path is : ";
+inline constexpr char16_t kRunStopped[] = u"Saving Process Stopped. ";
+inline constexpr char16_t kItemsSavedBeforeStop[] = u" email items were saved. destination folder path is: ";
 inline constexpr char16_t kItemsNotSaved[] = u" email items could not be saved.";
 
 // Messages the last finished run could not save (0 when all were saved).

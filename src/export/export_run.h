@@ -14,6 +14,10 @@ inline constexpr char16_t kSavingStarted[] = u"Saving process started.";
 inline constexpr char16_t kSavingCompletedIn[] = u"Saving process completed, destination folder path is: ";
 inline constexpr char16_t kSavingPrefix[] = u"Saving: ";
 inline constexpr char16_t kFailedPrefix[] = u"Failed to save: ";
+inline constexpr char16_t kMessagesFrom[] = u": messages ";
+inline constexpr char16_t kMessagesTo[] = u" to ";
+inline constexpr char16_t kNotSavedBecause[] = u": not saved because of an error: ";
+inline constexpr char16_t kAttachmentNotRead[] = u": the attachment file could not be read: ";
 inline constexpr char16_t kFileSelected[] = u" file selected for saving email items.";
 
 struct ExportRun {
@@ -21,16 +25,33 @@ struct ExportRun {
     std::shared_ptr<library::Session> pstSession;  // the library modes only
     std::u16string attachLogonText;
     int failures = 0;
+    int saved = 0;
+    int messageCount = 0;    // the progress range of the mailbox being written
+    int currentMessage = 0;  // the last progress position: the 0-based message being written
+    std::u16string lastFailedItem{};  // a message with several failure lines counts once
 
     void log(const std::u16string& line) { frame.logStatus(line); }
-    // A message that could not be written: logged, counted, its number kept.
-    void failed(const std::u16string& what) {
-        ++failures;
-        log(kFailedPrefix + what);
+    // A message written: logged and counted.
+    void savedItem(const std::u16string& item) {
+        ++saved;
+        log(kSavingPrefix + item);
+    }
+    // A message that could not be written (whole): logged, counted once.
+    void failed(const std::u16string& item, const std::u16string& detail = {}) {
+        if (failures == 0 || item != lastFailedItem) ++failures;
+        lastFailedItem = item;
+        log(kFailedPrefix + item + detail);
     }
     bool running() const { return scan::g_busy.load() != 0; }
-    void progressRange(int count) { frame.setProgressRange(0, count); }
-    void progressPosition(int position) { frame.setProgressPosition(position); }
+    void progressRange(int count) {
+        messageCount = count;
+        currentMessage = 0;
+        frame.setProgressRange(0, count);
+    }
+    void progressPosition(int position) {
+        currentMessage = position;
+        frame.setProgressPosition(position);
+    }
 };
 
 // Decimal text of a number, for paths and log lines.

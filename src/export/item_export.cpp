@@ -5,11 +5,9 @@
 #include "export/output_paths.h"
 #include "export/temp_message_file.h"
 #include "export/save_options.h"
-#include "mime/message_render.h"
 #include "mime/text_util.h"
 #include "platform/file_output.h"
 #include "platform/paths.h"
-#include "scan/message_summary.h"
 #include "scan/temp_files.h"
 #include "store/library/library_calls.h"
 
@@ -82,14 +80,10 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         const std::u16string tempPath = tempFolder + number + u".eml";
         const std::u16string outputPath = outputFolder + number + extension;
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
+        if (bytes) attachImFiles(run, *bytes, outputPath);
         if (!bytes || !tempFile.write(tempPath, *bytes)) {
             run.failed(outputPath);
             continue;
-        }
-        if (run.frame.currentIsImm && run.frame.currentHasAttachmentsFolder &&
-            scan::collectImAttachmentNames(*bytes, *mbox)) {
-            mime::RebuildImMessage(mbox->imAttachmentNames, mbox->attachmentsFolder, tempPath);
-            mbox->imAttachmentNames.clear();
         }
         auto item = callGuarded(items, [](library::Items& i) { return i.add(); });
         bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
@@ -99,7 +93,7 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder) && saved;
         saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(outputPath, format); }) && saved;
         if (saved)
-            run.log(kSavingPrefix + outputPath);
+            run.savedItem(outputPath);
         else
             run.failed(outputPath);
         callGuarded(item, [](library::Item& i) { i.remove(1); });
@@ -107,7 +101,7 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         callGuarded(deleted, [](library::Folder& f) { f.purge(true); });
     }
     run.progressPosition(static_cast<int>(count));
-    run.log(kSavingCompletedIn + outputFolder);
+    if (run.running()) run.log(kSavingCompletedIn + outputFolder);
 }
 
 void exportItemFiles(ExportRun& run, std::u16string destination, const std::u16string& extension) {

@@ -1,5 +1,8 @@
 #include "export/mailbox_walk.h"
 
+#include <exception>
+
+#include "platform/codepage.h"
 #include "platform/paths.h"
 
 namespace exporter {
@@ -9,6 +12,36 @@ scan::TreeItem nextChecked(scan::TreeControl& tree, scan::TreeItem item) {
     for (item = tree.NextItemInOrder(item); item; item = tree.NextItemInOrder(item))
         if (tree.GetCheck(item)) return item;
     return 0;
+}
+
+// An exception from a writer fails the message it was writing and the rest of that mailbox (named by
+// their numbers); the walk goes on with the next mailbox.
+void writeGuarded(ExportRun& run, const CheckedMailbox& mailbox, const std::function<void(const CheckedMailbox&)>& write) {
+    run.messageCount = 0;
+    run.currentMessage = 0;
+    std::string what;
+    try {
+        write(mailbox);
+        return;
+    } catch (const std::exception& error) {
+        what = error.what();
+    } catch (...) {
+        what = "unknown exception";
+    }
+    // The writer sets the progress range to the mailbox's count and the position to each message it starts.
+    scan::CMboxFile* mbox = run.frame.currentMbox.load();
+    const long long total = mbox ? static_cast<long long>(mbox->messageCount()) : 0;
+    const long long first = run.messageCount > 0 ? run.currentMessage + 1 : 1;
+    const std::u16string reason = platform::utf8ToUtf16(what);
+    run.lastFailedItem = mailbox.path;
+    if (first > total) {  // after its last message
+        ++run.failures;
+        run.log(kFailedPrefix + mailbox.path + kNotSavedBecause + reason);
+        return;
+    }
+    run.failures += static_cast<int>(total - first + 1);
+    run.log(kFailedPrefix + mailbox.path + kMessagesFrom + decimal(first) + kMessagesTo + decimal(total) + kNotSavedBecause +
+            reason);
 }
 
 }  // namespace
@@ -33,7 +66,7 @@ void forEachCheckedMailbox(ExportRun& run, const std::function<void(const Checke
         mailbox.name = platform::fileNameOf(mailbox.path);
         mailbox.childText = tree.GetItemText(item);
         run.frame.selectRow(mailbox.row);
-        write(mailbox);
+        writeGuarded(run, mailbox, write);
     }
 }
 

@@ -59,7 +59,7 @@ std::u16string folderPath(const std::shared_ptr<library::Store>& store) {
 
 void finishPstRun(ExportRun& run, const std::u16string& destination) {
     run.frame.showProgressBar(false);
-    run.log(kSavingCompletedIn + destination);
+    if (run.running()) run.log(kSavingCompletedIn + destination);
 }
 
 }  // namespace
@@ -68,7 +68,7 @@ SaveLedger::SaveLedger(ExportRun& run, std::shared_ptr<library::Store> store, st
     : run_(run), store_(std::move(store)), pstPath_(std::move(pstPath)) {}
 
 void SaveLedger::saved(const std::u16string& progress) {
-    run_.log(kSavingPrefix + progress);
+    run_.savedItem(progress);
     const library::SaveStatus status = callGuarded(store_, [](library::Store& s) { return s.saveStatus(); });
     if (status.saved > 0) unkept_.emplace_back(status.saved, progress);
     settle(status);
@@ -88,7 +88,10 @@ void SaveLedger::settle(const library::SaveStatus& status) {
         run_.log(u"The PST file " + pstPath_ + u" could not be written: " + status.failure);
         failureLogged_ = true;
     }
-    for (const auto& entry : unkept_) run_.failed(entry.second);
+    for (const auto& entry : unkept_) {
+        --run_.saved;  // logged as saved, but the store lost it
+        run_.failed(entry.second);
+    }
     unkept_.clear();
 }
 
@@ -129,6 +132,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
         const std::u16string progress = mailboxName + u"[" + number + u"/" + decimal(static_cast<long long>(count)) + u"]";
         const std::u16string tempPath = tempFolder + number + u".eml";
         std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
+        if (bytes) attachImFiles(run, *bytes, progress);
         if (!bytes || !tempFile.write(tempPath, *bytes)) {
             run.failed(progress);
             continue;

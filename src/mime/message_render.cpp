@@ -64,32 +64,41 @@ void copyField(const CMimeMessage& source, std::string_view name, std::string_vi
     if (const std::string* value = source.FieldText(name)) result.PutFieldText(asName, *value);
 }
 
-void addAttachmentPart(CMimeMessage& result, const std::u16string& folder, const std::u16string& rawName) {
-    CMimeBody* part = result.AddChildPart();
-    if (!part) return;
-    part->PutFieldText("Content-Transfer-Encoding", "base64");
-    part->PutFieldText("Content-Type", "application/octet-stream");
-
+// The name of a marker as a path inside the attachments folder: leading '-' removed, '\' taken as the
+// separator (the markers are written with either).
+std::u16string markerPath(const std::u16string& rawName) {
     std::u16string name = rawName;
-    name.erase(0, name.find_first_not_of(u'-') == std::u16string::npos ? name.size() : name.find_first_not_of(u'-'));
-    std::u16string path = platform::withTrailingSeparator(folder) + name;
+    name.erase(0, std::min(name.find_first_not_of(u'-'), name.size()));
+    std::replace(name.begin(), name.end(), u'\\', platform::kSeparator);
+    return name;
+}
+
+// Adds a part for the file the marker names; false when its content could not be attached whole (the
+// file is missing, unreadable, leads outside the folder, or is too large and is attached by name only).
+bool addAttachmentPart(CMimeMessage& result, const std::u16string& folder, const std::u16string& rawName) {
+    const std::u16string name = markerPath(rawName);
+    const std::u16string path = platform::withTrailingSeparator(folder) + name;
     std::filesystem::path nativeFolder(platform::nativePath(folder));
-    if (!staysInside(nativeFolder, std::filesystem::path(platform::nativePath(name)))) return;
+    if (!staysInside(nativeFolder, std::filesystem::path(platform::nativePath(name)))) return false;
 
     std::error_code ec;
     std::filesystem::path nativeFile(platform::nativePath(path));
-    if (!std::filesystem::is_regular_file(nativeFile, ec)) return;
+    if (!std::filesystem::is_regular_file(nativeFile, ec)) return false;
     auto size = static_cast<std::int64_t>(std::filesystem::file_size(nativeFile, ec));
-    if (ec) return;
-    std::string encodedName = "=?utf-8?B?" + Base64Encode(platform::utf16ToUtf8(platform::fileNameOf(path))) + "?=";
+    if (ec) return false;
+    std::string bytes;
     // Empty files and files at or above the limit are attached by name only, without being read.
-    if (size > 0 && size < kRebuildAttachmentLimit) {
-        std::string bytes;
-        if (!platform::readWholeFile(path, bytes)) return;
-        if (!part->ReserveContent(static_cast<std::int64_t>(bytes.size()))) return;
+    if (size > 0 && size < kRebuildAttachmentLimit && !platform::readWholeFile(path, bytes)) return false;
+    CMimeBody* part = result.AddChildPart();
+    if (!part) return false;
+    part->PutFieldText("Content-Transfer-Encoding", "base64");
+    part->PutFieldText("Content-Type", "application/octet-stream");
+    if (!bytes.empty()) {
+        if (!part->ReserveContent(static_cast<std::int64_t>(bytes.size()))) return false;
         std::memcpy(part->Content(), bytes.data(), bytes.size());
     }
-    part->PutPartName(encodedName);
+    part->PutPartName("=?utf-8?B?" + Base64Encode(platform::utf16ToUtf8(platform::fileNameOf(path))) + "?=");
+    return size < kRebuildAttachmentLimit;
 }
 
 void fillTextPart(CMimeBody& part, const TextBodies& text) {
@@ -209,27 +218,35 @@ std::string Base64Encode(std::string_view bytes) {
     return out;
 }
 
-int RebuildImMessage(const std::vector<std::u16string>& attachmentNames, const std::u16string& attachmentsFolder,
-                     const std::u16string& emlPath) {
-    std::string bytes;
-    if (!platform::readWholeFile(emlPath, bytes)) return 0;
+RebuiltImMessage RebuildImMessageBytes(const std::vector<std::u16string>& attachmentNames,
+                                       const std::u16string& attachmentsFolder, std::string_view sourceBytes) {
+    std::string bytes(sourceBytes);
     CMimeMessage source;
     source.Parse(bytes.data(), static_cast<std::int64_t>(upToZero(bytes).size()));
 
     CMimeMessage result;
-    copyField(source, "To", "To", result);
-    copyField(source, "From", "From", result);
-    copyField(source, "CC", "CC", result);
-    copyField(source, "BCC", "BCC", result);
-    copyField(source, "Subject", "Subject", result);
+    for (std::string_view field : {"To", "From", "CC", "BCC", "Subject", "Date", "Message-ID", "Reply-To",
+                                   "In-Reply-To", "References"})
+        copyField(source, field, field, result);
+    result.PutFieldText("MIME-Version", "1.0");
     result.PutFieldText("Content-Type", "multipart/mixed");
     result.NewBoundary();
     if (CMimeBody* textPart = result.AddChildPart()) fillTextPart(*textPart, SelectTextBodies(source));
-    for (const std::u16string& name : attachmentNames) addAttachmentPart(result, attachmentsFolder, name);
+    RebuiltImMessage rebuilt;
+    for (const std::u16string& name : attachmentNames)
+        if (!addAttachmentPart(result, attachmentsFolder, name)) rebuilt.notAttached.push_back(markerPath(name));
 
-    std::string stored(static_cast<std::size_t>(std::max<std::int64_t>(result.StoredSize(), 0)), '\0');
-    std::int64_t written = result.WriteTo(stored.data(), static_cast<std::int64_t>(stored.size()));
-    stored.resize(static_cast<std::size_t>(std::max<std::int64_t>(written, 0)));
+    rebuilt.bytes.assign(static_cast<std::size_t>(std::max<std::int64_t>(result.StoredSize(), 0)), '\0');
+    std::int64_t written = result.WriteTo(rebuilt.bytes.data(), static_cast<std::int64_t>(rebuilt.bytes.size()));
+    rebuilt.bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(written, 0)));
+    return rebuilt;
+}
+
+int RebuildImMessage(const std::vector<std::u16string>& attachmentNames, const std::u16string& attachmentsFolder,
+                     const std::u16string& emlPath) {
+    std::string bytes;
+    if (!platform::readWholeFile(emlPath, bytes)) return 0;
+    const std::string stored = RebuildImMessageBytes(attachmentNames, attachmentsFolder, bytes).bytes;
     // Write beside the original and move over it, so a failed write never loses the message.
     std::string target = platform::nativePath(emlPath);
     std::string temporary = target + ".rebuild";

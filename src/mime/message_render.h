@@ -50,11 +50,21 @@ std::string Base64Encode(std::string_view bytes);
 // Attachment files larger than this (or empty) are attached by name only.
 inline constexpr std::int64_t kRebuildAttachmentLimit = 31457280;
 
-// Rewrites the EML file of an .imm message in place: To, From, CC, BCC and Subject of the original, a
-// multipart/mixed body with the HTML (quoted-printable) or plain (8bit) text, and one base64 part per
-// attachment file named in attachmentNames (leading '-' removed) inside attachmentsFolder. A name that
-// would lead outside that folder is treated like a missing file. Returns 1, or 0 when the file cannot
-// be read or rewritten (it is then left untouched).
+// An .imm message rebuilt with its attachment files: To, From, CC, BCC, Subject, Date and the
+// reference fields of the original, MIME-Version, a multipart/mixed body with the HTML (quoted-printable) or plain
+// (8bit) text, and one base64 part per attachment file named in attachmentNames (leading '-' removed,
+// '\' read as the separator) inside attachmentsFolder. A file that is missing, cannot be read or would
+// lead outside that folder gets no part; a file at or above the limit is attached by name only. Each
+// name whose file was not attached whole is listed in notAttached (as a path inside the folder).
+struct RebuiltImMessage {
+    std::string bytes;
+    std::vector<std::u16string> notAttached;
+};
+RebuiltImMessage RebuildImMessageBytes(const std::vector<std::u16string>& attachmentNames,
+                                       const std::u16string& attachmentsFolder, std::string_view sourceBytes);
+
+// The same for a message file, rewritten in place. Returns 1, or 0 when the file cannot be read or
+// rewritten (it is then left untouched).
 int RebuildImMessage(const std::vector<std::u16string>& attachmentNames, const std::u16string& attachmentsFolder,
                      const std::u16string& emlPath);
 

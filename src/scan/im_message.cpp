@@ -11,19 +11,24 @@ namespace {
 constexpr std::string_view kImFilePathMarker = "[%ImFilePath%]";
 }
 
-bool collectImAttachmentNames(std::string_view bytes, CMboxFile& mbox) {
-    if (bytes.size() < 15) return false;
-    bool found = false;
+std::vector<std::u16string> imAttachmentNames(std::string_view bytes) {
+    std::vector<std::u16string> names;
+    if (bytes.size() < 15) return names;
     std::size_t at = 0;
     while ((at = bytes.find(kImFilePathMarker, at)) != std::string_view::npos) {
-        found = true;
         std::size_t start = at + kImFilePathMarker.size();
         std::size_t end = bytes.find_first_of("\r\n", start);
         if (end == std::string_view::npos) end = bytes.size();
-        mbox.imAttachmentNames.push_back(platform::ansiBytesToUtf16(bytes.substr(start, end - start)));
+        names.push_back(platform::ansiBytesToUtf16(bytes.substr(start, end - start)));
         at = start;
     }
-    return found;
+    return names;
+}
+
+bool collectImAttachmentNames(std::string_view bytes, CMboxFile& mbox) {
+    std::vector<std::u16string> names = imAttachmentNames(bytes);
+    mbox.imAttachmentNames.insert(mbox.imAttachmentNames.end(), names.begin(), names.end());
+    return !names.empty();
 }
 
 std::u16string findImHeaderLine(std::string_view bytes, std::string_view fieldName) {

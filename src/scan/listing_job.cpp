@@ -1,5 +1,7 @@
 #include "scan/listing_job.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "platform/paths.h"
@@ -62,7 +64,7 @@ int FolderListingJob(FrameContext& frame) {
     frame.showProgressBar(true);
 
     const std::uint64_t count = mbox.messageCount();
-    frame.sendMessage(platform::UM_PROGRESS_RANGE, 0, static_cast<platform::LParam>(count));
+    frame.setProgressRange(0, static_cast<int>(std::min<std::uint64_t>(count, INT32_MAX)));
     const std::u16string total = decimal(static_cast<long long>(count));
     auto sendPosition = [&](std::uint64_t k) {
         frame.sendMessage(platform::UM_PROGRESS_POS, static_cast<platform::WParam>(static_cast<std::uint32_t>(k)), 0);

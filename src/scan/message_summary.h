@@ -3,6 +3,7 @@
 // header lines straight from the bytes.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scan/mbox_file.h"
 
@@ -13,6 +14,8 @@ namespace scan {
 // collectImAttachmentNames; otherwise from the leaves of the parsed body tree.
 MessageSummary summarizeMessage(std::string& bytes, bool isImm, const CMboxFile& mbox);
 
+// The names after each "[%ImFilePath%]" marker, in order.
+std::vector<std::u16string> imAttachmentNames(std::string_view bytes);
 // Appends the names after each "[%ImFilePath%]" marker to mbox.imAttachmentNames; true when any.
 bool collectImAttachmentNames(std::string_view bytes, CMboxFile& mbox);
 

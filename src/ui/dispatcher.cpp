@@ -12,19 +12,45 @@ void CDispatcher::invoke(const Task& task) {
         task();
         return;
     }
-    std::atomic<bool> done{false};
-    std::exception_ptr failure;
-    post([&] {
+    // The task owns a share of the state it signals: the waiter may return (and its frame end) as soon
+    // as done is stored, before notify_one has finished.
+    struct State {
+        std::atomic<bool> done{false};
+        std::exception_ptr failure;
+    };
+    auto state = std::make_shared<State>();
+    post([&task, state] {
         try {
             task();
         } catch (...) {
-            failure = std::current_exception();
+            state->failure = std::current_exception();
         }
-        done.store(true, std::memory_order_release);
-        done.notify_one();
+        state->done.store(true, std::memory_order_release);
+        state->done.notify_one();
     });
-    done.wait(false, std::memory_order_acquire);
-    if (failure) std::rethrow_exception(failure);
+    state->done.wait(false, std::memory_order_acquire);
+    if (state->failure) std::rethrow_exception(state->failure);
+}
+
+CDispatcher::~CDispatcher() {
+    // Threads handed over by workers destroyed in the middle of a send: serve them until they end.
+    while (!orphans_.empty()) {
+        processPending();
+        joinEndedOrphans();
+        if (!orphans_.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void CDispatcher::adoptThread(std::thread thread, std::shared_ptr<std::atomic<bool>> finished) {
+    orphans_.push_back({std::move(thread), std::move(finished)});
+}
+
+void CDispatcher::joinEndedOrphans() {
+    std::erase_if(orphans_, [this](Orphan& orphan) {
+        if (!orphan.finished->load() || isServing(orphan.thread.get_id())) return false;
+        orphan.thread.join();
+        return true;
+    });
 }
 
 void CDispatcher::post(Task task) {
@@ -110,6 +136,7 @@ bool CDispatcher::processPending() {
     bool ran = false;
     while (runOneTask()) ran = true;
     if (runDueTimers()) ran = true;
+    if (!orphans_.empty()) joinEndedOrphans();
     return ran;
 }
 

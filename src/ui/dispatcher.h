@@ -2,11 +2,13 @@
 // The user-interface thread's task queue: any thread can hand it a task and wait until the UI thread
 // has run it (the synchronous window message), and the UI thread can wait for something while it keeps
 // running the queued tasks and its timers, so a worker blocked in a send never blocks that wait.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,6 +22,8 @@ public:
 
     // The constructing thread is the UI thread.
     CDispatcher();
+    // Serves and joins the adopted threads that are still running.
+    ~CDispatcher();
     CDispatcher(const CDispatcher&) = delete;
     CDispatcher& operator=(const CDispatcher&) = delete;
 
@@ -48,6 +52,10 @@ public:
     // windows while the UI thread waits; it must not deliver user input from there.
     void setWaitHook(std::function<void()> hook);
 
+    // UI thread: takes over a worker thread whose owner could not wait for it (it is in the middle of a
+    // send being served further up the stack); it is joined once it has finished and is no longer served.
+    void adoptThread(std::thread thread, std::shared_ptr<std::atomic<bool>> finished);
+
     // Timers run on the UI thread from processPending; ids are the caller's.
     void startTimer(int id, std::chrono::milliseconds period, Task callback);
     void killTimer(int id);
@@ -62,7 +70,12 @@ private:
         Clock::time_point due;
         Task callback;
     };
+    struct Orphan {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
     bool runOneTask();
+    void joinEndedOrphans();  // UI thread
     bool runDueTimers();
     Clock::time_point nextDue() const;  // caller holds mutex_
 
@@ -75,6 +88,7 @@ private:
     std::function<void()> wakeHook_;
     std::function<void()> waitHook_;  // UI thread only
     unsigned wakeCount_ = 0;
+    std::vector<Orphan> orphans_;  // UI thread only
 };
 
 }  // namespace ui

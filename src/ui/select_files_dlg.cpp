@@ -93,8 +93,8 @@ void CSelectFilesDlg::EndDialog(bool ok) {
 }
 
 void CSelectFilesDlg::WaitForWorkers() {
-    for (auto& worker : workers_) worker->wait();
-    workers_.clear();
+    // A worker that cannot be waited for now (this wait is part of serving its send) stays listed.
+    std::erase_if(workers_, [](const std::unique_ptr<CWorkerThread>& worker) { return worker->wait(); });
 }
 
 bool CSelectFilesDlg::WorkersRunning() const {

@@ -1,11 +1,38 @@
 #include "ui/worker_thread.h"
 
-namespace ui {
+#include <exception>
+#include <iostream>
 
-CWorkerThread::CWorkerThread(CDispatcher& dispatcher, std::function<void()> body)
-    : dispatcher_(dispatcher), finished_(std::make_shared<std::atomic<bool>>(false)) {
-    thread_ = std::thread([&dispatcher, finished = finished_, body = std::move(body)] {
+namespace ui {
+namespace {
+
+// Runs the body; an exception that escapes it is reported instead of ending the process.
+void runGuarded(const std::function<void()>& body, const CWorkerThread::FailureHandler& onFailure) {
+    std::string what;
+    try {
         body();
+        return;
+    } catch (const std::exception& error) {
+        what = error.what();
+    } catch (...) {
+        what = "unknown exception";
+    }
+    try {
+        if (onFailure)
+            onFailure(what);
+        else
+            std::cerr << "A worker ended by an exception: " << what << '\n';
+    } catch (...) {
+        std::cerr << "A worker ended by an exception: " << what << '\n';
+    }
+}
+
+}  // namespace
+
+CWorkerThread::CWorkerThread(CDispatcher& dispatcher, std::function<void()> body, FailureHandler onFailure)
+    : dispatcher_(dispatcher), finished_(std::make_shared<std::atomic<bool>>(false)) {
+    thread_ = std::thread([&dispatcher, finished = finished_, body = std::move(body), onFailure = std::move(onFailure)] {
+        runGuarded(body, onFailure);
         finished->store(true);
         dispatcher.wake();
     });
@@ -13,7 +40,9 @@ CWorkerThread::CWorkerThread(CDispatcher& dispatcher, std::function<void()> body
 }
 
 CWorkerThread::~CWorkerThread() {
-    if (!wait() && thread_.joinable()) thread_.detach();  // only reachable by destroying it mid-send
+    // Only reachable by destroying it in the middle of its own send: never detached, the dispatcher
+    // (which the thread still uses) joins it once the send has been served.
+    if (!wait() && thread_.joinable()) dispatcher_.adoptThread(std::move(thread_), finished_);
 }
 
 bool CWorkerThread::wait() {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "ui/dispatcher.h"
@@ -12,8 +13,12 @@ namespace ui {
 
 class CWorkerThread {
 public:
-    CWorkerThread(CDispatcher& dispatcher, std::function<void()> body);
-    ~CWorkerThread();  // waits for the thread
+    // An exception escaping the body ends it; onFailure (on the worker thread) receives its text, or
+    // without one it is written to the standard error.
+    using FailureHandler = std::function<void(const std::string& what)>;
+    CWorkerThread(CDispatcher& dispatcher, std::function<void()> body, FailureHandler onFailure = {});
+    // Waits for the thread; when that cannot be done now, the dispatcher joins it later.
+    ~CWorkerThread();
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 

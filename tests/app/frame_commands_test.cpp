@@ -137,6 +137,20 @@ TEST_F(FrameCommands, SaveRunsTheExportHookWhichMayStartAWorker) {
     EXPECT_EQ(logRows(), std::vector<std::u16string>{u"Saving process started."});
 }
 
+TEST_F(FrameCommands, AJobEndedByAnExceptionIsLoggedCountedAndFreesTheFrame) {
+    scan::g_busy = 1;
+    ASSERT_TRUE(frame->startWorker([] { throw std::runtime_error("injected"); }));
+    frame->waitForWorker();
+    EXPECT_EQ(logRows().back(), std::u16string(app::kJobEndedEarly) + u"injected");
+    EXPECT_EQ(frame->workerFailures(), 1);
+    EXPECT_EQ(scan::g_busy, 0);
+    // The next job starts as usual.
+    bool ran = false;
+    ASSERT_TRUE(frame->startWorker([&] { ran = true; }));
+    frame->waitForWorker();
+    EXPECT_TRUE(ran);
+}
+
 TEST_F(FrameCommands, AJobStartedRightAfterAStopWaitsForTheStoppedWorkerToEnd) {
     open({mailbox("a.mbox", testing_support::mailboxOf(40)), mailbox("b.mbox", testing_support::mailboxOf(2))});
     host.boxAnswers.push_back(scan::BoxAnswer::Yes);

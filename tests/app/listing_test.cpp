@@ -69,6 +69,21 @@ TEST_F(FolderListing, AnEmptyMailboxShowsItsNameAndNothingElse) {
     EXPECT_EQ(frame->messageList.GetItemCount(), 0);
 }
 
+TEST_F(FolderListing, TheProgressRangeIsTheMessageCountAbove65535) {
+    std::string many;
+    for (int k = 0; k < 70000; ++k) many += "From a@example.com Tue Dec  1 10:00:00 2026\nSubject: m\n\nb\n\n";
+    openBoxes({mailbox("many.mbox", many)});
+    host.boxAnswers.push_back(scan::BoxAnswer::Yes);
+    int high = 0;
+    frame->messageList.onRowAdded = [&](int row, const scan::ListRow&) {
+        if (row != 0) return;
+        high = frame->progressBar.high();
+        frame->OnStop();
+    };
+    clickFolder(1);
+    EXPECT_EQ(high, 70000);
+}
+
 TEST_F(FolderListing, StopAfterTheSecondOfTenRowsKeepsTwoRows) {
     openBoxes({mailbox("ten.mbox", testing_support::mailboxOf(10))});
     host.boxAnswers.push_back(scan::BoxAnswer::Yes);

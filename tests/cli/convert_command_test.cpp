@@ -82,6 +82,20 @@ TEST_F(Convert, AMissingDestinationFailsWithTheDialogMessage) {
     EXPECT_NE(err.str().find("Please select valid folder path to save the recovered files."), std::string::npos);
 }
 
+TEST_F(Convert, ALogFileThatCannotBeWrittenIsSaidSoAndFailsTheRun) {
+    testing_support::writeFile(dir / "plain-file", "");
+    options.logDir = (dir / "plain-file" / "logs").string();
+    EXPECT_EQ(cli::runConvert(request("eml"), options, out, err), 1);
+    EXPECT_TRUE(fs::exists(dir / "out" / "Inbox.mbox" / "2.eml"));
+    EXPECT_NE(err.str().find("mbox2pst: cannot write the activity log file " + options.logDir + "/"), std::string::npos)
+        << err.str();
+    EXPECT_NE(out.str().find("The log file could not be written: " + options.logDir + "/KelvaMbox2PSTConv_log_"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(out.str().find("Log file path is"), std::string::npos);
+    EXPECT_EQ(err.str().find("Log file path is"), std::string::npos);
+}
+
 TEST_F(Convert, ShowPrintsTheViewerTextsAndWritesAnInertDocument) {
     cli::ShowRequest r{inbox, 0, (dir / "m.mht").string(), (dir / "m.html").string()};
     EXPECT_EQ(cli::runShow(r, options, out, err), 0) << err.str();

@@ -148,8 +148,31 @@ TEST_F(ExportFlow, StopEndsTheRunAfterTheCurrentMessageAndStillClosesTheStore) {
     auto lines = logAfter(u"Saving process started.");
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[2], u"Saving: Inbox.mbox[2/5]");
-    EXPECT_EQ(lines[3], u"Saving process completed, destination folder path is: " + out());
+    EXPECT_EQ(lines[3], u"Saving Process Stopped. 2 email items were saved. destination folder path is: " + out());
     EXPECT_EQ(lines.back(), u"Log file path is : " + scan::g_logFilePath);
+    for (const std::u16string& line : lines) EXPECT_EQ(line.find(u"ompleted"), std::u16string::npos);
+}
+
+TEST_F(ExportFlow, AnExceptionWhileWritingAMailboxFailsItsRemainingMessagesAndTheRunGoesOn) {
+    auto first = mailbox("First.mbox", mailboxOf(3));
+    auto second = mailbox("Second.mbox", mailboxOf(2));
+    open({first, second});
+    bool armed = true;
+    frame->progressBar.onChanged = [&] {  // reached from the worker through a synchronous hand-off
+        if (armed && frame->progressBar.high() == 3) {
+            armed = false;
+            throw std::runtime_error("injected");
+        }
+    };
+    save();
+    auto lines = logAfter(u"Saving process started.");
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        u"Failed to save: " + u16(first) + u": messages 1 to 3: not saved because of an error: injected"),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u"3 email items could not be saved."), lines.end());
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "Second.mbox" / "2.eml"));
+    EXPECT_EQ(exporter::g_lastExportFailures, 3);
+    EXPECT_EQ(scan::g_busy, 0);
 }
 
 TEST_F(ExportFlow, LibraryModesNeedTheLibraryAndItsMailSystem) {

@@ -138,11 +138,11 @@ TEST(RebuildImMessage, KeepsTheAddressFieldsAndTheHtmlTextAndAttachesTheFiles) {
 
     std::vector<std::string> names;
     for (const auto& field : message->Fields()) names.push_back(field.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"To", "From", "CC", "Subject", "Content-Type"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"To", "From", "CC", "Subject", "Date", "MIME-Version", "Content-Type"}));
     EXPECT_EQ(*message->FieldText("CC"), "c@x");
     EXPECT_FALSE(message->BoundaryText().empty());
 
-    ASSERT_EQ(message->Parts().size(), 4u);
+    ASSERT_EQ(message->Parts().size(), 3u);  // the missing file gets no part
     auto part = message->Parts().begin();
     EXPECT_EQ((*part)->SubTypeText(), "html");
     EXPECT_EQ(*(*part)->TransferEncodingText(), "quoted-printable");
@@ -154,9 +154,23 @@ TEST(RebuildImMessage, KeepsTheAddressFieldsAndTheHtmlTextAndAttachesTheFiles) {
     ++part;
     EXPECT_EQ((*part)->PartName(), "empty.txt");  // an empty file is named, without content
     EXPECT_EQ((*part)->ContentSize(), 0);
-    ++part;
-    EXPECT_EQ((*part)->PartName(), "");  // a missing file: a nameless empty part
-    EXPECT_EQ((*part)->ContentSize(), 0);
+}
+
+TEST(RebuildImMessage, ListsTheFilesNotAttachedWholeAndReadsBackslashPaths) {
+    RebuildFixture fixture;
+    std::filesystem::create_directories(fixture.attachments / "sub");
+    testing_support::writeFile(fixture.attachments / "sub" / "deep.txt", "deep");
+    testing_support::writeFile(fixture.attachments / "huge.bin", "");
+    std::filesystem::resize_file(fixture.attachments / "huge.bin", kRebuildAttachmentLimit);
+    RebuiltImMessage rebuilt = RebuildImMessageBytes(
+        {u"--sub\\deep.txt", u"missing.doc", u"..\\m.eml", u"huge.bin"},
+        platform::fromNativePath(fixture.attachments.string()) + u"/", kImmSource);
+    EXPECT_EQ(rebuilt.notAttached, (std::vector<std::u16string>{u"missing.doc", u"../m.eml", u"huge.bin"}));
+    CMimeMessage message;
+    message.Parse(rebuilt.bytes.data(), static_cast<std::int64_t>(rebuilt.bytes.size()));
+    ASSERT_EQ(message.Parts().size(), 3u);  // the text, deep.txt, huge.bin by name
+    EXPECT_EQ((*std::next(message.Parts().begin()))->PartName(), "deep.txt");
+    EXPECT_EQ((*std::next(message.Parts().begin()))->ContentView(), "deep");
 }
 
 TEST(RebuildImMessage, PlainTextWhenThereIsNoHtmlAndLargeFilesByNameOnly) {
@@ -183,11 +197,7 @@ TEST(RebuildImMessage, NamesThatLeadOutOfTheAttachmentsFolderAreNotRead) {
     std::filesystem::create_symlink(fixture.dir / "secret.txt", fixture.attachments / "link.txt");
     std::u16string absolute = platform::fromNativePath((fixture.dir / "secret.txt").string());
     auto message = fixture.rebuild(kImmSource, {u"../secret.txt", absolute, u"link.txt", u"sub/../../secret.txt"});
-    ASSERT_EQ(message->Parts().size(), 5u);
-    for (auto part = std::next(message->Parts().begin()); part != message->Parts().end(); ++part) {
-        EXPECT_EQ((*part)->PartName(), "");
-        EXPECT_EQ((*part)->ContentSize(), 0);
-    }
+    EXPECT_EQ(message->Parts().size(), 1u);  // the text only
     EXPECT_EQ(fixture.stored.find("private"), std::string::npos);
 }
 

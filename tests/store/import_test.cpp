@@ -63,6 +63,13 @@ TEST(ImportCharsetTest, HeaderWordsNamesAndBodiesInEachCharset) {
     }
 }
 
+TEST(ImportCharsetTest, AnOverlongCharsetNumberIsAnUnknownCharset) {
+    Message m = importMessage(
+        "Subject: =?CP99999999999999999999?Q?caf=E9?=\r\n"
+        "Content-Type: text/plain; charset=CP99999999999999999999\r\n\r\ncaf\xE9\r\n");
+    EXPECT_NE(str(m.props, PidTagBody), "<none>");
+}
+
 TEST(ImportCharsetTest, DecodingRules) {
     struct Case {
         std::string bytes;

@@ -165,6 +165,10 @@ TEST(CodepageTest, NamesAndDecoding) {
     EXPECT_EQ(codepageOfCharset("windows-1250"), 1250);
     EXPECT_EQ(codepageOfCharset("cp1257"), 1257);
     EXPECT_EQ(codepageOfCharset("x-unknown"), std::nullopt);
+    // Numbers are parsed without exceptions; anything that does not fit or is not a number is unknown.
+    for (const char* junk : {"CP99999999999999999999", "windows-2147483648", "cp", "cp-5", "cp+5", "cp 1252", "cp1252x"})
+        EXPECT_EQ(codepageOfCharset(junk), std::nullopt) << junk;
+    EXPECT_EQ(codepageOfCharset("CP2147483647"), 2147483647);
     EXPECT_EQ(decodeCodepage(1252, "caf\xE9 \x80"), u"café €");
     EXPECT_EQ(decodeCodepage(20866, "\xF0\xD2\xC9\xD7\xC5\xD4"), u"Привет");
     EXPECT_EQ(decodeCodepage(932, "\x93\xfa\x96\x7b"), u"日本");

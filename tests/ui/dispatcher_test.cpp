@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "ui/dispatcher.h"
 #include "ui/worker_thread.h"
@@ -42,6 +44,44 @@ TEST(Dispatcher, InvokeOnTheUiThreadRunsAtOnceAndPassesExceptionsBack) {
     });
     worker.wait();
     EXPECT_TRUE(caught);
+}
+
+TEST(Dispatcher, AnExceptionEscapingAWorkerBodyIsHandedToItsHandler) {
+    ui::CDispatcher dispatcher;
+    std::string reported;
+    ui::CWorkerThread worker(
+        dispatcher, [] { throw std::runtime_error("escaped"); }, [&](const std::string& what) { reported = what; });
+    worker.wait();
+    EXPECT_EQ(reported, "escaped");
+    ui::CWorkerThread withoutHandler(dispatcher, [] { throw 42; });  // reported on the standard error
+    EXPECT_TRUE(withoutHandler.wait());
+}
+
+TEST(Dispatcher, ManySendsInARowEachReturnAfterTheirTask) {
+    // The waiting worker may return the moment its task is done; the task's signal must not touch the
+    // worker's stack afterwards (checked by the sanitizer builds).
+    ui::CDispatcher dispatcher;
+    int count = 0;
+    ui::CWorkerThread worker(dispatcher, [&] {
+        for (int i = 0; i < 20000; ++i) dispatcher.invoke([&] { ++count; });
+    });
+    worker.wait();
+    EXPECT_EQ(count, 20000);
+}
+
+TEST(Dispatcher, AWorkerDestroyedInTheMiddleOfItsOwnSendIsJoinedLaterNotDetached) {
+    std::atomic<bool> afterSend{false};
+    {
+        ui::CDispatcher dispatcher;
+        std::unique_ptr<ui::CWorkerThread> worker;
+        worker = std::make_unique<ui::CWorkerThread>(dispatcher, [&] {
+            dispatcher.invoke([&] { worker.reset(); });  // the owner lets go while serving this send
+            afterSend = true;
+        });
+        dispatcher.runUntil([&] { return !worker; });
+        EXPECT_FALSE(worker);
+    }  // the dispatcher joins the thread it adopted
+    EXPECT_TRUE(afterSend);
 }
 
 TEST(Dispatcher, NestedWaitsKeepServingEveryWorker) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 
 #include "platform/codepage.h"
 
@@ -53,13 +54,15 @@ std::optional<std::int32_t> codepageOfCharset(std::string_view charset) {
     for (const auto& e : kTable) {
         if (name == e.charset) return e.codepage;
     }
-    // "windows-125x", "cp125x", "x-…" spellings.
+    // "windows-125x", "cp125x", "x-…" spellings; a number that does not fit is unknown.
     for (std::string_view prefix : {"WINDOWS-", "CP", "X-CP"}) {
-        if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() &&
-            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                        [](unsigned char c) { return std::isdigit(c) != 0; })) {
-            return static_cast<std::int32_t>(std::stol(name.substr(prefix.size())));
-        }
+        if (!name.starts_with(prefix)) continue;
+        std::string_view digits = std::string_view(name).substr(prefix.size());
+        std::int32_t codepage = 0;
+        auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), codepage);
+        if (!digits.empty() && std::isdigit(static_cast<unsigned char>(digits.front())) && error == std::errc() &&
+            end == digits.data() + digits.size())
+            return codepage;
     }
     return std::nullopt;
 }

@@ -106,7 +106,7 @@ void importSenders(const RawHeader& header, PropertyBag& props) {
     if (actual) setAddress(props, kSenderTags, *actual);
 }
 
-void importRecipients(const RawHeader& header, Message& message) {
+void importRecipients(const RawHeader& header, Message& message, const StopRequest& stop) {
     struct Kind {
         const char* field;
         std::int32_t type;
@@ -116,6 +116,7 @@ void importRecipients(const RawHeader& header, Message& message) {
     for (const Kind& kind : kKinds) {
         std::u16string display;
         for (const Mailbox& m : mailboxesOf(header, kind.field)) {
+            throwIfStopped(stop);
             const auto row = static_cast<std::int32_t>(message.recipients.size());
             message.recipients.push_back(recipientRow(m, kind.type, row));
             if (!display.empty()) display += u"; ";
@@ -241,11 +242,11 @@ std::u16string transportHeaderText(std::string_view block) {
     return out + u"\r\n";
 }
 
-void importEnvelope(const RawHeader& header, Message& message) {
+void importEnvelope(const RawHeader& header, Message& message, const StopRequest& stop) {
     PropertyBag& props = message.props;
     importSubject(header, props);
     importSenders(header, props);
-    importRecipients(header, message);
+    importRecipients(header, message, stop);
     importReplyTo(header, props);
     importTimes(header, props);
     importIdentifiers(header, props);

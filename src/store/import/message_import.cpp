@@ -100,7 +100,7 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
     Message message;
     {
         const RawHeader header = readRawHeader(text);
-        importEnvelope(header, message);
+        importEnvelope(header, message, options.stopRequest);
     }
     mime::CMimeMessage tree;
     tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));

@@ -48,7 +48,7 @@ public:
 
     MessageRef saveMessage(FolderRef folder, std::shared_ptr<const mapi::Message> message) override {
         checkFolder(folder);
-        auto id = store().saveMessage(folderId(folder), *message);
+        auto id = store().saveMessage(folderId(folder), *message, stopRequest());
         if (!id) throw StoreError("the message could not be written to the PST file");
         return {id->nid.value()};
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store/mapi/message.h"
+#include "store/stop_request.h"
 
 namespace store::session {
 
@@ -56,6 +57,14 @@ public:
     // Makes what was saved durable; close() also ends the store (later calls throw).
     virtual void flush() = 0;
     virtual void close() = 0;
+
+    // The stop request of the session, polled by the work on one message (its import, its writing
+    // into this store or as a file); that work then fails with StopError.
+    void setStopRequest(StopRequest stop) { stop_ = std::move(stop); }
+    const StopRequest& stopRequest() const { return stop_; }
+
+private:
+    StopRequest stop_;
 };
 
 }  // namespace store::session

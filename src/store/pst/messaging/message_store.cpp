@@ -234,11 +234,11 @@ std::optional<FolderId> MessageStore::parentOf(FolderId id) const {
     return FolderId{record->parent};
 }
 
-std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message) {
+std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message, const StopRequest& stop) {
     FolderRecord* record = folder(id);
     if (!record || db_->failed()) return std::nullopt;
     const Nid nid = db_->allocateNid(NidType::NormalMessage);
-    const WrittenMessage written = MessageWriter(*db_, names_).write(message);
+    const WrittenMessage written = MessageWriter(*db_, names_, stop).write(message);
     if (db_->failed()) return std::nullopt;
     db_->setNode({nid, written.data, written.subnodes, record->nid});
     record->contents.push_back(ContentsRow::pack(nid, written.properties));

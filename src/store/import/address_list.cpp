@@ -17,7 +17,9 @@ struct Token {
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isSpecial(char c) { return c == '"' || c == '(' || c == '<' || c == ',' || c == ':' || c == ';'; }
 
-std::vector<Token> tokenize(std::string_view in) {
+constexpr std::size_t kPollEvery = 512;  // tokens or mailboxes between two polls of the stop request
+
+std::vector<Token> tokenize(std::string_view in, const StopRequest& stop) {
     std::vector<Token> tokens;
     std::size_t nextGreater = 0;   // the first '>' at or after a position already looked at
     std::size_t nextQuote = 0;     // the same for '"'
@@ -80,6 +82,7 @@ std::vector<Token> tokenize(std::string_view in) {
             t.text.assign(in.substr(start, p - start));
         }
         tokens.push_back(std::move(t));
+        if (tokens.size() % kPollEvery == 0) throwIfStopped(stop);
     }
     return tokens;
 }
@@ -191,15 +194,17 @@ private:
 
 }  // namespace
 
-std::vector<Mailbox> parseAddressList(std::string_view rawValue) {
+std::vector<Mailbox> parseAddressList(std::string_view rawValue, const StopRequest& stop) {
     const std::string value = unfold(rawValue);
     std::vector<Mailbox> out;
     MailboxCollector current;
-    for (const Token& t : tokenize(value)) {
+    std::size_t ends = 0;
+    for (const Token& t : tokenize(value, stop)) {
         switch (t.kind) {
         case TokenKind::Comma:
         case TokenKind::Semicolon:
             current.flush(out);
+            if (++ends % kPollEvery == 0) throwIfStopped(stop);
             break;
         case TokenKind::Colon:
             // "Group name:" starts a group unless the colon belongs to an address ("a@b:..." is

@@ -72,6 +72,7 @@ std::uint32_t propertyBytes(const PropertyList& properties) {
 }
 
 WrittenMessage MessageWriter::write(const mapi::Message& message) {
+    throwIfStopped(stop_);  // before anything is written
     SubnodeIds ids;
     return writeMessage(message, ids);
 }

@@ -114,7 +114,10 @@ std::u16string decodedName(const std::string& text) {
 
 class MailboxCollector {
 public:
-    void add(const Token& t) { pending_.push_back(t); }
+    void add(const Token& t) {
+        count(t, 1);
+        pending_.push_back(t);
+    }
 
     // Ends the current mailbox (at ',', ';', a group start or the end of the list).
     void flush(std::vector<Mailbox>& out) {
@@ -145,6 +148,7 @@ public:
             }
         }
         pending_.clear();
+        angles_ = wordsWithAt_ = 0;
         Mailbox m;
         if (hasAngle) {
             m.address = decodeUnlabelled(angle);
@@ -171,25 +175,24 @@ public:
             while (keep < pending_.size() && pending_[keep].kind == TokenKind::Comment) ++keep;
             trailing.assign(pending_.begin() + static_cast<std::ptrdiff_t>(keep), pending_.end());
             pending_.resize(keep);
+            for (const Token& t : trailing) count(t, -1);
             break;
         }
         return trailing;
     }
-    bool hasAddress() const {
-        for (const Token& t : pending_) {
-            if (t.kind == TokenKind::Angle) return true;
-        }
-        return false;
-    }
-    bool phraseHasAt() const {
-        for (const Token& t : pending_) {
-            if (t.kind == TokenKind::Word && t.text.find('@') != std::string::npos) return true;
-        }
-        return false;
-    }
+    // Kept as counts, so that long runs of colons or words cost no rescans.
+    bool hasAddress() const { return angles_ > 0; }
+    bool phraseHasAt() const { return wordsWithAt_ > 0; }
 
 private:
+    void count(const Token& t, int sign) {
+        if (t.kind == TokenKind::Angle) angles_ += sign;
+        if (t.kind == TokenKind::Word && t.text.find('@') != std::string::npos) wordsWithAt_ += sign;
+    }
+
     std::vector<Token> pending_;
+    std::ptrdiff_t angles_ = 0;
+    std::ptrdiff_t wordsWithAt_ = 0;
 };
 
 }  // namespace

@@ -4,11 +4,15 @@ prints the figures and ratios.
 
     bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
 
-BENCH names: scan, summary, mime, msg, items, pst, eml (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+BENCH names: scan, summary, mime, msg, items, pst, eml, recipients (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
 /tmp/kelva-bench) and reused; they are never committed.
 
 pst exports the mailbox with `mbox2pst convert --to eml` and `--to single-pst` in the same run; a PST
 above 4 GiB (e.g. `run.py pst --size 5G`) is also read back with pffinfo, readpst and pffexport.
+
+recipients exports one message whose To field repeats the same short address list up to 20k, 40k, 80k
+and 120k recipients (`--recipients 20000,40000` chooses others) as MSG and as PST, one process per
+export, and prints wall time and peak RSS: time per recipient shows whether the work grows linearly.
 """
 import argparse
 import json
@@ -249,6 +253,17 @@ def run_measured(command):
     return elapsed, usage.ru_maxrss / 1024
 
 
+def run_timed(command):
+    """Runs a command; its wall time and CPU time (user + system) in seconds and peak resident memory in MiB.
+    CPU time shows the work done even when other processes share the machine."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    if status != 0:
+        print("  warning: %s exited with status %d" % (" ".join(command[:3]), os.waitstatus_to_exitcode(status)))
+    return time.perf_counter() - start, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+
+
 def tree_size(folder):
     return sum(os.path.getsize(os.path.join(d, n)) for d, _, names in os.walk(folder) for n in names)
 
@@ -400,6 +415,49 @@ def eml(args):
         100 * times[commands[1][0]] / ours))
 
 
+RECIPIENT_LIST = ('Ann Archer <ann.archer@example.com>, "Boole, Bob" <bob@example.org>, '
+                  'carl@example.net (Carl Cole), =?UTF-8?Q?D=C3=B6rte_D=C3=BCrr?= <doerte@example.de>')
+
+
+def recipients_mailbox(path, count):
+    """One message whose To field holds `count` recipients: the list above repeated, folded."""
+    repeats = (count + 3) // 4
+    with open(path, "w", encoding="ascii") as f:
+        f.write("From sender@example.com Mon Jan  5 10:00:00 2026\n")
+        f.write("From: Sender <sender@example.com>\nTo: ")
+        for k in range(repeats):
+            f.write(RECIPIENT_LIST if k + 1 == repeats else RECIPIENT_LIST + ",\n ")
+        f.write("\nSubject: many recipients\nDate: Mon, 5 Jan 2026 10:00:00 +0000\nMessage-ID: <many@example.com>\n"
+                "MIME-Version: 1.0\nContent-Type: text/plain; charset=us-ascii\n\nHello all.\n\n")
+
+
+@bench("recipients")
+def recipients(args):
+    cli = os.path.join(args.build, "src", "cli", "mbox2pst")
+    work = tempfile.mkdtemp(prefix="recipients-bench.", dir=args.data if os.path.isdir(args.data) else None)
+    counts = [int(n) for n in args.recipients.split(",")]
+    print("recipients: one message, To field of N recipients, files written into %s" % work)
+    try:
+        for count in counts:
+            mbox = os.path.join(work, "recipients-%d.mbox" % count)
+            recipients_mailbox(mbox, count)
+            for target, suffix in (("msg", "msg"), ("single-pst", "pst")):
+                dest = os.path.join(work, "out")
+                os.makedirs(dest)
+                seconds, cpu, peak = run_timed([cli, "--no-progress", "--temp", work, "--log-dir", work, "convert",
+                                                mbox, "--to", target, "--dest", dest])
+                written = tree_size(dest)
+                files = sum(1 for _, _, names in os.walk(dest) for n in names if n.endswith("." + suffix))
+                shutil.rmtree(dest, ignore_errors=True)
+                print("  %7d recipients  %-10s %7.2f s wall %7.2f s CPU  %6.2f us CPU/recipient  peak RSS %7.1f MiB"
+                      "  wrote %7.1f MiB in %d file(s)" % (count, target, seconds, cpu, 1e6 * cpu / count, peak,
+                                                           written / 2**20, files))
+            os.remove(mbox)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("  goals: CPU time per recipient about constant; peak RSS < 500 MiB at 120k recipients")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("benches", nargs="*", default=[])
@@ -408,6 +466,8 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
     parser.add_argument("--temp", default="/dev/shm", help="pst: folder for the temporary files (default /dev/shm "
                         "when present, else the data folder)")
+    parser.add_argument("--recipients", default="20000,40000,80000,120000",
+                        help="recipients: the recipient counts, comma-separated")
     parser.add_argument("--check-readers", action="store_true",
                         help="pst: also read the PST with pffinfo, readpst and pffexport (always above 4 GiB)")
     args = parser.parse_args()

@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "scan/frame_context.h"
 #include "scan/temp_files.h"
 #include "store/session/native_library.h"
 
@@ -81,7 +82,10 @@ bool CliSession::start() {
     }
     start.frame.retainRows = false;  // rows are printed as they come, never kept
     start.runSaveDialog = [this] { return saveDialog_ && saveDialog_(); };
-    store::registerNativeLibrary();
+    // Stop clears the busy flag: the engine then abandons the message it is working on.
+    store::session::NativeSessionOptions engine;
+    engine.stopRequest = [] { return scan::g_busy == 0; };
+    store::registerNativeLibrary(engine);
     application_->InitInstance(start);
     if (!application_->logFileOpen())
         err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath) << "; the log lines go to the "

@@ -1,6 +1,7 @@
 #include "gui/gui_session.h"
 
 #include "gui/save_output_dialog.h"
+#include "scan/frame_context.h"
 #include "scan/temp_files.h"
 #include "store/session/native_library.h"
 #include "ui/select_files_dlg.h"
@@ -17,7 +18,10 @@ CGuiSession::~CGuiSession() {
 }
 
 bool CGuiSession::start(const SessionOptions& options) {
-    store::registerNativeLibrary();
+    // Stop clears the busy flag: the engine then abandons the message it is working on.
+    store::session::NativeSessionOptions engine;
+    engine.stopRequest = [] { return scan::g_busy == 0; };
+    store::registerNativeLibrary(engine);
     application_ = std::make_unique<app::CKelvaHaldenApp>(dispatcher_, host_);
     app::StartOptions start;
     start.singleInstance = options.singleInstance;

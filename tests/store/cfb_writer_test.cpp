@@ -234,3 +234,81 @@ TEST(CfbWriterTest, OlefileReadsWhatWasWritten) {
     ASSERT_EQ(result.status, 0) << result.output;
     EXPECT_EQ(result.output, "box/a 4095 1\nbox/b 4096 1\nc 0 0\nd 300000 1\n");
 }
+
+TEST(CfbWriterTest, StoragesClosedAsTheyAreWrittenFormValidTrees) {
+    // Thousands of siblings, each storage closed once written so that its entries go to the file
+    // early, with a nested storage closed by its parent and one storage left open until finish().
+    TempDir dir;
+    const auto path = dir / "closed.cfb";
+    CompoundFileWriter cf;
+    ASSERT_TRUE(cf.open(u16(path)));
+    std::map<std::u16string, std::string> expected;
+    constexpr int kStorages = 3000;
+    for (int i = 0; i < kStorages; ++i) {
+        const std::u16string name = u"__recip_version1.0_#" + platform::fromNativePath(std::to_string(i));
+        const auto box = cf.addStorage(kRootEntry, name);
+        ASSERT_TRUE(box);
+        for (int k = 0; k < 3; ++k) {
+            const std::u16string child = u"stream" + platform::fromNativePath(std::to_string(k));
+            const std::string data = patternBytes(static_cast<std::size_t>((i * 7 + k * 13) % 300), static_cast<unsigned>(i));
+            ASSERT_TRUE(cf.addStream(*box, child, data));
+            expected[name + u"/" + child] = data;
+        }
+        if (i % 500 == 0) {
+            const auto inner = cf.addStorage(*box, u"inner");
+            ASSERT_TRUE(inner && cf.addStream(*inner, u"leaf", "leaf"));
+            expected[name + u"/inner/leaf"] = "leaf";
+        }
+        if (i + 1 < kStorages) {
+            ASSERT_TRUE(cf.closeStorage(*box)) << cf.error();
+        }
+        if (i == 0) {
+            EXPECT_FALSE(cf.addStream(*box, u"late", "x")) << "a closed storage takes no children";
+        }
+    }
+    ASSERT_TRUE(cf.addStream(kRootEntry, u"top", "top"));
+    expected[u"top"] = "top";
+    EXPECT_FALSE(cf.closeStorage(kRootEntry));
+    ASSERT_TRUE(cf.beginStream(kRootEntry, u"open"));
+    EXPECT_FALSE(cf.closeStorage(kRootEntry));
+    ASSERT_TRUE(cf.endStream());
+    expected[u"open"] = "";
+    ASSERT_TRUE(cf.finish()) << cf.error();
+    const CfbContents contents = readBack(path);
+    EXPECT_EQ(contents.streams, expected);
+    EXPECT_EQ(contents.storages.size(), static_cast<std::size_t>(kStorages + 6));
+
+    const auto python = store_test::pythonWithOlefile();
+    if (!python) return;
+    const std::string script =
+        "import olefile,sys\n"
+        "ole=olefile.OleFileIO(sys.argv[1], raise_defects=olefile.DEFECT_INCORRECT)\n"
+        "print(len([e for e in ole.listdir() if len(e) >= 2]))\n";
+    const auto result = store_test::runCommand(*python + " -c " + store_test::shellQuote(script) + " " +
+                                               store_test::shellQuote(path.string()));
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output, std::to_string(expected.size() - 2) + "\n");
+}
+
+TEST(CfbWriterTest, StopRequestFailsTheNextStorageOrStreamAndRemovesTheFile) {
+    TempDir dir;
+    const auto path = dir / "stopped.cfb";
+    int polls = 0;
+    bool stop = false;
+    {
+        CompoundFileWriter cf;
+        cf.setStopRequest([&] {
+            ++polls;
+            return stop;
+        });
+        ASSERT_TRUE(cf.open(u16(path)));
+        const auto box = cf.addStorage(kRootEntry, u"box");
+        ASSERT_TRUE(box && cf.addStream(*box, u"s", "data"));
+        EXPECT_EQ(polls, 2);
+        stop = true;
+        EXPECT_FALSE(cf.addStream(*box, u"t", "data"));
+        EXPECT_EQ(cf.error(), "stopped");
+        EXPECT_FALSE(cf.addStorage(kRootEntry, u"other"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+}

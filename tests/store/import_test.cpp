@@ -489,3 +489,18 @@ TEST(ImportFileTest, MissingFileIsReported) {
 }
 
 }  // namespace
+
+TEST(ImportAddressTest, LongRunsWithoutCommasKeepEveryMailbox) {
+    // Angle addresses without commas in between, each with a name, and an address followed by a long
+    // run of colons (not a group: the colons belong to the address as written).
+    std::string names;
+    for (int n = 0; n < 20000; ++n) names += "N" + std::to_string(n) + " <a" + std::to_string(n) + "@example.com> ";
+    const auto list = parseAddressList(names);
+    ASSERT_EQ(list.size(), 20000u);
+    EXPECT_EQ(u8(list[19999].name), "N19999");
+    EXPECT_EQ(u8(list[19999].address), "a19999@example.com");
+    const auto colons = parseAddressList("x@example.com " + std::string(20000, ':') + ", y@example.com");
+    ASSERT_EQ(colons.size(), 2u);
+    EXPECT_EQ(u8(colons[0].address), "x@example.com" + std::string(20000, ':'));
+    EXPECT_EQ(u8(colons[1].address), "y@example.com");
+}

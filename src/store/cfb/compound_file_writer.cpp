@@ -31,19 +31,80 @@ bool CompoundFileWriter::fail(std::string message) {
 bool CompoundFileWriter::open(const std::u16string& path) {
     if (!out_.open(path)) return fail("cannot create " + out_.nativePath());
     out_.write(std::string(kSectorSize, '\0'));  // the header, written last
+    dirPending_ = Directory::unusedEntry();      // the root entry's place, filled in last
     return true;
 }
 
+bool CompoundFileWriter::stopped() {
+    if (!stopRequested(stopRequest_)) return false;
+    return !fail("stopped");
+}
+
 std::optional<EntryId> CompoundFileWriter::addStorage(EntryId parent, std::u16string_view name) {
+    if (stopped()) return std::nullopt;
     auto id = dir_.add(parent, name, EntryType::Storage);
     if (!id) fail("invalid or duplicate storage name");
     return id;
 }
 
 bool CompoundFileWriter::setClsid(EntryId entry, const std::array<std::uint8_t, 16>& clsid) {
-    if (entry >= dir_.size() || dir_[entry].type == EntryType::Stream) return fail("no storage to set a class id on");
-    dir_[entry].clsid = clsid;
+    DirEntry* storage = dir_.find(entry);
+    if (!storage || storage->type == EntryType::Stream) return fail("no storage to set a class id on");
+    storage->clsid = clsid;
     return true;
+}
+
+bool CompoundFileWriter::closeStorage(EntryId storage) {
+    if (openStream_) return fail("a stream is still open");
+    if (storage == kRootEntry || finished_ || !out_.isOpen()) return fail("no storage to close");
+    if (!dir_.close(storage, [this](std::uint32_t number, std::string_view entry) { takeEntry(number, entry); }))
+        return fail("no storage to close");
+    return out_.ok() || fail("cannot write " + out_.nativePath());
+}
+
+void CompoundFileWriter::takeEntry(std::uint32_t number, std::string_view entry) {
+    if (number == 0) {
+        (dirHeadFilled_ ? dirHead_ : dirPending_).replace(0, kDirEntrySize, entry);
+        return;
+    }
+    dirPending_.append(entry);
+    if (dirPending_.size() < kSectorSize) return;
+    if (dirHeadFilled_) {
+        writeDirectorySector(dirPending_);
+    } else {
+        dirHead_ = dirPending_;
+        dirHeadFilled_ = true;
+    }
+    dirPending_.clear();
+}
+
+void CompoundFileWriter::writeDirectorySector(std::string_view bytes) {
+    const std::uint32_t s = allocateSector();
+    if (dirLastWritten_ == ENDOFCHAIN) {
+        dirFirstWritten_ = s;
+    } else {
+        fat_[dirLastWritten_] = s;
+    }
+    dirLastWritten_ = s;
+    writeSector(bytes);
+}
+
+std::uint32_t CompoundFileWriter::finishDirectory() {
+    dir_.close(kRootEntry, [this](std::uint32_t number, std::string_view entry) { takeEntry(number, entry); });
+    if (!dirPending_.empty()) {
+        while (dirPending_.size() < kSectorSize) dirPending_ += Directory::unusedEntry();
+        if (dirHeadFilled_) {
+            writeDirectorySector(dirPending_);
+        } else {
+            dirHead_ = dirPending_;
+        }
+        dirPending_.clear();
+    }
+    // The sector holding the root entry comes first in the directory's chain.
+    const std::uint32_t head = allocateSector();
+    fat_[head] = dirFirstWritten_;
+    writeSector(dirHead_);
+    return head;
 }
 
 bool CompoundFileWriter::addStream(EntryId parent, std::u16string_view name, std::string_view data) {
@@ -53,6 +114,7 @@ bool CompoundFileWriter::addStream(EntryId parent, std::u16string_view name, std
 bool CompoundFileWriter::beginStream(EntryId parent, std::u16string_view name) {
     if (openStream_) return fail("a stream is already open");
     if (finished_ || !out_.isOpen()) return fail("the file is not open");
+    if (stopped()) return false;
     auto id = dir_.add(parent, name, EntryType::Stream);
     if (!id) return fail("invalid or duplicate stream name");
     openStream_ = id;
@@ -181,8 +243,7 @@ bool CompoundFileWriter::finish() {
     const std::uint32_t firstMiniFat =
         writeChain(encodeSectorNumbers(miniFat_, miniFatSectors * kEntriesPerSector));
 
-    dir_.buildTrees();
-    const std::uint32_t firstDir = writeChain(dir_.encode());
+    const std::uint32_t firstDir = finishDirectory();
 
     const FatLayout layout = fatLayoutFor(fat_.size());
     if (fat_.size() + layout.fatSectors + layout.difatSectors > MAXREGSECT) return fail("compound file too large");

@@ -1,13 +1,15 @@
 #pragma once
 // Writes a compound file (MS-CFB version 3, 512-byte sectors) front to back. Streams of 4096 bytes and
 // more go to disk sector by sector as they are written; smaller ones go to the mini stream, which is
-// written out sector by sector as it fills. Only the allocation tables and the directory stay in
+// written out sector by sector as it fills. The directory entries of a closed storage's children are
+// written as their sectors fill; the allocation tables and the entries of storages still open stay in
 // memory until finish() writes them and the header. One stream is open at a time.
 //
 //   CompoundFileWriter cf;
 //   cf.open(path);
 //   EntryId box = *cf.addStorage(kRootEntry, u"box");
 //   cf.addStream(box, u"small", bytes);
+//   cf.closeStorage(box);  // optional: nothing more goes into box
 //   cf.beginStream(kRootEntry, u"big"); cf.append(chunk1); cf.append(chunk2); cf.endStream();
 //   cf.finish();
 #include <array>
@@ -19,6 +21,7 @@
 
 #include "store/cfb/directory.h"
 #include "store/cfb/output_file.h"
+#include "store/stop_request.h"
 
 namespace store::cfb {
 
@@ -33,6 +36,13 @@ public:
 
     std::optional<EntryId> addStorage(EntryId parent, std::u16string_view name);
     bool setClsid(EntryId entry, const std::array<std::uint8_t, 16>& clsid);
+    // Ends a storage (and the storages below it): nothing more can be added to it, and the directory
+    // entries of its contents go to the file. No stream may be open.
+    bool closeStorage(EntryId storage);
+
+    // Polled before every storage and stream is added; when it answers true, the call fails with
+    // the reason "stopped" and the file is not finished.
+    void setStopRequest(StopRequest stopRequest) { stopRequest_ = std::move(stopRequest); }
 
     // A whole stream at once.
     bool addStream(EntryId parent, std::u16string_view name, std::string_view data);
@@ -55,6 +65,10 @@ private:
     void flushFullSectors();
     void addToMiniStream(DirEntry& entry, std::string_view data);
     std::uint32_t writeChain(const std::string& bytes);  // whole sectors chained in the FAT; first sector
+    bool stopped();
+    void takeEntry(std::uint32_t number, std::string_view entry);
+    void writeDirectorySector(std::string_view bytes);
+    std::uint32_t finishDirectory();  // the first directory sector
     std::string header(std::uint32_t firstDirSector, std::uint32_t firstMiniFatSector,
                        std::uint32_t miniFatSectors, std::uint32_t firstDifatSector, std::uint32_t difatSectors,
                        const std::vector<std::uint32_t>& fatSectors) const;
@@ -72,6 +86,14 @@ private:
     std::string pending_;                 // bytes not yet written as a sector (or all of a small stream)
     std::uint32_t lastSector_ = ENDOFCHAIN;
 
+    // Directory sectors: the first (holding the root entry, numbered last) stays until finish().
+    std::string dirPending_;
+    std::string dirHead_;
+    bool dirHeadFilled_ = false;
+    std::uint32_t dirFirstWritten_ = ENDOFCHAIN;
+    std::uint32_t dirLastWritten_ = ENDOFCHAIN;
+
+    StopRequest stopRequest_;
     bool finished_ = false;
     std::string error_;
 };

@@ -59,88 +59,138 @@ bool isValidName(std::u16string_view name) {
     return name.find_first_of(u"/\\:!") == std::u16string_view::npos;
 }
 
+struct Directory::Slot {
+    DirEntry entry;
+    std::uint64_t nameHash = 0;  // equal for names equal without regard to case
+    bool inUse = false;
+    // Storages only: the children, and their name hashes for the duplicate check.
+    std::vector<EntryId> children;
+    std::unordered_multimap<std::uint64_t, EntryId> childNames;
+};
+
 Directory::Directory() {
-    entries_.reserve(64);
-    DirEntry root;
-    root.name = u"Root Entry";
-    root.type = EntryType::Root;
-    entries_.push_back(std::move(root));
+    slots_.push_back(std::make_unique<Slot>());
+    Slot& root = *slots_.front();
+    root.inUse = true;
+    root.entry.name = u"Root Entry";
+    root.entry.type = EntryType::Root;
+}
+
+Directory::~Directory() = default;
+
+DirEntry* Directory::find(EntryId id) {
+    if (id >= slots_.size() || !slots_[id]->inUse) return nullptr;
+    return &slots_[id]->entry;
 }
 
 std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, EntryType type) {
-    if (parent >= entries_.size() || !isValidName(name)) return std::nullopt;
+    if (!isValidName(name)) return std::nullopt;
     if (type != EntryType::Storage && type != EntryType::Stream) return std::nullopt;
-    const DirEntry& p = entries_[parent];
-    if (p.type != EntryType::Storage && p.type != EntryType::Root) return std::nullopt;
+    const DirEntry* p = find(parent);
+    if (!p || p->closed || (p->type != EntryType::Storage && p->type != EntryType::Root)) return std::nullopt;
     const std::uint64_t hash = nameHash(name);
-    for (EntryId sibling : p.children) {
-        const DirEntry& s = entries_[sibling];
-        if (s.nameHash == hash && compareNames(s.name, name) == 0) return std::nullopt;
+    const auto [first, last] = slots_[parent]->childNames.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+        if (compareNames(slots_[it->second]->entry.name, name) == 0) return std::nullopt;
     }
-    const auto id = static_cast<EntryId>(entries_.size());
-    DirEntry e;
-    e.name = std::u16string(name);
-    e.nameHash = hash;
-    e.type = type;
-    e.parent = parent;
-    entries_.push_back(std::move(e));
-    entries_[parent].children.push_back(id);
+    EntryId id;
+    if (!freeSlots_.empty()) {
+        id = freeSlots_.back();
+        freeSlots_.pop_back();
+    } else {
+        id = static_cast<EntryId>(slots_.size());
+        slots_.push_back(std::make_unique<Slot>());
+    }
+    Slot& slot = *slots_[id];
+    slot.inUse = true;
+    slot.nameHash = hash;
+    slot.entry = DirEntry{};
+    slot.entry.name = std::u16string(name);
+    slot.entry.type = type;
+    slot.entry.parent = parent;
+    Slot& owner = *slots_[parent];
+    owner.children.push_back(id);
+    owner.childNames.emplace(hash, id);
     return id;
 }
 
-void Directory::buildTrees() {
-    for (auto& e : entries_) {
-        if (e.children.empty()) continue;
-        std::vector<EntryId> sorted = e.children;
-        std::sort(sorted.begin(), sorted.end(), [this](EntryId a, EntryId b) {
-            return compareNames(entries_[a].name, entries_[b].name) < 0;
-        });
-        // Every path from the top to a missing child then passes the same number of black nodes: the
-        // nodes of the deepest level, which is the only one that may be incomplete, are red.
-        const int height = treeHeight(sorted.size());
-        e.child = buildTree(sorted, 0, sorted.size(), 0, height > 0 ? height : -1);
+bool Directory::close(EntryId storage, const EntrySink& sink) {
+    const DirEntry* entry = find(storage);
+    if (!entry || entry->closed || entry->type == EntryType::Stream) return false;
+    closeOne(storage, sink);
+    if (storage == kRootEntry) {
+        DirEntry& root = slots_[kRootEntry]->entry;
+        root.number = 0;
+        sink(0, encode(root));
+    }
+    return true;
+}
+
+void Directory::closeOne(EntryId storage, const EntrySink& sink) {
+    Slot& owner = *slots_[storage];
+    std::vector<EntryId> sorted = std::move(owner.children);
+    owner.children = {};
+    std::unordered_multimap<std::uint64_t, EntryId>().swap(owner.childNames);
+    owner.entry.closed = true;
+    for (EntryId child : sorted) {
+        const DirEntry& c = slots_[child]->entry;
+        if (c.type == EntryType::Storage && !c.closed) closeOne(child, sink);
+    }
+    std::sort(sorted.begin(), sorted.end(), [this](EntryId a, EntryId b) {
+        return compareNames(slots_[a]->entry.name, slots_[b]->entry.name) < 0;
+    });
+    for (EntryId child : sorted) slots_[child]->entry.number = nextNumber_++;
+    // Every path from the top to a missing child then passes the same number of black nodes: the
+    // nodes of the deepest level, which is the only one that may be incomplete, are red.
+    const int height = treeHeight(sorted.size());
+    slots_[storage]->entry.child = linkTree(sorted, 0, sorted.size(), 0, height > 0 ? height : -1);
+    for (EntryId child : sorted) {
+        const DirEntry& c = slots_[child]->entry;
+        sink(c.number, encode(c));
+        release(child);
     }
 }
 
-EntryId Directory::buildTree(std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
-                             int redDepth) {
+std::uint32_t Directory::linkTree(const std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
+                                  int redDepth) {
     if (begin >= end) return NOSTREAM;
     const std::size_t mid = begin + (end - begin) / 2;
-    const EntryId id = sorted[mid];
-    DirEntry& node = entries_[id];
+    DirEntry& node = slots_[sorted[mid]]->entry;
     node.color = depth == redDepth ? Color::Red : Color::Black;
-    node.left = buildTree(sorted, begin, mid, depth + 1, redDepth);
-    node.right = buildTree(sorted, mid + 1, end, depth + 1, redDepth);
-    return id;
+    node.left = linkTree(sorted, begin, mid, depth + 1, redDepth);
+    node.right = linkTree(sorted, mid + 1, end, depth + 1, redDepth);
+    return node.number;
 }
 
-std::string Directory::encode() const {
-    constexpr std::size_t perSector = kSectorSize / kDirEntrySize;
-    const std::size_t count = (entries_.size() + perSector - 1) / perSector * perSector;
-    std::string out;
-    out.reserve(count * kDirEntrySize);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::string e(kDirEntrySize, '\0');
-        if (i < entries_.size()) {
-            const DirEntry& d = entries_[i];
-            for (std::size_t k = 0; k < d.name.size(); ++k) storeU16(&e[2 * k], d.name[k]);
-            storeU16(&e[64], static_cast<std::uint16_t>((d.name.size() + 1) * 2));
-            e[66] = static_cast<char>(d.type);
-            e[67] = static_cast<char>(d.color);
-            storeU32(&e[68], d.left);
-            storeU32(&e[72], d.right);
-            storeU32(&e[76], d.child);
-            std::copy(d.clsid.begin(), d.clsid.end(), e.begin() + 80);
-            storeU32(&e[116], d.startSector);
-            storeU64(&e[120], d.size);
-        } else {
-            storeU32(&e[68], NOSTREAM);
-            storeU32(&e[72], NOSTREAM);
-            storeU32(&e[76], NOSTREAM);
-        }
-        out += e;
-    }
-    return out;
+void Directory::release(EntryId id) {
+    Slot& slot = *slots_[id];
+    slot.inUse = false;
+    std::u16string().swap(slot.entry.name);
+    std::vector<EntryId>().swap(slot.children);
+    freeSlots_.push_back(id);
+}
+
+std::string Directory::encode(const DirEntry& d) const {
+    std::string e(kDirEntrySize, '\0');
+    for (std::size_t k = 0; k < d.name.size(); ++k) storeU16(&e[2 * k], d.name[k]);
+    storeU16(&e[64], static_cast<std::uint16_t>((d.name.size() + 1) * 2));
+    e[66] = static_cast<char>(d.type);
+    e[67] = static_cast<char>(d.color);
+    storeU32(&e[68], d.left);
+    storeU32(&e[72], d.right);
+    storeU32(&e[76], d.child);
+    std::copy(d.clsid.begin(), d.clsid.end(), e.begin() + 80);
+    storeU32(&e[116], d.startSector);
+    storeU64(&e[120], d.size);
+    return e;
+}
+
+std::string Directory::unusedEntry() {
+    std::string e(kDirEntrySize, '\0');
+    storeU32(&e[68], NOSTREAM);
+    storeU32(&e[72], NOSTREAM);
+    storeU32(&e[76], NOSTREAM);
+    return e;
 }
 
 }  // namespace store::cfb

@@ -1,34 +1,41 @@
 #pragma once
-// The directory of a compound file being written: the root storage, storages and streams, each storage's
-// children kept as a red-black tree ordered by name length, then by upper-cased name.
+// The directory of a compound file being written. Entries are numbered as they are handed out, not as
+// they are added: when a storage is closed its children are sorted (by name length, then by upper-cased
+// name), linked into a red-black tree, numbered and encoded, and only the storage itself stays in
+// memory until its own parent closes. The root storage is closed last and numbered 0. A file with many
+// storages (a message with many recipients) thus keeps only the open storages' children in memory.
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "store/cfb/cfb_format.h"
 
 namespace store::cfb {
 
+// Names an entry while it is being written (not its number in the file).
 using EntryId = std::uint32_t;
 inline constexpr EntryId kRootEntry = 0;
 
 struct DirEntry {
     std::u16string name;
-    std::uint64_t nameHash = 0;  // equal for names equal without regard to case
     EntryType type = EntryType::Unused;
     EntryId parent = NOSTREAM;
-    std::vector<EntryId> children;
     std::array<std::uint8_t, 16> clsid{};
     std::uint32_t startSector = ENDOFCHAIN;
     std::uint64_t size = 0;
-    // Tree links, filled in by Directory::buildTrees.
-    EntryId left = NOSTREAM;
-    EntryId right = NOSTREAM;
-    EntryId child = NOSTREAM;
+    // Set when the entry's storage is closed (left, right, color) or when it closes itself (child).
+    std::uint32_t number = NOSTREAM;
+    std::uint32_t left = NOSTREAM;
+    std::uint32_t right = NOSTREAM;
+    std::uint32_t child = NOSTREAM;
     Color color = Color::Black;
+    bool closed = false;  // a closed storage takes no more children
 };
 
 // Order of names within a storage: shorter first, then by upper-cased UTF-16 code units.
@@ -36,27 +43,45 @@ int compareNames(std::u16string_view a, std::u16string_view b);
 // A name a storage or stream may have: 1 to 31 code units, none of '/', '\', ':', '!'.
 bool isValidName(std::u16string_view name);
 
+// Receives the encoded entries (128 bytes each) in the order of their numbers, from 1 on; the root
+// entry (number 0) is the last one handed over.
+using EntrySink = std::function<void(std::uint32_t number, std::string_view entry)>;
+
 class Directory {
 public:
     Directory();  // holds the root entry, "Root Entry"
+    ~Directory();
+    Directory(const Directory&) = delete;
+    Directory& operator=(const Directory&) = delete;
 
-    // Adds a storage or stream under a storage; nothing when the parent is no storage, the name is not
-    // valid or a sibling already has it (names compare without regard to case).
+    // Adds a storage or stream under an open storage; nothing when the parent is no open storage, the
+    // name is not valid or a sibling already has it (names compare without regard to case).
     std::optional<EntryId> add(EntryId parent, std::u16string_view name, EntryType type);
 
-    DirEntry& operator[](EntryId id) { return entries_[id]; }
-    const DirEntry& operator[](EntryId id) const { return entries_[id]; }
-    std::size_t size() const { return entries_.size(); }
+    // An entry not yet handed to the sink (the root and storages until their parent closes, streams
+    // until their storage closes); null otherwise.
+    DirEntry* find(EntryId id);
+    DirEntry& operator[](EntryId id) { return *find(id); }
 
-    // Links every storage's children into a balanced tree, colored so that it is a valid red-black tree.
-    void buildTrees();
-    // All entries, 128 bytes each, padded with unused entries to whole sectors.
-    std::string encode() const;
+    // Closes a storage and every storage still open below it: their children are numbered, linked
+    // into balanced trees colored as valid red-black trees, and handed to the sink. Closing the root
+    // also hands over the root entry. False when `storage` is no open storage.
+    bool close(EntryId storage, const EntrySink& sink);
+
+    // An unused entry, as padding after the last one.
+    static std::string unusedEntry();
 
 private:
-    EntryId buildTree(std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth, int redDepth);
+    struct Slot;
+    void closeOne(EntryId storage, const EntrySink& sink);
+    std::uint32_t linkTree(const std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
+                           int redDepth);
+    std::string encode(const DirEntry& entry) const;
+    void release(EntryId id);
 
-    std::vector<DirEntry> entries_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    std::vector<EntryId> freeSlots_;
+    std::uint32_t nextNumber_ = 1;  // 0 is the root's
 };
 
 }  // namespace store::cfb

@@ -17,7 +17,9 @@ struct Token {
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool isSpecial(char c) { return c == '"' || c == '(' || c == '<' || c == ',' || c == ':' || c == ';'; }
 
-std::vector<Token> tokenize(std::string_view in) {
+constexpr std::size_t kPollEvery = 512;  // tokens or mailboxes between two polls of the stop request
+
+std::vector<Token> tokenize(std::string_view in, const StopRequest& stop) {
     std::vector<Token> tokens;
     std::size_t nextGreater = 0;   // the first '>' at or after a position already looked at
     std::size_t nextQuote = 0;     // the same for '"'
@@ -80,6 +82,7 @@ std::vector<Token> tokenize(std::string_view in) {
             t.text.assign(in.substr(start, p - start));
         }
         tokens.push_back(std::move(t));
+        if (tokens.size() % kPollEvery == 0) throwIfStopped(stop);
     }
     return tokens;
 }
@@ -111,7 +114,10 @@ std::u16string decodedName(const std::string& text) {
 
 class MailboxCollector {
 public:
-    void add(const Token& t) { pending_.push_back(t); }
+    void add(const Token& t) {
+        count(t, 1);
+        pending_.push_back(t);
+    }
 
     // Ends the current mailbox (at ',', ';', a group start or the end of the list).
     void flush(std::vector<Mailbox>& out) {
@@ -142,6 +148,7 @@ public:
             }
         }
         pending_.clear();
+        angles_ = wordsWithAt_ = 0;
         Mailbox m;
         if (hasAngle) {
             m.address = decodeUnlabelled(angle);
@@ -168,38 +175,39 @@ public:
             while (keep < pending_.size() && pending_[keep].kind == TokenKind::Comment) ++keep;
             trailing.assign(pending_.begin() + static_cast<std::ptrdiff_t>(keep), pending_.end());
             pending_.resize(keep);
+            for (const Token& t : trailing) count(t, -1);
             break;
         }
         return trailing;
     }
-    bool hasAddress() const {
-        for (const Token& t : pending_) {
-            if (t.kind == TokenKind::Angle) return true;
-        }
-        return false;
-    }
-    bool phraseHasAt() const {
-        for (const Token& t : pending_) {
-            if (t.kind == TokenKind::Word && t.text.find('@') != std::string::npos) return true;
-        }
-        return false;
-    }
+    // Kept as counts, so that long runs of colons or words cost no rescans.
+    bool hasAddress() const { return angles_ > 0; }
+    bool phraseHasAt() const { return wordsWithAt_ > 0; }
 
 private:
+    void count(const Token& t, int sign) {
+        if (t.kind == TokenKind::Angle) angles_ += sign;
+        if (t.kind == TokenKind::Word && t.text.find('@') != std::string::npos) wordsWithAt_ += sign;
+    }
+
     std::vector<Token> pending_;
+    std::ptrdiff_t angles_ = 0;
+    std::ptrdiff_t wordsWithAt_ = 0;
 };
 
 }  // namespace
 
-std::vector<Mailbox> parseAddressList(std::string_view rawValue) {
+std::vector<Mailbox> parseAddressList(std::string_view rawValue, const StopRequest& stop) {
     const std::string value = unfold(rawValue);
     std::vector<Mailbox> out;
     MailboxCollector current;
-    for (const Token& t : tokenize(value)) {
+    std::size_t ends = 0;
+    for (const Token& t : tokenize(value, stop)) {
         switch (t.kind) {
         case TokenKind::Comma:
         case TokenKind::Semicolon:
             current.flush(out);
+            if (++ends % kPollEvery == 0) throwIfStopped(stop);
             break;
         case TokenKind::Colon:
             // "Group name:" starts a group unless the colon belongs to an address ("a@b:..." is

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/stop_request.h"
+
 namespace store::import {
 
 struct Mailbox {
@@ -15,6 +17,7 @@ struct Mailbox {
     std::u16string address;  // bare address as written (no angle brackets), may be empty
 };
 
-std::vector<Mailbox> parseAddressList(std::string_view rawValue);
+// `stop` is polled every few hundred addresses; when it answers true, StopError is thrown.
+std::vector<Mailbox> parseAddressList(std::string_view rawValue, const StopRequest& stop = {});
 
 }  // namespace store::import

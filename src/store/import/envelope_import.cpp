@@ -32,10 +32,10 @@ std::u16string fieldText(const RawField& field) {
 // Identifier fields (Message-ID, In-Reply-To, References): unfolded, blanks collapsed.
 std::u16string identifierText(const RawField& field) { return collapseBlanks(decodeUnlabelled(unfold(field.value))); }
 
-std::vector<Mailbox> mailboxesOf(const RawHeader& header, std::string_view name) {
+std::vector<Mailbox> mailboxesOf(const RawHeader& header, std::string_view name, const StopRequest& stop = {}) {
     std::vector<Mailbox> out;
     for (const RawField* f : header.findAll(name)) {
-        for (Mailbox& m : parseAddressList(f->value)) out.push_back(std::move(m));
+        for (Mailbox& m : parseAddressList(f->value, stop)) out.push_back(std::move(m));
     }
     return out;
 }
@@ -106,7 +106,7 @@ void importSenders(const RawHeader& header, PropertyBag& props) {
     if (actual) setAddress(props, kSenderTags, *actual);
 }
 
-void importRecipients(const RawHeader& header, Message& message) {
+void importRecipients(const RawHeader& header, Message& message, const StopRequest& stop) {
     struct Kind {
         const char* field;
         std::int32_t type;
@@ -115,7 +115,8 @@ void importRecipients(const RawHeader& header, Message& message) {
     constexpr Kind kKinds[] = {{"To", MAPI_TO, PidTagDisplayTo}, {"Cc", MAPI_CC, PidTagDisplayCc}, {"Bcc", MAPI_BCC, PidTagDisplayBcc}};
     for (const Kind& kind : kKinds) {
         std::u16string display;
-        for (const Mailbox& m : mailboxesOf(header, kind.field)) {
+        for (const Mailbox& m : mailboxesOf(header, kind.field, stop)) {
+            throwIfStopped(stop);
             const auto row = static_cast<std::int32_t>(message.recipients.size());
             message.recipients.push_back(recipientRow(m, kind.type, row));
             if (!display.empty()) display += u"; ";
@@ -241,11 +242,11 @@ std::u16string transportHeaderText(std::string_view block) {
     return out + u"\r\n";
 }
 
-void importEnvelope(const RawHeader& header, Message& message) {
+void importEnvelope(const RawHeader& header, Message& message, const StopRequest& stop) {
     PropertyBag& props = message.props;
     importSubject(header, props);
     importSenders(header, props);
-    importRecipients(header, message);
+    importRecipients(header, message, stop);
     importReplyTo(header, props);
     importTimes(header, props);
     importIdentifiers(header, props);

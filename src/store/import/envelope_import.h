@@ -5,10 +5,12 @@
 // headers (the header block as written).
 #include "store/import/message_text.h"
 #include "store/mapi/message.h"
+#include "store/stop_request.h"
 
 namespace store::import {
 
-void importEnvelope(const RawHeader& header, mapi::Message& message);
+// `stop` is polled before each recipient; when it answers true, StopError is thrown.
+void importEnvelope(const RawHeader& header, mapi::Message& message, const StopRequest& stop = {});
 
 // The header block as text for PidTagTransportMessageHeaders: each line's 8-bit bytes read as UTF-8
 // when valid, else Windows-1252; ends with the blank line.

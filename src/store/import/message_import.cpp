@@ -100,7 +100,7 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
     Message message;
     {
         const RawHeader header = readRawHeader(text);
-        importEnvelope(header, message);
+        importEnvelope(header, message, options.stopRequest);
     }
     mime::CMimeMessage tree;
     tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));
@@ -120,6 +120,7 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
 Message importMessage(std::string_view bytes, const ImportOptions& options) { return importMessageAt(bytes, options, 0); }
 
 std::optional<Message> importMessageFile(const std::u16string& path, std::string* error, const ImportOptions& options) {
+    throwIfStopped(options.stopRequest);
     platform::CFile file;
     if (!file.open(path)) {
         if (error) *error = "cannot open " + platform::nativePath(path);

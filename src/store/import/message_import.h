@@ -9,12 +9,15 @@
 #include <string_view>
 
 #include "store/mapi/message.h"
+#include "store/stop_request.h"
 
 namespace store::import {
 
 struct ImportOptions {
     // Messages attached deeper than this are kept as .eml attachments instead of embedded messages.
     int maxEmbeddingDepth = 32;
+    // Polled before each recipient; when it answers true, the import throws StopError.
+    StopRequest stopRequest;
 };
 
 mapi::Message importMessage(std::string_view bytes, const ImportOptions& options = {});

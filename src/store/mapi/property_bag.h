@@ -7,6 +7,7 @@
 //   (both without terminator), PT_BINARY the bytes themselves.
 // A multi-valued property keeps each element, encoded as its element type, in `values`.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,21 +19,26 @@
 
 namespace store::mapi {
 
-// Which property: an ordinary id (taken from a tag, whose type is ignored) or a named property.
+// Which property: an ordinary id (taken from a tag, whose type is ignored) or a named property. The
+// name is shared between copies, so that an ordinary key stays small (a message with many recipients
+// holds many of them).
 class PropKey {
 public:
     PropKey(PropTag tag) : id_(tag.id()) {}                          // NOLINT: implicit on purpose
-    PropKey(const NamedProperty& name) : name_(name) {}              // NOLINT: implicit on purpose
+    PropKey(const NamedProperty& name) : name_(std::make_shared<const NamedProperty>(name)) {}  // NOLINT: implicit on purpose
 
-    bool isNamed() const { return name_.has_value(); }
+    bool isNamed() const { return name_ != nullptr; }
     std::uint16_t id() const { return id_; }                   // 0 for a named property
     const NamedProperty& name() const { return *name_; }       // only when isNamed()
 
-    friend bool operator==(const PropKey&, const PropKey&) = default;
+    friend bool operator==(const PropKey& a, const PropKey& b) {
+        if (a.id_ != b.id_ || a.isNamed() != b.isNamed()) return false;
+        return !a.isNamed() || a.name_ == b.name_ || *a.name_ == *b.name_;
+    }
 
 private:
     std::uint16_t id_ = 0;
-    std::optional<NamedProperty> name_;
+    std::shared_ptr<const NamedProperty> name_;
 };
 
 struct Property {

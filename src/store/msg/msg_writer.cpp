@@ -25,6 +25,8 @@ std::u16string numberedName(std::u16string_view prefix, std::size_t index) {
 
 class MsgFileWriter {
 public:
+    explicit MsgFileWriter(const StopRequest& stop) { cf_.setStopRequest(stop); }
+
     bool write(const mapi::Message& message, const std::u16string& path) {
         if (!cf_.open(path)) return fail(cf_.error());
         cf_.setClsid(cfb::kRootEntry, kMessageFileClsid.bytes);
@@ -63,10 +65,12 @@ private:
             auto sub = cf_.addStorage(storage, numberedName(u"__recip_version1.0_#", i));
             if (!sub) return fail(cf_.error());
             if (!writeProperties(*sub, message.recipients[i], {})) return false;
+            if (!cf_.closeStorage(*sub)) return fail(cf_.error());
         }
         for (std::size_t i = 0; i < message.attachments.size(); ++i) {
             auto sub = cf_.addStorage(storage, numberedName(u"__attach_version1.0_#", i));
             if (!sub || !writeAttachment(*sub, message.attachments[i], depth)) return fail(cf_.error());
+            if (!cf_.closeStorage(*sub)) return fail(cf_.error());
         }
         return true;
     }
@@ -100,8 +104,9 @@ private:
 
 }  // namespace
 
-bool writeMsgFile(const mapi::Message& message, const std::u16string& path, std::string* error) {
-    MsgFileWriter writer;
+bool writeMsgFile(const mapi::Message& message, const std::u16string& path, std::string* error,
+                  const StopRequest& stop) {
+    MsgFileWriter writer(stop);
     const bool ok = writer.write(message, path);
     if (!ok && error) *error = writer.error();
     return ok;

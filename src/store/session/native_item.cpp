@@ -29,7 +29,9 @@ bool NativeItem::importFile(const std::u16string& path, int type) {
     content();
     if (type != library::kImportRfc822) throw StoreError("unknown import type");
     std::string error;
-    auto message = import::importMessageFile(path, &error);
+    import::ImportOptions options;
+    options.stopRequest = store_->stopRequest();
+    auto message = import::importMessageFile(path, &error, options);
     if (!message) throw StoreError(error);
     message_ = std::make_shared<mapi::Message>(std::move(*message));
     savedFiles_->clear();
@@ -65,7 +67,7 @@ bool NativeItem::saveAs(const std::u16string& path, int format) {
     std::string error;
     bool ok = false;
     switch (format) {
-    case library::kSaveAsMsg: ok = msg::writeMsgFile(message, path, &error); break;
+    case library::kSaveAsMsg: ok = msg::writeMsgFile(message, path, &error, store_->stopRequest()); break;
     case library::kSaveAsRtf: ok = items::writeRtfFile(message, path, &error, savedLinks(path)); break;
     case library::kSaveAsHtml: ok = items::writeHtmlFile(message, path, &error, savedLinks(path)); break;
     default: throw StoreError("unknown file format");

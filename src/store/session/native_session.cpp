@@ -66,6 +66,7 @@ std::shared_ptr<library::Store> NativeSession::openStore(const std::u16string& p
         store = staging;
     }
     if (current_) logOff();
+    store->setStopRequest(options_.stopRequest);
     current_ = std::move(store);
     currentPath_ = path;
     loggedOn_ = true;

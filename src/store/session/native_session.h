@@ -19,6 +19,8 @@ struct NativeSessionOptions {
     std::u16string profileName = u"Outlook";
     // The profile list; empty means ProfileList::defaultPath().
     std::u16string profileListPath;
+    // Polled while a message is imported or written; when it answers true that call fails promptly.
+    StopRequest stopRequest;
 };
 
 class NativeSession : public library::Session {

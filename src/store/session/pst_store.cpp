@@ -51,7 +51,7 @@ public:
 
     MessageRef saveMessage(FolderRef folder, std::shared_ptr<const mapi::Message> message) override {
         checkFolder(folder);
-        auto id = store().saveMessage(folderId(folder), *message);
+        auto id = store().saveMessage(folderId(folder), *message, stopRequest());
         if (!id) throw StoreError("the message could not be written to the PST file" + reason());
         return {id->nid.value()};
     }

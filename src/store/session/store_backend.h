@@ -14,6 +14,7 @@
 
 #include "store/library/library_interface.h"
 #include "store/mapi/message.h"
+#include "store/stop_request.h"
 
 namespace store::session {
 
@@ -60,6 +61,14 @@ public:
     // Which saved messages the store holds for good (also after close()); a store that holds each
     // message as it is saved need not count.
     virtual library::SaveStatus saveStatus() const { return {}; }
+
+    // The stop request of the session, polled by the work on one message (its import, its writing
+    // into this store or as a file); that work then fails with StopError.
+    void setStopRequest(StopRequest stop) { stop_ = std::move(stop); }
+    const StopRequest& stopRequest() const { return stop_; }
+
+private:
+    StopRequest stop_;
 };
 
 }  // namespace store::session

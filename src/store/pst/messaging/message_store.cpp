@@ -240,12 +240,12 @@ std::optional<FolderId> MessageStore::parentOf(FolderId id) const {
     return FolderId{record->parent};
 }
 
-std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message) {
+std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message, const StopRequest& stop) {
     FolderRecord* record = folder(id);
     if (!record || !db_->flushWrites()) return std::nullopt;
     const Nid nid = db_->allocateNid(NidType::NormalMessage);
     const std::size_t mark = db_->blockMark();
-    const WrittenMessage written = MessageWriter(*db_, names_).write(message);
+    const WrittenMessage written = MessageWriter(*db_, names_, stop).write(message);
     // Its blocks reach the system now, so that a full disk fails this message rather than a later one.
     if (!db_->flushWrites()) {
         keepWhatWasSavedBefore(mark);

@@ -17,6 +17,7 @@
 #include "store/pst/messaging/entry_id.h"
 #include "store/pst/messaging/folder.h"
 #include "store/pst/ndb/node_database.h"
+#include "store/stop_request.h"
 
 namespace store::pst {
 
@@ -60,7 +61,8 @@ public:
     // --- messages ----------------------------------------------------------------------------------
     // Writes the message into the folder; empty when the folder is unknown or the file failed. The
     // message is in the file for good once the next commit succeeds (see keptCount()).
-    std::optional<MessageId> saveMessage(FolderId folder, const mapi::Message& message);
+    // Throws StopError when `stop` answers true while the message is written (see MessageWriter).
+    std::optional<MessageId> saveMessage(FolderId folder, const mapi::Message& message, const StopRequest& stop = {});
     std::vector<MessageId> messages(FolderId folder) const;
     std::size_t messageCount(FolderId folder) const;
     bool deleteMessage(MessageId message);

@@ -1,6 +1,7 @@
 #include "store/pst/messaging/message_writer.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "store/mapi/property_tags.h"
 #include "store/pst/ltp/property_context.h"
@@ -57,6 +58,11 @@ void completeRecipient(PropertyList& row) {
                                                       textOf(row, kTagEmailAddress))});
 }
 
+// Types a PST keeps (toPstProperties leaves the others out).
+bool isStoredType(mapi::PropType type) {
+    return type != mapi::PropType::Object && type != mapi::PropType::Unspecified && type != mapi::PropType::Null;
+}
+
 }  // namespace
 
 std::uint32_t propertyBytes(const PropertyList& properties) {
@@ -66,6 +72,7 @@ std::uint32_t propertyBytes(const PropertyList& properties) {
 }
 
 WrittenMessage MessageWriter::write(const mapi::Message& message) {
+    throwIfStopped(stop_);  // before anything is written
     SubnodeIds ids;
     return writeMessage(message, ids);
 }
@@ -100,22 +107,46 @@ SubnodeEntry MessageWriter::writeAttachment(const mapi::Attachment& attachment, 
     return {nid, db_.writeBlocks(pc.blocks), db_.writeSubnodes(std::move(subnodes))};
 }
 
+// The standard columns and every tag a recipient row has, each once.
+std::vector<std::uint32_t> MessageWriter::recipientColumnsOf(const mapi::Message& message) {
+    std::vector<std::uint32_t> columns = recipientTableColumns();
+    std::unordered_set<std::uint32_t> seen(columns.begin(), columns.end());
+    for (const mapi::PropertyBag& recipient : message.recipients) {
+        for (const mapi::Property& p : recipient.properties()) {
+            if (!isStoredType(p.type)) continue;
+            std::uint16_t id = p.key.id();
+            if (p.key.isNamed()) {
+                const auto named = names_.idOf(p.key.name());
+                if (!named) continue;
+                id = *named;
+            }
+            const std::uint32_t tag = (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(p.type);
+            if (seen.insert(tag).second) columns.push_back(tag);
+        }
+    }
+    return columns;
+}
+
+// Rows are converted as the table asks for them, so that only one exists besides the model.
+SubnodeEntry MessageWriter::writeRecipientTable(const mapi::Message& message, SubnodeIds& ids) {
+    const NodeContent table = buildTableContext(
+        db_, ids, recipientColumnsOf(message), message.recipients.size(), [&](std::size_t i) {
+            throwIfStopped(stop_);
+            TableRow row;
+            row.rowId = static_cast<std::uint32_t>(i);
+            row.cells = toPstProperties(message.recipients[i], names_);
+            completeRecipient(row.cells);
+            return row;
+        });
+    return {nids::RecipientTable, db_.writeBlocks(table.blocks), db_.writeSubnodes(table.subnodes)};
+}
+
 WrittenMessage MessageWriter::writeMessage(const mapi::Message& message, SubnodeIds& ids) {
     WrittenMessage out;
     out.properties = toPstProperties(message.props, names_);
     std::vector<SubnodeEntry> subnodes;
 
-    std::vector<TableRow> recipients;
-    std::vector<std::uint32_t> recipientColumns = recipientTableColumns();
-    for (std::size_t i = 0; i < message.recipients.size(); ++i) {
-        TableRow row;
-        row.rowId = static_cast<std::uint32_t>(i);
-        row.cells = toPstProperties(message.recipients[i], names_);
-        completeRecipient(row.cells);
-        for (const Property& p : row.cells) recipientColumns.push_back(p.tag);
-        recipients.push_back(std::move(row));
-    }
-    subnodes.push_back(writeTable(nids::RecipientTable, ids, recipientColumns, recipients));
+    subnodes.push_back(writeRecipientTable(message, ids));
 
     std::uint64_t attachmentBytes = 0;
     if (!message.attachments.empty()) {

@@ -1,11 +1,14 @@
 #pragma once
 // Writes a message of the model as a node: its property context, the recipient table, the
 // attachment table and one attachment subnode per attachment (embedded messages nest as subnodes
-// of their attachment). Every block goes to the file at once.
+// of their attachment). Every block goes to the file at once. The recipient table is made one row
+// at a time; the stop request is polled before each row and, when it answers true, StopError is
+// thrown (blocks written until then stay unreferenced).
 #include "store/mapi/message.h"
 #include "store/pst/ltp/property.h"
 #include "store/pst/ltp/table_context.h"
 #include "store/pst/ndb/node_database.h"
+#include "store/stop_request.h"
 
 namespace store::pst {
 
@@ -17,7 +20,8 @@ struct WrittenMessage {
 
 class MessageWriter {
 public:
-    MessageWriter(NodeDatabase& db, mapi::NamedPropertyMap& names) : db_(db), names_(names) {}
+    MessageWriter(NodeDatabase& db, mapi::NamedPropertyMap& names, StopRequest stop = {})
+        : db_(db), names_(names), stop_(std::move(stop)) {}
     WrittenMessage write(const mapi::Message& message);
 
 private:
@@ -25,9 +29,12 @@ private:
     SubnodeEntry writeAttachment(const mapi::Attachment& attachment, Nid nid, SubnodeIds& ids, PropertyList& row);
     SubnodeEntry writeTable(Nid nid, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                             const std::vector<TableRow>& rows);
+    SubnodeEntry writeRecipientTable(const mapi::Message& message, SubnodeIds& ids);
+    std::vector<std::uint32_t> recipientColumnsOf(const mapi::Message& message);
 
     NodeDatabase& db_;
     mapi::NamedPropertyMap& names_;
+    StopRequest stop_;
 };
 
 // Approximate size of a property list as message sizes count it.

@@ -6,6 +6,7 @@
 
 #include "html_tree_check.h"
 #include "mime/html_nesting.h"
+#include "support/test_support.h"
 
 using mime::sanitizeHtmlDocument;
 
@@ -165,4 +166,18 @@ TEST(HtmlSanitizer, BoundsNestingAndAttributes) {
     std::string sloppy;
     for (int i = 0; i < 1000; ++i) sloppy += "<p><font face=Arial>para<li>item<table><tr><td>c<td>d</table>";
     EXPECT_EQ(mime::limitHtmlNesting(sloppy), sloppy);
+}
+
+// Inputs the fuzz target or a reading of the code once found wanting, kept as files.
+TEST(HtmlSanitizer, RegressionInputs) {
+    const auto folder = testing_support::sourceDir() / "tests" / "mime" / "html_regressions";
+    const auto files = testing_support::filesUnder(folder);
+    EXPECT_FALSE(files.empty()) << folder;
+    for (const auto& path : files) {
+        SCOPED_TRACE(path.filename().string());
+        const std::string out = sanitizeHtmlDocument(testing_support::readFile(path));
+        EXPECT_EQ(joined(html_check::violations(out)), "") << out;
+        EXPECT_EQ(out.find("x.test"), std::string::npos) << out;
+        EXPECT_EQ(sanitizeHtmlDocument(out), out);
+    }
 }

@@ -244,6 +244,13 @@ std::string textOf(const GumboNode& element) {
     return text;
 }
 
+bool startsWithLineBreak(const GumboNode& element) {
+    const GumboVector& children = element.v.element.children;
+    if (children.length == 0) return false;
+    const auto* first = static_cast<const GumboNode*>(children.data[0]);
+    return (first->type == GUMBO_NODE_TEXT || first->type == GUMBO_NODE_WHITESPACE) && first->v.text.text[0] == '\n';
+}
+
 enum class Treatment { Keep, KeepContent, Drop };
 
 Treatment treatmentOf(const GumboNode& node, std::string_view& name) {
@@ -318,7 +325,7 @@ private:
                 if (name == "details") out_ += " open";  // its text shown, not folded away
                 out_ += ">";
                 if (listed(kVoidElements, name)) continue;
-                if (name == "pre") out_ += '\n';  // a parser drops one line break after <pre>
+                if (name == "pre" && startsWithLineBreak(node)) out_ += '\n';  // a parser drops one after <pre>
                 stack.push_back({&node.v.element.children, 0, name});
             }
         }

@@ -57,7 +57,8 @@ std::string pictureTypeOf(const mime::CMimeBody& part) {
 
 std::string plainTextDocument(std::string_view utf8) {
     return mime::htmlDocumentStart() +
-           "</head><body><pre style=\"white-space: pre-wrap; font-family: sans-serif\">\n" + mime::escapeHtml(utf8) +
+           "</head><body><pre style=\"white-space: pre-wrap; font-family: sans-serif\">" +
+           (utf8.starts_with('\n') || utf8.starts_with('\r') ? "\n" : "") + mime::escapeHtml(utf8) +
            "</pre></body></html>\n";
 }
 

@@ -98,7 +98,7 @@ TEST(HtmlSanitizer, KeepsOrdinaryMailFormatting) {
         {"<img src=\"cid:logo@x\" alt=\"Logo\"><img src=\"data:image/png;base64,iVBO\">",
          "<img src=\"cid:logo@x\" alt=\"Logo\"><img src=\"data:image/png;base64,iVBO\">"},
         {"<o:p>Office</o:p><font face=\"Arial\" color=red>f</font>", "Office<font face=\"Arial\" color=\"red\">f</font>"},
-        {"<pre>\n\nline</pre>", "<pre>\n\nline</pre>"},
+        {"<pre>\n\nline</pre><pre>flush</pre>", "<pre>\n\nline</pre><pre>flush</pre>"},
         {"a < b and <3 stays", "a &lt; b and &lt;3 stays"},
         {"C1 \xC2\x86 control, private \xEF\x9E\x86 use", "C1 \xEF\xBF\xBD control, private \xEF\x9E\x86 use"},
         {"only C1 \xC2\x86", "only C1 \xC2\x86"},

@@ -47,8 +47,10 @@ std::string fromHtmlBody(const std::string& body, const ItemHeader& h, const std
 std::string fromPlainBody(const mapi::Message& message, const ItemHeader& h, const std::string& header) {
     std::string out = mime::htmlDocumentStart();
     out += "<title>" + escapeHtml(utf8(h.subject)) + "</title></head>\r\n<body>\r\n" + header;
-    out += "<pre style=\"font-family:inherit;white-space:pre-wrap\">\r\n";
-    out += escapeHtml(utf8(plainTextOf(message)));
+    const std::string text = utf8(plainTextOf(message));
+    out += "<pre style=\"font-family:inherit;white-space:pre-wrap\">";
+    if (text.starts_with('\n') || text.starts_with('\r')) out += "\r\n";  // a parser drops one line break after <pre>
+    out += escapeHtml(text);
     out += "</pre>\r\n</body></html>\r\n";
     return out;
 }

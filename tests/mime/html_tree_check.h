@@ -53,11 +53,12 @@ inline bool loadsOrRuns(std::string_view text) {
             i = end == std::string_view::npos ? text.size() : end + 1;
             continue;
         }
-        if (text[i] == '\\') {  // code point escapes are left out (the sanitiser's tests cover them)
+        if (text[i] == '\\') {  // code points stand as '?' (the sanitiser's tests cover them)
             std::size_t digits = 0;
             while (digits < 6 && i + 1 + digits < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1 + digits])))
                 ++digits;
             if (digits == 0 && i + 1 < text.size()) css.push_back(text[i + 1]);  // an escaped character stands for itself
+            if (digits > 0) css.push_back('?');  // a code point: it never joins the letters around it into a name
             i += digits > 0 ? digits : 1;
             continue;
         }

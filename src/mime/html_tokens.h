@@ -1,5 +1,6 @@
 #pragma once
-// A forgiving HTML tokenizer: text, start and end tags with their attributes, comments and other
+// A forgiving HTML tokenizer, for reading text out of HTML and bounding nesting (not a safety
+// filter: see html_sanitizer.h): text, start and end tags with their attributes, comments and other
 // markup (doctype, processing instructions). The text of script and style elements is one raw token.
 // Works on any ASCII-compatible bytes; names are lower-cased, values left as written (entities and all).
 #include <string>
@@ -41,7 +42,5 @@ private:
 
 // Decodes character references (&amp; &eacute; &#233; &#xE9;) in UTF-8 text; unknown ones stay.
 std::string decodeEntities(std::string_view text);
-// Escapes &, <, > and " for HTML text and attribute values.
-std::string escapeHtml(std::string_view text);
 
 }  // namespace mime

@@ -6,8 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "mime/html_text.h"
-#include "mime/html_tokens.h"
+#include "mime/html_sanitizer.h"
 #include "mime/message_render.h"
 #include "mime/text_util.h"
 #include "platform/codepage.h"
@@ -16,8 +15,6 @@
 
 namespace preview {
 namespace {
-
-constexpr std::string_view kDocumentStart = "<!DOCTYPE html>\n<meta charset=\"utf-8\">\n";
 
 bool isAttachment(const mime::CMimeBody& leaf) {
     if (leaf.HasAttachmentName()) return true;
@@ -49,16 +46,19 @@ std::string contentIdOf(const mime::CMimeBody& part) {
     return start == std::string::npos || end < start ? std::string() : value.substr(start, end - start + 1);
 }
 
-std::string mediaTypeOf(const mime::CMimeBody& part) {
+// The part's media type for a data: picture; parts labelled otherwise (often application/octet-stream)
+// are still shown as pictures, which browsers and the viewer recognise by their bytes.
+std::string pictureTypeOf(const mime::CMimeBody& part) {
     std::string type = part.MainTypeText() + "/" + part.SubTypeText();
     for (char& c : type)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return type;
+    return type.starts_with("image/") ? type : "image/x-unknown";
 }
 
 std::string plainTextDocument(std::string_view utf8) {
-    return std::string(kDocumentStart) +
-           "<html><body><pre style=\"white-space: pre-wrap; font-family: sans-serif\">" + mime::escapeHtml(utf8) +
+    return mime::htmlDocumentStart() +
+           "</head><body><pre style=\"white-space: pre-wrap; font-family: sans-serif\">" +
+           (utf8.starts_with('\n') || utf8.starts_with('\r') ? "\n" : "") + mime::escapeHtml(utf8) +
            "</pre></body></html>\n";
 }
 
@@ -104,10 +104,11 @@ std::string renderMessage(std::string bytes) {
         auto resolve = [&](std::string_view id) -> std::optional<std::string> {
             auto found = byContentId.find(std::string(id));
             if (found == byContentId.end()) return std::nullopt;
-            return "data:" + mediaTypeOf(*found->second) + ";base64," + mime::Base64Encode(found->second->ContentView());
+            return "data:" + pictureTypeOf(*found->second) + ";base64," + mime::Base64Encode(found->second->ContentView());
         };
-        std::string body = toUtf8(html->ContentView(), declaredCharset(*html));
-        return std::string(kDocumentStart) + mime::sanitizeHtmlForViewer(body, resolve) + "\n";
+        mime::HtmlSanitizeOptions options;
+        options.resolveContentId = resolve;
+        return mime::sanitizeHtmlDocument(toUtf8(html->ContentView(), declaredCharset(*html)), options);
     }
     if (plain) return plainTextDocument(toUtf8(plain->ContentView(), declaredCharset(*plain)));
     if (unsplit) return plainTextDocument(toUtf8(unsplit->ContentView(), {}));
@@ -118,7 +119,7 @@ std::string renderFileForViewer(const std::u16string& path) {
     std::string bytes;
     if (!platform::readWholeFile(path, bytes))
         return plainTextDocument("The file " + platform::utf16ToUtf8(path) + " cannot be read.");
-    if (isUtf16Page(bytes)) return std::string(kDocumentStart) + mime::sanitizeHtmlForViewer(utf16PageToUtf8(bytes), {});
+    if (isUtf16Page(bytes)) return mime::sanitizeHtmlDocument(utf16PageToUtf8(bytes));
     return renderMessage(std::move(bytes));
 }
 

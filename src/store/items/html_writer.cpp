@@ -2,21 +2,13 @@
 
 #include "platform/codepage.h"
 #include "store/items/attachment_files.h"
-#include "mime/html_text.h"
-#include "mime/html_tokens.h"
+#include "mime/html_sanitizer.h"
 #include "store/items/message_text.h"
 
 namespace store::items {
-using mime::decodeEntities;
 using mime::escapeHtml;
-using mime::HtmlToken;
-using mime::HtmlTokenizer;
-using mime::htmlToText;
-using mime::sanitizeHtml;
 
 namespace {
-
-constexpr char kCharsetMeta[] = "<meta charset=\"utf-8\">";
 
 std::string utf8(std::u16string_view text) { return platform::utf16ToUtf8(text); }
 
@@ -76,40 +68,20 @@ std::string headerBlock(const ItemHeader& h) {
     return out;
 }
 
-// Byte offset just after the first start tag of that name; npos when there is none.
-std::size_t afterStartTag(const std::string& html, std::string_view name) {
-    HtmlTokenizer tokens(html);
-    HtmlToken t;
-    while (tokens.next(t)) {
-        if (t.kind == HtmlToken::Kind::StartTag && t.name == name) {
-            return static_cast<std::size_t>(t.raw.data() - html.data()) + t.raw.size();
-        }
-    }
-    return std::string::npos;
-}
-
-std::string fromHtmlBody(const std::string& body, const std::string& header) {
-    std::string html = sanitizeHtml(body);
-    if (const auto at = afterStartTag(html, "body"); at != std::string::npos) {
-        html.insert(at, "\r\n" + header);
-    } else {
-        html.insert(0, header);
-    }
-    // The text is now UTF-8, whatever the message declared.
-    if (const auto at = afterStartTag(html, "head"); at != std::string::npos) {
-        html.insert(at, kCharsetMeta);
-    } else {
-        html.insert(0, kCharsetMeta);
-    }
-    return html;
+std::string fromHtmlBody(const std::string& body, const ItemHeader& h, const std::string& header) {
+    mime::HtmlSanitizeOptions options;
+    options.bodyPrefix = header;
+    options.fallbackTitle = utf8(h.subject);
+    return mime::sanitizeHtmlDocument(body, options);
 }
 
 std::string fromPlainBody(const mapi::Message& message, const ItemHeader& h, const std::string& header) {
-    std::string out = "<!DOCTYPE html>\r\n<html><head>";
-    out += kCharsetMeta;
+    std::string out = mime::htmlDocumentStart();
     out += "<title>" + escapeHtml(utf8(h.subject)) + "</title></head>\r\n<body>\r\n" + header;
+    const std::string text = utf8(plainTextOf(message));
     out += "<pre style=\"font-family:inherit;white-space:pre-wrap\">";
-    out += escapeHtml(utf8(plainTextOf(message)));
+    if (text.starts_with('\n') || text.starts_with('\r')) out += "\r\n";  // a parser drops one line break after <pre>
+    out += escapeHtml(text);
     out += "</pre>\r\n</body></html>\r\n";
     return out;
 }
@@ -119,7 +91,7 @@ std::string fromPlainBody(const mapi::Message& message, const ItemHeader& h, con
 std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
     const ItemHeader h = itemHeaderOf(message, savedFiles);
     const std::string header = headerBlock(h);
-    if (auto body = htmlBodyUtf8(message); body && !body->empty()) return fromHtmlBody(*body, header);
+    if (auto body = htmlBodyUtf8(message); body && !body->empty()) return fromHtmlBody(*body, h, header);
     return fromPlainBody(message, h, header);
 }
 

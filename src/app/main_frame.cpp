@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/settings.h"
+#include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "scan/listing_job.h"
@@ -97,7 +98,7 @@ platform::LParam CMainFrame::handleMessage(unsigned message, platform::WParam wP
 // ---- hand-offs ------------------------------------------------------------------------------------------
 
 void CMainFrame::logOnUiThread(const std::u16string& line) {
-    statusText = line;
+    statusText = platform::visibleText(line);  // bytes of undecodable file names show as \xHH
     handleMessage(platform::UM_LOG_STATUS, 0, 0);
 }
 

@@ -19,9 +19,9 @@ std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool sk
     }
     // A message is read whole or not at all: offsets may outlive the file's bytes (a mailbox that
     // shrank after the scan, or a snapshot of another state of it), and a cut message is never passed on.
-    if (span.length == 0) return std::string();
     const std::uint64_t fileSize = mbox.file.size();
     if (span.offset > fileSize || span.length > fileSize - span.offset) return std::nullopt;
+    if (span.length == 0) return std::string();
     if (span.length > SIZE_MAX - 1) return std::nullopt;
     std::string bytes;
     try {

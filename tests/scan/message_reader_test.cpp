@@ -61,6 +61,8 @@ TEST(ReadMessage, NothingForAMessageTheFileNoLongerHoldsWhole) {
     box.mbox.messageOffsets = {0, 1ull << 40, 1ull << 50};
     EXPECT_FALSE(scan::readMessage(box.mbox, 0, true));
     EXPECT_FALSE(scan::readMessage(box.mbox, 1, true));
+    box.mbox.messageOffsets = {0, 1ull << 40, 1ull << 40};  // an empty message that starts beyond the end
+    EXPECT_FALSE(scan::readMessage(box.mbox, 1, false));
 }
 
 TEST(ReadMessage, AMailboxCutAfterTheScanGivesItsWholeMessagesAndNothingForTheRest) {

@@ -11,6 +11,7 @@ constexpr std::size_t kMaxPairs = 10;
 constexpr std::size_t kLookAheadLines = 10;
 constexpr std::size_t kBlock = 4096;  // header lines are short: small reads keep each test cheap
 constexpr std::size_t kMaxRunLines = 10;
+constexpr std::size_t kLineBlock = 256;  // the header-run test reads lines in small steps: most are short
 
 bool isFieldNameByte(unsigned char c) { return c > 0x20 && c < 0x7F && c != ':'; }
 
@@ -29,10 +30,10 @@ std::size_t ImmBoundaryLocator::readAt(std::uint64_t position, char* into, std::
 }
 
 std::uint64_t ImmBoundaryLocator::lineStartBefore(std::uint64_t lf) const {
-    char buffer[kBlock];
+    char buffer[kLineBlock];
     std::uint64_t hi = lf;
     while (hi > 0) {
-        const std::uint64_t lo = hi > kBlock ? hi - kBlock : 0;
+        const std::uint64_t lo = hi > kLineBlock ? hi - kLineBlock : 0;
         const std::size_t got = readAt(lo, buffer, static_cast<std::size_t>(hi - lo));
         if (got < hi - lo) return hi;  // the file shrank: take what is known
         if (const void* hit = memrchr(buffer, '\n', got))
@@ -43,10 +44,10 @@ std::uint64_t ImmBoundaryLocator::lineStartBefore(std::uint64_t lf) const {
 }
 
 ImmBoundaryLocator::HeaderKind ImmBoundaryLocator::classifyHeaderLine(std::uint64_t start, std::uint64_t end) const {
-    char buffer[kBlock];
+    char buffer[kLineBlock];
     bool continuation = false;
     for (std::uint64_t at = start; at < end;) {
-        const std::size_t got = readAt(at, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, end - at)));
+        const std::size_t got = readAt(at, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(kLineBlock, end - at)));
         if (got == 0) return HeaderKind::None;
         for (std::size_t k = 0; k < got; ++k, ++at) {
             const auto c = static_cast<unsigned char>(buffer[k]);

@@ -33,8 +33,8 @@ bool openMailbox(scan::CMboxFile& mbox, const std::u16string& path) {
 }
 
 // The offsets describe the mailbox as it was scanned: their end sentinel is the size the file had then,
-// and none lies beyond it. A mailbox that grew, shrank or was replaced since then would be exported
-// cut, empty or in part.
+// and none lies beyond it. A mailbox that grew or shrank since then would be exported cut, empty or in
+// part. (A list saved from a stopped scan has no sentinel and is refused too.)
 bool offsetsFitFile(const std::vector<std::uint64_t>& offsets, std::uint64_t size) {
     if (offsets.empty()) return true;  // nothing to read
     if (offsets.back() != size) return false;

@@ -143,7 +143,8 @@ void CSelectFilesDialog::syncRows() {
     int shown = list_->rowCount();
     // Rows are appended at the end while workers run; anything else (a removal) rebuilds the list.
     bool prefixHolds = static_cast<std::size_t>(shown) <= rows.size() &&
-                       (shown == 0 || list_->item(shown - 1, 0)->text() == toShownQ(rows[static_cast<std::size_t>(shown) - 1].path));
+                       (shown == 0 || list_->item(shown - 1, 0)->text() ==
+                                          toShownQ(rows[static_cast<std::size_t>(shown) - 1].path));
     if (!prefixHolds) {
         list_->setRowCount(0);
         shown = 0;

@@ -47,7 +47,8 @@ ImmBoundaryLocator::HeaderKind ImmBoundaryLocator::classifyHeaderLine(std::uint6
     char buffer[kLineBlock];
     bool continuation = false;
     for (std::uint64_t at = start; at < end;) {
-        const std::size_t got = readAt(at, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(kLineBlock, end - at)));
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kLineBlock, end - at));
+        const std::size_t got = readAt(at, buffer, want);
         if (got == 0) return HeaderKind::None;
         for (std::size_t k = 0; k < got; ++k, ++at) {
             const auto c = static_cast<unsigned char>(buffer[k]);

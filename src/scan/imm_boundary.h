@@ -2,8 +2,9 @@
 // The tests that place an .imm message boundary: the header run (do header lines stand directly above
 // the MIME-Version line? then the message starts at the first of them), the look-ahead (is the
 // MIME-Version line inside a header block that already began?) and the look-back (where does this
-// message's header block begin?). All read the mailbox through a second handle. The look-back remembers the last ten CR LF pairs it
-// has seen, so the whole scan reads every byte at most a bounded number of times.
+// message's header block begin?). All read the mailbox through a second handle. The look-back
+// remembers the last ten CR LF pairs it has seen, so the whole scan reads every byte at most a bounded
+// number of times.
 #include <cstdint>
 #include <optional>
 #include <vector>

@@ -23,8 +23,10 @@ const std::string kFirst = "X-Mailer: im\r\nMIME-Version: 1.0\r\nFrom: a@x\r\nTo
 
 TEST(MimeVersionScanner, PlacesBoundariesAsTheDefinitionSays) {
     std::string headersAfter = kFirst + "\r\nMIME-Version: 1.0\r\nTo: c@x\r\nFrom: d@x\r\nSubject: two\r\n\r\nb\r\n";
-    std::string headersBefore = kFirst + "Date: today\r\nTo: c@x\r\nFrom: d@x\r\nSubject: two\r\nMIME-Version: 1.0\r\n\r\nb\r\n";
-    std::string headersAround = kFirst + "Date: today\r\nMIME-Version: 1.0\r\nFrom: d@x\r\nTo: c@x\r\nSubject: two\r\n\r\nb\r\n";
+    std::string headersBefore =
+        kFirst + "Date: today\r\nTo: c@x\r\nFrom: d@x\r\nSubject: two\r\nMIME-Version: 1.0\r\n\r\nb\r\n";
+    std::string headersAround =
+        kFirst + "Date: today\r\nMIME-Version: 1.0\r\nFrom: d@x\r\nTo: c@x\r\nSubject: two\r\n\r\nb\r\n";
     std::string otherHeaders = kFirst + "X-A: 1\r\nX-B: 2\r\nMIME-Version: 1.0\r\n\r\nb\r\n";
     std::string folded = kFirst + "Received: by x\r\n\t(y)\r\n  z\r\nDate: d\r\nMIME-Version: 1.0\r\n\r\nb\r\n";
     std::string blankFold = kFirst + "X-A: 1\r\n \t \r\nX-B: 2\r\nMIME-Version: 1.0\r\n\r\nb\r\n";

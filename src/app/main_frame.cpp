@@ -99,7 +99,7 @@ platform::LParam CMainFrame::handleMessage(unsigned message, platform::WParam wP
 // ---- hand-offs ------------------------------------------------------------------------------------------
 
 void CMainFrame::logOnUiThread(const std::u16string& line) {
-    statusText = line;
+    statusText = platform::visibleText(line);  // bytes of undecodable file names show as \xHH
     handleMessage(platform::UM_LOG_STATUS, 0, 0);
 }
 

@@ -29,6 +29,8 @@ extern "C" void onInterrupt(int signal) {
 
 std::u16string wide(const std::string& text) { return platform::fromNativePath(text); }
 std::string narrow(const std::u16string& text) { return platform::nativePath(text); }
+// A path as texts show it: undecodable bytes of its name as \xHH.
+std::string shown(const std::u16string& path) { return platform::utf16ToUtf8(platform::visibleText(path)); }
 
 
 }  // namespace
@@ -151,7 +153,7 @@ bool CliSession::open(const std::vector<std::string>& files) {
         }
         for (const std::u16string& path : picked)
             if (dlg.IsNotInList(ui::collapseSeparators(path))) {
-                err_ << "Cannot open file: " << narrow(path) << '\n';
+                err_ << "Cannot open file: " << shown(path) << '\n';
                 failed_ = true;
             }
         dlg.tempFolder = temp;
@@ -189,7 +191,7 @@ bool CliSession::reportUnopened() {
     bool all = true;
     for (const scan::MboxEntry& row : frame().catalogue)
         if (!row.mbox->file.isOpen()) {
-            err_ << "Cannot open file: " << narrow(row.path) << '\n';
+            err_ << "Cannot open file: " << shown(row.path) << '\n';
             all = false;
         }
     if (!all) failed_ = true;

@@ -34,7 +34,7 @@ int runList(const ListRequest& request, const GlobalOptions& options, std::ostre
         session.close();
         return 1;
     }
-    std::string path = utf8(session.frame().catalogue[static_cast<std::size_t>(row)].path);
+    std::string path = utf8(platform::visibleText(session.frame().catalogue[static_cast<std::size_t>(row)].path));
     bool first = true;
     if (request.json) out << "{\"path\": " << jsonText(path) << ", \"rows\": [";
     bool listed = session.list(row, [&](int, const scan::ListRow& r) {

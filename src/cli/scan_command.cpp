@@ -15,7 +15,8 @@ int runScan(const ScanRequest& request, const GlobalOptions& options, std::ostre
         nlohmann::json files = nlohmann::json::array();
         for (const scan::MboxEntry& row : session.frame().catalogue)
             if (row.mbox->file.isOpen())
-                files.push_back({{"path", platform::utf16ToUtf8(row.path)}, {"offsets", row.mbox->messageOffsets}});
+                files.push_back({{"path", platform::utf16ToUtf8(platform::visibleText(row.path))},
+                                 {"offsets", row.mbox->messageOffsets}});
         out << files.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     }
     session.close();

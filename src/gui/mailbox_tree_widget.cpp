@@ -77,7 +77,7 @@ void CMailboxTreeWidget::update(ui::TreeItem item) {
     QTreeWidgetItem* w = widgetItem(item);
     if (!w) return;
     const unsigned state = tree_.GetItemState(item);
-    w->setText(0, toQ(tree_.GetItemText(item)));
+    w->setText(0, toShownQ(tree_.GetItemText(item)));
     switch (tree_.GetStateImage(item) & 7) {
         case 1: w->setCheckState(0, Qt::Unchecked); break;
         case 2: w->setCheckState(0, Qt::Checked); break;

@@ -50,9 +50,9 @@ QVariant CMessageListModel::data(const QModelIndex& index, int role) const {
     const int column = index.column();
     switch (role) {
         case Qt::DisplayRole:
-            return column == 0 || column == 1 ? QVariant() : toQ(list_.GetItemText(index.row(), column));
+            return column == 0 || column == 1 ? QVariant() : toShownQ(list_.GetItemText(index.row(), column));
         case Qt::ToolTipRole: {
-            QString text = toQ(list_.GetItemText(index.row(), column));
+            QString text = toShownQ(list_.GetItemText(index.row(), column));
             return text.isEmpty() ? QVariant() : text;
         }
         case Qt::DecorationRole:

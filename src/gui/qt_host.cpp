@@ -13,6 +13,7 @@
 #include "gui/about_dialog.h"
 #include "gui/qt_text.h"
 #include "gui/select_files_dialog.h"
+#include "platform/paths.h"
 #include "ui/select_files_dlg.h"
 
 namespace gui {
@@ -69,7 +70,7 @@ std::optional<std::vector<std::u16string>> CQtHost::pickFiles() {
     QStringList names = QFileDialog::getOpenFileNames(mainWindow_, QString(), QStringLiteral("*.*"));
     if (names.isEmpty()) return std::nullopt;
     std::vector<std::u16string> files;
-    for (const QString& name : names) files.push_back(fromQ(name));
+    for (const QString& name : names) files.push_back(platform::recoverPath(fromQ(name)));
     return files;
 }
 
@@ -77,7 +78,7 @@ std::optional<std::u16string> CQtHost::browseFolder(const std::u16string& title)
     if (automation.browseFolder) return automation.browseFolder(title);
     QString folder = QFileDialog::getExistingDirectory(mainWindow_, toQ(title));
     if (folder.isEmpty()) return std::nullopt;
-    return fromQ(folder);
+    return platform::recoverPath(fromQ(folder));
 }
 
 std::optional<std::u16string> CQtHost::chooseFile(const ui::FileDialogRequest& request, bool save) {
@@ -89,7 +90,7 @@ std::optional<std::u16string> CQtHost::chooseFile(const ui::FileDialogRequest& r
     if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(toQ(request.defaultExtension));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     if (execDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return fromQ(dialog.selectedFiles().front());
+    return platform::recoverPath(fromQ(dialog.selectedFiles().front()));
 }
 
 std::optional<std::u16string> CQtHost::chooseSaveFile(const ui::FileDialogRequest& request) {

@@ -143,7 +143,8 @@ void CSelectFilesDialog::syncRows() {
     int shown = list_->rowCount();
     // Rows are appended at the end while workers run; anything else (a removal) rebuilds the list.
     bool prefixHolds = static_cast<std::size_t>(shown) <= rows.size() &&
-                       (shown == 0 || list_->item(shown - 1, 0)->text() == toQ(rows[static_cast<std::size_t>(shown) - 1].path));
+                       (shown == 0 || list_->item(shown - 1, 0)->text() ==
+                                          toShownQ(rows[static_cast<std::size_t>(shown) - 1].path));
     if (!prefixHolds) {
         list_->setRowCount(0);
         shown = 0;
@@ -151,7 +152,7 @@ void CSelectFilesDialog::syncRows() {
     list_->setRowCount(static_cast<int>(rows.size()));
     for (int r = shown; r < static_cast<int>(rows.size()); ++r) {
         const auto& row = rows[static_cast<std::size_t>(r)];
-        auto* item = new QTableWidgetItem(toQ(row.path));
+        auto* item = new QTableWidgetItem(toShownQ(row.path));
         item->setToolTip(item->text());
         if (row.image == 0) item->setIcon(pictures::listImage(scan::kMailboxImage));
         list_->setItem(r, 0, item);

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/codepage.h"
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -23,7 +23,7 @@ CFile& CFile::operator=(CFile&& other) noexcept {
     return *this;
 }
 
-bool CFile::open(const std::u16string& path) { return openNative(utf16ToUtf8(path)); }
+bool CFile::open(const std::u16string& path) { return openNative(nativePath(path)); }
 
 bool CFile::openNative(const std::string& path) {
     close();

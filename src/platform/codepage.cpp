@@ -210,6 +210,73 @@ std::string utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+std::u16string utf8ToUtf16Lossless(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        std::size_t len;
+        long cp = decodeUtf8(bytes, i, len);
+        if (cp >= 0) {
+            appendUtf16(out, static_cast<unsigned long>(cp));
+        } else {
+            for (std::size_t k = 0; k < len; ++k)
+                out.push_back(static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(bytes[i + k])));
+        }
+        i += len;
+    }
+    return out;
+}
+
+bool isEscapedByteAt(std::u16string_view text, std::size_t i) {
+    const char16_t unit = text[i];
+    if (unit < kEscapedByteBase + 0x80 || unit > kEscapedByteBase + 0xFF) return false;
+    return i == 0 || text[i - 1] < 0xD800 || text[i - 1] > 0xDBFF;  // not the second half of a pair
+}
+
+namespace {
+
+// UTF-16 -> UTF-8 in which each escaped byte (a lone U+DC80..U+DCFF) is handed to onEscaped.
+template <typename OnEscaped>
+std::string utf16ToUtf8With(std::u16string_view text, OnEscaped&& onEscaped) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (isEscapedByteAt(text, i)) {
+            onEscaped(out, static_cast<unsigned char>(text[i] - kEscapedByteBase));
+            continue;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string utf16ToUtf8Lossless(std::u16string_view text) {
+    return utf16ToUtf8With(text, [](std::string& out, unsigned char byte) { out.push_back(static_cast<char>(byte)); });
+}
+
+std::u16string visibleText(std::u16string_view text) {
+    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!isEscapedByteAt(text, i)) {
+            out.push_back(text[i]);
+            continue;
+        }
+        const unsigned byte = static_cast<unsigned>(text[i] - kEscapedByteBase);
+        out += u"\\x";
+        out.push_back(kHex[byte >> 4]);
+        out.push_back(kHex[byte & 0xF]);
+    }
+    return out;
+}
+
 bool setAnsiCodePage(const std::string& name) {
     AnsiState& st = ansiState();
     std::string upper;

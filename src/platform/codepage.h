@@ -13,6 +13,16 @@ std::u16string utf8ToUtf16(std::string_view bytes);
 void appendUtf8(std::string& out, char32_t codePoint);
 // UTF-16 -> UTF-8; unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
+// UTF-8 -> UTF-16 without loss, for names from the file system: each byte of an invalid sequence
+// becomes the lone surrogate U+DC00 + byte (U+DC80..U+DCFF), which utf16ToUtf8Lossless turns back
+// into that byte.
+inline constexpr char16_t kEscapedByteBase = 0xDC00;
+std::u16string utf8ToUtf16Lossless(std::string_view bytes);
+std::string utf16ToUtf8Lossless(std::u16string_view text);
+// True when text[i] stands for an undecodable byte (a U+DC80..U+DCFF that is not half of a pair).
+bool isEscapedByteAt(std::u16string_view text, std::size_t i);
+// The text with every escaped byte written as "\xHH" (upper-case hex), for logs and lists.
+std::u16string visibleText(std::u16string_view text);
 // Number of UTF-16 units utf8ToUtf16 would produce (no terminator counted).
 std::size_t utf16LengthOfUtf8(std::string_view bytes);
 // True when the bytes are well-formed UTF-8.

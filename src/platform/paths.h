@@ -21,9 +21,17 @@ std::u16string joinPath(std::u16string_view folder, std::u16string_view name);
 // Appends a separator unless the text already ends with one.
 std::u16string withTrailingSeparator(std::u16string_view folder);
 
-// The native (UTF-8) form of a path, for system calls.
+// The native form of a path, for system calls, and back. Names that are not valid UTF-8 keep their
+// bytes: each undecodable byte travels as a lone surrogate U+DC80..U+DCFF (see codepage.h), and
+// platform::visibleText shows it as "\xHH" in texts.
 std::string nativePath(std::u16string_view path);
 std::u16string fromNativePath(std::string_view path);
+
+// A path from a toolkit that decodes file names lossily (undecodable bytes replaced by U+FFFD), mapped
+// back to the names on disk: a part that does not exist as given takes the name of the one entry of
+// its folder that matches it when runs of U+FFFD and of undecodable bytes count as equal. Unchanged
+// when the path holds no U+FFFD or nothing matches exactly once.
+std::u16string recoverPath(std::u16string_view path);
 
 bool fileExists(std::u16string_view path);    // a regular file or anything that is not a folder
 bool folderExists(std::u16string_view path);

@@ -135,7 +135,10 @@ int CMboxFile::scanMimeVersion(const std::u16string& path, ScanPath method) {
         std::uint64_t matches = 0;
         auto onMatch = [&](std::uint64_t i) {
             if (++matches == 1) return;  // the first MIME-Version line belongs to the message at offset 0
-            messageOffsets.push_back(locator.headerBlockBegan(i) ? i : locator.headerStart(i));
+            if (std::optional<std::uint64_t> start = locator.headerRunStart(i))
+                messageOffsets.push_back(*start);
+            else
+                messageOffsets.push_back(locator.headerBlockBegan(i) ? i : locator.headerStart(i));
         };
         if (how == ScanPath::Fallback) {
             return forEachPosition(*this, size, patternSize, progress, [&](const char* w, std::uint64_t i) {

@@ -10,6 +10,10 @@ namespace {
 constexpr std::size_t kMaxPairs = 10;
 constexpr std::size_t kLookAheadLines = 10;
 constexpr std::size_t kBlock = 4096;  // header lines are short: small reads keep each test cheap
+constexpr std::size_t kMaxRunLines = 10;
+constexpr std::size_t kLineBlock = 256;  // the header-run test reads lines in small steps: most are short
+
+bool isFieldNameByte(unsigned char c) { return c > 0x20 && c < 0x7F && c != ':'; }
 
 bool startsWith(const char* data, std::size_t size, std::string_view prefix) {
     return size >= prefix.size() && std::memcmp(data, prefix.data(), prefix.size()) == 0;
@@ -23,6 +27,60 @@ std::size_t ImmBoundaryLocator::readAt(std::uint64_t position, char* into, std::
         return count;
     }
     return file_.readAt(position, into, count);
+}
+
+std::uint64_t ImmBoundaryLocator::lineStartBefore(std::uint64_t lf) const {
+    char buffer[kLineBlock];
+    std::uint64_t hi = lf;
+    while (hi > 0) {
+        const std::uint64_t lo = hi > kLineBlock ? hi - kLineBlock : 0;
+        const std::size_t got = readAt(lo, buffer, static_cast<std::size_t>(hi - lo));
+        if (got < hi - lo) return hi;  // the file shrank: take what is known
+        if (const void* hit = memrchr(buffer, '\n', got))
+            return lo + static_cast<std::uint64_t>(static_cast<const char*>(hit) - buffer) + 1;
+        hi = lo;
+    }
+    return 0;
+}
+
+ImmBoundaryLocator::HeaderKind ImmBoundaryLocator::classifyHeaderLine(std::uint64_t start, std::uint64_t end) const {
+    char buffer[kLineBlock];
+    bool continuation = false;
+    for (std::uint64_t at = start; at < end;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kLineBlock, end - at));
+        const std::size_t got = readAt(at, buffer, want);
+        if (got == 0) return HeaderKind::None;
+        for (std::size_t k = 0; k < got; ++k, ++at) {
+            const auto c = static_cast<unsigned char>(buffer[k]);
+            if (at == start && (c == ' ' || c == '\t')) continuation = true;
+            if (continuation) {
+                if (c != ' ' && c != '\t') return HeaderKind::Continuation;
+            } else if (c == ':') {
+                return at > start ? HeaderKind::Field : HeaderKind::None;
+            } else if (!isFieldNameByte(c)) {
+                return HeaderKind::None;
+            }
+        }
+    }
+    return HeaderKind::None;  // blank, or a name without a colon
+}
+
+std::optional<std::uint64_t> ImmBoundaryLocator::headerRunStart(std::uint64_t i) const {
+    if (!file_.isOpen()) return std::nullopt;
+    std::optional<std::uint64_t> runStart;
+    std::uint64_t lf = i;  // the LF that ends the line looked at
+    for (std::size_t lines = 0; lines < kMaxRunLines; ++lines) {
+        const std::uint64_t start = lineStartBefore(lf);
+        std::uint64_t end = lf;
+        char last = 0;
+        if (end > start && readAt(end - 1, &last, 1) == 1 && last == '\r') --end;  // CR LF ends the line
+        const HeaderKind kind = classifyHeaderLine(start, end);
+        if (kind == HeaderKind::None) break;
+        if (kind == HeaderKind::Field) runStart = start;
+        if (start == 0) break;
+        lf = start - 1;
+    }
+    return runStart;
 }
 
 bool ImmBoundaryLocator::headerBlockBegan(std::uint64_t i) const {

@@ -1,9 +1,12 @@
 #pragma once
-// The two tests that place an .imm message boundary: the look-ahead (is the MIME-Version line inside a
-// header block that already began?) and the look-back (where does this message's header block begin?).
-// Both read the mailbox through a second handle. The look-back remembers the last ten CR LF pairs it
-// has seen, so the whole scan reads every byte at most a bounded number of times.
+// The tests that place an .imm message boundary: the header run (do header lines stand directly above
+// the MIME-Version line? then the message starts at the first of them), the look-ahead (is the
+// MIME-Version line inside a header block that already began?) and the look-back (where does this
+// message's header block begin?). All read the mailbox through a second handle. The look-back
+// remembers the last ten CR LF pairs it has seen, so the whole scan reads every byte at most a bounded
+// number of times.
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/cfile.h"
@@ -24,11 +27,20 @@ public:
     }
 
     // i: position of the LF that starts "\nMIME-Version: 1.0". Calls must come with increasing i.
+    // The message start when the line directly above holds a header line: the first byte of the
+    // earliest line of the unbroken run of header lines ending there, at most ten lines back. A header
+    // line is a field line ("Name:" with a name of printable ASCII other than space and colon) or a
+    // non-blank line starting with a space or tab below one; a continuation counts only when the field
+    // line it continues lies within the ten lines. Nothing when the line above is no header line.
+    std::optional<std::uint64_t> headerRunStart(std::uint64_t i) const;
     bool headerBlockBegan(std::uint64_t i) const;
     std::uint64_t headerStart(std::uint64_t i);
 
 private:
     enum class LineKind : unsigned char { Other, To, From, Subject };
+    enum class HeaderKind : unsigned char { None, Field, Continuation };
+    HeaderKind classifyHeaderLine(std::uint64_t start, std::uint64_t end) const;
+    std::uint64_t lineStartBefore(std::uint64_t lf) const;
     struct CrLfPair {
         std::uint64_t position;
         LineKind following;

@@ -70,13 +70,15 @@ int FolderListingJob(FrameContext& frame) {
         frame.sendMessage(platform::UM_PROGRESS_POS, static_cast<platform::WParam>(static_cast<std::uint32_t>(k)), 0);
     };
     if (count > 0) sendPosition(0);
+    std::uint64_t unreadable = 0;
     for (std::uint64_t k = 0; k < count; ++k) {
         if (!g_busy) break;  // Stop was confirmed
         bool ok = false;
         ListRow row = summaryRow(mbox, isImm, k, name, ok);
+        if (!ok) ++unreadable;
         // The row, its caption and the next message's position go over in one hand-off, in that order.
         frame.runOnUiThread([&] {
-            if (ok) {  // not ok: the buffer could not be allocated, the message is skipped
+            if (ok) {  // not ok: the message could not be read whole (or not allocated) and is skipped
                 const int r = list.AppendRow(row);
                 frame.showCaption(name + u" [" + decimal(r) + u" / " + total + u"]");
             }
@@ -84,6 +86,9 @@ int FolderListingJob(FrameContext& frame) {
         });
     }
 
+    if (unreadable > 0)
+        frame.logStatus(decimal(static_cast<long long>(unreadable)) +
+                        u" email items could not be read whole; the mailbox may have changed since it was scanned.");
     const int n = list.GetItemCount();
     if (n > 0) {
         const std::u16string done = u"Click on emails items to see preview.";

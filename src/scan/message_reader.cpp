@@ -17,9 +17,11 @@ std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool sk
         span.offset += skip;
         span.length -= skip;
     }
-    // Offsets from a snapshot may outlive the file's bytes: never allocate beyond what is there.
+    // A message is read whole or not at all: offsets may outlive the file's bytes (a mailbox that
+    // shrank after the scan, or a snapshot of another state of it), and a cut message is never passed on.
     const std::uint64_t fileSize = mbox.file.size();
-    span.length = span.offset >= fileSize ? 0 : std::min(span.length, fileSize - span.offset);
+    if (span.offset > fileSize || span.length > fileSize - span.offset) return std::nullopt;
+    if (span.length == 0) return std::string();
     if (span.length > SIZE_MAX - 1) return std::nullopt;
     std::string bytes;
     try {
@@ -29,8 +31,7 @@ std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool sk
     } catch (const std::length_error&) {
         return std::nullopt;
     }
-    mbox.file.seek(span.offset);
-    bytes.resize(mbox.file.read(bytes.data(), bytes.size()));  // a file that shrank gives fewer bytes
+    if (mbox.file.readAt(span.offset, bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
     return bytes;
 }
 

@@ -11,7 +11,8 @@ namespace scan {
 
 // The bytes of message k. With skipLeadingBreak the line break that the boundary scanner left at the
 // front of the message (LF, CR LF or a bare CR) is dropped. Empty when k is outside the offset list or
-// the message's end is not above its start; nothing when the buffer cannot be allocated.
+// the message's end is not above its start; nothing when the buffer cannot be allocated or the bytes
+// cannot be read whole (the file now ends before the message does, or a read fails).
 std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool skipLeadingBreak);
 
 // Puts a CR before every LF not preceded by one; when that inserted nothing, an LF after every CR.

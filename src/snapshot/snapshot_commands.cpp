@@ -1,5 +1,6 @@
 #include "snapshot/snapshot_commands.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "platform/paths.h"
@@ -31,6 +32,15 @@ bool openMailbox(scan::CMboxFile& mbox, const std::u16string& path) {
     return mbox.file.open(path);
 }
 
+// The offsets describe the mailbox as it was scanned: their end sentinel is the size the file had then,
+// and none lies beyond it. A mailbox that grew or shrank since then would be exported cut, empty or in
+// part. (A list saved from a stopped scan has no sentinel and is refused too.)
+bool offsetsFitFile(const std::vector<std::uint64_t>& offsets, std::uint64_t size) {
+    if (offsets.empty()) return true;  // nothing to read
+    if (offsets.back() != size) return false;
+    return std::all_of(offsets.begin(), offsets.end(), [size](std::uint64_t offset) { return offset <= size; });
+}
+
 void addRecord(scan::FrameContext& frame, SnapshotRecord& record) {
     scan::TreeControl& tree = frame.treeControl();
     scan::g_currentMboxPath = record.path;
@@ -51,6 +61,12 @@ void addRecord(scan::FrameContext& frame, SnapshotRecord& record) {
     mbox->messageOffsets = std::move(record.offsets);
 
     if (!openMailbox(*mbox, record.path)) return;  // a moved mailbox keeps its root item, without a child
+    if (!offsetsFitFile(mbox->messageOffsets, mbox->file.size())) {
+        mbox->file.close();
+        frame.logStatus(u"The mailbox changed after the snapshot was saved; open it again to scan it: " +
+                        record.path);
+        return;
+    }
     scan::TreeItem child =
         tree.InsertItem({root, scan::TVI_FIRST, scan::childItemText(record.path, mbox->messageCount()), 0, 0});
     tree.SetItemData(child, number);
@@ -129,7 +145,10 @@ SnapshotResult OnLoadSnapshot(scan::FrameContext& frame) {
     frame.logStatus(u"Loading Snapshot. ");
     SnapshotResult result = SnapshotResult::Done;
     std::optional<std::uint32_t> count = reader.readCount();
-    if (!count) result = SnapshotResult::Damaged;
+    if (!count) {
+        result = SnapshotResult::Damaged;
+        frame.logStatus(u"The snapshot file is damaged: it is too short to hold its entry count.");
+    }
     for (std::uint32_t i = 0; count && i < *count; ++i) {
         SnapshotRecord record;
         if (reader.next(record) != CSnapshotReader::Status::Ok) {

@@ -84,6 +84,19 @@ TEST_F(FolderListing, TheProgressRangeIsTheMessageCountAbove65535) {
     EXPECT_EQ(high, 70000);
 }
 
+TEST_F(FolderListing, MessagesAMailboxCutAfterTheScanNoLongerHoldsAreCountedInTheLog) {
+    const std::string three = testing_support::mailboxOf(3);
+    auto inbox = mailbox("inbox.mbox", three);
+    openBoxes({inbox});
+    std::filesystem::resize_file(inbox, three.find("From: from1"));
+    clickFolder(1);
+    ASSERT_EQ(frame->messageList.rows().size(), 1u);
+    EXPECT_EQ(frame->messageList.rows()[0].subject, u"Message 0");
+    EXPECT_NE(std::find(logRows().begin(), logRows().end(),
+                        u"2 email items could not be read whole; the mailbox may have changed since it was scanned."),
+              logRows().end());
+}
+
 TEST_F(FolderListing, StopAfterTheSecondOfTenRowsKeepsTwoRows) {
     openBoxes({mailbox("ten.mbox", testing_support::mailboxOf(10))});
     host.boxAnswers.push_back(scan::BoxAnswer::Yes);

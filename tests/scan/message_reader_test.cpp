@@ -54,13 +54,29 @@ TEST(ReadMessage, EmptyForMessagesWithoutPositiveLengthOrOutsideTheList) {
     EXPECT_EQ(*scan::readMessage(box.mbox, 1, true), "");
 }
 
-TEST(ReadMessage, OffsetsBeyondTheFileReadOnlyWhatIsThere) {
+TEST(ReadMessage, NothingForAMessageTheFileNoLongerHoldsWhole) {
     // Offsets kept from a larger file (a snapshot of a mailbox that has since shrunk).
     ScannedMailbox box("From a\nx\n");
     box.mbox.messageOffsets = {0, 5, 1ull << 50};
-    EXPECT_EQ(*scan::readMessage(box.mbox, 1, false), "a\nx\n");
+    EXPECT_EQ(scan::readMessage(box.mbox, 0, false), "From ");
+    EXPECT_FALSE(scan::readMessage(box.mbox, 1, false));
     box.mbox.messageOffsets = {0, 1ull << 40, 1ull << 50};
-    EXPECT_EQ(*scan::readMessage(box.mbox, 1, false), "");
+    EXPECT_FALSE(scan::readMessage(box.mbox, 0, true));
+    EXPECT_FALSE(scan::readMessage(box.mbox, 1, true));
+    box.mbox.messageOffsets = {0, 1ull << 40, 1ull << 40};  // an empty message that starts beyond the end
+    EXPECT_FALSE(scan::readMessage(box.mbox, 1, false));
+}
+
+TEST(ReadMessage, AMailboxCutAfterTheScanGivesItsWholeMessagesAndNothingForTheRest) {
+    const std::string first = "From a\nx\n", second = "From b\nyy\n", third = "From c\nzzz\n";
+    ScannedMailbox box(first + second + third);
+    ASSERT_EQ(box.mbox.messageCount(), 3u);
+    std::filesystem::resize_file(box.dir / "box.mbox", first.size() + second.size() / 2);
+    EXPECT_EQ(*scan::readMessage(box.mbox, 0, true), first.substr(0, first.size() - 1));
+    EXPECT_FALSE(scan::readMessage(box.mbox, 1, true));  // cut inside
+    EXPECT_FALSE(scan::readMessage(box.mbox, 2, true));  // gone
+    std::filesystem::resize_file(box.dir / "box.mbox", 0);
+    EXPECT_FALSE(scan::readMessage(box.mbox, 0, false));
 }
 
 TEST(NormalizeLineEnds, AddsCrBeforeBareLfElseLfAfterCr) {

@@ -1,6 +1,8 @@
 #include "scan/reference_scanner.h"
 
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace reference {
 namespace {
@@ -42,6 +44,47 @@ std::uint64_t lookBack(const std::string& bytes, std::uint64_t i) {
     return result;
 }
 
+// Lines above the LF at i, nearest first, each as [start, end) without its line break.
+std::vector<std::pair<std::uint64_t, std::uint64_t>> linesAbove(const std::string& bytes, std::uint64_t i, int most) {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> lines;
+    std::uint64_t lf = i;
+    while (static_cast<int>(lines.size()) < most) {
+        std::uint64_t start = lf;
+        while (start > 0 && bytes[start - 1] != '\n') --start;
+        std::uint64_t end = (lf > start && bytes[lf - 1] == '\r') ? lf - 1 : lf;
+        lines.emplace_back(start, end);
+        if (start == 0) break;
+        lf = start - 1;
+    }
+    return lines;
+}
+
+bool isFieldLine(const std::string& line) {
+    std::size_t colon = line.find(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    for (std::size_t k = 0; k < colon; ++k)
+        if (line[k] <= ' ' || line[k] > '~') return false;
+    return true;
+}
+
+bool isContinuationText(const std::string& line) {
+    return !line.empty() && (line[0] == ' ' || line[0] == '\t') && line.find_first_not_of(" \t") != std::string::npos;
+}
+
+// The start of the run of header lines directly above the LF at i, at most ten lines back; the run's
+// continuation lines count only below a field line inside it.
+std::optional<std::uint64_t> headerRun(const std::string& bytes, std::uint64_t i) {
+    std::optional<std::uint64_t> start;
+    for (auto [from, to] : linesAbove(bytes, i, 10)) {
+        std::string line = bytes.substr(from, to - from);
+        if (isFieldLine(line))
+            start = from;
+        else if (!isContinuationText(line))
+            break;
+    }
+    return start;
+}
+
 }  // namespace
 
 std::vector<std::uint64_t> fromLineOffsets(const std::string& bytes) {
@@ -61,7 +104,10 @@ std::vector<std::uint64_t> mimeVersionOffsets(const std::string& bytes) {
         if (i == 0) offsets.push_back(0);
         if (!matchesAt(bytes, i, "\nMIME-Version: 1.0")) continue;
         if (++matches == 1) continue;
-        offsets.push_back(lookAhead(bytes, i) ? i : lookBack(bytes, i));
+        if (auto start = headerRun(bytes, i))
+            offsets.push_back(*start);
+        else
+            offsets.push_back(lookAhead(bytes, i) ? i : lookBack(bytes, i));
     }
     offsets.push_back(bytes.size());
     return offsets;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/headless_frame.h"
 #include "scan/frame_context.h"
 #include "snapshot/snapshot_commands.h"
@@ -33,6 +35,13 @@ std::string record(const std::u16string& path, std::string flags, const std::vec
     std::string out = le32(static_cast<std::int32_t>(path.size())) + utf16le(path) + flags + le64(offsets.size());
     for (std::uint64_t o : offsets) out += le64(o);
     return out;
+}
+
+std::vector<std::uint64_t> scannedOffsets(const std::filesystem::path& path) {
+    scan::CMboxFile mbox;
+    EXPECT_TRUE(mbox.file.open(u16(path)));
+    mbox.scanFromLines();
+    return mbox.messageOffsets;
 }
 
 class Snapshots : public testing_support::HeadlessFrame {
@@ -131,10 +140,10 @@ TEST_F(Snapshots, AMovedMailboxKeepsItsRootWithoutAChild) {
 }
 
 TEST_F(Snapshots, FlagsAreWorkedOutAgainAndCountsComeFromTheOffsets) {
-    auto imm = mailbox("box/m.imm", "x");
+    auto imm = mailbox("box/m.imm", std::string(12, 'x'));
     std::filesystem::create_directories(dir / "box" / "Attachments");
     auto upper = mailbox("box/m.IMM", "x");
-    auto plain = mailbox("box/p.mbox", "x");
+    auto plain = mailbox("box/p.mbox", "");
     std::string bytes = le32(3) + record(u16(imm), std::string(2, '\0'), {0, 7, 9, 12}) +
                         record(u16(upper), "\x01\x01", {}) + record(u16(plain), "\x01\x00", {0});
     testing_support::writeFile(dir / "s.MBOX2PSTKLV", bytes);
@@ -180,6 +189,58 @@ TEST_F(Snapshots, ADamagedFileStopsAtTheBadRecordAndEndsAsALoadDoes) {
     EXPECT_NE(std::find(logRows().begin(), logRows().end(),
                         u"The snapshot file is damaged: loading stopped at entry 2."),
               logRows().end());
+}
+
+TEST_F(Snapshots, AFileTooShortForItsCountIsLoggedAsDamaged) {
+    for (std::size_t size = 0; size <= 3; ++size) {
+        SCOPED_TRACE(size);
+        testing_support::writeFile(dir / "tiny.MBOX2PSTKLV", std::string(size, '\x01'));
+        EXPECT_EQ(load(dir / "tiny.MBOX2PSTKLV"), SnapshotResult::Damaged);
+        const auto& rows = logRows();
+        ASSERT_GE(rows.size(), 3u);
+        EXPECT_EQ(rows[rows.size() - 3], u"Loading Snapshot. ");
+        EXPECT_EQ(rows[rows.size() - 2], u"The snapshot file is damaged: it is too short to hold its entry count.");
+        EXPECT_EQ(rows.back(), u"Loading snapshot process completed.");
+    }
+}
+
+TEST_F(Snapshots, AMailboxThatChangedSinceTheSnapshotIsNotOpened) {
+    const std::string two = testing_support::mailboxOf(2);
+    struct Case {
+        const char* what;
+        std::function<std::vector<std::uint64_t>(const std::filesystem::path&, std::vector<std::uint64_t>)> change;
+    } cases[] = {
+        {"grown", [&](const std::filesystem::path& box, auto offsets) {
+             testing_support::writeFile(box, two + "\n" + two);
+             return offsets;
+         }},
+        {"shrunk", [&](const std::filesystem::path& box, auto offsets) {
+             std::filesystem::resize_file(box, two.size() / 2);
+             return offsets;
+         }},
+        {"offsets past the end", [&](const std::filesystem::path&, auto offsets) {
+             offsets[1] += 1000;
+             offsets.push_back(offsets.back() + 2000);
+             return offsets;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto box = mailbox("a.mbox", two);
+        auto kept = mailbox("b.mbox", two);
+        const std::vector<std::uint64_t> scanned = scannedOffsets(box);
+        std::string bytes = le32(2) + record(u16(box), std::string(2, '\0'), c.change(box, scanned)) +
+                            record(u16(kept), std::string(2, '\0'), scanned);
+        testing_support::writeFile(dir / "s.MBOX2PSTKLV", bytes);
+        ASSERT_EQ(load(dir / "s.MBOX2PSTKLV"), SnapshotResult::Done);
+        expectLoadedRoots({box, kept});
+        EXPECT_EQ(childItem(1), 0u);
+        EXPECT_FALSE(frame->catalogue[0].mbox->file.isOpen());
+        EXPECT_EQ(frame->mailboxTree.GetItemText(childItem(2)), u"b.mbox(2)");
+        EXPECT_NE(std::find(logRows().begin(), logRows().end(),
+                            u"The mailbox changed after the snapshot was saved; open it again to scan it: " + u16(box)),
+                  logRows().end());
+    }
 }
 
 TEST_F(Snapshots, CancelledDialogsBusyRefusalsAndAnEmptyTreeChangeNothing) {

@@ -197,6 +197,9 @@ TEST(ImportDateTest, ReadsTheUsualForms) {
         {"<HR>", std::nullopt},
         {"", std::nullopt},
         {"31 Feb 2024 10:00:00 +0000", std::nullopt},
+        {"2--U", std::nullopt},                                  // found by the fuzzer: threw
+        {"Fri, 1-Mar-x 12:34:56 +0000", std::nullopt},
+        {"Fri, 1-Mar-2024 12:34:56 +0000", 1709296496},
     };
     for (const Case& c : cases) {
         auto value = parseMailDate(c.text);
@@ -450,6 +453,7 @@ TEST(ImportMalformedTest, DegradesWithoutFailing) {
         {"\x00\x01\x02\xFF\xFE binary garbage", "", nullptr},
         {"Subject: =?utf-8?b?broken", "=?utf-8?b?broken", ""},
         {"Content-Type: text/plain; charset=\"no-such-charset\"\n\ncaf\xE9", "", "café"},
+        {"Date:2--U", "", ""},  // found by the fuzzer: the date parser threw
     };
     for (const Case& c : cases) {
         const Message m = importMessage(c.bytes);

@@ -1,6 +1,7 @@
 #include "store/import/date_time.h"
 
 #include <array>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -188,7 +189,9 @@ std::optional<std::int64_t> parseMailDate(std::string_view text) {
     // Day and year among the numbers: a number above 31 or with 3+ digits is the year.
     for (const std::string& n : numbers) {
         if (n.empty() || n.size() > 6) continue;
-        const int v = std::stoi(n);
+        int v = 0;  // the parts of a "1-Mar-2024" word need not be digits
+        const auto [end, error] = std::from_chars(n.data(), n.data() + n.size(), v);
+        if (error != std::errc() || end != n.data() + n.size()) continue;
         if (!day && n.size() <= 2 && v >= 1 && v <= 31) {
             day = v;  // the first small number is the day
         } else if (year < 0) {

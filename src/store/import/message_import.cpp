@@ -134,8 +134,11 @@ std::optional<Message> importMessageFile(const std::u16string& path, std::string
         if (error) *error = "not enough memory to read " + platform::nativePath(path);
         return std::nullopt;
     }
-    // A file that shrank while it was read keeps what could be read.
-    bytes.resize(file.readAt(0, bytes.data(), bytes.size()));
+    // A message is imported whole or not at all: a file that shrank while it was read is an error.
+    if (file.readAt(0, bytes.data(), bytes.size()) != bytes.size()) {
+        if (error) *error = "cannot read the whole of " + platform::nativePath(path);
+        return std::nullopt;
+    }
     file.close();
     return importPrepared(prepareMessageText(std::move(bytes)), options, 0);
 }

@@ -284,7 +284,11 @@ void Checker::checkMaps() {
         std::vector<std::pair<std::uint64_t, std::uint8_t>> maps = {{start, 0x84}};
         if (r % 8 == 0) maps.push_back({start + kPage, 0x83});
         if (r >= 128 && (r - 128) % 496 == 0) maps.push_back({start + 2 * kPage, 0x82});
-        if (r >= 8192 && (r - 8192) % (496 * 64) == 0) maps.push_back({start + 3 * kPage, 0x85});
+        if (r >= 8192 && (r - 8192) % (496 * 64) == 0) {
+            maps.push_back({start + 3 * kPage, 0x85});
+            // The FMap's slot before it stays reserved in regions without an FMap.
+            if (maps.size() == 3) markUsed(start + 2 * kPage, kPage, "reserved map slot");
+        }
         std::string amap;
         for (const auto& [ib, type] : maps) {
             const std::string p = read(ib, kPage);

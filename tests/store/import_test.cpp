@@ -278,6 +278,14 @@ TEST(ImportEnvelopeTest, MapsTheHeader) {
     EXPECT_GT(*p.getLong(PidTagMessageSize), 100);
 }
 
+TEST(ImportEnvelopeTest, SenderWithoutDomainHasNoSmtpAddress) {
+    const Message m = importMessage(mail({"From: Mail Delivery Subsystem <MAILER-DAEMON>", "Subject: x", "", "Body"}));
+    EXPECT_EQ(str(m.props, PidTagSenderEmailAddress), "MAILER-DAEMON");
+    EXPECT_EQ(str(m.props, PidTagSentRepresentingEmailAddress), "MAILER-DAEMON");
+    EXPECT_FALSE(m.props.getString(PidTagSenderSmtpAddress));
+    EXPECT_FALSE(m.props.getString(PidTagSentRepresentingSmtpAddress));
+}
+
 TEST(ImportEnvelopeTest, SubjectPrefixRule) {
     struct Case {
         const char16_t* subject;

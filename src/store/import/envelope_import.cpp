@@ -57,7 +57,9 @@ void setAddress(PropertyBag& props, const AddressTags& tags, const Mailbox& m) {
     if (m.address.empty()) return;
     props.setString(tags.email, m.address);
     props.setString(tags.type, kSmtp);
-    props.setString(tags.smtp, m.address);
+    // A local name without a domain (MAILER-DAEMON) is kept as the e-mail address only: readers take
+    // an SMTP address property for a whole address and prefer it to the e-mail address.
+    if (m.address.find(u'@') != std::u16string::npos) props.setString(tags.smtp, m.address);
     props.setBinary(tags.searchKey, searchKey(kSmtp, m.address));
     props.setBinary(tags.entryId, oneOffEntryId(displayNameOf(m), kSmtp, m.address));
 }

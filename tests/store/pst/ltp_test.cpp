@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "store/pst/ltp/bth.h"
 #include "store/pst/ltp/heap.h"
 #include "store/pst/ltp/property_context.h"
@@ -59,6 +61,24 @@ TEST(PstBth, ManyRecordsBuildIndexLevels) {
     EXPECT_EQ(bth->records[12345].data, le32(12345));
 }
 
+// Outlook's heap order, which readers such as pst-extractor depend on: a BTH header as the first
+// item (HID 0x20); a table's TCINFO next (0x40, the user root), a property context's records next.
+void expectOutlookHeapOrder(const NodeContent& content, HeapClient client) {
+    const auto heap = HeapReader::parse(content.blocks);
+    ASSERT_TRUE(heap);
+    const auto first = heap->item(Hid(0x20));
+    ASSERT_TRUE(first && first->size() == 8);
+    EXPECT_EQ(static_cast<unsigned char>((*first)[0]), 0xB5);
+    const std::uint32_t bthRoot = load32(first->data() + 4);
+    if (client == HeapClient::PropertyContext) {
+        EXPECT_EQ(heap->userRoot(), Hid(0x20));
+        EXPECT_EQ(bthRoot, 0x40u);
+    } else {
+        EXPECT_EQ(heap->userRoot(), Hid(0x40));
+        EXPECT_TRUE(bthRoot == 0 || bthRoot == 0x60 || (*first)[3] != 0) << std::hex << bthRoot;
+    }
+}
+
 class PstLtp : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -85,6 +105,7 @@ TEST_F(PstLtp, PropertyContextKeepsEveryKindOfValue) {
     };
     const NodeContent content = buildPropertyContext(*db, ids, props);
     EXPECT_EQ(content.subnodes.size(), 2u);
+    expectOutlookHeapOrder(content, HeapClient::PropertyContext);
     const Bid data = db->writeBlocks(content.blocks);
     const auto back = readPropertyContext(*db, data, content.subnodes);
     ASSERT_TRUE(back);
@@ -122,6 +143,17 @@ TEST_F(PstLtp, TableContextInHeapAndInSubnode) {
         }
         const NodeContent content = buildTableContext(*db, ids, columns, rows);
         EXPECT_EQ(content.subnodes.empty(), count == 0) << count;
+        expectOutlookHeapOrder(content, HeapClient::TableContext);
+        if (count == 5000) {  // the row matrix in a subnode: every block but the last full, padded
+            const auto heap = HeapReader::parse(content.blocks);
+            const std::uint32_t rowsHnid = load32(heap->item(heap->userRoot())->data() + 14);
+            const auto matrix = std::find_if(content.subnodes.begin(), content.subnodes.end(),
+                                             [&](const SubnodeEntry& e) { return e.nid.value() == rowsHnid; });
+            ASSERT_NE(matrix, content.subnodes.end());
+            const auto blocks = db->readBlocks(matrix->data);
+            ASSERT_TRUE(blocks && blocks->size() > 1);
+            for (std::size_t b = 0; b + 1 < blocks->size(); ++b) EXPECT_EQ((*blocks)[b].size(), kMaxBlockData);
+        }
         const auto table = readTableContext(*db, db->writeBlocks(content.blocks), content.subnodes);
         ASSERT_TRUE(table) << count;
         EXPECT_EQ(table->columns.size(), columns.size() + 2);

@@ -8,6 +8,7 @@
 #include "store/pst/ndb/bytes.h"
 #include "store/pst/faulty_io.h"
 #include "support/test_support.h"
+#include "store/pst/reader_support.h"
 #include "store/pst/sample_messages.h"
 
 namespace store::pst {
@@ -27,6 +28,7 @@ TEST(PstMessageStore, NewStoreHasTheDefaultFolders) {
     EXPECT_EQ(store->folderName(store->deletedItems()), u"Deleted Items");
     EXPECT_EQ(store->parentOf(store->deletedItems()), store->topOfPersonalFolders());
     ASSERT_TRUE(store->close());
+    expectStructurallySound(dir / "a.pst");
     auto reopened = MessageStore::open(u16(dir / "a.pst"), error);
     ASSERT_TRUE(reopened) << error;
     EXPECT_EQ(reopened->displayName(), u"Personal Folders");
@@ -63,6 +65,7 @@ TEST(PstMessageStore, SavedMessagesAndFoldersSurviveReopenAndAppend) {
         ASSERT_TRUE(store->saveMessage(*nested, sampleMessage(o)));
         ASSERT_TRUE(store->close());
     }
+    expectStructurallySound(dir / "b.pst");
     auto store = MessageStore::open(path, error);
     ASSERT_TRUE(store) << error;
     const auto inbox = store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
@@ -88,6 +91,36 @@ TEST(PstMessageStore, DeletingMessagesFreesThem) {
     EXPECT_EQ(store->messageCount(store->deletedItems()), 0u);
     EXPECT_FALSE(store->messageProperties(*id));
     ASSERT_TRUE(store->close());
+    expectStructurallySound(dir / "c.pst");
+}
+
+TEST(PstMessageStore, StoreReopenedAndAppendedThreeTimesStaysSound) {
+    TempDir dir;
+    std::string error;
+    const std::u16string path = u16(dir / "d.pst");
+    {
+        auto store = MessageStore::create(path, kDefaultStoreName, error);
+        ASSERT_TRUE(store) << error;
+        const FolderId inbox = store->createFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
+        for (int i = 0; i < 40; ++i) ASSERT_TRUE(store->saveMessage(inbox, sampleMessage({})));
+        ASSERT_TRUE(store->close());
+    }
+    for (int round = 1; round <= 3; ++round) {
+        auto store = MessageStore::open(path, error);
+        ASSERT_TRUE(store) << error;
+        const auto inbox = store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
+        ASSERT_TRUE(inbox);
+        const FolderId added = store->createFolder(*inbox, u"Round " + std::u16string(1, static_cast<char16_t>(u'0' + round)));
+        SampleOptions o;
+        o.attachmentSizes = {static_cast<std::size_t>(round) * 20000};
+        for (int i = 0; i < 25; ++i) ASSERT_TRUE(store->saveMessage(i % 2 ? *inbox : added, sampleMessage(o)));
+        ASSERT_TRUE(store->close());
+        expectStructurallySound(dir / "d.pst");
+        auto reopened = MessageStore::open(path, error);
+        ASSERT_TRUE(reopened) << error;
+        EXPECT_EQ(reopened->messageCount(*reopened->findFolder(reopened->topOfPersonalFolders(), u"Inbox.mbox")),
+                  40u + 12u * static_cast<std::size_t>(round)) << round;
+    }
 }
 
 }  // namespace
@@ -113,6 +146,7 @@ TEST(PstMessageStore, ManySmallMessagesStayReadable) {
     }
     ASSERT_TRUE(store->close());
     if (const char* keep = std::getenv("KELVA_PST_KEEP")) std::filesystem::copy_file(dir / "many.pst", keep, std::filesystem::copy_options::overwrite_existing);
+    expectStructurallySound(dir / "many.pst");
     auto reopened = MessageStore::open(path, error);
     ASSERT_TRUE(reopened) << error;
     const auto again = reopened->findFolder(reopened->topOfPersonalFolders(), u"Many");
@@ -138,6 +172,7 @@ TEST(PstMessageStore, CheckpointsLeaveAReadableFileWhileWriting) {
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(store->saveMessage(folder, testing::sampleMessage(big)));
     // A copy taken now is what a process killed at this point leaves behind.
     std::filesystem::copy_file(dir / "live.pst", dir / "snapshot.pst");
+    expectStructurallySound(dir / "snapshot.pst");
     auto snapshot = MessageStore::open(u16(dir / "snapshot.pst"), error);
     ASSERT_TRUE(snapshot) << error;
     const auto live = snapshot->findFolder(snapshot->topOfPersonalFolders(), u"Live");
@@ -158,6 +193,7 @@ TEST(PstMessageStore, RepeatedCommitsReuseFreedSpace) {
     ASSERT_TRUE(store->close());
     // 300 messages take about 0.6 MB; every commit rewrote the folder's tables and both B-trees.
     EXPECT_LT(std::filesystem::file_size(dir / "reuse.pst"), 2u << 20);
+    expectStructurallySound(dir / "reuse.pst");
     auto reopened = MessageStore::open(u16(dir / "reuse.pst"), error);
     ASSERT_TRUE(reopened) << error;
     EXPECT_EQ(reopened->messageCount(*reopened->findFolder(reopened->topOfPersonalFolders(), u"Folder")), 300u);

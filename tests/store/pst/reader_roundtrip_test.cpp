@@ -67,6 +67,12 @@ std::string readText(const fs::path& p) {
     return s.str();
 }
 
+TEST(PstReaders, StructuralCheckFindsNoError) {
+    TempDir dir;
+    writeSampleStore(dir / "s.pst");
+    expectStructurallySound(dir / "s.pst");
+}
+
 TEST(PstReaders, PffinfoReportsNoError) {
     if (!haveTool("pffinfo")) GTEST_SKIP() << "pffinfo not installed";
     TempDir dir;

@@ -1,8 +1,12 @@
 #pragma once
 // Runs the independent PST readers (pffinfo, pffexport, readpst) on a file for the round-trip tests.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "pst_check.h"
 
 namespace store::pst::testing {
 
@@ -26,6 +30,12 @@ inline ToolRun runTool(const std::string& command) {
     }
     run.output = std::move(text);
     return run;
+}
+
+// The structural check of a written store finds no error.
+inline void expectStructurallySound(const std::filesystem::path& pst) {
+    const pst_check::Report report = pst_check::checkFile(pst.string());
+    EXPECT_TRUE(report.ok()) << pst << ":\n" << report.summary();
 }
 
 inline std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }

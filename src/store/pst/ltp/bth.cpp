@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::uint8_t kBthType = 0xB5;
 constexpr int kMaxLevels = 8;
+constexpr std::size_t kBthHeaderSize = 8;
 
 bool readLevel(const HeapReader& heap, Hid hid, int level, Bth& out) {
     if (level > kMaxLevels) return false;
@@ -27,12 +28,43 @@ bool readLevel(const HeapReader& heap, Hid hid, int level, Bth& out) {
 
 }  // namespace
 
-Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, std::string_view records) {
+namespace {
+
+std::string bthHeader(std::uint8_t keySize, std::uint8_t dataSize, std::uint8_t levels, Hid root) {
+    std::string header;
+    put8(header, kBthType);
+    put8(header, keySize);
+    put8(header, dataSize);
+    put8(header, levels);
+    put32(header, root.value());
+    return header;
+}
+
+}  // namespace
+
+Hid reserveBthHeader(HeapBuilder& heap) { return heap.reserve(kBthHeaderSize); }
+
+Hid reserveBthLeaf(HeapBuilder& heap, std::size_t recordsSize) {
+    if (recordsSize == 0 || recordsSize > kMaxHeapItem) return Hid();
+    return heap.reserve(recordsSize);
+}
+
+void fillBth(HeapBuilder& heap, const BthSlots& slots, std::uint8_t keySize, std::uint8_t dataSize,
+             std::string_view records) {
+    if (records.empty()) {
+        heap.fill(slots.header, bthHeader(keySize, dataSize, 0, Hid()));
+        return;
+    }
+    if (!slots.leaf.isNull()) {
+        heap.fill(slots.leaf, records);
+        heap.fill(slots.header, bthHeader(keySize, dataSize, 0, slots.leaf));
+        return;
+    }
     std::uint8_t levels = 0;
     Hid root;
     std::string level(records);
     std::size_t entrySize = static_cast<std::size_t>(keySize) + dataSize;
-    while (!level.empty()) {
+    while (true) {
         const std::size_t perNode = kMaxHeapItem / entrySize;
         std::string parents;
         for (std::size_t pos = 0; pos < level.size(); pos += perNode * entrySize) {
@@ -48,13 +80,14 @@ Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, std
         entrySize = static_cast<std::size_t>(keySize) + 4;
         ++levels;
     }
-    std::string header;
-    put8(header, kBthType);
-    put8(header, keySize);
-    put8(header, dataSize);
-    put8(header, levels);
-    put32(header, root.value());
-    return heap.allocate(header);
+    heap.fill(slots.header, bthHeader(keySize, dataSize, levels, root));
+}
+
+Hid writeBth(HeapBuilder& heap, std::uint8_t keySize, std::uint8_t dataSize, std::string_view records) {
+    BthSlots slots{reserveBthHeader(heap), Hid()};
+    slots.leaf = reserveBthLeaf(heap, records.size());
+    fillBth(heap, slots, keySize, dataSize, records);
+    return slots.header;
 }
 
 std::optional<Bth> readBth(const HeapReader& heap, Hid header) {

@@ -57,6 +57,16 @@ Hid HeapBuilder::allocate(std::string_view bytes) {
     return Hid(static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(block.ends.size()));
 }
 
+void HeapBuilder::fill(Hid hid, std::string_view bytes) {
+    Block& block = blocks_.at(hid.block());
+    const std::size_t index = hid.index() - 1u;
+    const std::size_t start = index == 0 ? 0 : block.ends.at(index - 1);
+    const std::size_t size = block.ends.at(index) - start;
+    std::string item(bytes.substr(0, size));
+    item.resize(size, '\0');
+    block.items.replace(start, size, item);
+}
+
 std::vector<std::string> HeapBuilder::takeBlocks() {
     std::vector<std::string> out;
     std::vector<std::uint8_t> levels;

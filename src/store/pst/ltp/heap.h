@@ -1,6 +1,7 @@
 #pragma once
 // Heap-on-node (HN): small allocations (at most 3580 bytes) packed into the blocks of a node's data
 // tree, each block ending in a page map; items are addressed by heap ids (HID).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -43,6 +44,11 @@ public:
     explicit HeapBuilder(HeapClient client) : client_(client) { blocks_.emplace_back(); }
     // bytes.size() <= kMaxHeapItem.
     Hid allocate(std::string_view bytes);
+    // A zeroed item whose bytes are set later with fill(): readers expect a heap's root structures
+    // in its first items, before the values they refer to are known.
+    Hid reserve(std::size_t size) { return allocate(std::string(std::min(size, kMaxHeapItem), '\0')); }
+    // bytes.size() equals the size of the item.
+    void fill(Hid hid, std::string_view bytes);
     void setUserRoot(Hid root) { userRoot_ = root; }
     // The blocks of the node's data tree, each at most 8176 bytes; the builder is left empty.
     std::vector<std::string> takeBlocks();

@@ -6,6 +6,11 @@
 #include "store/pst/ndb/bytes.h"
 
 namespace store::pst {
+namespace {
+
+constexpr std::size_t kPcRecordSize = 8;
+
+}  // namespace
 
 std::uint32_t storeValue(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
                          const std::string& value) {
@@ -26,8 +31,11 @@ NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const Proper
 
     NodeContent content;
     HeapBuilder heap(HeapClient::PropertyContext);
+    BthSlots bth{reserveBthHeader(heap), Hid()};
+    bth.leaf = reserveBthLeaf(heap, sorted.size() * kPcRecordSize);
+    heap.setUserRoot(bth.header);
     std::string records;
-    records.reserve(sorted.size() * 8);
+    records.reserve(sorted.size() * kPcRecordSize);
     for (const Property* p : sorted) {
         std::uint32_t hnid = 0;
         if (const std::size_t size = inlineSizeInPc(p->type())) {
@@ -41,7 +49,7 @@ NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const Proper
         put16(records, p->type());
         put32(records, hnid);
     }
-    heap.setUserRoot(writeBth(heap, 2, 6, records));
+    fillBth(heap, bth, 2, 6, records);
     content.blocks = heap.takeBlocks();
     return content;
 }

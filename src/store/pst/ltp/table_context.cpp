@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::uint8_t kTcType = 0x7C;
 constexpr std::size_t kMaxColumns = 255;
+constexpr std::size_t kRowIndexRecordSize = 8;
 
 struct Column {
     std::uint32_t tag = 0;
@@ -106,12 +107,20 @@ std::string encodeRow(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std:
 
 }  // namespace
 
+// Heap order as Outlook writes it, which some readers rely on: the row index header, TCINFO, the
+// row index records, the row matrix (when small), then the values the rows refer to. Blocks of a
+// large row matrix are padded to full size, rows never straddling them.
 NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
     const Layout layout = layoutColumns(std::move(columns));
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
+    BthSlots rowIndex{reserveBthHeader(heap), Hid()};
+    const Hid tcInfo = heap.reserve(encodeTcInfo(layout, Hid(), 0).size());
+    heap.setUserRoot(tcInfo);
+    rowIndex.leaf = reserveBthLeaf(heap, rowCount * kRowIndexRecordSize);
     const bool inHeap = rowCount * layout.rowSize <= kMaxHeapItem;
+    const Hid matrixItem = inHeap && rowCount > 0 ? heap.reserve(rowCount * layout.rowSize) : Hid();
     const std::size_t perBlock = kMaxBlockData / layout.rowSize;
 
     std::string pending;  // the whole matrix when it goes to the heap, else the current block
@@ -123,7 +132,8 @@ NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std
         const TableRow row = rowAt(r);
         pending += encodeRow(db, ids, heap, content.subnodes, layout, row);
         index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
-        if (!inHeap && (r + 1) % perBlock == 0) {
+        if (!inHeap && (r + 1) % perBlock == 0 && r + 1 < rowCount) {
+            pending.resize(kMaxBlockData, '\0');
             leaves.push_back(db.writeLeaf(pending));
             leafSizes.push_back(static_cast<std::uint32_t>(pending.size()));
             pending.clear();
@@ -131,25 +141,26 @@ NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std
     }
     std::uint32_t rowsHnid = 0;
     if (inHeap) {
-        if (!pending.empty()) rowsHnid = heap.allocate(pending).value();
-    } else {
-        if (!pending.empty()) {
-            leaves.push_back(db.writeLeaf(pending));
-            leafSizes.push_back(static_cast<std::uint32_t>(pending.size()));
+        if (!matrixItem.isNull()) {
+            heap.fill(matrixItem, pending);
+            rowsHnid = matrixItem.value();
         }
+    } else {
+        leaves.push_back(db.writeLeaf(pending));
+        leafSizes.push_back(static_cast<std::uint32_t>(pending.size()));
         const Nid nid = ids.next(NidType::Ltp);
         content.subnodes.push_back({nid, db.writeTreeOver(leaves, leafSizes), Bid()});
         rowsHnid = nid.value();
     }
     std::sort(index.begin(), index.end());
     std::string records;
-    records.reserve(index.size() * 8);
+    records.reserve(index.size() * kRowIndexRecordSize);
     for (const auto& [rowId, number] : index) {
         put32(records, rowId);
         put32(records, number);
     }
-    const Hid rowIndex = writeBth(heap, 4, 4, records);
-    heap.setUserRoot(heap.allocate(encodeTcInfo(layout, rowIndex, rowsHnid)));
+    fillBth(heap, rowIndex, 4, 4, records);
+    heap.fill(tcInfo, encodeTcInfo(layout, rowIndex.header, rowsHnid));
     content.blocks = heap.takeBlocks();
     return content;
 }

@@ -167,11 +167,28 @@ std::vector<MapPage> AllocationMapBuilder::pages() const {
     return out;
 }
 
+std::uint32_t AllocationMapBuilder::freeSlots(std::uint64_t region) const {
+    std::uint32_t free = 0;
+    for (unsigned char byte : bits_[region]) free += 8 - static_cast<std::uint32_t>(__builtin_popcount(byte));
+    return free;
+}
+
 std::uint64_t AllocationMapBuilder::freeBytes() const {
     std::uint64_t free = 0;
-    for (const std::string& region : bits_)
-        for (unsigned char byte : region) free += 8 - static_cast<std::uint64_t>(__builtin_popcount(byte));
+    for (std::uint64_t region = 0; region < regions_; ++region) free += freeSlots(region);
     return free * 64;
+}
+
+MapPage AllocationMapBuilder::densityList(Bid bid) const {
+    std::vector<DensityEntry> entries;
+    for (std::uint64_t region = 0; region < regions_; ++region)
+        if (const std::uint32_t free = freeSlots(region))
+            entries.push_back({static_cast<std::uint32_t>(region), free});
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const DensityEntry& a, const DensityEntry& b) { return a.freeSlots > b.freeSlots; });
+    if (entries.size() > kDensityListCapacity) entries.resize(kDensityListCapacity);
+    const auto current = static_cast<std::uint32_t>(regions_ - 1);  // new space is taken at the end
+    return {kDensityListOffset, encodeDensityList(entries, current, {bid, kDensityListOffset})};
 }
 
 std::array<std::uint8_t, 128> AllocationMapBuilder::firstFreeMap() const {

@@ -68,9 +68,12 @@ public:
     std::uint64_t freeBytes() const;
     std::array<std::uint8_t, 128> firstFreeMap() const;
     Ib lastAMap() const;
+    // The density list page for the current maps.
+    MapPage densityList(Bid bid) const;
 
 private:
     std::uint8_t longestFreeRun(std::uint64_t region) const;
+    std::uint32_t freeSlots(std::uint64_t region) const;
 
     std::uint64_t regions_;
     std::vector<std::string> bits_;  // 496 bytes per region

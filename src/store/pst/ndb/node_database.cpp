@@ -304,6 +304,8 @@ bool NodeDatabase::commit() {
     for (const BbtEntry& b : blocks_) maps.markAllocated(b.ref.ib, blockFileSize(b.size));
     for (const BlockRef& p : pages) maps.markAllocated(p.ib, kPageSize);
     for (const MapPage& page : maps.pages()) file_.write(page.ib, page.bytes);
+    const MapPage densityList = maps.densityList(Bid(header_.nextPageBid++));
+    file_.write(densityList.ib, densityList.bytes);
     // Everything the header will point to reaches the disk before the header changes.
     if (!file_.flush() || (file_.size() < fileEnd && !file_.setSize(fileEnd)) || !file_.sync()) return false;
     if (!writeHeader(nbt, bbt, fileEnd, maps)) return false;

@@ -1,5 +1,7 @@
 #include "store/pst/ndb/page.h"
 
+#include <algorithm>
+
 #include "store/pst/ndb/bytes.h"
 #include "store/pst/ndb/crc.h"
 
@@ -56,6 +58,22 @@ std::string encodeMapPage(PageType type, std::string_view bits, Ib ib) {
     std::string out(bits.substr(0, kPageDataSize));
     out.resize(kPageDataSize, '\0');
     appendTrailer(out, type, 0, ib);
+    return out;
+}
+
+std::string encodeDensityList(const std::vector<DensityEntry>& entries, std::uint32_t currentAMap, BlockRef ref) {
+    constexpr std::uint32_t kPageNumberMask = 0xFFFFF;
+    constexpr std::uint32_t kFreeSlotsMask = 0xFFF;
+    const std::size_t count = std::min(entries.size(), kDensityListCapacity);
+    std::string out;
+    put8(out, 0);  // flags: no backfill under way
+    put8(out, static_cast<std::uint8_t>(count));
+    put16(out, 0);
+    put32(out, currentAMap);
+    for (std::size_t i = 0; i < count; ++i)
+        put32(out, (entries[i].amapIndex & kPageNumberMask) | ((entries[i].freeSlots & kFreeSlotsMask) << 20));
+    out.resize(kPageDataSize, '\0');
+    appendTrailer(out, PageType::DensityList, computeSig(ref.ib, ref.bid.value()), ref.bid.value());
     return out;
 }
 

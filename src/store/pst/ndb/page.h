@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/pst/ndb/ids.h"
 
@@ -47,5 +48,15 @@ std::optional<BTreePage> decodeBTreePage(std::string_view bytes, BlockRef ref);
 
 // A map page: 496 bytes of map data; its id is its own offset.
 std::string encodeMapPage(PageType type, std::string_view bits, Ib ib);
+
+// The density list: at a fixed offset, the AMap pages by descending free space, so that space is
+// taken from the emptiest region first. At most 119 entries fit.
+inline constexpr Ib kDensityListOffset = 0x4200;
+inline constexpr std::size_t kDensityListCapacity = 119;
+struct DensityEntry {
+    std::uint32_t amapIndex = 0;  // the region whose AMap page it is
+    std::uint32_t freeSlots = 0;  // free 64-byte slots of that region, at most 3968
+};
+std::string encodeDensityList(const std::vector<DensityEntry>& entries, std::uint32_t currentAMap, BlockRef ref);
 
 }  // namespace store::pst

@@ -196,20 +196,6 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string utf16ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        appendUtf8(out, cp);
-    }
-    return out;
-}
-
 std::u16string utf8ToUtf16Lossless(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());
@@ -255,6 +241,11 @@ std::string utf16ToUtf8With(std::u16string_view text, OnEscaped&& onEscaped) {
 }
 
 }  // namespace
+
+std::string utf16ToUtf8(std::u16string_view text) {
+    // An escaped byte is an ordinary lone surrogate here, encoded as such.
+    return utf16ToUtf8With(text, [](std::string& out, unsigned char byte) { appendUtf8(out, static_cast<char32_t>(kEscapedByteBase + byte)); });
+}
 
 std::string utf16ToUtf8Lossless(std::u16string_view text) {
     return utf16ToUtf8With(text, [](std::string& out, unsigned char byte) { out.push_back(static_cast<char>(byte)); });

@@ -7,12 +7,12 @@
 namespace app {
 
 CKelvaHaldenApp::CKelvaHaldenApp(ui::CDispatcher& dispatcher, ui::IHost& host) : dispatcher_(dispatcher), host_(host) {
-    scan::g_busy = 0;
-    scan::g_currentMboxPath.clear();
+    frame::g_busy = 0;
+    frame::g_currentMboxPath.clear();
     scan::g_tempBase.clear();
-    scan::g_logFilePath.clear();
-    scan::g_logFileFailed = false;
-    scan::g_selectedFiles.clear();
+    frame::g_logFilePath.clear();
+    frame::g_logFileFailed = false;
+    frame::g_selectedFiles.clear();
 }
 
 CKelvaHaldenApp::~CKelvaHaldenApp() = default;

@@ -13,7 +13,7 @@
 
 namespace app {
 
-using scan::g_busy;
+using frame::g_busy;
 
 CMainFrame::CMainFrame(ui::CDispatcher& dispatcher, ui::IHost& host, FrameOptions options)
     : messageList(options.retainRows),
@@ -49,8 +49,8 @@ bool CMainFrame::OnCreate() {
     progressBar.Show(false);
     std::u16string folder = options_.logFolder.empty() ? platform::desktopFolder() : options_.logFolder;
     bool created = activityLog_.create(folder, localNow());
-    scan::g_logFilePath = activityLog_.path();
-    scan::g_logFileFailed = !created;
+    frame::g_logFilePath = activityLog_.path();
+    frame::g_logFileFailed = !created;
     return created;
 }
 
@@ -85,10 +85,10 @@ platform::LParam CMainFrame::handleMessage(unsigned message, platform::WParam wP
             return 0;
         case platform::UM_LOG_STATUS:
             logList.AppendLine(statusText);
-            if (!activityLog_.writeLine(statusText)) scan::g_logFileFailed = true;
+            if (!activityLog_.writeLine(statusText)) frame::g_logFileFailed = true;
             return 0;
         case platform::UM_MAILBOX_CLICKED:
-            return onMailboxClicked(static_cast<scan::TreeItem>(lParam));
+            return onMailboxClicked(static_cast<frame::TreeItem>(lParam));
         case platform::UM_MESSAGE_CLICKED:
             return onMessageClicked(static_cast<int>(wParam));
         default:
@@ -146,8 +146,8 @@ void CMainFrame::setWaitCursor(bool wait) {
     dispatcher_.invoke([&] { host_.setWaitCursor(wait); });
 }
 
-scan::BoxAnswer CMainFrame::messageBox(const std::u16string& text, scan::BoxIcon icon, scan::BoxButtons buttons) {
-    scan::BoxAnswer answer = scan::BoxAnswer::Ok;
+frame::BoxAnswer CMainFrame::messageBox(const std::u16string& text, frame::BoxIcon icon, frame::BoxButtons buttons) {
+    frame::BoxAnswer answer = frame::BoxAnswer::Ok;
     dispatcher_.invoke([&] {
         ui::MessageBoxRequest request;
         request.text = text;
@@ -159,12 +159,12 @@ scan::BoxAnswer CMainFrame::messageBox(const std::u16string& text, scan::BoxIcon
 }
 
 void CMainFrame::box(const std::u16string& text) {
-    messageBox(text, scan::BoxIcon::Information, scan::BoxButtons::Ok);
+    messageBox(text, frame::BoxIcon::Information, frame::BoxButtons::Ok);
 }
 
 bool CMainFrame::refuseWhileBusy() {
     if (!g_busy) return false;
-    box(scan::kBusyRefusal);
+    box(frame::kBusyRefusal);
     return true;
 }
 
@@ -228,7 +228,7 @@ void CMainFrame::workerFailed(const std::string& what) {
 
 bool CMainFrame::previousWorkerEnded() {
     if (waitForWorker()) return true;
-    box(scan::kBusyRefusal);
+    box(frame::kBusyRefusal);
     return false;
 }
 
@@ -270,7 +270,7 @@ void CMainFrame::OnOpen() {
     mailboxCount = 0;
     handleMessage(platform::UM_SHOW_TAB, 0, 0);
     // The new selection, not the mailbox handled last.
-    std::u16string selected = selectionText(scan::g_selectedFiles);
+    std::u16string selected = selectionText(frame::g_selectedFiles);
     captionText = selected;
     handleMessage(platform::UM_SHOW_CAPTION, 0, 0);
     logOnUiThread(u"KelvaTools MBOX to PST Conversion process starts.  " + timestampText());
@@ -284,8 +284,8 @@ void CMainFrame::OnOpen() {
 
 void CMainFrame::OnStop() {
     if (!IsStopEnabled()) return;
-    if (messageBox(u"Are you sure to stop the running process?", scan::BoxIcon::Information,
-                   scan::BoxButtons::YesNo) != scan::BoxAnswer::Yes)
+    if (messageBox(u"Are you sure to stop the running process?", frame::BoxIcon::Information,
+                   frame::BoxButtons::YesNo) != frame::BoxAnswer::Yes)
         return;
     g_busy = 0;
     if (scan::CMboxFile* mbox = currentMbox.load()) mbox->keepRunning = false;
@@ -329,8 +329,8 @@ bool CMainFrame::OnClose() {
         box(u"Please stop the running process to close the application.");
         return false;
     }
-    if (messageBox(u"Do you want to close the application?", scan::BoxIcon::Question, scan::BoxButtons::YesNo) !=
-        scan::BoxAnswer::Yes)
+    if (messageBox(u"Do you want to close the application?", frame::BoxIcon::Question, frame::BoxButtons::YesNo) !=
+        frame::BoxAnswer::Yes)
         return false;
     if (!previousWorkerEnded()) return false;
     emptyCatalogue();
@@ -338,19 +338,19 @@ bool CMainFrame::OnClose() {
     scan::emptyFolder(folder);
     ::rmdir(platform::nativePath(folder).c_str());
     logOnUiThread(u"Application has been closed.");
-    box(scan::logFileLine());
+    box(frame::logFileLine());
     host_.endProcess(-1);
     return true;
 }
 
 // ---- clicks ---------------------------------------------------------------------------------------------
 
-platform::LParam CMainFrame::onMailboxClicked(scan::TreeItem item) {
+platform::LParam CMainFrame::onMailboxClicked(frame::TreeItem item) {
     selectedTreeItem = item;
     if (g_busy) {
         mailboxTree.SetItemState(item, ui::TVIS_SELECTED, ui::TVIS_SELECTED);
         mailboxTree.SelectDropTarget(item);
-        box(scan::kBusyRefusal);
+        box(frame::kBusyRefusal);
         return 0;
     }
     if (!previousWorkerEnded()) return 0;

@@ -79,7 +79,7 @@ public:
     void OnCommand(int id);
     void OnOpen();
     void OnStop();
-    bool IsStopEnabled() const { return scan::g_busy != 0; }
+    bool IsStopEnabled() const { return frame::g_busy != 0; }
     void OnSave();
     snapshot::SnapshotResult OnLoadSnapshot();
     snapshot::SnapshotResult OnSaveSnapshot();
@@ -116,10 +116,10 @@ public:
     void setProgressRange(int low, int high) override;
     void setProgressPosition(int position) override;
     void setWaitCursor(bool wait) override;
-    scan::TreeControl& treeControl() override { return treeProxy_; }
-    scan::MessageListControl& listControl() override { return listProxy_; }
-    scan::ViewerControl& viewerControl() override { return viewerProxy_; }
-    scan::BoxAnswer messageBox(const std::u16string& text, scan::BoxIcon icon, scan::BoxButtons buttons) override;
+    frame::TreeControl& treeControl() override { return treeProxy_; }
+    frame::MessageListControl& listControl() override { return listProxy_; }
+    frame::ViewerControl& viewerControl() override { return viewerProxy_; }
+    frame::BoxAnswer messageBox(const std::u16string& text, frame::BoxIcon icon, frame::BoxButtons buttons) override;
     std::optional<std::u16string> chooseSnapshotToSave() override;
     std::optional<std::u16string> chooseSnapshotToLoad() override;
     std::u16string timestampText() override;
@@ -134,7 +134,7 @@ public:
     static std::u16string selectionText(const std::vector<std::u16string>& files);
 
 private:
-    platform::LParam onMailboxClicked(scan::TreeItem item);
+    platform::LParam onMailboxClicked(frame::TreeItem item);
     platform::LParam onMessageClicked(int row);
     bool refuseWhileBusy();
     // Worker thread: a job ended by an exception; logged, counted, and g_busy cleared.

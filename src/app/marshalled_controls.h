@@ -19,55 +19,55 @@ auto onUiThread(ui::CDispatcher& dispatcher, F&& f) {
     }
 }
 
-class CMarshalledTree : public scan::TreeControl {
+class CMarshalledTree : public frame::TreeControl {
 public:
-    CMarshalledTree(ui::CDispatcher& dispatcher, scan::TreeControl& tree) : d_(dispatcher), t_(tree) {}
-    scan::TreeItem InsertItem(const scan::TreeInsert& insert) override {
+    CMarshalledTree(ui::CDispatcher& dispatcher, frame::TreeControl& tree) : d_(dispatcher), t_(tree) {}
+    frame::TreeItem InsertItem(const frame::TreeInsert& insert) override {
         return onUiThread(d_, [&] { return t_.InsertItem(insert); });
     }
-    bool SetItemData(scan::TreeItem item, std::uintptr_t data) override {
+    bool SetItemData(frame::TreeItem item, std::uintptr_t data) override {
         return onUiThread(d_, [&] { return t_.SetItemData(item, data); });
     }
-    std::uintptr_t GetItemData(scan::TreeItem item) override {
+    std::uintptr_t GetItemData(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.GetItemData(item); });
     }
-    std::u16string GetItemText(scan::TreeItem item) override {
+    std::u16string GetItemText(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.GetItemText(item); });
     }
-    scan::TreeItem GetParentItem(scan::TreeItem item) override {
+    frame::TreeItem GetParentItem(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.GetParentItem(item); });
     }
-    scan::TreeItem GetRootItem() override {
+    frame::TreeItem GetRootItem() override {
         return onUiThread(d_, [&] { return t_.GetRootItem(); });
     }
-    scan::TreeItem GetChildItem(scan::TreeItem item) override {
+    frame::TreeItem GetChildItem(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.GetChildItem(item); });
     }
-    scan::TreeItem GetNextSiblingItem(scan::TreeItem item) override {
+    frame::TreeItem GetNextSiblingItem(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.GetNextSiblingItem(item); });
     }
-    bool ItemHasChildren(scan::TreeItem item) override {
+    bool ItemHasChildren(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.ItemHasChildren(item); });
     }
     unsigned GetCount() override {
         return onUiThread(d_, [&] { return t_.GetCount(); });
     }
-    bool SetCheck(scan::TreeItem item, bool checked) override {
+    bool SetCheck(frame::TreeItem item, bool checked) override {
         return onUiThread(d_, [&] { return t_.SetCheck(item, checked); });
     }
-    bool GetCheck(scan::TreeItem item) override {
+    bool GetCheck(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.GetCheck(item); });
     }
-    bool Expand(scan::TreeItem item, scan::ExpandCode code) override {
+    bool Expand(frame::TreeItem item, frame::ExpandCode code) override {
         return onUiThread(d_, [&] { return t_.Expand(item, code); });
     }
     bool DeleteAllItems() override {
         return onUiThread(d_, [&] { return t_.DeleteAllItems(); });
     }
-    scan::TreeItem FirstCheckedItem() override {
+    frame::TreeItem FirstCheckedItem() override {
         return onUiThread(d_, [&] { return t_.FirstCheckedItem(); });
     }
-    scan::TreeItem NextItemInOrder(scan::TreeItem item) override {
+    frame::TreeItem NextItemInOrder(frame::TreeItem item) override {
         return onUiThread(d_, [&] { return t_.NextItemInOrder(item); });
     }
     int CheckedItemCount() override {
@@ -76,19 +76,19 @@ public:
 
 private:
     ui::CDispatcher& d_;
-    scan::TreeControl& t_;
+    frame::TreeControl& t_;
 };
 
-class CMarshalledList : public scan::MessageListControl {
+class CMarshalledList : public frame::MessageListControl {
 public:
-    CMarshalledList(ui::CDispatcher& dispatcher, scan::MessageListControl& list) : d_(dispatcher), l_(list) {}
+    CMarshalledList(ui::CDispatcher& dispatcher, frame::MessageListControl& list) : d_(dispatcher), l_(list) {}
     bool DeleteAllItems() override {
         return onUiThread(d_, [&] { return l_.DeleteAllItems(); });
     }
     int GetItemCount() override {
         return onUiThread(d_, [&] { return l_.GetItemCount(); });
     }
-    int AppendRow(const scan::ListRow& row) override {
+    int AppendRow(const frame::ListRow& row) override {
         return onUiThread(d_, [&] { return l_.AppendRow(row); });
     }
     std::uint64_t GetItemData(int row) override {
@@ -100,19 +100,19 @@ public:
 
 private:
     ui::CDispatcher& d_;
-    scan::MessageListControl& l_;
+    frame::MessageListControl& l_;
 };
 
-class CMarshalledViewer : public scan::ViewerControl {
+class CMarshalledViewer : public frame::ViewerControl {
 public:
-    CMarshalledViewer(ui::CDispatcher& dispatcher, scan::ViewerControl& viewer) : d_(dispatcher), v_(viewer) {}
+    CMarshalledViewer(ui::CDispatcher& dispatcher, frame::ViewerControl& viewer) : d_(dispatcher), v_(viewer) {}
     void ClearView() override {
         onUiThread(d_, [&] { v_.ClearView(); });
     }
 
 private:
     ui::CDispatcher& d_;
-    scan::ViewerControl& v_;
+    frame::ViewerControl& v_;
 };
 
 }  // namespace app

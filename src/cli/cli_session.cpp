@@ -86,11 +86,11 @@ bool CliSession::start() {
     start.runSaveDialog = [this] { return saveDialog_ && saveDialog_(); };
     // Stop clears the busy flag: the engine then abandons the message it is working on.
     store::session::NativeSessionOptions engine;
-    engine.stopRequest = [] { return scan::g_busy == 0; };
+    engine.stopRequest = [] { return frame::g_busy == 0; };
     store::registerNativeLibrary(engine);
     application_->InitInstance(start);
     if (!application_->logFileOpen())
-        err_ << "mbox2pst: cannot write the activity log file " << narrow(scan::g_logFilePath) << "; the log lines go to the "
+        err_ << "mbox2pst: cannot write the activity log file " << narrow(frame::g_logFilePath) << "; the log lines go to the "
              << (&logOut_ == &std::cerr ? "standard error" : "standard output") << " only\n";
 
     app::CMainFrame& main = frame();
@@ -115,7 +115,7 @@ void CliSession::printLog(const std::u16string& line) {
 
 void CliSession::printBox(const ui::CHeadlessHost::ShownBox& box) {
     // Questions take their default answer silently; a box that repeats the last log line adds nothing.
-    if (box.request.buttons != scan::BoxButtons::Ok || box.request.text == lastLogLine_) return;
+    if (box.request.buttons != frame::BoxButtons::Ok || box.request.text == lastLogLine_) return;
     progress_->clear();
     err_ << platform::utf16ToUtf8(box.request.text) << '\n' << std::flush;
     progress_->redraw();
@@ -125,9 +125,9 @@ void CliSession::waitIdle() {
     app::CMainFrame& main = frame();
     bool stopped = false;
     dispatcher_.runUntil([&] {
-        if (g_interrupted && !stopped && scan::g_busy) {
+        if (g_interrupted && !stopped && frame::g_busy) {
             stopped = true;  // as Stop answered Yes
-            scan::g_busy = 0;
+            frame::g_busy = 0;
             if (scan::CMboxFile* mbox = main.currentMbox.load()) mbox->keepRunning = false;
         }
         return !main.workerRunning();
@@ -209,18 +209,18 @@ int CliSession::findRow(const std::string& path) const {
     return -1;
 }
 
-bool CliSession::list(int row, const std::function<void(int, const scan::ListRow&)>& onRow) {
+bool CliSession::list(int row, const std::function<void(int, const frame::ListRow&)>& onRow) {
     app::CMainFrame& main = frame();
     auto& tree = main.mailboxTree;
-    scan::TreeItem child = 0;
-    for (scan::TreeItem root = tree.GetRootItem(); root; root = tree.GetNextSiblingItem(root))
+    frame::TreeItem child = 0;
+    for (frame::TreeItem root = tree.GetRootItem(); root; root = tree.GetNextSiblingItem(root))
         if (tree.GetItemData(root) == static_cast<std::uintptr_t>(row + 1)) child = tree.GetChildItem(root);
     if (!child) {
         failed_ = true;
         return false;
     }
     main.messageList.onRowAdded = onRow;
-    tree.Click(child, scan::TVHT_ONITEMLABEL);
+    tree.Click(child, frame::TVHT_ONITEMLABEL);
     waitIdle();
     main.messageList.onRowAdded = nullptr;
     return true;

@@ -57,7 +57,7 @@ public:
     // Index (0-based) of the catalogue row for this path, or -1.
     int findRow(const std::string& path) const;
     // Lists catalogue row `row` through the listing job; rows reach onRow as they are added.
-    bool list(int row, const std::function<void(int, const scan::ListRow&)>& onRow);
+    bool list(int row, const std::function<void(int, const frame::ListRow&)>& onRow);
     // Saves a snapshot of the catalogue; the file written is put into `written`.
     bool saveSnapshot(const std::string& target, std::string& written);
     // The Save command with the "Save output" dialog played by saveDialog (true: it ended with OK).
@@ -69,7 +69,7 @@ public:
     app::CMainFrame& frame() { return *application_->mainFrame(); }
     // Something failed (a file, the snapshot, the activity log file, an interruption): the exit status is 1.
     bool failed() const {
-        return failed_ || g_interrupted || scan::g_logFileFailed ||
+        return failed_ || g_interrupted || frame::g_logFileFailed ||
                (application_ && application_->mainFrame() && application_->mainFrame()->workerFailures() > 0);
     }
     void markFailed() { failed_ = true; }

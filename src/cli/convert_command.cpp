@@ -28,7 +28,7 @@ bool isPst(const std::string& format) { return format == "pst" || format == "sin
 // Plays the dialog as a user would: the format, the check boxes, the folder typed in, OK.
 bool playSaveDialog(const ConvertRequest& request, scan::FrameContext& frame) {
     CKelvaSaveRecDataDlg dialog({nullptr, [&frame](const std::u16string& text) {
-                                     frame.messageBox(text, scan::BoxIcon::Information, scan::BoxButtons::Ok);
+                                     frame.messageBox(text, frame::BoxIcon::Information, frame::BoxButtons::Ok);
                                  }});
     dialog.OnInitDialog();
     for (int control : formatClicks().at(request.format)) dialog.OnClicked(control);

@@ -37,7 +37,7 @@ int runList(const ListRequest& request, const GlobalOptions& options, std::ostre
     std::string path = utf8(platform::visibleText(session.frame().catalogue[static_cast<std::size_t>(row)].path));
     bool first = true;
     if (request.json) out << "{\"path\": " << jsonText(path) << ", \"rows\": [";
-    bool listed = session.list(row, [&](int, const scan::ListRow& r) {
+    bool listed = session.list(row, [&](int, const frame::ListRow& r) {
         if (request.json) {
             nlohmann::json object = {{"index", r.data},          {"to", utf8(r.to)},
                                      {"from", utf8(r.from)},     {"subject", utf8(r.subject)},

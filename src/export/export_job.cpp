@@ -15,7 +15,7 @@ namespace {
 using library::callGuarded;
 
 void informationBox(scan::FrameContext& frame, const std::u16string& text) {
-    frame.messageBox(text, scan::BoxIcon::Information, scan::BoxButtons::Ok);
+    frame.messageBox(text, frame::BoxIcon::Information, frame::BoxButtons::Ok);
 }
 
 // The completion lines and the final box, whether the run ended normally or by Stop.
@@ -26,7 +26,7 @@ void finishRun(ExportRun& run, const std::u16string& destination, bool stopped) 
         run.log(kRunStopped + decimal(run.saved) + kItemsSavedBeforeStop + destination);
     else
         run.log(kRunCompleted + destination);
-    const std::u16string logLine = scan::logFileLine();
+    const std::u16string logLine = frame::logFileLine();
     run.log(logLine);
     informationBox(run.frame, logLine);
 }
@@ -35,7 +35,7 @@ void libraryExportWorker(scan::FrameContext& frame, std::shared_ptr<library::Ses
                          std::u16string attachLogonText) {
     ExportRun run{frame, std::move(session), std::move(attachLogonText)};
     const std::u16string destination = g_destinationFolder;
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     frame.showProgressBar(true);
     frame.setProgressPosition(0);
     switch (g_saveMode.load()) {
@@ -47,7 +47,7 @@ void libraryExportWorker(scan::FrameContext& frame, std::shared_ptr<library::Ses
         default: break;
     }
     const bool stopped = !run.running();
-    scan::g_busy = 0;
+    frame::g_busy = 0;
     run.pstSession.reset();
     frame.showProgressBar(false);
     finishRun(run, destination, stopped);
@@ -56,26 +56,26 @@ void libraryExportWorker(scan::FrameContext& frame, std::shared_ptr<library::Ses
 void emlExportWorker(scan::FrameContext& frame) {
     ExportRun run{frame, nullptr, {}};
     const std::u16string destination = g_destinationFolder;
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     frame.showProgressBar(true);
     frame.setProgressPosition(0);
     exportEmlFiles(run, destination);
     const bool stopped = !run.running();
     frame.showProgressBar(false);
-    scan::g_busy = 0;
+    frame::g_busy = 0;
     finishRun(run, destination, stopped);
 }
 
 }  // namespace
 
 void onSave(scan::FrameContext& frame, const std::function<bool()>& runSaveDialog) {
-    if (scan::g_busy != 0) return informationBox(frame, scan::kBusyRefusal);
-    scan::TreeControl& tree = frame.treeControl();
+    if (frame::g_busy != 0) return informationBox(frame, frame::kBusyRefusal);
+    frame::TreeControl& tree = frame.treeControl();
     if (tree.GetCount() == 0) return informationBox(frame, kNoMailboxToSave);
     if (tree.CheckedItemCount() == 0) return informationBox(frame, kNoFolderChecked);
     if (!runSaveDialog || !runSaveDialog()) return;
 
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     scan::emptyFolder(scan::tempFolderPath());
     frame.sendMessage(platform::UM_SHOW_TAB, 0, 0);
     g_lastExportFailures = 0;
@@ -86,12 +86,12 @@ void onSave(scan::FrameContext& frame, const std::function<bool()>& runSaveDialo
     }
     std::shared_ptr<library::Session> session = library::createSession();
     if (!session) {
-        scan::g_busy = 0;
+        frame::g_busy = 0;
         return informationBox(frame, kRegisterLibrary);
     }
     if (callGuarded(session, [](library::Session& s) { return s.outlookCheck(); }).empty()) {
         frame.logStatus(kInstallOutlook);
-        scan::g_busy = 0;
+        frame::g_busy = 0;
         return informationBox(frame, kInstallOutlook);
     }
     std::u16string attachLogonText;

@@ -8,7 +8,7 @@
 namespace exporter {
 namespace {
 
-scan::TreeItem nextChecked(scan::TreeControl& tree, scan::TreeItem item) {
+frame::TreeItem nextChecked(frame::TreeControl& tree, frame::TreeItem item) {
     for (item = tree.NextItemInOrder(item); item; item = tree.NextItemInOrder(item))
         if (tree.GetCheck(item)) return item;
     return 0;
@@ -52,11 +52,11 @@ std::u16string decimal(long long value) {
 }
 
 void forEachCheckedMailbox(ExportRun& run, const std::function<void(const CheckedMailbox&)>& write) {
-    scan::TreeControl& tree = run.frame.treeControl();
-    for (scan::TreeItem item = tree.FirstCheckedItem(); item && run.running(); item = nextChecked(tree, item)) {
+    frame::TreeControl& tree = run.frame.treeControl();
+    for (frame::TreeItem item = tree.FirstCheckedItem(); item && run.running(); item = nextChecked(tree, item)) {
         // Only folder items stand for mailboxes; a file item (whose folder item follows it, or which has
         // none because its file could not be opened) is passed over, so no mailbox is written twice.
-        scan::TreeItem parent = tree.GetParentItem(item);
+        frame::TreeItem parent = tree.GetParentItem(item);
         if (!parent) continue;
         std::uintptr_t data = tree.GetItemData(item);
         if (data == 0 || data > run.frame.catalogue.size()) continue;

@@ -1,7 +1,7 @@
 #include "gui/gui_session.h"
 
+#include "frame/process_state.h"
 #include "gui/save_output_dialog.h"
-#include "scan/frame_context.h"
 #include "scan/temp_files.h"
 #include "store/session/native_library.h"
 #include "ui/select_files_dlg.h"
@@ -20,7 +20,7 @@ CGuiSession::~CGuiSession() {
 bool CGuiSession::start(const SessionOptions& options) {
     // Stop clears the busy flag: the engine then abandons the message it is working on.
     store::session::NativeSessionOptions engine;
-    engine.stopRequest = [] { return scan::g_busy == 0; };
+    engine.stopRequest = [] { return frame::g_busy == 0; };
     store::registerNativeLibrary(engine);
     application_ = std::make_unique<app::CKelvaHaldenApp>(dispatcher_, host_);
     app::StartOptions start;
@@ -35,7 +35,7 @@ bool CGuiSession::start(const SessionOptions& options) {
     return true;
 }
 
-bool CGuiSession::idle() { return !scan::g_busy && !frame().workerRunning(); }
+bool CGuiSession::idle() { return !frame::g_busy && !frame().workerRunning(); }
 
 void CGuiSession::openFiles(const std::vector<std::u16string>& files) {
     host_.automation.selectFiles = [this, files](ui::CSelectFilesDlg& dlg) {

@@ -135,14 +135,14 @@ unsigned CMailboxTreeWidget::hitTest(const QPoint& point, ui::TreeItem& item) co
     if (point.x() < row.left()) {
         // The indentation; its last step holds the expand button of an item with children.
         const bool onButton = w->childCount() > 0 && point.x() >= row.left() - indentation();
-        return onButton ? scan::TVHT_ONITEMBUTTON : scan::TVHT_ONITEMINDENT;
+        return onButton ? frame::TVHT_ONITEMBUTTON : frame::TVHT_ONITEMINDENT;
     }
-    if (checkBoxRect(w).contains(point)) return scan::TVHT_ONITEMSTATEICON;
+    if (checkBoxRect(w).contains(point)) return frame::TVHT_ONITEMSTATEICON;
     QStyleOptionViewItem option = optionFor(w);
     if ((option.features & QStyleOptionViewItem::HasDecoration) &&
         style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &option, this).contains(point))
-        return scan::TVHT_ONITEMICON;
-    if (point.x() <= labelRect(w).right()) return scan::TVHT_ONITEMLABEL;
+        return frame::TVHT_ONITEMICON;
+    if (point.x() <= labelRect(w).right()) return frame::TVHT_ONITEMLABEL;
     return kOnItemRight;
 }
 
@@ -161,7 +161,7 @@ void CMailboxTreeWidget::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
 void CMailboxTreeWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     ui::TreeItem item = 0;
     const unsigned flags = hitTest(event->position().toPoint(), item);
-    if (item && event->button() == Qt::LeftButton && flags != scan::TVHT_ONITEMSTATEICON) tree_.OnLButtonDblClk(item);
+    if (item && event->button() == Qt::LeftButton && flags != frame::TVHT_ONITEMSTATEICON) tree_.OnLButtonDblClk(item);
     event->accept();
 }
 
@@ -171,7 +171,7 @@ bool CMailboxTreeWidget::viewportEvent(QEvent* event) {
     ui::TreeItem item = 0;
     const unsigned flags = hitTest(help->pos(), item);
     QTreeWidgetItem* w = widgetItem(item);
-    const bool onItem = flags & (scan::TVHT_ONITEMLABEL | scan::TVHT_ONITEMICON | scan::TVHT_ONITEMSTATEICON);
+    const bool onItem = flags & (frame::TVHT_ONITEMLABEL | frame::TVHT_ONITEMICON | frame::TVHT_ONITEMSTATEICON);
     // Only labels cut off at the right edge get a tip.
     if (w && onItem && labelRect(w).right() > viewport()->width() - 3) {
         QToolTip::showText(help->globalPos(), toQ(tree_.TooltipText(item)), viewport());

@@ -65,8 +65,8 @@ private:
         app::CMainFrame& frame = session_.frame();
         if (stage_ == 0) {
             stage_ = 1;
-            scan::TreeItem child = frame.mailboxTree.GetChildItem(frame.mailboxTree.GetRootItem());
-            if (child) frame.mailboxTree.Click(child, scan::TVHT_ONITEMLABEL);
+            frame::TreeItem child = frame.mailboxTree.GetChildItem(frame.mailboxTree.GetRootItem());
+            if (child) frame.mailboxTree.Click(child, frame::TVHT_ONITEMLABEL);
         } else if (stage_ == 1) {
             stage_ = 2;
             session_.window().messageList().listModel().flush();

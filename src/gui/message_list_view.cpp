@@ -13,7 +13,7 @@ CMessageListModel::CMessageListModel(ui::CKelvaToolsTopListCtrl& list, QObject* 
     batch_.setSingleShot(true);
     batch_.setInterval(15);
     connect(&batch_, &QTimer::timeout, this, &CMessageListModel::flush);
-    list_.onRowAdded = [this](int, const scan::ListRow&) {
+    list_.onRowAdded = [this](int, const frame::ListRow&) {
         if (!batch_.isActive()) batch_.start();
     };
     list_.onCleared = [this] {
@@ -46,7 +46,7 @@ int CMessageListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant CMessageListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shown_) return {};
-    const scan::ListRow& row = list_.rows()[static_cast<std::size_t>(index.row())];
+    const frame::ListRow& row = list_.rows()[static_cast<std::size_t>(index.row())];
     const int column = index.column();
     switch (role) {
         case Qt::DisplayRole:

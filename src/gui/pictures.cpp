@@ -5,7 +5,7 @@
 #include <QPolygonF>
 #include <functional>
 
-#include "scan/frame_context.h"
+#include "frame/controls.h"
 
 namespace gui::pictures {
 namespace {
@@ -168,8 +168,8 @@ QIcon treeImage(int index) {
 }
 
 QIcon listImage(int index) {
-    if (index == scan::kAttachmentImage) return icon(paperclip);
-    if (index == scan::kMailboxImage)
+    if (index == frame::kAttachmentImage) return icon(paperclip);
+    if (index == frame::kMailboxImage)
         return icon([](QPainter& p) { envelope(p, QRectF(3, 8, 26, 17), QColor(0xfd, 0xf6, 0xd8)); });
     return {};
 }

@@ -40,18 +40,18 @@ QString CQtHost::guidePath() {
     return QStringLiteral(KELVA_GUIDE_SOURCE);
 }
 
-scan::BoxAnswer CQtHost::messageBox(const ui::MessageBoxRequest& request) {
+frame::BoxAnswer CQtHost::messageBox(const ui::MessageBoxRequest& request) {
     boxTexts.push_back(request.text);
     if (automation.answerBox)
-        if (std::optional<scan::BoxAnswer> answer = automation.answerBox(request)) return *answer;
-    const bool yesNo = request.buttons == scan::BoxButtons::YesNo;
-    QMessageBox box(request.icon == scan::BoxIcon::Question ? QMessageBox::Question : QMessageBox::Information,
+        if (std::optional<frame::BoxAnswer> answer = automation.answerBox(request)) return *answer;
+    const bool yesNo = request.buttons == frame::BoxButtons::YesNo;
+    QMessageBox box(request.icon == frame::BoxIcon::Question ? QMessageBox::Question : QMessageBox::Information,
                     toQ(request.caption), toQ(request.text),
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     request.ownedByMainWindow ? mainWindow_.data() : nullptr);
     int result = execDialog(box);
-    if (!yesNo) return scan::BoxAnswer::Ok;
-    return result == QMessageBox::Yes ? scan::BoxAnswer::Yes : scan::BoxAnswer::No;
+    if (!yesNo) return frame::BoxAnswer::Ok;
+    return result == QMessageBox::Yes ? frame::BoxAnswer::Yes : frame::BoxAnswer::No;
 }
 
 void CQtHost::runSelectFilesDialog(ui::CSelectFilesDlg& dialog) {

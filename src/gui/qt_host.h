@@ -17,7 +17,7 @@ namespace gui {
 
 struct HostAutomation {
     // Answers a box without showing it; nothing shows it.
-    std::function<std::optional<scan::BoxAnswer>(const ui::MessageBoxRequest&)> answerBox;
+    std::function<std::optional<frame::BoxAnswer>(const ui::MessageBoxRequest&)> answerBox;
     // Plays the file selection dialog's logic without showing the dialog (used once, then dropped).
     std::function<void(ui::CSelectFilesDlg&)> selectFiles;
     // Told of every modal dialog once it is shown (the dialog is still running).
@@ -46,7 +46,7 @@ public:
     // The bundled user guide: installed beside the program, else the one in the source tree.
     static QString guidePath();
 
-    scan::BoxAnswer messageBox(const ui::MessageBoxRequest& request) override;
+    frame::BoxAnswer messageBox(const ui::MessageBoxRequest& request) override;
     void runSelectFilesDialog(ui::CSelectFilesDlg& dialog) override;
     std::optional<std::vector<std::u16string>> pickFiles() override;
     std::optional<std::u16string> browseFolder(const std::u16string& title) override;

@@ -154,7 +154,7 @@ void CSelectFilesDialog::syncRows() {
         const auto& row = rows[static_cast<std::size_t>(r)];
         auto* item = new QTableWidgetItem(toShownQ(row.path));
         item->setToolTip(item->text());
-        if (row.image == 0) item->setIcon(pictures::listImage(scan::kMailboxImage));
+        if (row.image == 0) item->setIcon(pictures::listImage(frame::kMailboxImage));
         list_->setItem(r, 0, item);
     }
     // Selections change only through this list; after a rebuild they are restored.

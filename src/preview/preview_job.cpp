@@ -54,7 +54,7 @@ std::optional<PreviewedMessage> writePreview(scan::CMboxFile& mbox, std::uint64_
 
 int PreviewJob(scan::FrameContext& frame, PreviewViewer& viewer) {
     struct ClearBusy {
-        ~ClearBusy() { scan::g_busy = 0; }
+        ~ClearBusy() { frame::g_busy = 0; }
     } clearBusy;
     scan::CMboxFile* mbox = frame.currentMbox.load();
     const std::uint64_t k = frame.listControl().GetItemData(frame.selectedMessageRow);

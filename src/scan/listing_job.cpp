@@ -16,8 +16,8 @@ std::u16string decimal(long long value) {
     return std::u16string(text.begin(), text.end());
 }
 
-ListRow summaryRow(CMboxFile& mbox, bool isImm, std::uint64_t k, const std::u16string& name, bool& ok) {
-    ListRow row;
+frame::ListRow summaryRow(CMboxFile& mbox, bool isImm, std::uint64_t k, const std::u16string& name, bool& ok) {
+    frame::ListRow row;
     std::optional<std::string> bytes = readMessage(mbox, k, false);
     ok = bytes.has_value();
     if (!ok) return row;
@@ -30,7 +30,7 @@ ListRow summaryRow(CMboxFile& mbox, bool isImm, std::uint64_t k, const std::u16s
         mbox.imAttachmentNames.clear();
     }
     row.name = name;
-    row.attachmentImage = summary.hasAttachments ? kAttachmentImage : -1;
+    row.attachmentImage = summary.hasAttachments ? frame::kAttachmentImage : -1;
     row.to = std::move(summary.to);
     row.from = std::move(summary.from);
     row.subject = std::move(summary.subject);
@@ -42,14 +42,14 @@ ListRow summaryRow(CMboxFile& mbox, bool isImm, std::uint64_t k, const std::u16s
 }  // namespace
 
 int FolderListingJob(FrameContext& frame) {
-    TreeControl& tree = frame.treeControl();
-    MessageListControl& list = frame.listControl();
-    const TreeItem item = frame.selectedTreeItem;
-    const TreeItem parent = tree.GetParentItem(item);
+    frame::TreeControl& tree = frame.treeControl();
+    frame::MessageListControl& list = frame.listControl();
+    const frame::TreeItem item = frame.selectedTreeItem;
+    const frame::TreeItem parent = tree.GetParentItem(item);
     const std::uintptr_t number = parent ? tree.GetItemData(item) : 0;
     // Only a child item with a catalogue row is a folder; anything else ends the job untouched.
     if (!parent || number == 0 || number > frame.catalogue.size()) {
-        g_busy = 0;
+        frame::g_busy = 0;
         return 0;
     }
     frame.selectRow(number - 1);
@@ -72,9 +72,9 @@ int FolderListingJob(FrameContext& frame) {
     if (count > 0) sendPosition(0);
     std::uint64_t unreadable = 0;
     for (std::uint64_t k = 0; k < count; ++k) {
-        if (!g_busy) break;  // Stop was confirmed
+        if (!frame::g_busy) break;  // Stop was confirmed
         bool ok = false;
-        ListRow row = summaryRow(mbox, isImm, k, name, ok);
+        frame::ListRow row = summaryRow(mbox, isImm, k, name, ok);
         if (!ok) ++unreadable;
         // The row, its caption and the next message's position go over in one hand-off, in that order.
         frame.runOnUiThread([&] {
@@ -95,11 +95,11 @@ int FolderListingJob(FrameContext& frame) {
         frame.logStatus(done);
         frame.showCaption(name + u" [" + decimal(n) + u"]");
         list.EnsureVisible(n - 1);
-        frame.messageBox(done, BoxIcon::Information, BoxButtons::Ok);
+        frame.messageBox(done, frame::BoxIcon::Information, frame::BoxButtons::Ok);
     }
     frame.sendMessage(platform::UM_PROGRESS_POS, static_cast<platform::WParam>(static_cast<std::uint32_t>(count)), 0);
     frame.showProgressBar(false);
-    g_busy = 0;
+    frame::g_busy = 0;
     return 1;
 }
 

@@ -30,16 +30,16 @@ MboxEntry makeCatalogueRow(CMboxFile* mbox, const std::u16string& path) {
 }
 
 int ScanJob(FrameContext& frame) {
-    TreeControl& tree = frame.treeControl();
+    frame::TreeControl& tree = frame.treeControl();
     // The list is re-read before each file.
-    for (std::size_t i = 0; i < g_selectedFiles.size(); ++i) {
-        if (!g_busy) break;
-        const std::u16string path = g_selectedFiles[i];
-        g_currentMboxPath = path;
+    for (std::size_t i = 0; i < frame::g_selectedFiles.size(); ++i) {
+        if (!frame::g_busy) break;
+        const std::u16string path = frame::g_selectedFiles[i];
+        frame::g_currentMboxPath = path;
         ++frame.mailboxCount;
         const auto number = static_cast<std::uintptr_t>(frame.mailboxCount);
 
-        TreeItem root = tree.InsertItem({TVI_ROOT, TVI_LAST, path, 1, 1});
+        frame::TreeItem root = tree.InsertItem({frame::TVI_ROOT, frame::TVI_LAST, path, 1, 1});
         tree.SetItemData(root, number);
         tree.SetCheck(root, true);
 
@@ -60,19 +60,19 @@ int ScanJob(FrameContext& frame) {
         const std::uint64_t count = mbox->messageCount();
         frame.logStatus(u"Total number of emails found: (" + decimal(count) + u")");
 
-        TreeItem child = tree.InsertItem({root, TVI_FIRST, childItemText(path, count), 0, 0});
+        frame::TreeItem child = tree.InsertItem({root, frame::TVI_FIRST, childItemText(path, count), 0, 0});
         tree.SetItemData(child, number);
         tree.SetCheck(child, true);
-        tree.Expand(root, ExpandCode::Expand);
+        tree.Expand(root, frame::ExpandCode::Expand);
     }
-    g_selectedFiles.clear();
+    frame::g_selectedFiles.clear();
     frame.showProgressBar(false);
     frame.setProgressPosition(0);
-    g_busy = 0;
+    frame::g_busy = 0;
     const std::u16string done =
         u"Scanning process completed for selected file, click on folder to see recovered email items.";
     frame.logStatus(done);
-    frame.messageBox(done, BoxIcon::Information, BoxButtons::Ok);
+    frame.messageBox(done, frame::BoxIcon::Information, frame::BoxButtons::Ok);
     return 1;
 }
 

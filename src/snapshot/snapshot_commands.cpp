@@ -11,12 +11,12 @@
 namespace snapshot {
 namespace {
 
-using scan::g_busy;
+using frame::g_busy;
 
 constexpr char16_t kExtension[] = u"MBOX2PSTKLV";
 
 void box(scan::FrameContext& frame, const std::u16string& text) {
-    frame.messageBox(text, scan::BoxIcon::Information, scan::BoxButtons::Ok);
+    frame.messageBox(text, frame::BoxIcon::Information, frame::BoxButtons::Ok);
 }
 
 std::u16string decimal(std::uint64_t value) {
@@ -42,11 +42,11 @@ bool offsetsFitFile(const std::vector<std::uint64_t>& offsets, std::uint64_t siz
 }
 
 void addRecord(scan::FrameContext& frame, SnapshotRecord& record) {
-    scan::TreeControl& tree = frame.treeControl();
-    scan::g_currentMboxPath = record.path;
+    frame::TreeControl& tree = frame.treeControl();
+    frame::g_currentMboxPath = record.path;
     ++frame.mailboxCount;
     const auto number = static_cast<std::uintptr_t>(frame.mailboxCount);
-    scan::TreeItem root = tree.InsertItem({scan::TVI_ROOT, scan::TVI_LAST, record.path, 0, 0});
+    frame::TreeItem root = tree.InsertItem({frame::TVI_ROOT, frame::TVI_LAST, record.path, 0, 0});
     tree.SetItemData(root, number);
     tree.SetCheck(root, true);
 
@@ -67,11 +67,11 @@ void addRecord(scan::FrameContext& frame, SnapshotRecord& record) {
                         record.path);
         return;
     }
-    scan::TreeItem child =
-        tree.InsertItem({root, scan::TVI_FIRST, scan::childItemText(record.path, mbox->messageCount()), 0, 0});
+    frame::TreeItem child =
+        tree.InsertItem({root, frame::TVI_FIRST, scan::childItemText(record.path, mbox->messageCount()), 0, 0});
     tree.SetItemData(child, number);
     tree.SetCheck(child, true);
-    tree.Expand(root, scan::ExpandCode::Expand);
+    tree.Expand(root, frame::ExpandCode::Expand);
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ std::u16string withDefaultExtension(const std::u16string& path, const std::u16st
 
 SnapshotResult OnSaveSnapshot(scan::FrameContext& frame) {
     if (g_busy) {
-        box(frame, scan::kBusyRefusal);
+        box(frame, frame::kBusyRefusal);
         return SnapshotResult::Refused;
     }
     if (frame.treeControl().GetCount() == 0) {
@@ -121,7 +121,7 @@ SnapshotResult OnSaveSnapshot(scan::FrameContext& frame) {
 
 SnapshotResult OnLoadSnapshot(scan::FrameContext& frame) {
     if (g_busy) {
-        box(frame, scan::kBusyRefusal);
+        box(frame, frame::kBusyRefusal);
         return SnapshotResult::Refused;
     }
     std::optional<std::u16string> chosen = frame.chooseSnapshotToLoad();

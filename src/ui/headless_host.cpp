@@ -23,8 +23,8 @@ std::vector<std::u16string> CHeadlessHost::boxTexts() const {
     return texts;
 }
 
-scan::BoxAnswer CHeadlessHost::messageBox(const MessageBoxRequest& request) {
-    std::optional<scan::BoxAnswer> answer;
+frame::BoxAnswer CHeadlessHost::messageBox(const MessageBoxRequest& request) {
+    std::optional<frame::BoxAnswer> answer;
     if (answerBox) answer = answerBox(request);
     if (!answer && !boxAnswers.empty()) {
         answer = boxAnswers.front();

@@ -16,13 +16,13 @@ class CHeadlessHost : public IHost {
 public:
     struct ShownBox {
         MessageBoxRequest request;
-        scan::BoxAnswer answer;
+        frame::BoxAnswer answer;
     };
 
     // ---- scripts ----
-    std::deque<scan::BoxAnswer> boxAnswers;  // consumed in order; the default answer when empty
+    std::deque<frame::BoxAnswer> boxAnswers;  // consumed in order; the default answer when empty
     // Consulted first; nothing means "use boxAnswers or the default".
-    std::function<std::optional<scan::BoxAnswer>(const MessageBoxRequest&)> answerBox;
+    std::function<std::optional<frame::BoxAnswer>(const MessageBoxRequest&)> answerBox;
     std::function<void(const ShownBox&)> onBox;  // told of every box after it was answered
     // Plays the file selection dialog; without one the dialog is cancelled.
     std::function<void(CSelectFilesDlg&)> selectFilesScript;
@@ -42,7 +42,7 @@ public:
     // Texts of the recorded boxes, in order.
     std::vector<std::u16string> boxTexts() const;
 
-    scan::BoxAnswer messageBox(const MessageBoxRequest& request) override;
+    frame::BoxAnswer messageBox(const MessageBoxRequest& request) override;
     void runSelectFilesDialog(CSelectFilesDlg& dialog) override;
     std::optional<std::vector<std::u16string>> pickFiles() override;
     std::optional<std::u16string> browseFolder(const std::u16string& title) override;

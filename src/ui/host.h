@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/frame_context.h"
+#include "frame/controls.h"
 
 namespace ui {
 
@@ -18,14 +18,14 @@ inline constexpr char16_t kApplicationShortName[] = u"MBOX to PST";
 struct MessageBoxRequest {
     std::u16string text;
     std::u16string caption = kApplicationTitle;
-    scan::BoxIcon icon = scan::BoxIcon::Information;
-    scan::BoxButtons buttons = scan::BoxButtons::Ok;
+    frame::BoxIcon icon = frame::BoxIcon::Information;
+    frame::BoxButtons buttons = frame::BoxButtons::Ok;
     bool ownedByMainWindow = true;
 };
 
 // The answer a box gets when nobody chooses: its first button.
-inline scan::BoxAnswer defaultAnswer(scan::BoxButtons buttons) {
-    return buttons == scan::BoxButtons::YesNo ? scan::BoxAnswer::Yes : scan::BoxAnswer::Ok;
+inline frame::BoxAnswer defaultAnswer(frame::BoxButtons buttons) {
+    return buttons == frame::BoxButtons::YesNo ? frame::BoxAnswer::Yes : frame::BoxAnswer::Ok;
 }
 
 struct FileDialogRequest {
@@ -38,7 +38,7 @@ struct FileDialogRequest {
 class IHost {
 public:
     virtual ~IHost() = default;
-    virtual scan::BoxAnswer messageBox(const MessageBoxRequest& request) = 0;
+    virtual frame::BoxAnswer messageBox(const MessageBoxRequest& request) = 0;
     // Runs the file selection dialog modally until it ends (CSelectFilesDlg::EndDialog) or is closed.
     virtual void runSelectFilesDialog(CSelectFilesDlg& dialog) = 0;
     // The multi-selection open dialog of Add Files; nothing when cancelled.

@@ -10,7 +10,7 @@ bool CKelvaToolsTopListCtrl::DeleteAllItems() {
     return true;
 }
 
-int CKelvaToolsTopListCtrl::AppendRow(const scan::ListRow& row) {
+int CKelvaToolsTopListCtrl::AppendRow(const frame::ListRow& row) {
     int index = static_cast<int>(data_.size());
     data_.push_back(row.data);
     if (retainRows_) rows_.push_back(row);
@@ -31,7 +31,7 @@ bool CKelvaToolsTopListCtrl::EnsureVisible(int row) {
 
 std::u16string CKelvaToolsTopListCtrl::GetItemText(int row, int column) const {
     if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return {};
-    const scan::ListRow& r = rows_[static_cast<std::size_t>(row)];
+    const frame::ListRow& r = rows_[static_cast<std::size_t>(row)];
     switch (column) {
         case 0: return r.name;
         case 2: return r.to;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "frame/controls.h"
 #include "platform/window_message.h"
-#include "scan/frame_context.h"
 
 namespace ui {
 
@@ -25,7 +25,7 @@ inline constexpr ListColumn kMessageListColumns[] = {
     {-1, u"From", 300, true}, {-1, u"Subject", 300, true}, {-1, u"Arrival Date/Time", 200, true},
 };
 
-class CKelvaToolsTopListCtrl : public scan::MessageListControl {
+class CKelvaToolsTopListCtrl : public frame::MessageListControl {
 public:
     static constexpr int kControlId = 331;
 
@@ -35,12 +35,12 @@ public:
 
     bool DeleteAllItems() override;
     int GetItemCount() override { return static_cast<int>(data_.size()); }
-    int AppendRow(const scan::ListRow& row) override;
+    int AppendRow(const frame::ListRow& row) override;
     std::uint64_t GetItemData(int row) override;
     bool EnsureVisible(int row) override;
 
     // Rows kept for drawing (empty when rows are not retained).
-    const std::vector<scan::ListRow>& rows() const { return rows_; }
+    const std::vector<frame::ListRow>& rows() const { return rows_; }
     // The text of a cell (columns 0 and 2 to 5), which is also its info tip.
     std::u16string GetItemText(int row, int column) const;
     int ensuredVisibleRow() const { return ensuredVisible_; }
@@ -50,12 +50,12 @@ public:
     // Dragging the divider of columns 0 to 2 is refused.
     static bool CanResizeColumn(int column);
 
-    std::function<void(int row, const scan::ListRow& data)> onRowAdded;
+    std::function<void(int row, const frame::ListRow& data)> onRowAdded;
     std::function<void()> onCleared;
 
 private:
     bool retainRows_;
-    std::vector<scan::ListRow> rows_;
+    std::vector<frame::ListRow> rows_;
     std::vector<std::uint64_t> data_;
     int ensuredVisible_ = -1;
     platform::MessageTarget* mainWindow_ = nullptr;

@@ -5,9 +5,10 @@
 
 #include <chrono>
 
+#include "frame/controls.h"
+#include "frame/process_state.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
-#include "scan/frame_context.h"
 #include "scan/temp_files.h"
 
 namespace ui {
@@ -113,7 +114,7 @@ void CSelectFilesDlg::startWorker(void (CSelectFilesDlg::*body)()) {
     workers_.push_back(std::make_unique<CWorkerThread>(dispatcher_, [this, body] { (this->*body)(); }));
 }
 
-void CSelectFilesDlg::showBox(const std::u16string& text, scan::BoxButtons buttons) {
+void CSelectFilesDlg::showBox(const std::u16string& text, frame::BoxButtons buttons) {
     MessageBoxRequest request;
     request.text = text;
     request.buttons = buttons;
@@ -159,8 +160,8 @@ void CSelectFilesDlg::OnSearchFile() {
 void CSelectFilesDlg::OnStop() {
     MessageBoxRequest request;
     request.text = u"Do you want to stop the running process.";
-    request.buttons = scan::BoxButtons::YesNo;
-    if (host_.messageBox(request) == scan::BoxAnswer::Yes) m_running = 0;
+    request.buttons = frame::BoxButtons::YesNo;
+    if (host_.messageBox(request) == frame::BoxAnswer::Yes) m_running = 0;
 }
 
 void CSelectFilesDlg::setStatusAfterRemoval() {
@@ -197,7 +198,7 @@ void CSelectFilesDlg::OnRemoveAll() {
         return;
     }
     rows_.clear();
-    scan::g_selectedFiles.clear();
+    frame::g_selectedFiles.clear();
     setStatusAfterRemoval();
 }
 
@@ -218,7 +219,7 @@ bool CSelectFilesDlg::OnOK() {
         showBox(u"Please select files to continue the process.");
         return false;
     }
-    for (const Row& row : rows_) scan::g_selectedFiles.push_back(row.path);
+    for (const Row& row : rows_) frame::g_selectedFiles.push_back(row.path);
     EndDialog(true);
     return true;
 }

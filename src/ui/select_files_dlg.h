@@ -78,7 +78,7 @@ private:
     void onUi(const std::function<void()>& task) { dispatcher_.invoke(task); }
     // A worker goes on only while it runs and the dialog is not closing.
     bool keepGoing() const { return m_running && !closing_; }
-    void showBox(const std::u16string& text, scan::BoxButtons buttons = scan::BoxButtons::Ok);
+    void showBox(const std::u16string& text, frame::BoxButtons buttons = frame::BoxButtons::Ok);
     void setStatusAfterRemoval();
     void appendRow(const std::u16string& path, int image);
     void changed() {

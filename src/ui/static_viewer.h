@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/frame_context.h"
+#include "frame/controls.h"
 
 namespace ui {
 
@@ -19,7 +19,7 @@ struct ViewerLayout {
     ViewerRect attachments;
 };
 
-class CKelvaStaticViewer : public scan::ViewerControl {
+class CKelvaStaticViewer : public frame::ViewerControl {
 public:
     struct Attachment {
         std::u16string name;

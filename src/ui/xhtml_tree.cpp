@@ -60,14 +60,14 @@ void CXHtmlTree::notify(unsigned message, TreeItem item, platform::LParam value)
 // Links a new item under parent after insertAfter (TVI_FIRST, TVI_LAST or a sibling).
 bool CXHtmlTree::link(TreeItem item, TreeItem parent, TreeItem insertAfter) {
     TreeItem* head = &firstRoot_;
-    if (parent != scan::TVI_ROOT && parent != 0) {
+    if (parent != frame::TVI_ROOT && parent != 0) {
         Node* parentNode = node(parent);
         if (!parentNode) return false;
         head = &parentNode->firstChild;
     }
     Node& added = nodes_.at(item);
-    added.parent = parent == scan::TVI_ROOT ? 0 : parent;
-    if (insertAfter == scan::TVI_FIRST || *head == 0) {
+    added.parent = parent == frame::TVI_ROOT ? 0 : parent;
+    if (insertAfter == frame::TVI_FIRST || *head == 0) {
         added.nextSibling = *head;
         *head = item;
         return true;
@@ -84,7 +84,7 @@ bool CXHtmlTree::link(TreeItem item, TreeItem parent, TreeItem insertAfter) {
     return true;
 }
 
-TreeItem CXHtmlTree::InsertItem(const scan::TreeInsert& insert) {
+TreeItem CXHtmlTree::InsertItem(const frame::TreeInsert& insert) {
     XHTMLTREEDATA data;
     TreeItem item = nextHandle_++;
     Node added;
@@ -251,23 +251,23 @@ int CXHtmlTree::CheckedItemCount() {
 
 // ---- expansion, deletion, selection ----------------------------------------------------------------
 
-void CXHtmlTree::frameworkExpand(TreeItem item, scan::ExpandCode code) {
+void CXHtmlTree::frameworkExpand(TreeItem item, frame::ExpandCode code) {
     Node* target = node(item);
     if (!target || !target->firstChild) return;
     bool expanded = target->state & TVIS_EXPANDED;
-    if (code == scan::ExpandCode::Expand) expanded = true;
-    if (code == scan::ExpandCode::Collapse) expanded = false;
-    if (code == scan::ExpandCode::Toggle) expanded = !expanded;
+    if (code == frame::ExpandCode::Expand) expanded = true;
+    if (code == frame::ExpandCode::Collapse) expanded = false;
+    if (code == frame::ExpandCode::Toggle) expanded = !expanded;
     SetItemState(item, expanded ? TVIS_EXPANDED : 0, TVIS_EXPANDED);
 }
 
-bool CXHtmlTree::Expand(TreeItem item, scan::ExpandCode code) {
+bool CXHtmlTree::Expand(TreeItem item, frame::ExpandCode code) {
     XHTMLTREEDATA* data = record(item);
     if (data && ItemHasChildren(item)) {
         int old = data->isExpanded;
-        if (code == scan::ExpandCode::Collapse) data->isExpanded = 0;
-        if (code == scan::ExpandCode::Expand) data->isExpanded = 1;
-        if (code == scan::ExpandCode::Toggle) data->isExpanded = data->isExpanded ? 0 : 1;
+        if (code == frame::ExpandCode::Collapse) data->isExpanded = 0;
+        if (code == frame::ExpandCode::Expand) data->isExpanded = 1;
+        if (code == frame::ExpandCode::Toggle) data->isExpanded = data->isExpanded ? 0 : 1;
         if (data->isExpanded) data->wasExpanded = 1;
         if (data->isExpanded != old) notify(WM_XHTMLTREE_ITEM_EXPANDED(), item, data->isExpanded);
     }
@@ -277,7 +277,7 @@ bool CXHtmlTree::Expand(TreeItem item, scan::ExpandCode code) {
 
 void CXHtmlTree::collapseAll(TreeItem item) {
     for (; item; item = GetNextSiblingItem(item)) {
-        Expand(item, scan::ExpandCode::Collapse);
+        Expand(item, frame::ExpandCode::Collapse);
         collapseAll(GetChildItem(item));
     }
 }
@@ -337,12 +337,12 @@ std::u16string CXHtmlTree::TooltipText(TreeItem item) {
 
 void CXHtmlTree::OnLButtonDown(TreeItem item, unsigned hitFlags) {
     if (caret_) SetItemState(caret_, 0, TVIS_SELECTED);
-    if (item && (hitFlags & scan::TVHT_ONITEMBUTTON)) Expand(item, scan::ExpandCode::Toggle);
+    if (item && (hitFlags & frame::TVHT_ONITEMBUTTON)) Expand(item, frame::ExpandCode::Toggle);
     if (!node(item)) return;
     SelectItem(item);
     SelectDropTarget(item);
     SetItemState(item, TVIS_SELECTED, TVIS_SELECTED);
-    if (hitFlags == scan::TVHT_ONITEMLABEL && m_clickTarget)
+    if (hitFlags == frame::TVHT_ONITEMLABEL && m_clickTarget)
         m_clickTarget->sendMessage(platform::UM_MAILBOX_CLICKED, hitFlags, static_cast<platform::LParam>(item));
 }
 
@@ -357,7 +357,7 @@ void CXHtmlTree::OnStateIconClick(TreeItem item) {
 
 void CXHtmlTree::Click(TreeItem item, unsigned hitFlags) {
     OnLButtonDown(item, hitFlags);
-    if (item && (hitFlags & scan::TVHT_ONITEMSTATEICON)) OnStateIconClick(item);
+    if (item && (hitFlags & frame::TVHT_ONITEMSTATEICON)) OnStateIconClick(item);
 }
 
 void CXHtmlTree::OnRButtonDown(TreeItem item) {
@@ -375,7 +375,7 @@ void CXHtmlTree::OnLButtonDblClk(TreeItem item) {
     data->isExpanded = data->isExpanded ? 0 : 1;
     data->wasExpanded = 1;
     notify(WM_XHTMLTREE_ITEM_EXPANDED(), item, data->isExpanded);
-    frameworkExpand(item, scan::ExpandCode::Toggle);
+    frameworkExpand(item, frame::ExpandCode::Toggle);
 }
 
 }  // namespace ui

@@ -8,12 +8,12 @@
 #include <string>
 #include <unordered_map>
 
+#include "frame/controls.h"
 #include "platform/window_message.h"
-#include "scan/frame_context.h"
 
 namespace ui {
 
-using scan::TreeItem;
+using frame::TreeItem;
 
 struct XHTMLTREEDATA {
     int isChecked = 0;
@@ -52,7 +52,7 @@ unsigned WM_XHTMLTREE_INIT_TOOLTIP();
 
 enum class TreeEvent { Inserted, Changed, Cleared, SelectionChanged };
 
-class CXHtmlTree : public scan::TreeControl {
+class CXHtmlTree : public frame::TreeControl {
 public:
     static constexpr int kControlId = 328;
     static constexpr std::size_t kTooltipLength = 78;
@@ -73,7 +73,7 @@ public:
     void SetUpCheckTree();
 
     // ---- TreeControl ----
-    TreeItem InsertItem(const scan::TreeInsert& insert) override;
+    TreeItem InsertItem(const frame::TreeInsert& insert) override;
     bool SetItemData(TreeItem item, std::uintptr_t data) override;
     std::uintptr_t GetItemData(TreeItem item) override;
     std::u16string GetItemText(TreeItem item) override;
@@ -85,7 +85,7 @@ public:
     unsigned GetCount() override { return static_cast<unsigned>(nodes_.size()); }
     bool SetCheck(TreeItem item, bool checked) override;
     bool GetCheck(TreeItem item) override;
-    bool Expand(TreeItem item, scan::ExpandCode code) override;
+    bool Expand(TreeItem item, frame::ExpandCode code) override;
     bool DeleteAllItems() override;
     TreeItem FirstCheckedItem() override;
     TreeItem NextItemInOrder(TreeItem item) override;
@@ -141,7 +141,7 @@ private:
     // Adds delta to each ancestor's checked count and passes the ancestors' own changes upwards.
     void updateAncestors(TreeItem item, int delta);
     void collapseAll(TreeItem item);
-    void frameworkExpand(TreeItem item, scan::ExpandCode code);
+    void frameworkExpand(TreeItem item, frame::ExpandCode code);
     void notify(unsigned message, TreeItem item, platform::LParam value);
     void changed(TreeEvent event, TreeItem item);
 

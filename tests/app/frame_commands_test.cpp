@@ -54,13 +54,13 @@ TEST_F(FrameCommands, StopWhileIdleDoesNothing) {
 }
 
 TEST_F(FrameCommands, HelpAndAboutRefuseWhileBusy) {
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     frame->OnCommand(app::ID_HELP);
     frame->OnCommand(app::ID_ABOUT);
     frame->OnSave();
-    EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>(3, scan::kBusyRefusal));
+    EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>(3, frame::kBusyRefusal));
     EXPECT_EQ(host.helpOpened + host.aboutShown, 0);
-    scan::g_busy = 0;
+    frame::g_busy = 0;
     frame->OnCommand(app::ID_HELP);
     frame->OnCommand(app::ID_ABOUT);
     EXPECT_EQ(host.helpOpened, 1);
@@ -80,10 +80,10 @@ TEST_F(FrameCommands, CloseRefusesWhileBusyAsksFirstAndThenCleansUp) {
     std::u16string temp = scan::tempFolderPath();
     testing_support::writeFile(u8(temp) + "left.eml", "x");
 
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     EXPECT_FALSE(frame->OnClose());
-    scan::g_busy = 0;
-    host.boxAnswers.push_back(scan::BoxAnswer::No);
+    frame::g_busy = 0;
+    host.boxAnswers.push_back(frame::BoxAnswer::No);
     EXPECT_FALSE(frame->OnClose());
     EXPECT_EQ(frame->catalogue.size(), 1u);
     EXPECT_TRUE(frame->OnClose());
@@ -92,8 +92,8 @@ TEST_F(FrameCommands, CloseRefusesWhileBusyAsksFirstAndThenCleansUp) {
               (std::vector<std::u16string>{u"Please stop the running process to close the application.",
                                            u"Do you want to close the application?",
                                            u"Do you want to close the application?",
-                                           u"Log file path is : " + scan::g_logFilePath}));
-    EXPECT_EQ(host.boxes[1].request.icon, scan::BoxIcon::Question);
+                                           u"Log file path is : " + frame::g_logFilePath}));
+    EXPECT_EQ(host.boxes[1].request.icon, frame::BoxIcon::Question);
     EXPECT_TRUE(frame->catalogue.empty());
     EXPECT_FALSE(std::filesystem::exists(u8(temp)));
     EXPECT_EQ(logRows().back(), u"Application has been closed.");
@@ -106,7 +106,7 @@ TEST_F(FrameCommands, AMessageClickRunsThePreviewHookForTheRowAndReleasesTheBusy
     host.boxes.clear();
     std::uint64_t previewed = 99;
     frame->previewJob = [&](scan::FrameContext& f) {
-        EXPECT_EQ(scan::g_busy, 1);
+        EXPECT_EQ(frame::g_busy, 1);
         previewed = f.listControl().GetItemData(f.selectedMessageRow);
         // A click arriving while the preview runs is refused.
         f.sendMessage(platform::UM_MESSAGE_CLICKED, 0, 0);
@@ -117,18 +117,18 @@ TEST_F(FrameCommands, AMessageClickRunsThePreviewHookForTheRowAndReleasesTheBusy
     frame->waitForWorker();
     EXPECT_EQ(previewed, 2u);
     EXPECT_TRUE(frame->previewBrowser.subjectText.empty());
-    EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>{scan::kBusyRefusal});
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>{frame::kBusyRefusal});
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST_F(FrameCommands, SaveRunsTheExportHookWhichMayStartAWorker) {
     bool ran = false;
     frame->saveCommand = [&](scan::FrameContext& f) {
-        scan::g_busy = 1;
+        frame::g_busy = 1;
         f.startWorker([&] {
             f.logStatus(u"Saving process started.");
             ran = true;
-            scan::g_busy = 0;
+            frame::g_busy = 0;
         });
     };
     frame->OnCommand(app::ID_SAVE);
@@ -138,12 +138,12 @@ TEST_F(FrameCommands, SaveRunsTheExportHookWhichMayStartAWorker) {
 }
 
 TEST_F(FrameCommands, AJobEndedByAnExceptionIsLoggedCountedAndFreesTheFrame) {
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     ASSERT_TRUE(frame->startWorker([] { throw std::runtime_error("injected"); }));
     frame->waitForWorker();
     EXPECT_EQ(logRows().back(), std::u16string(app::kJobEndedEarly) + u"injected");
     EXPECT_EQ(frame->workerFailures(), 1);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
     // The next job starts as usual.
     bool ran = false;
     ASSERT_TRUE(frame->startWorker([&] { ran = true; }));
@@ -153,37 +153,37 @@ TEST_F(FrameCommands, AJobEndedByAnExceptionIsLoggedCountedAndFreesTheFrame) {
 
 TEST_F(FrameCommands, AJobStartedRightAfterAStopWaitsForTheStoppedWorkerToEnd) {
     open({mailbox("a.mbox", testing_support::mailboxOf(40)), mailbox("b.mbox", testing_support::mailboxOf(2))});
-    host.boxAnswers.push_back(scan::BoxAnswer::Yes);
+    host.boxAnswers.push_back(frame::BoxAnswer::Yes);
     bool clickedAgain = false;
-    frame->messageList.onRowAdded = [&](int row, const scan::ListRow&) {
+    frame->messageList.onRowAdded = [&](int row, const frame::ListRow&) {
         if (row != 0 || clickedAgain) return;
         clickedAgain = true;
         frame->OnStop();
         // The user's next click arrives while the stopped listing still finishes its step.
-        dispatcher.post([&] { frame->mailboxTree.Click(childItem(2), scan::TVHT_ONITEMLABEL); });
+        dispatcher.post([&] { frame->mailboxTree.Click(childItem(2), frame::TVHT_ONITEMLABEL); });
     };
     clickFolder(1);
-    EXPECT_EQ(scan::g_currentMboxPath, u16(dir / "b.mbox"));
+    EXPECT_EQ(frame::g_currentMboxPath, u16(dir / "b.mbox"));
     ASSERT_EQ(frame->messageList.GetItemCount(), 2);
     EXPECT_EQ(frame->messageList.rows()[0].name, u"b.mbox");
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST_F(FrameCommands, AClickHandledInsideTheStoppedWorkersOwnSendIsRefusedInsteadOfDeadlocking) {
     open({mailbox("a.mbox", testing_support::mailboxOf(5)), mailbox("b.mbox", testing_support::mailboxOf(2))});
     host.boxes.clear();
-    host.boxAnswers.push_back(scan::BoxAnswer::Yes);
-    frame->messageList.onRowAdded = [&](int row, const scan::ListRow&) {
+    host.boxAnswers.push_back(frame::BoxAnswer::Yes);
+    frame->messageList.onRowAdded = [&](int row, const frame::ListRow&) {
         if (row != 0) return;
         frame->OnStop();
-        frame->mailboxTree.Click(childItem(2), scan::TVHT_ONITEMLABEL);  // still inside the listing's send
+        frame->mailboxTree.Click(childItem(2), frame::TVHT_ONITEMLABEL);  // still inside the listing's send
     };
     clickFolder(1);
     EXPECT_EQ(host.boxTexts(), (std::vector<std::u16string>{u"Are you sure to stop the running process?",
-                                                             scan::kBusyRefusal,
+                                                             frame::kBusyRefusal,
                                                              u"Click on emails items to see preview."}));
     EXPECT_EQ(frame->messageList.GetItemCount(), 1);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST(SelectionText, NamesTheFirstFileAndTheCount) {

@@ -79,15 +79,15 @@ protected:
         frame->waitForWorker();
     }
 
-    scan::TreeItem rootItem(int number) {
-        for (scan::TreeItem i = frame->mailboxTree.GetRootItem(); i; i = frame->mailboxTree.GetNextSiblingItem(i))
+    frame::TreeItem rootItem(int number) {
+        for (frame::TreeItem i = frame->mailboxTree.GetRootItem(); i; i = frame->mailboxTree.GetNextSiblingItem(i))
             if (frame->mailboxTree.GetItemData(i) == static_cast<std::uintptr_t>(number)) return i;
         return 0;
     }
-    scan::TreeItem childItem(int number) { return frame->mailboxTree.GetChildItem(rootItem(number)); }
+    frame::TreeItem childItem(int number) { return frame->mailboxTree.GetChildItem(rootItem(number)); }
 
     void clickFolder(int number) {
-        frame->mailboxTree.Click(childItem(number), scan::TVHT_ONITEMLABEL);
+        frame->mailboxTree.Click(childItem(number), frame::TVHT_ONITEMLABEL);
         frame->waitForWorker();
     }
 
@@ -95,7 +95,7 @@ protected:
 
     // The lines of the activity log file after its byte-order mark, split at CR LF.
     std::vector<std::u16string> logFileLines() const {
-        std::string bytes = readFile(platform::nativePath(scan::g_logFilePath));
+        std::string bytes = readFile(platform::nativePath(frame::g_logFilePath));
         std::u16string text;
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
             text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |

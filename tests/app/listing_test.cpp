@@ -39,7 +39,7 @@ TEST_F(FolderListing, ThreeMessagesCountAlongInTheCaptionAndEndWithTheBox) {
     const auto& list = frame->messageList.rows();
     ASSERT_EQ(list.size(), 3u);
     for (int k = 0; k < 3; ++k) {
-        const scan::ListRow& row = list[static_cast<std::size_t>(k)];
+        const frame::ListRow& row = list[static_cast<std::size_t>(k)];
         std::string n = std::to_string(k);
         EXPECT_EQ(row.name, u"inbox.mbox");
         EXPECT_EQ(row.image, 38);
@@ -51,7 +51,7 @@ TEST_F(FolderListing, ThreeMessagesCountAlongInTheCaptionAndEndWithTheBox) {
         EXPECT_EQ(row.data, static_cast<std::uint64_t>(k));
     }
     EXPECT_EQ(frame->messageList.ensuredVisibleRow(), 2);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
     EXPECT_FALSE(frame->progressBar.visible());
     EXPECT_EQ(frame->progressBar.position(), 3);
     EXPECT_EQ(frame->outputPane.activeTab(), 0);
@@ -73,9 +73,9 @@ TEST_F(FolderListing, TheProgressRangeIsTheMessageCountAbove65535) {
     std::string many;
     for (int k = 0; k < 70000; ++k) many += "From a@example.com Tue Dec  1 10:00:00 2026\nSubject: m\n\nb\n\n";
     openBoxes({mailbox("many.mbox", many)});
-    host.boxAnswers.push_back(scan::BoxAnswer::Yes);
+    host.boxAnswers.push_back(frame::BoxAnswer::Yes);
     int high = 0;
-    frame->messageList.onRowAdded = [&](int row, const scan::ListRow&) {
+    frame->messageList.onRowAdded = [&](int row, const frame::ListRow&) {
         if (row != 0) return;
         high = frame->progressBar.high();
         frame->OnStop();
@@ -99,15 +99,15 @@ TEST_F(FolderListing, MessagesAMailboxCutAfterTheScanNoLongerHoldsAreCountedInTh
 
 TEST_F(FolderListing, StopAfterTheSecondOfTenRowsKeepsTwoRows) {
     openBoxes({mailbox("ten.mbox", testing_support::mailboxOf(10))});
-    host.boxAnswers.push_back(scan::BoxAnswer::Yes);
-    frame->messageList.onRowAdded = [&](int row, const scan::ListRow&) {
+    host.boxAnswers.push_back(frame::BoxAnswer::Yes);
+    frame->messageList.onRowAdded = [&](int row, const frame::ListRow&) {
         if (row == 1) frame->OnStop();
     };
     clickFolder(1);
     EXPECT_EQ(frame->messageList.GetItemCount(), 2);
     EXPECT_EQ(captions.back(), u"ten.mbox [2]");
     EXPECT_EQ(host.boxTexts(), (std::vector<std::u16string>{u"Are you sure to stop the running process?", kDone}));
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST_F(FolderListing, ATopLevelClickListsNothingAndKeepsThePreviousRows) {
@@ -115,18 +115,18 @@ TEST_F(FolderListing, ATopLevelClickListsNothingAndKeepsThePreviousRows) {
     clickFolder(1);
     captions.clear();
     host.boxes.clear();
-    frame->mailboxTree.Click(rootItem(1), scan::TVHT_ONITEMLABEL);
+    frame->mailboxTree.Click(rootItem(1), frame::TVHT_ONITEMLABEL);
     frame->waitForWorker();
     EXPECT_EQ(frame->messageList.GetItemCount(), 2);
     EXPECT_TRUE(captions.empty());
     EXPECT_TRUE(host.boxTexts().empty());
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST_F(FolderListing, AClickOnAnotherFolderWhileListingIsRefusedAndHighlighted) {
     openBoxes({mailbox("a.mbox", testing_support::mailboxOf(4)), mailbox("b.mbox", testing_support::mailboxOf(1))});
-    frame->messageList.onRowAdded = [&](int row, const scan::ListRow&) {
-        if (row == 0) frame->mailboxTree.Click(childItem(2), scan::TVHT_ONITEMLABEL);
+    frame->messageList.onRowAdded = [&](int row, const frame::ListRow&) {
+        if (row == 0) frame->mailboxTree.Click(childItem(2), frame::TVHT_ONITEMLABEL);
     };
     clickFolder(1);
     EXPECT_EQ(frame->messageList.GetItemCount(), 4);
@@ -134,14 +134,14 @@ TEST_F(FolderListing, AClickOnAnotherFolderWhileListingIsRefusedAndHighlighted) 
               (std::vector<std::u16string>{u"Please stop the running process to continue the process.", kDone}));
     EXPECT_EQ(frame->mailboxTree.GetDropHilightItem(), childItem(2));
     EXPECT_TRUE(frame->mailboxTree.GetItemState(childItem(2)) & ui::TVIS_SELECTED);
-    EXPECT_EQ(scan::g_currentMboxPath, u16(dir / "a.mbox"));
+    EXPECT_EQ(frame::g_currentMboxPath, u16(dir / "a.mbox"));
 }
 
 TEST_F(FolderListing, ClickingAFolderMakesItsMailboxTheCurrentSelection) {
     openBoxes({mailbox("a.mbox", testing_support::mailboxOf(1)), mailbox("b.imm", "MIME-Version: 1.0\r\n\r\nx\r\n")});
     clickFolder(1);
     EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[0].mbox);
-    EXPECT_EQ(scan::g_currentMboxPath, u16(dir / "a.mbox"));
+    EXPECT_EQ(frame::g_currentMboxPath, u16(dir / "a.mbox"));
     EXPECT_FALSE(frame->currentIsImm);
 }
 

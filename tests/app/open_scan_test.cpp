@@ -16,17 +16,17 @@ const std::u16string kScanDone =
     u"Scanning process completed for selected file, click on folder to see recovered email items.";
 
 TEST_F(OpenAndScan, AFreshStartWritesOnlyTheMarkAndTheBanner) {
-    std::string name = std::filesystem::path(u8(scan::g_logFilePath)).filename().string();
+    std::string name = std::filesystem::path(u8(frame::g_logFilePath)).filename().string();
     EXPECT_TRUE(std::regex_match(name, std::regex(R"(KelvaMbox2PSTConv_log_\d{1,2}-\d{1,2}-\d{4}-\d{1,2}-\d{1,2}-\d{1,2}\.txt)")))
         << name;
-    std::string bytes = testing_support::readFile(u8(scan::g_logFilePath));
+    std::string bytes = testing_support::readFile(u8(frame::g_logFilePath));
     ASSERT_EQ(bytes.size(), 2u + 2 * 151);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(logFileLines(), (std::vector<std::u16string>{std::u16string(149, u'*')}));
     EXPECT_EQ(frame->captionBar.text(), u"Select Mbox file to continue the conversion process.");
     EXPECT_FALSE(frame->progressBar.visible());
     EXPECT_EQ(frame->applicationLook, 215);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST_F(OpenAndScan, TwoFilesTheSecondGoneBeforeTheScan) {
@@ -40,7 +40,7 @@ TEST_F(OpenAndScan, TwoFilesTheSecondGoneBeforeTheScan) {
     EXPECT_TRUE(frame->catalogue[1].mbox->messageOffsets.empty());
 
     auto& tree = frame->mailboxTree;
-    scan::TreeItem root1 = rootItem(1), root2 = rootItem(2);
+    frame::TreeItem root1 = rootItem(1), root2 = rootItem(2);
     EXPECT_EQ(tree.GetItemText(root1), u16(first));
     EXPECT_EQ(tree.GetItemText(tree.GetChildItem(root1)), u"inbox.mbox(3)");
     EXPECT_EQ(tree.GetItemData(tree.GetChildItem(root1)), 1u);
@@ -69,11 +69,11 @@ TEST_F(OpenAndScan, TwoFilesTheSecondGoneBeforeTheScan) {
     fileLines.erase(fileLines.begin());
     EXPECT_EQ(fileLines, rows);
 
-    EXPECT_EQ(scan::g_busy, 0);
-    EXPECT_TRUE(scan::g_selectedFiles.empty());
+    EXPECT_EQ(frame::g_busy, 0);
+    EXPECT_TRUE(frame::g_selectedFiles.empty());
     EXPECT_FALSE(frame->progressBar.visible());
     EXPECT_EQ(frame->progressBar.position(), 0);
-    EXPECT_EQ(scan::g_currentMboxPath, u16(second));
+    EXPECT_EQ(frame::g_currentMboxPath, u16(second));
     EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[1].mbox);
 }
 
@@ -115,7 +115,7 @@ TEST_F(OpenAndScan, ACancelledDialogReleasesTheBusyFlagAndChangesNothing) {
     open({mailbox("a.mbox", testing_support::mailboxOf(2))});
     host.selectFilesScript = [](ui::CSelectFilesDlg& dlg) { dlg.OnCancel(); };
     frame->OnOpen();
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
     EXPECT_EQ(frame->catalogue.size(), 1u);
     EXPECT_EQ(frame->mailboxTree.GetCount(), 2u);
 }
@@ -135,13 +135,13 @@ TEST_F(OpenAndScan, OpenWhileAScanRunsIsRefusedAndChangesNothing) {
 TEST_F(OpenAndScan, StopAnsweredNoLetsTheScanGoOn) {
     auto a = mailbox("a.mbox", testing_support::mailboxOf(2));
     auto b = mailbox("b.mbox", testing_support::mailboxOf(3));
-    host.boxAnswers.push_back(scan::BoxAnswer::No);
+    host.boxAnswers.push_back(frame::BoxAnswer::No);
     frame->logList.onLineAdded = [&](const std::u16string& line) {
         if (line == u"Processing File: " + u16(a)) frame->OnStop();
     };
     open({a, b});
     EXPECT_EQ(host.boxTexts()[0], u"Are you sure to stop the running process?");
-    EXPECT_EQ(host.boxes[0].request.buttons, scan::BoxButtons::YesNo);
+    EXPECT_EQ(host.boxes[0].request.buttons, frame::BoxButtons::YesNo);
     EXPECT_EQ(frame->mailboxTree.GetItemText(childItem(2)), u"b.mbox(3)");
 }
 
@@ -150,7 +150,7 @@ TEST_F(OpenAndScan, StopEndsTheScanWithinAMebibyteAndScansNoFurtherFile) {
     while (big.size() < 4u << 20) big += "From x\n" + std::string(1000, 'a') + "\n";
     auto a = mailbox("big.mbox", big);
     auto b = mailbox("b.mbox", testing_support::mailboxOf(3));
-    host.boxAnswers.push_back(scan::BoxAnswer::Yes);
+    host.boxAnswers.push_back(frame::BoxAnswer::Yes);
     bool stopped = false;
     frame->progressBar.onChanged = [&] {
         if (!stopped && frame->progressBar.position() > 0 && frame->progressBar.position() < 1000) {
@@ -178,7 +178,7 @@ TEST_F(OpenAndScan, DestroyingTheWindowDuringAScanStopsAndWaitsForIt) {
     scriptOpen({a, a});
     frame->OnOpen();  // the scan runs; the window goes away at once
     application.reset();
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 }  // namespace

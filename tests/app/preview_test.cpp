@@ -50,7 +50,7 @@ TEST_F(Preview, ARowClickShowsTheHeaderTextsTheAttachmentsWithIconsAndTheCrLfPre
     std::string shown;
     ASSERT_TRUE(platform::readWholeFile(viewer.shownFile, shown));
     EXPECT_NE(shown.find("Subject: Two files\r\n"), std::string::npos);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 
     clickRow(1);
     EXPECT_EQ(viewer.subjectText, u"Message 0");

@@ -60,9 +60,9 @@ TEST_F(ExportFlow, EmlFilesAreNumberedWithCrLfLineEndsAndRepeatsGoToANumberedFol
     for (int n = 1; n <= 3; ++n) expected.push_back(u"Saving: " + folder + exporter::decimal(n) + u".eml");
     expected.push_back(u"Saving process completed, destination folder path is: " + folder);
     expected.push_back(u"Saving Process Completed. destination folder path is: " + out());
-    expected.push_back(u"Log file path is : " + scan::g_logFilePath);
+    expected.push_back(u"Log file path is : " + frame::g_logFilePath);
     EXPECT_EQ(logAfter(u"Saving process started."), expected);
-    EXPECT_EQ(host.boxes.back().request.text, u"Log file path is : " + scan::g_logFilePath);
+    EXPECT_EQ(host.boxes.back().request.text, u"Log file path is : " + frame::g_logFilePath);
 
     std::string first = readFile(dir / "out" / "Inbox.mbox" / "1.eml");
     EXPECT_EQ(first.rfind("From sender@example.com", 0), 0u);
@@ -139,7 +139,7 @@ TEST_F(ExportFlow, StopEndsTheRunAfterTheCurrentMessageAndStillClosesTheStore) {
     mode = exporter::SaveSinglePst;
     int saves = 0;
     journal.onCall = [&](const std::string& call) {
-        if (call == "save" && ++saves == 2) scan::g_busy = 0;  // what Stop answered with Yes does
+        if (call == "save" && ++saves == 2) frame::g_busy = 0;  // what Stop answered with Yes does
     };
     open({mailbox("Inbox.mbox", mailboxOf(5))});
     save();
@@ -149,7 +149,7 @@ TEST_F(ExportFlow, StopEndsTheRunAfterTheCurrentMessageAndStillClosesTheStore) {
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[2], u"Saving: Inbox.mbox[2/5]");
     EXPECT_EQ(lines[3], u"Saving Process Stopped. 2 email items were saved. destination folder path is: " + out());
-    EXPECT_EQ(lines.back(), u"Log file path is : " + scan::g_logFilePath);
+    EXPECT_EQ(lines.back(), u"Log file path is : " + frame::g_logFilePath);
     for (const std::u16string& line : lines) EXPECT_EQ(line.find(u"ompleted"), std::u16string::npos);
 }
 
@@ -172,7 +172,7 @@ TEST_F(ExportFlow, AnExceptionWhileWritingAMailboxFailsItsRemainingMessagesAndTh
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"3 email items could not be saved."), lines.end());
     EXPECT_TRUE(std::filesystem::exists(dir / "out" / "Second.mbox" / "2.eml"));
     EXPECT_EQ(exporter::g_lastExportFailures, 3);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST_F(ExportFlow, LibraryModesNeedTheLibraryAndItsMailSystem) {
@@ -182,7 +182,7 @@ TEST_F(ExportFlow, LibraryModesNeedTheLibraryAndItsMailSystem) {
     library::registerSessionFactory({});
     save();
     EXPECT_EQ(host.boxes.back().request.text, exporter::kRegisterLibrary);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 
     library::registerSessionFactory([this] { return std::make_shared<fake_library::FakeSession>(journal); });
     journal.outlookPresent = false;
@@ -221,8 +221,8 @@ TEST_F(ExportFlow, SaveRefusesWithoutCheckedMailboxesOrWhileBusy) {
     frame->mailboxTree.SetCheck(rootItem(1), false);
     frame->OnSave();
     EXPECT_EQ(host.boxes.back().request.text, exporter::kNoFolderChecked);
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     frame->OnSave();
-    EXPECT_EQ(host.boxes.back().request.text, scan::kBusyRefusal);
-    scan::g_busy = 0;
+    EXPECT_EQ(host.boxes.back().request.text, frame::kBusyRefusal);
+    frame::g_busy = 0;
 }

@@ -92,7 +92,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> scratch;
     std::unique_ptr<gui::CGuiSession> session;
-    std::map<QString, scan::BoxAnswer> answers;  // the other boxes get their default answer
+    std::map<QString, frame::BoxAnswer> answers;  // the other boxes get their default answer
 };
 
 void MainWindowTest::init() {
@@ -252,10 +252,10 @@ void MainWindowTest::stopAnsweredNoAndCloseWhileBusy() {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(0, 3)).center());
     QTRY_VERIFY_WITH_TIMEOUT(stop->isEnabled(), kWait);
 
-    answers[QStringLiteral("Are you sure to stop the running process?")] = scan::BoxAnswer::No;
+    answers[QStringLiteral("Are you sure to stop the running process?")] = frame::BoxAnswer::No;
     QTest::mouseClick(stop, Qt::LeftButton);
     QVERIFY(boxShown(QStringLiteral("Are you sure to stop the running process?")));
-    QCOMPARE(scan::g_busy.load(), 1);
+    QCOMPARE(frame::g_busy.load(), 1);
     QVERIFY(frame().workerRunning());
 
     // Another command is refused; closing is refused and the window stays.
@@ -334,13 +334,13 @@ void MainWindowTest::snapshotSaveAndLoad() {
 void MainWindowTest::closeWhenIdleEndsTheProcess() {
     std::optional<int> ended;
     session->host().automation.endProcess = [&](int code) { ended = code; };
-    answers[QStringLiteral("Do you want to close the application?")] = scan::BoxAnswer::No;
+    answers[QStringLiteral("Do you want to close the application?")] = frame::BoxAnswer::No;
     window().close();
     QVERIFY(!ended);
-    answers[QStringLiteral("Do you want to close the application?")] = scan::BoxAnswer::Yes;
+    answers[QStringLiteral("Do you want to close the application?")] = frame::BoxAnswer::Yes;
     window().close();
     QCOMPARE(ended, std::optional<int>(-1));
-    QVERIFY(boxShown(QStringLiteral("Log file path is : ") + toQ(scan::g_logFilePath)));
+    QVERIFY(boxShown(QStringLiteral("Log file path is : ") + toQ(frame::g_logFilePath)));
     QCOMPARE(window().logView().item(window().logView().count() - 1)->text(), QStringLiteral("Application has been closed."));
 }
 

@@ -56,7 +56,7 @@ protected:
     }
     void expectLoadedRoots(const std::vector<std::filesystem::path>& paths) {
         auto& tree = frame->mailboxTree;
-        scan::TreeItem root = tree.GetRootItem();
+        frame::TreeItem root = tree.GetRootItem();
         for (std::size_t n = 0; n < paths.size(); ++n, root = tree.GetNextSiblingItem(root)) {
             ASSERT_NE(root, 0u);
             EXPECT_EQ(tree.GetItemText(root), u16(paths[n]));
@@ -108,7 +108,7 @@ TEST_F(Snapshots, ThreeMailboxesRoundTripInCatalogueOrder) {
     EXPECT_EQ(std::vector<std::u16string>(logRows().end() - 2, logRows().end()),
               (std::vector<std::u16string>{u"Loading Snapshot. ", u"Loading snapshot process completed."}));
     EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>{u"Loading snapshot process completed."});
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
 
     clickFolder(1);  // the loaded offsets list the messages
     EXPECT_EQ(frame->messageList.GetItemCount(), 3);
@@ -121,7 +121,7 @@ TEST_F(Snapshots, SavingLeavesTheListedMailboxSelected) {
     clickFolder(1);
     ASSERT_EQ(save(dir / "s.MBOX2PSTKLV"), SnapshotResult::Done);
     EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[0].mbox);
-    EXPECT_EQ(scan::g_currentMboxPath, u16(a));
+    EXPECT_EQ(frame::g_currentMboxPath, u16(a));
     // A preview of the fourth listed row reads the listed mailbox, which has that message.
     EXPECT_GT(frame->currentMbox.load()->messageCount(), frame->messageList.GetItemData(3));
 }
@@ -184,7 +184,7 @@ TEST_F(Snapshots, ADamagedFileStopsAtTheBadRecordAndEndsAsALoadDoes) {
         EXPECT_EQ(frame->catalogue.size(), c.loaded);
         EXPECT_EQ(logRows().back(), u"Loading snapshot process completed.");
         EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>{u"Loading snapshot process completed."});
-        EXPECT_EQ(scan::g_busy, 0);
+        EXPECT_EQ(frame::g_busy, 0);
     }
     EXPECT_NE(std::find(logRows().begin(), logRows().end(),
                         u"The snapshot file is damaged: loading stopped at entry 2."),
@@ -253,20 +253,20 @@ TEST_F(Snapshots, CancelledDialogsBusyRefusalsAndAnEmptyTreeChangeNothing) {
     EXPECT_EQ(frame->OnLoadSnapshot(), SnapshotResult::Cancelled);
     EXPECT_EQ(frame->catalogue.size(), 1u);
     EXPECT_EQ(frame->mailboxTree.GetCount(), 2u);
-    scan::g_busy = 1;
+    frame::g_busy = 1;
     EXPECT_EQ(frame->OnSaveSnapshot(), SnapshotResult::Refused);
     EXPECT_EQ(frame->OnLoadSnapshot(), SnapshotResult::Refused);
-    scan::g_busy = 0;
-    EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>(2, scan::kBusyRefusal));
-    EXPECT_EQ(scan::g_busy, 0);
+    frame::g_busy = 0;
+    EXPECT_EQ(host.boxTexts(), std::vector<std::u16string>(2, frame::kBusyRefusal));
+    EXPECT_EQ(frame::g_busy, 0);
 }
 
 TEST_F(Snapshots, FilesThatCannotBeWrittenOrOpenedEndWithoutBusyAndSaySo) {
     open({mailbox("a.mbox", testing_support::mailboxOf(1))});
     EXPECT_EQ(save(dir / "no" / "such" / "folder" / "s.MBOX2PSTKLV"), SnapshotResult::Failed);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
     EXPECT_EQ(load(dir / "missing.MBOX2PSTKLV"), SnapshotResult::Failed);
-    EXPECT_EQ(scan::g_busy, 0);
+    EXPECT_EQ(frame::g_busy, 0);
     EXPECT_TRUE(frame->catalogue.empty());
     EXPECT_EQ(frame->mailboxTree.GetCount(), 0u);
     EXPECT_EQ(logRows().back(), u"The snapshot file could not be opened: " + u16(dir / "missing.MBOX2PSTKLV"));

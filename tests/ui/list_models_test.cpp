@@ -10,7 +10,7 @@ TEST(MessageList, ClicksOnRowsSendTheRowAndClicksBelowOrOnTheStateIconSendNothin
     testing_support::RecordingTarget mainWindow;
     ui::CKelvaToolsTopListCtrl list;
     list.SetMainWindow(&mainWindow);
-    scan::ListRow row;
+    frame::ListRow row;
     row.data = 42;
     EXPECT_EQ(list.AppendRow(row), 0);
     list.OnLButtonDown(-1);
@@ -26,9 +26,9 @@ TEST(MessageList, ClicksOnRowsSendTheRowAndClicksBelowOrOnTheStateIconSendNothin
 TEST(MessageList, WithoutRetainedRowsOnlyTheItemDataStaysAndTheListenerSeesEveryRow) {
     ui::CKelvaToolsTopListCtrl list(false);
     std::vector<std::u16string> seen;
-    list.onRowAdded = [&](int, const scan::ListRow& r) { seen.push_back(r.subject); };
+    list.onRowAdded = [&](int, const frame::ListRow& r) { seen.push_back(r.subject); };
     for (int i = 0; i < 3; ++i) {
-        scan::ListRow row;
+        frame::ListRow row;
         row.subject = u"s";
         row.data = static_cast<std::uint64_t>(i) * 10;
         list.AppendRow(row);

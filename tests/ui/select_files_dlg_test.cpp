@@ -2,8 +2,9 @@
 
 #include <filesystem>
 
+#include "frame/controls.h"
+#include "frame/process_state.h"
 #include "platform/paths.h"
-#include "scan/frame_context.h"
 #include "scan/temp_files.h"
 #include "support/test_support.h"
 #include "ui/headless_host.h"
@@ -18,10 +19,10 @@ std::u16string u16(const fs::path& path) { return platform::fromNativePath(path.
 class SelectFilesDlgTest : public ::testing::Test {
 protected:
     SelectFilesDlgTest() : dlg(dispatcher, host) {
-        scan::g_selectedFiles.clear();
+        frame::g_selectedFiles.clear();
         dlg.OnInitDialog();
     }
-    ~SelectFilesDlgTest() override { scan::g_selectedFiles.clear(); }
+    ~SelectFilesDlgTest() override { frame::g_selectedFiles.clear(); }
 
     fs::path file(const std::string& name, std::string_view bytes = "From a\n") {
         fs::path path = dir / name;
@@ -108,7 +109,7 @@ TEST_F(SelectFilesDlgTest, StopEndsADeepSearchAtOnceAtEveryLevel) {
         deep += "d/";
         for (int i = 0; i < 5; ++i) file(deep + "f" + std::to_string(i));
     }
-    host.boxAnswers.push_back(scan::BoxAnswer::Yes);
+    host.boxAnswers.push_back(frame::BoxAnswer::Yes);
     dlg.onChanged = [&] {
         if (dlg.rows().size() == 3 && dlg.m_running) dlg.OnStop();
     };
@@ -126,9 +127,9 @@ TEST_F(SelectFilesDlgTest, RemoveAndRemoveAllExplainEmptyListsAndSetTheStatus) {
     dlg.SetRowSelected(0, true);
     dlg.OnRemove();
     EXPECT_EQ(dlg.statusLine, u"Total number of files: [1]");
-    scan::g_selectedFiles = {u"stale"};
+    frame::g_selectedFiles = {u"stale"};
     dlg.OnRemoveAll();
-    EXPECT_TRUE(scan::g_selectedFiles.empty());
+    EXPECT_TRUE(frame::g_selectedFiles.empty());
     EXPECT_EQ(dlg.statusLine, u"Add files to continue the process.");
     EXPECT_EQ(host.boxTexts(), (std::vector<std::u16string>{u"No file(s) is present in the list to remove.",
                                                              u"No file is present in the list to remove",
@@ -139,14 +140,14 @@ TEST_F(SelectFilesDlgTest, OkChecksTheTemporaryFolderAndTheRowsThenHandsThemBack
     addFiles({u16(file("1")), u16(file("2")), u16(file("3"))});
     dlg.tempFolder = u16(dir / "nowhere");
     EXPECT_FALSE(dlg.OnOK());
-    EXPECT_TRUE(scan::g_selectedFiles.empty());
+    EXPECT_TRUE(frame::g_selectedFiles.empty());
     dlg.tempFolder = u"/proc";  // a folder, but no private folder can be made in it
     EXPECT_FALSE(dlg.OnOK());
-    EXPECT_TRUE(scan::g_selectedFiles.empty());
+    EXPECT_TRUE(frame::g_selectedFiles.empty());
     dlg.tempFolder = u16(dir.path());
     EXPECT_TRUE(dlg.OnOK());
     EXPECT_EQ(scan::g_tempBase, u16(dir.path()));
-    EXPECT_EQ(scan::g_selectedFiles, (std::vector<std::u16string>{u16(dir / "1"), u16(dir / "2"), u16(dir / "3")}));
+    EXPECT_EQ(frame::g_selectedFiles, (std::vector<std::u16string>{u16(dir / "1"), u16(dir / "2"), u16(dir / "3")}));
 
     ui::CSelectFilesDlg empty(dispatcher, host);
     empty.tempFolder = u16(dir.path());
@@ -193,7 +194,7 @@ TEST_F(SelectFilesDlgTest, TheListStartsEmptyAtEveryShowing) {
     };
     EXPECT_TRUE(dlg.DoModal());
     EXPECT_TRUE(dlg.DoModal());
-    EXPECT_EQ(scan::g_selectedFiles.size(), 2u);
+    EXPECT_EQ(frame::g_selectedFiles.size(), 2u);
 }
 
 TEST_F(SelectFilesDlgTest, TheSearchTimerAdvancesTheBarAndStartsOverAtTheEnd) {

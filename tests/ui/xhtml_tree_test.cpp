@@ -6,7 +6,7 @@
 
 namespace {
 
-using scan::TreeItem;
+using frame::TreeItem;
 
 class XHtmlTreeTest : public ::testing::Test {
 protected:
@@ -15,9 +15,9 @@ protected:
         tree.m_propagateChecks = true;
         tree.m_clickTarget = &mainWindow;
     }
-    TreeItem root(const std::u16string& text) { return tree.InsertItem({scan::TVI_ROOT, scan::TVI_LAST, text, 1, 1}); }
+    TreeItem root(const std::u16string& text) { return tree.InsertItem({frame::TVI_ROOT, frame::TVI_LAST, text, 1, 1}); }
     TreeItem child(TreeItem parentItem, const std::u16string& text) {
-        return tree.InsertItem({parentItem, scan::TVI_LAST, text, 0, 0});
+        return tree.InsertItem({parentItem, frame::TVI_LAST, text, 0, 0});
     }
     std::vector<testing_support::RecordedMessage> sent(unsigned message) const {
         std::vector<testing_support::RecordedMessage> found;
@@ -97,8 +97,8 @@ TEST_F(XHtmlTreeTest, EverySetCheckNotifiesTheParentAndExpansionChangesToo) {
     ASSERT_EQ(checks.size(), 2u);
     EXPECT_EQ(checks[0].lParam, 1);
 
-    tree.Expand(a, scan::ExpandCode::Expand);
-    tree.Expand(a, scan::ExpandCode::Expand);  // no change, no notification
+    tree.Expand(a, frame::ExpandCode::Expand);
+    tree.Expand(a, frame::ExpandCode::Expand);  // no change, no notification
     auto expanded = sent(ui::WM_XHTMLTREE_ITEM_EXPANDED());
     ASSERT_EQ(expanded.size(), 1u);
     EXPECT_EQ(expanded[0].lParam, 1);
@@ -121,16 +121,16 @@ TEST_F(XHtmlTreeTest, PreOrderVisitsRootChildNextRootNextChild) {
 TEST_F(XHtmlTreeTest, InsertFirstPutsTheChildBeforeItsSiblings) {
     TreeItem a = root(u"/a");
     TreeItem later = child(a, u"later");
-    TreeItem first = tree.InsertItem({a, scan::TVI_FIRST, u"first", 0, 0});
+    TreeItem first = tree.InsertItem({a, frame::TVI_FIRST, u"first", 0, 0});
     EXPECT_EQ(tree.GetChildItem(a), first);
     EXPECT_EQ(tree.GetNextSiblingItem(first), later);
-    EXPECT_EQ(tree.InsertItem({9999, scan::TVI_LAST, u"orphan", 0, 0}), 0u);
+    EXPECT_EQ(tree.InsertItem({9999, frame::TVI_LAST, u"orphan", 0, 0}), 0u);
 }
 
 TEST_F(XHtmlTreeTest, ALabelClickSendsTheMailboxClickAndACheckBoxClickTogglesWithoutIt) {
     TreeItem a = root(u"/a");
     TreeItem c = child(a, u"c");
-    tree.Click(c, scan::TVHT_ONITEMLABEL);
+    tree.Click(c, frame::TVHT_ONITEMLABEL);
     ASSERT_EQ(mainWindow.messages.size(), 1u);
     EXPECT_EQ(mainWindow.messages[0].message, platform::UM_MAILBOX_CLICKED);
     EXPECT_EQ(mainWindow.messages[0].wParam, 4u);
@@ -138,8 +138,8 @@ TEST_F(XHtmlTreeTest, ALabelClickSendsTheMailboxClickAndACheckBoxClickTogglesWit
     EXPECT_EQ(tree.GetSelectedItem(), c);
     EXPECT_EQ(tree.GetDropHilightItem(), c);
 
-    for (unsigned flags : {scan::TVHT_ONITEMSTATEICON, scan::TVHT_ONITEMICON, scan::TVHT_ONITEMBUTTON,
-                           scan::TVHT_ONITEMINDENT})
+    for (unsigned flags : {frame::TVHT_ONITEMSTATEICON, frame::TVHT_ONITEMICON, frame::TVHT_ONITEMBUTTON,
+                           frame::TVHT_ONITEMINDENT})
         tree.Click(a, flags);
     EXPECT_EQ(mainWindow.messages.size(), 1u);
     EXPECT_TRUE(tree.GetCheck(a));  // toggled once, by the state-icon click
@@ -160,7 +160,7 @@ TEST_F(XHtmlTreeTest, DeleteAllItemsLeavesNoRecordAndNoCheck) {
     TreeItem a = root(u"/a");
     child(a, u"c");
     tree.SetCheck(a, true);
-    tree.Expand(a, scan::ExpandCode::Expand);
+    tree.Expand(a, frame::ExpandCode::Expand);
     ASSERT_TRUE(tree.DeleteAllItems());
     EXPECT_EQ(tree.GetCount(), 0u);
     EXPECT_EQ(tree.GetItemRecord(a), nullptr);

@@ -11,7 +11,7 @@ namespace stopping_session {
 struct Counter {
     int left;
     void saved() {
-        if (--left == 0) scan::g_busy = 0;
+        if (--left == 0) frame::g_busy = 0;
     }
 };
 

@@ -57,11 +57,18 @@ std::int64_t CMimeBody::Parse(const char* text, std::int64_t length) {
         }
     }
     const std::size_t contentEnd = first == npos ? in.size() : first + 2;
-    if (contentEnd > static_cast<std::size_t>(bodyStart) &&
+    if (keepContent_ && contentEnd > static_cast<std::size_t>(bodyStart) &&
         !decodeContent(in.substr(static_cast<std::size_t>(bodyStart), contentEnd - bodyStart)))
         return -1;
     if (first == npos) return length;
     return parseParts(in, first, delimiter);
+}
+
+std::int64_t CMimeBody::ParseOutline(const char* text, std::int64_t length) {
+    keepContent_ = false;
+    const std::int64_t consumed = Parse(text, length);
+    keepContent_ = true;
+    return consumed;
 }
 
 std::int64_t CMimeBody::parseParts(std::string_view in, std::size_t at, const std::string& delimiter) {
@@ -91,6 +98,7 @@ void CMimeBody::addPart(std::string_view bytes) {
     parts.push_back(MakeBody(mainType));
     CMimeBody& part = *parts.back();
     part.depth_ = depth_ + 1;
+    part.keepContent_ = keepContent_;
     part.Parse(bytes.data(), static_cast<std::int64_t>(bytes.size()));  // a malformed part keeps what it read
 }
 

@@ -58,6 +58,9 @@ public:
     // ends the parse and the epilogue is dropped. Malformed parts stay in the tree with what could be
     // read. Returns the bytes consumed (the whole length unless a closing delimiter ended the parse).
     std::int64_t Parse(const char* text, std::int64_t length) override;
+    // Parse without content: the same headers and parts, but no content is decoded or kept (Content()
+    // stays null everywhere in the tree). For readers that need only header fields and part names.
+    std::int64_t ParseOutline(const char* text, std::int64_t length);
 
     // Content: null when there is none; otherwise contentSize bytes followed by a zero byte.
     const char* Content() const { return content.get(); }
@@ -124,6 +127,7 @@ private:
 
     std::int64_t contentCapacity_ = 0;  // bytes allocated for content, the terminating zero excluded
     int depth_ = 0;                     // nesting level below the body Parse was called on
+    bool keepContent_ = true;           // false while ParseOutline runs
 };
 
 // The root of a tree; loaded, stored and inspected exactly like a body.

@@ -30,7 +30,8 @@ MessageSummary summarizeMessage(std::string& bytes, bool isImm, const CMboxFile&
 
     std::size_t start = bytes.compare(0, 2, "\r\n") == 0 ? 2 : 0;
     mime::CMimeMessage message;
-    message.Parse(bytes.data() + start, static_cast<std::int64_t>(bytes.size() - start));
+    // Names and header fields are all the summary needs: no content is decoded.
+    message.ParseOutline(bytes.data() + start, static_cast<std::int64_t>(bytes.size() - start));
 
     MessageSummary summary;
     summary.to = displayValue(message, "To");

@@ -68,6 +68,11 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
         EXPECT_EQ(parse(message, c.text),
                   c.consumed < 0 ? static_cast<std::int64_t>(c.text.size()) : c.consumed);
         EXPECT_EQ(shape(message), c.shape.empty() ? "''" : c.shape);
+
+        // The outline reads the same headers and parts, and no content.
+        CMimeMessage outline;
+        EXPECT_EQ(mime_test::parseOutline(outline, c.text), parse(message, c.text));
+        EXPECT_EQ(mime_test::outline(outline), mime_test::outlineWithoutContent(message));
     }
 }
 

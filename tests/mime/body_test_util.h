@@ -36,4 +36,28 @@ inline std::string shape(const mime::CMimeBody& body) {
     return out + ']';
 }
 
+// Every body's header fields and, in brackets, its parts: what ParseOutline must read exactly as Parse
+// does. A body with content shows "+content".
+inline std::string outline(const mime::CMimeBody& body) {
+    std::string out = "{";
+    for (const auto& field : body.Fields()) out += field.name + ": " + field.value + "|";
+    if (body.Content()) out += "+content";
+    out += "}";
+    if (body.Parts().empty()) return out;
+    out += '[';
+    for (const auto& part : body.Parts()) out += outline(*part);
+    return out + ']';
+}
+
+inline std::int64_t parseOutline(mime::CMimeBody& body, std::string_view text) {
+    return body.ParseOutline(text.data(), static_cast<std::int64_t>(text.size()));
+}
+
+// The outline of a fully parsed tree with every content marker removed.
+inline std::string outlineWithoutContent(const mime::CMimeBody& body) {
+    std::string out = outline(body);
+    for (std::size_t at; (at = out.find("+content}")) != std::string::npos;) out.erase(at, 8);
+    return out;
+}
+
 }  // namespace mime_test

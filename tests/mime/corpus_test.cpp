@@ -88,6 +88,9 @@ TEST(Corpus, EveryMessageParsesAndStoresBack) {
         std::vector<const CMimeBody*> leaves;
         message.CollectLeaves(leaves);
         for (const CMimeBody* leaf : leaves) (void)leaf->HasAttachmentName();
+        CMimeMessage outline;
+        EXPECT_EQ(mime_test::parseOutline(outline, text), result) << m.label;
+        EXPECT_EQ(mime_test::outline(outline), mime_test::outlineWithoutContent(message)) << m.label;
 
         // Storing is stable: the stored bytes parse into a tree that stores to the same bytes.
         const std::string stored = storeChecked(message, m.label);

@@ -90,7 +90,11 @@ bool writeThrough(const std::u16string& path, std::string_view bytes, int flags,
     bool ok = writeAll(fd, bytes);
     if (ok && cutAfter) ok = ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
     if (::close(fd) != 0) ok = false;
-    if (!ok) removeOutputFile(path);
+    if (!ok) {
+        const int reason = errno;
+        removeOutputFile(path);
+        errno = reason;
+    }
     return ok;
 }
 

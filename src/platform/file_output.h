@@ -53,7 +53,7 @@ Claim claimOutputFolder(const std::u16string& path);
 Claim claimOutputFile(const std::u16string& path);
 
 // Writes the bytes to a new file at path (replacing one that exists); false when the file cannot be
-// created or written, in which case no partial file is left.
+// created or written (errno says why), in which case no partial file is left.
 bool writeWholeFile(const std::u16string& path, std::string_view bytes);
 // The same for a file that is rewritten again and again: written from its start and cut after the new
 // bytes, never truncated to nothing first (ext4 answers a truncate-and-rewrite with a flush to disk).

@@ -147,14 +147,15 @@ void PrivateFolder::remove() {
     path_.clear();
 }
 
-std::u16string homeFolder() {
-    std::string home = envText("HOME");
-    if (home.empty()) {
-        if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) home = pw->pw_dir;
-    }
-    if (home.empty()) home = "/";
-    return fromNativePath(home);
+// Each answer is returned as a new string: assigning a literal to a string that may hold text makes
+// GCC 12 warn about an overlapping copy it cannot rule out (-Wrestrict at -O3).
+std::string homeText() {
+    if (std::string home = envText("HOME"); !home.empty()) return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir) return pw->pw_dir;
+    return "/";
 }
+
+std::u16string homeFolder() { return fromNativePath(homeText()); }
 
 std::u16string tempBaseFolder() {
     // The runtime folder belongs to the user alone and lives in memory.

@@ -63,8 +63,7 @@ std::multiset<std::string> items(const std::string& mailbox, int from, int to, i
 // The messages of the mailbox's folder in a PST, as the writer's own reader finds them; -1 when the
 // file does not open.
 int messagesIn(const fs::path& pst, const std::u16string& folderName) {
-    std::string error;
-    auto store = store::pst::MessageStore::open(platform::fromNativePath(pst.string()), error);
+    auto store = store::pst::MessageStore::open(platform::fromNativePath(pst.string())).value();
     if (!store) return -1;
     auto folder = store->findFolder(store->topOfPersonalFolders(), folderName);
     return folder ? static_cast<int>(store->messageCount(*folder)) : 0;

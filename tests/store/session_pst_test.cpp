@@ -52,9 +52,8 @@ TEST(SessionPstTest, CreatesFillsClosesAndAppends) {
         EXPECT_FALSE(session->loggedOn());
     }
 
-    std::string error;
-    auto written = store::pst::MessageStore::open(pst, error);
-    ASSERT_TRUE(written) << error;
+    auto written = store::pst::MessageStore::open(pst).value();
+    ASSERT_TRUE(written);
     auto folder = written->findFolder(written->topOfPersonalFolders(), u"Inbox.mbox");
     ASSERT_TRUE(folder);
     EXPECT_EQ(written->messageCount(*folder), 2u);
@@ -103,9 +102,8 @@ TEST(SessionPstTest, TheStoreTellsWhichSavedMessagesAFailedWriteLost) {
         EXPECT_EQ(status.kept, 0u);
         EXPECT_NE(status.failure.find(c.code == EIO ? u"Input/output error" : u"No space left on device"), std::u16string::npos);
         // The file stays as first committed: the default folders, none of the messages.
-        std::string error;
-        auto written = store::pst::MessageStore::open(pst, error);
-        ASSERT_TRUE(written) << error;
+        auto written = store::pst::MessageStore::open(pst).value();
+        ASSERT_TRUE(written);
         EXPECT_TRUE(written->subfolders(written->topOfPersonalFolders()).size() == 1u);  // Deleted Items
     }
 }
@@ -234,9 +232,8 @@ TEST(SessionPstTest, StopRequestIsPolledForEveryRecipientAndEndsTheMessage) {
     EXPECT_EQ(polls, 1000);
     stopAt = -1;
     session->logOff();
-    std::string error;
-    auto written = store::pst::MessageStore::open(pst, error);
-    ASSERT_TRUE(written) << error;
+    auto written = store::pst::MessageStore::open(pst).value();
+    ASSERT_TRUE(written);
     auto folder = written->findFolder(written->topOfPersonalFolders(), u"Inbox");
     ASSERT_TRUE(folder);
     EXPECT_EQ(written->messageCount(*folder), 0u);

@@ -78,15 +78,19 @@ void CompoundFileWriter::takeEntry(std::uint32_t number, std::string_view entry)
     dirPending_.clear();
 }
 
-void CompoundFileWriter::writeDirectorySector(std::string_view bytes) {
+void CompoundFileWriter::appendSector(std::uint32_t& first, std::uint32_t& last, std::string_view bytes) {
     const std::uint32_t s = allocateSector();
-    if (dirLastWritten_ == ENDOFCHAIN) {
-        dirFirstWritten_ = s;
+    if (last == ENDOFCHAIN) {
+        first = s;
     } else {
-        fat_[dirLastWritten_] = s;
+        fat_[last] = s;
     }
-    dirLastWritten_ = s;
+    last = s;
     writeSector(bytes);
+}
+
+void CompoundFileWriter::writeDirectorySector(std::string_view bytes) {
+    appendSector(dirFirstWritten_, dirLastWritten_, bytes);
 }
 
 std::uint32_t CompoundFileWriter::finishDirectory() {
@@ -144,16 +148,7 @@ bool CompoundFileWriter::append(std::string_view data) {
         pending_.append(data);
         return true;
     }
-    auto emit = [&](std::string_view sector) {
-        const std::uint32_t s = allocateSector();
-        if (lastSector_ == ENDOFCHAIN) {
-            entry.startSector = s;
-        } else {
-            fat_[lastSector_] = s;
-        }
-        lastSector_ = s;
-        writeSector(sector);
-    };
+    auto emit = [&](std::string_view sector) { appendSector(entry.startSector, lastSector_, sector); };
     std::size_t used = 0;
     if (pending_.size() % kSectorSize != 0) {
         used = std::min(data.size(), kSectorSize - pending_.size() % kSectorSize);
@@ -195,14 +190,8 @@ void CompoundFileWriter::addToMiniStream(DirEntry& entry, std::string_view data)
     miniTail_.resize(roundUp(miniTail_.size(), kMiniSectorSize), '\0');
     std::size_t done = 0;
     for (; done + kSectorSize <= miniTail_.size(); done += kSectorSize) {
-        const std::uint32_t s = allocateSector();
-        if (miniStreamLast_ == ENDOFCHAIN) {
-            miniStreamFirst_ = s;
-        } else {
-            fat_[miniStreamLast_] = s;
-        }
-        miniStreamLast_ = s;
-        writeSector(std::string_view(miniTail_).substr(done, kSectorSize));
+        appendSector(miniStreamFirst_, miniStreamLast_,
+                     std::string_view(miniTail_).substr(done, kSectorSize));
     }
     miniTail_.erase(0, done);
 }
@@ -225,14 +214,7 @@ bool CompoundFileWriter::finish() {
 
     // The mini stream's last, partly filled sector.
     if (!miniTail_.empty()) {
-        const std::uint32_t s = allocateSector();
-        if (miniStreamLast_ == ENDOFCHAIN) {
-            miniStreamFirst_ = s;
-        } else {
-            fat_[miniStreamLast_] = s;
-        }
-        miniStreamLast_ = s;
-        writeSector(miniTail_);
+        appendSector(miniStreamFirst_, miniStreamLast_, miniTail_);
         miniTail_.clear();
     }
     DirEntry& root = dir_[kRootEntry];

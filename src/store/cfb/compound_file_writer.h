@@ -61,6 +61,9 @@ public:
 private:
     bool fail(std::string message);
     std::uint32_t allocateSector();
+    // Writes one sector at the end of a chain, linking it in (first and last are ENDOFCHAIN while it is
+    // empty).
+    void appendSector(std::uint32_t& first, std::uint32_t& last, std::string_view bytes);
     void writeSector(std::string_view bytes);  // appends one sector (padded to 512 bytes)
     void flushFullSectors();
     void addToMiniStream(DirEntry& entry, std::string_view data);

@@ -1,7 +1,11 @@
 #include "store/items/attachment_files.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/codepage.h"
-#include "store/cfb/output_file.h"
+#include "platform/file_output.h"
+#include "platform/paths.h"
 #include "store/mapi/property_tags.h"
 #include "store/msg/msg_writer.h"
 
@@ -56,25 +60,16 @@ std::u16string attachmentFileName(const Attachment& attachment) {
     return attachment.isEmbeddedMessage() ? u"message.msg" : u"attachment";
 }
 
-bool writeWholeFile(const std::u16string& path, std::string_view bytes, std::string* error) {
-    cfb::OutputFile file;
-    if (!file.open(path)) {
-        if (error) *error = "cannot create " + file.nativePath();
-        return false;
-    }
-    file.write(bytes);
-    if (!file.close()) {
-        file.discard();
-        if (error) *error = "cannot write " + file.nativePath();
-        return false;
-    }
-    return true;
+bool writeItemFile(const std::u16string& path, std::string_view bytes, std::string* error) {
+    if (platform::writeWholeFile(path, bytes)) return true;
+    if (error) *error = "cannot write " + platform::nativePath(path) + ": " + std::strerror(errno);
+    return false;
 }
 
 bool saveAttachmentFile(const Attachment& attachment, const std::u16string& path, std::string* error) {
     if (attachment.embedded) return msg::writeMsgFile(*attachment.embedded, path, error);
     const auto data = attachment.props.getBinary(PidTagAttachDataBinary);
-    return writeWholeFile(path, data ? *data : std::string_view(), error);
+    return writeItemFile(path, data ? *data : std::string_view(), error);
 }
 
 }  // namespace store::items

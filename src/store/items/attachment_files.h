@@ -25,7 +25,8 @@ using SavedAttachmentFiles = std::vector<std::u16string>;
 // Writes the attachment's contents to path; false with the reason in `error` when it cannot.
 bool saveAttachmentFile(const mapi::Attachment& attachment, const std::u16string& path, std::string* error = nullptr);
 
-// Writes bytes to a file, replacing it; nothing is left behind when writing fails.
-bool writeWholeFile(const std::u16string& path, std::string_view bytes, std::string* error = nullptr);
+// Writes bytes to a file, replacing it (platform::writeWholeFile); nothing is left behind when writing
+// fails, and `error` says why ("cannot write <path>: <system's reason>").
+bool writeItemFile(const std::u16string& path, std::string_view bytes, std::string* error = nullptr);
 
 }  // namespace store::items

@@ -13,7 +13,6 @@ namespace {
 std::string utf8(std::u16string_view text) { return platform::utf16ToUtf8(text); }
 
 void headerRow(std::string& out, const char* label, std::u16string_view value) {
-    if (value.empty()) return;
     out += "<tr><td style=\"font-weight:bold;padding-right:1em;vertical-align:top\">";
     out += label;
     out += ":</td><td>";
@@ -42,15 +41,10 @@ std::string linkUrl(std::u16string_view link) {
 void attachmentRow(std::string& out, const ItemHeader& h) {
     if (h.attachments.empty()) return;
     out += "<tr><td style=\"font-weight:bold;padding-right:1em;vertical-align:top\">Attachments:</td><td>";
-    for (std::size_t i = 0; i < h.attachments.size(); ++i) {
-        if (i > 0) out += "; ";
-        const std::u16string link = i < h.attachmentLinks.size() ? h.attachmentLinks[i] : std::u16string();
-        if (link.empty()) {
-            out += escapeHtml(utf8(h.attachments[i]));
-        } else {
-            out += "<a href=\"" + linkUrl(link) + "\">" + escapeHtml(utf8(h.attachments[i])) + "</a>";
-        }
-    }
+    out += joinAttachments(h, [](std::u16string_view name, std::u16string_view link) {
+        if (link.empty()) return escapeHtml(utf8(name));
+        return "<a href=\"" + linkUrl(link) + "\">" + escapeHtml(utf8(name)) + "</a>";
+    });
     out += "</td></tr>\r\n";
 }
 
@@ -58,11 +52,7 @@ std::string headerBlock(const ItemHeader& h) {
     std::string out =
         "<div style=\"font-family:Arial,sans-serif;font-size:10pt;border-bottom:1px solid #999;"
         "margin-bottom:1em;padding-bottom:0.5em\"><table style=\"border-collapse:collapse\">\r\n";
-    headerRow(out, "From", h.from);
-    headerRow(out, "Sent", h.sent);
-    headerRow(out, "To", h.to);
-    headerRow(out, "Cc", h.cc);
-    headerRow(out, "Subject", h.subject.empty() ? u" " : h.subject);
+    for (const HeaderLine& line : headerLines(h)) headerRow(out, line.label, line.value);
     attachmentRow(out, h);
     out += "</table></div>\r\n";
     return out;
@@ -97,7 +87,7 @@ std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFile
 
 bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error,
                    const SavedAttachmentFiles& savedFiles) {
-    return writeWholeFile(path, htmlDocument(message, savedFiles), error);
+    return writeItemFile(path, htmlDocument(message, savedFiles), error);
 }
 
 }  // namespace store::items

@@ -85,6 +85,31 @@ std::u16string plainTextOf(const Message& message) {
     return {};
 }
 
+std::vector<HeaderLine> headerLines(const ItemHeader& h) {
+    std::vector<HeaderLine> lines;
+    const HeaderLine all[] = {{"From", h.from},
+                              {"Sent", h.sent},
+                              {"To", h.to},
+                              {"Cc", h.cc},
+                              {"Subject", h.subject.empty() ? std::u16string_view(u" ") : h.subject}};
+    for (const HeaderLine& line : all) {
+        if (!line.value.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string joinAttachments(
+    const ItemHeader& h,
+    const std::function<std::string(std::u16string_view name, std::u16string_view link)>& entry) {
+    std::string out;
+    for (std::size_t i = 0; i < h.attachments.size(); ++i) {
+        if (i > 0) out += "; ";
+        out += entry(h.attachments[i],
+                     i < h.attachmentLinks.size() ? h.attachmentLinks[i] : std::u16string_view());
+    }
+    return out;
+}
+
 ItemHeader itemHeaderOf(const Message& message, const std::vector<std::u16string>& savedFiles) {
     const PropertyBag& p = message.props;
     ItemHeader h;

@@ -1,6 +1,7 @@
 #pragma once
 // What the item writers show of a message: its bodies as text and the header block
 // (From, Sent, To, Cc, Subject, attachment names).
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,19 @@ struct ItemHeader {
     std::vector<std::u16string> attachments;  // file names of the attachments that are not hidden
     std::vector<std::u16string> attachmentLinks;  // beside them: the saved file's relative path, or empty
 };
+
+// The labelled lines of the header block in the order shown, without the empty ones; an empty
+// subject still has its line (one blank).
+struct HeaderLine {
+    const char* label;
+    std::u16string_view value;
+};
+std::vector<HeaderLine> headerLines(const ItemHeader& h);
+
+// The listed attachments, each written by entry(name, link) (link empty when not saved), joined by "; ".
+std::string joinAttachments(
+    const ItemHeader& h,
+    const std::function<std::string(std::u16string_view name, std::u16string_view link)>& entry);
 
 // savedFiles: where the attachments were saved, by attachment index (SavedAttachmentFiles); a saved
 // attachment is named by the file actually written and linked to it.

@@ -34,7 +34,6 @@ std::string rtfEscape(std::u16string_view text) {
 namespace {
 
 void headerLine(std::string& out, const char* label, std::u16string_view value) {
-    if (value.empty()) return;
     out += "{\\b ";
     out += label;
     out += ":}\\tab ";
@@ -46,20 +45,15 @@ void headerLine(std::string& out, const char* label, std::u16string_view value) 
 void attachmentLine(std::string& out, const ItemHeader& h) {
     if (h.attachments.empty()) return;
     out += "{\\b Attachments:}\\tab ";
-    for (std::size_t i = 0; i < h.attachments.size(); ++i) {
-        if (i > 0) out += "; ";
-        const std::u16string link = i < h.attachmentLinks.size() ? h.attachmentLinks[i] : std::u16string();
-        if (link.empty()) {
-            out += rtfEscape(h.attachments[i]);
-        } else {
-            std::u16string target;
-            for (char16_t c : link) {
-                if (c != u'"') target.push_back(c);
-            }
-            out += "{\\field{\\*\\fldinst HYPERLINK \"" + rtfEscape(target) + "\"}{\\fldrslt " +
-                   rtfEscape(h.attachments[i]) + "}}";
+    out += joinAttachments(h, [](std::u16string_view name, std::u16string_view link) {
+        if (link.empty()) return rtfEscape(name);
+        std::u16string target;
+        for (char16_t c : link) {
+            if (c != u'"') target.push_back(c);
         }
-    }
+        return "{\\field{\\*\\fldinst HYPERLINK \"" + rtfEscape(target) + "\"}{\\fldrslt " + rtfEscape(name) +
+               "}}";
+    });
     out += "\\par\r\n";
 }
 
@@ -71,11 +65,7 @@ std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles
         "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\r\n"
         "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern\\fcharset0 Courier New;}}\r\n"
         "\\viewkind4\\pard\\tx1440\\f0\\fs20\r\n";
-    headerLine(out, "From", h.from);
-    headerLine(out, "Sent", h.sent);
-    headerLine(out, "To", h.to);
-    headerLine(out, "Cc", h.cc);
-    headerLine(out, "Subject", h.subject.empty() ? u" " : h.subject);
+    for (const HeaderLine& line : headerLines(h)) headerLine(out, line.label, line.value);
     attachmentLine(out, h);
     out += "\\pard\\par\r\n";
     out += rtfEscape(plainTextOf(message));
@@ -85,7 +75,7 @@ std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles
 
 bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error,
                   const SavedAttachmentFiles& savedFiles) {
-    return writeWholeFile(path, rtfDocument(message, savedFiles), error);
+    return writeItemFile(path, rtfDocument(message, savedFiles), error);
 }
 
 }  // namespace store::items

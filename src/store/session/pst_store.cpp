@@ -52,7 +52,8 @@ public:
     MessageRef saveMessage(FolderRef folder, std::shared_ptr<const mapi::Message> message) override {
         checkFolder(folder);
         auto id = store().saveMessage(folderId(folder), *message, stopRequest());
-        if (!id) throw StoreError("the message could not be written to the PST file" + reason());
+        if (!id)
+            throw StoreError("the message could not be written to the PST file: " + id.failure().message);
         return {id->nid.value()};
     }
     void deleteMessage(MessageRef message) override {
@@ -106,15 +107,13 @@ private:
 }  // namespace
 
 std::shared_ptr<StoreBackend> openPstStore(const std::u16string& path, const std::u16string& displayName) {
-    std::string error;
     // A store with content is opened and added to; a missing or empty file (a name just claimed for
     // this run) gets a new store.
     std::error_code ec;
     const bool hasContent = std::filesystem::file_size(platform::nativePath(path), ec) > 0 && !ec;
-    std::unique_ptr<pst::MessageStore> store = hasContent ? pst::MessageStore::open(path, error)
-                                                          : pst::MessageStore::create(path, displayName, error);
-    if (!store) throw StoreError(error.empty() ? "the PST file cannot be opened" : error);
-    return std::make_shared<PstStore>(std::move(store));
+    auto store = hasContent ? pst::MessageStore::open(path) : pst::MessageStore::create(path, displayName);
+    if (!store) throw StoreError(store.failure().message);
+    return std::make_shared<PstStore>(std::move(store).value());
 }
 
 }  // namespace store::session

@@ -16,7 +16,7 @@ using testing_support::TempDir;
 
 std::string le32(std::uint32_t v) {
     std::string s;
-    put32(s, v);
+    putU32(s, v);
     return s;
 }
 
@@ -27,6 +27,9 @@ TEST(PstHeap, AllocationsSpreadOverBlocksAndReadBack) {
         std::string item(static_cast<std::size_t>(100 + (i * 37) % 3480), static_cast<char>('a' + i % 26));
         items.emplace_back(heap.allocate(item), item);
     }
+    // An item over the limit is refused, not cut, and leaves the heap as it was.
+    EXPECT_THROW(heap.allocate(std::string(kMaxHeapItem + 1, 'x')), LimitError);
+    EXPECT_THROW(heap.reserve(kMaxHeapItem + 1), LimitError);
     heap.setUserRoot(items[5].first);
     const auto blocks = heap.takeBlocks();
     ASSERT_GT(blocks.size(), 9u);
@@ -69,7 +72,7 @@ void expectOutlookHeapOrder(const NodeContent& content, HeapClient client) {
     const auto first = heap->item(Hid(0x20));
     ASSERT_TRUE(first && first->size() == 8);
     EXPECT_EQ(static_cast<unsigned char>((*first)[0]), 0xB5);
-    const std::uint32_t bthRoot = load32(first->data() + 4);
+    const std::uint32_t bthRoot = loadU32(first->data() + 4);
     if (client == HeapClient::PropertyContext) {
         EXPECT_EQ(heap->userRoot(), Hid(0x20));
         EXPECT_EQ(bthRoot, 0x40u);
@@ -82,9 +85,8 @@ void expectOutlookHeapOrder(const NodeContent& content, HeapClient client) {
 class PstLtp : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string error;
-        db = NodeDatabase::create((dir / "ltp.pst").string(), error);
-        ASSERT_TRUE(db) << error;
+        db = NodeDatabase::create((dir / "ltp.pst").string()).value();
+        ASSERT_TRUE(db);
     }
     TempDir dir;
     std::unique_ptr<NodeDatabase> db;
@@ -146,7 +148,7 @@ TEST_F(PstLtp, TableContextInHeapAndInSubnode) {
         expectOutlookHeapOrder(content, HeapClient::TableContext);
         if (count == 5000) {  // the row matrix in a subnode: every block but the last full, padded
             const auto heap = HeapReader::parse(content.blocks);
-            const std::uint32_t rowsHnid = load32(heap->item(heap->userRoot())->data() + 14);
+            const std::uint32_t rowsHnid = loadU32(heap->item(heap->userRoot())->data() + 14);
             const auto matrix = std::find_if(content.subnodes.begin(), content.subnodes.end(),
                                              [&](const SubnodeEntry& e) { return e.nid.value() == rowsHnid; });
             ASSERT_NE(matrix, content.subnodes.end());

@@ -21,27 +21,25 @@ std::u16string u16(const std::filesystem::path& p) { return platform::fromNative
 
 TEST(PstMessageStore, NewStoreHasTheDefaultFolders) {
     TempDir dir;
-    std::string error;
-    auto store = MessageStore::create(u16(dir / "a.pst"), kDefaultStoreName, error);
-    ASSERT_TRUE(store) << error;
+    auto store = MessageStore::create(u16(dir / "a.pst"), kDefaultStoreName).value();
+    ASSERT_TRUE(store);
     EXPECT_EQ(store->folderName(store->topOfPersonalFolders()), u"Top of Personal Folders");
     EXPECT_EQ(store->folderName(store->deletedItems()), u"Deleted Items");
     EXPECT_EQ(store->parentOf(store->deletedItems()), store->topOfPersonalFolders());
     ASSERT_TRUE(store->close());
     expectStructurallySound(dir / "a.pst");
-    auto reopened = MessageStore::open(u16(dir / "a.pst"), error);
-    ASSERT_TRUE(reopened) << error;
+    auto reopened = MessageStore::open(u16(dir / "a.pst")).value();
+    ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->displayName(), u"Personal Folders");
     EXPECT_EQ(reopened->findFolder(reopened->topOfPersonalFolders(), u"Deleted Items"), reopened->deletedItems());
 }
 
 TEST(PstMessageStore, SavedMessagesAndFoldersSurviveReopenAndAppend) {
     TempDir dir;
-    std::string error;
     const std::u16string path = u16(dir / "b.pst");
     {
-        auto store = MessageStore::create(path, kDefaultStoreName, error);
-        ASSERT_TRUE(store) << error;
+        auto store = MessageStore::create(path, kDefaultStoreName).value();
+        ASSERT_TRUE(store);
         const FolderId inbox = store->createFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
         const FolderId nested = store->createFolder(inbox, u"Sub");
         for (int i = 0; i < 30; ++i) {
@@ -52,8 +50,8 @@ TEST(PstMessageStore, SavedMessagesAndFoldersSurviveReopenAndAppend) {
         ASSERT_TRUE(store->close());
     }
     {
-        auto store = MessageStore::open(path, error);
-        ASSERT_TRUE(store) << error;
+        auto store = MessageStore::open(path).value();
+        ASSERT_TRUE(store);
         const auto inbox = store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
         ASSERT_TRUE(inbox);
         EXPECT_EQ(store->messageCount(*inbox), 20u);
@@ -66,8 +64,8 @@ TEST(PstMessageStore, SavedMessagesAndFoldersSurviveReopenAndAppend) {
         ASSERT_TRUE(store->close());
     }
     expectStructurallySound(dir / "b.pst");
-    auto store = MessageStore::open(path, error);
-    ASSERT_TRUE(store) << error;
+    auto store = MessageStore::open(path).value();
+    ASSERT_TRUE(store);
     const auto inbox = store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
     const auto nested = store->findFolder(*inbox, u"Sub");
     ASSERT_EQ(store->messageCount(*nested), 11u);
@@ -80,9 +78,8 @@ TEST(PstMessageStore, SavedMessagesAndFoldersSurviveReopenAndAppend) {
 
 TEST(PstMessageStore, DeletingMessagesFreesThem) {
     TempDir dir;
-    std::string error;
-    auto store = MessageStore::create(u16(dir / "c.pst"), kDefaultStoreName, error);
-    ASSERT_TRUE(store) << error;
+    auto store = MessageStore::create(u16(dir / "c.pst"), kDefaultStoreName).value();
+    ASSERT_TRUE(store);
     SampleOptions o;
     o.attachmentSizes = {100000};
     const auto id = store->saveMessage(store->deletedItems(), sampleMessage(o));
@@ -96,18 +93,17 @@ TEST(PstMessageStore, DeletingMessagesFreesThem) {
 
 TEST(PstMessageStore, StoreReopenedAndAppendedThreeTimesStaysSound) {
     TempDir dir;
-    std::string error;
     const std::u16string path = u16(dir / "d.pst");
     {
-        auto store = MessageStore::create(path, kDefaultStoreName, error);
-        ASSERT_TRUE(store) << error;
+        auto store = MessageStore::create(path, kDefaultStoreName).value();
+        ASSERT_TRUE(store);
         const FolderId inbox = store->createFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
         for (int i = 0; i < 40; ++i) ASSERT_TRUE(store->saveMessage(inbox, sampleMessage({})));
         ASSERT_TRUE(store->close());
     }
     for (int round = 1; round <= 3; ++round) {
-        auto store = MessageStore::open(path, error);
-        ASSERT_TRUE(store) << error;
+        auto store = MessageStore::open(path).value();
+        ASSERT_TRUE(store);
         const auto inbox = store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
         ASSERT_TRUE(inbox);
         const FolderId added = store->createFolder(*inbox, u"Round " + std::u16string(1, static_cast<char16_t>(u'0' + round)));
@@ -116,8 +112,8 @@ TEST(PstMessageStore, StoreReopenedAndAppendedThreeTimesStaysSound) {
         for (int i = 0; i < 25; ++i) ASSERT_TRUE(store->saveMessage(i % 2 ? *inbox : added, sampleMessage(o)));
         ASSERT_TRUE(store->close());
         expectStructurallySound(dir / "d.pst");
-        auto reopened = MessageStore::open(path, error);
-        ASSERT_TRUE(reopened) << error;
+        auto reopened = MessageStore::open(path).value();
+        ASSERT_TRUE(reopened);
         EXPECT_EQ(reopened->messageCount(*reopened->findFolder(reopened->topOfPersonalFolders(), u"Inbox.mbox")),
                   40u + 12u * static_cast<std::size_t>(round)) << round;
     }
@@ -133,10 +129,9 @@ TEST(PstMessageStore, ManySmallMessagesStayReadable) {
     const char* countText = std::getenv("KELVA_PST_MANY");
     const int count = countText ? std::atoi(countText) : 20000;
     TempDir dir;
-    std::string error;
     const std::u16string path = u16(dir / "many.pst");
-    auto store = MessageStore::create(path, kDefaultStoreName, error);
-    ASSERT_TRUE(store) << error;
+    auto store = MessageStore::create(path, kDefaultStoreName).value();
+    ASSERT_TRUE(store);
     const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Many");
     testing::SampleOptions o;
     mapi::Message message = testing::sampleMessage(o);
@@ -147,8 +142,8 @@ TEST(PstMessageStore, ManySmallMessagesStayReadable) {
     ASSERT_TRUE(store->close());
     if (const char* keep = std::getenv("KELVA_PST_KEEP")) std::filesystem::copy_file(dir / "many.pst", keep, std::filesystem::copy_options::overwrite_existing);
     expectStructurallySound(dir / "many.pst");
-    auto reopened = MessageStore::open(path, error);
-    ASSERT_TRUE(reopened) << error;
+    auto reopened = MessageStore::open(path).value();
+    ASSERT_TRUE(reopened);
     const auto again = reopened->findFolder(reopened->topOfPersonalFolders(), u"Many");
     ASSERT_TRUE(again);
     EXPECT_EQ(reopened->messageCount(*again), static_cast<std::size_t>(count));
@@ -162,9 +157,8 @@ namespace {
 
 TEST(PstMessageStore, CheckpointsLeaveAReadableFileWhileWriting) {
     TempDir dir;
-    std::string error;
-    auto store = MessageStore::create(u16(dir / "live.pst"), kDefaultStoreName, error);
-    ASSERT_TRUE(store) << error;
+    auto store = MessageStore::create(u16(dir / "live.pst"), kDefaultStoreName).value();
+    ASSERT_TRUE(store);
     store->setCheckpointInterval(1);
     const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Live");
     testing::SampleOptions big;
@@ -173,8 +167,8 @@ TEST(PstMessageStore, CheckpointsLeaveAReadableFileWhileWriting) {
     // A copy taken now is what a process killed at this point leaves behind.
     std::filesystem::copy_file(dir / "live.pst", dir / "snapshot.pst");
     expectStructurallySound(dir / "snapshot.pst");
-    auto snapshot = MessageStore::open(u16(dir / "snapshot.pst"), error);
-    ASSERT_TRUE(snapshot) << error;
+    auto snapshot = MessageStore::open(u16(dir / "snapshot.pst")).value();
+    ASSERT_TRUE(snapshot);
     const auto live = snapshot->findFolder(snapshot->topOfPersonalFolders(), u"Live");
     ASSERT_TRUE(live);
     EXPECT_EQ(snapshot->messageCount(*live), 5u);
@@ -182,9 +176,8 @@ TEST(PstMessageStore, CheckpointsLeaveAReadableFileWhileWriting) {
 
 TEST(PstMessageStore, RepeatedCommitsReuseFreedSpace) {
     TempDir dir;
-    std::string error;
-    auto store = MessageStore::create(u16(dir / "reuse.pst"), kDefaultStoreName, error);
-    ASSERT_TRUE(store) << error;
+    auto store = MessageStore::create(u16(dir / "reuse.pst"), kDefaultStoreName).value();
+    ASSERT_TRUE(store);
     const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Folder");
     for (int i = 0; i < 300; ++i) {
         ASSERT_TRUE(store->saveMessage(folder, testing::sampleMessage({})));
@@ -194,8 +187,8 @@ TEST(PstMessageStore, RepeatedCommitsReuseFreedSpace) {
     // 300 messages take about 0.6 MB; every commit rewrote the folder's tables and both B-trees.
     EXPECT_LT(std::filesystem::file_size(dir / "reuse.pst"), 2u << 20);
     expectStructurallySound(dir / "reuse.pst");
-    auto reopened = MessageStore::open(u16(dir / "reuse.pst"), error);
-    ASSERT_TRUE(reopened) << error;
+    auto reopened = MessageStore::open(u16(dir / "reuse.pst")).value();
+    ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->messageCount(*reopened->findFolder(reopened->topOfPersonalFolders(), u"Folder")), 300u);
 }
 
@@ -207,24 +200,23 @@ namespace {
 
 TEST(PstMessageStore, RefusesFilesItCannotAppendTo) {
     TempDir dir;
-    std::string error;
     testing_support::writeFile(dir / "text.pst", "not a personal folders file");
-    EXPECT_FALSE(MessageStore::open(u16(dir / "text.pst"), error));
-    EXPECT_FALSE(error.empty());
+    const auto text = MessageStore::open(u16(dir / "text.pst"));
+    EXPECT_FALSE(text);
+    EXPECT_FALSE(text.failure().message.empty());
     const auto corpus = testing_support::sharedCorpus();
     if (!corpus || !std::filesystem::exists(*corpus / "pst/outlook-dist-list.pst")) return;
-    error.clear();
     // Outlook's file uses the compressible encoding, which this engine does not write.
-    EXPECT_FALSE(MessageStore::open(u16(*corpus / "pst/outlook-dist-list.pst"), error));
-    EXPECT_NE(error.find("encoded"), std::string::npos) << error;
+    const auto encoded = MessageStore::open(u16(*corpus / "pst/outlook-dist-list.pst"));
+    EXPECT_FALSE(encoded);
+    EXPECT_NE(encoded.failure().message.find("encoded"), std::string::npos) << encoded.failure().message;
 }
 
 TEST(PstMessageStore, DamagedFilesFailCleanly) {
     TempDir dir;
-    std::string error;
     {
-        auto store = MessageStore::create(u16(dir / "good.pst"), kDefaultStoreName, error);
-        ASSERT_TRUE(store) << error;
+        auto store = MessageStore::create(u16(dir / "good.pst"), kDefaultStoreName).value();
+        ASSERT_TRUE(store);
         const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"F");
         testing::SampleOptions o;
         o.attachmentSizes = {20000};
@@ -245,12 +237,13 @@ TEST(PstMessageStore, DamagedFilesFailCleanly) {
             }
         }
         testing_support::writeFile(dir / "bad.pst", bad);
-        auto store = MessageStore::open(u16(dir / "bad.pst"), error);
-        if (!store) continue;
+        auto opened = MessageStore::open(u16(dir / "bad.pst"));
+        if (!opened) continue;
+        auto store = std::move(opened).value();
         // Whatever opened must read without crashing, and accept more messages.
         for (FolderId folder : store->subfolders(store->topOfPersonalFolders()))
             for (MessageId message : store->messages(folder)) store->messageProperties(message);
-        store->saveMessage(store->topOfPersonalFolders(), testing::sampleMessage({}));
+        (void)store->saveMessage(store->topOfPersonalFolders(), testing::sampleMessage({}));
         store->close();
     }
 }
@@ -259,9 +252,11 @@ TEST(PstMessageStore, AStoreThatCannotBeWrittenAtAllLeavesNoFile) {
     TempDir dir;
     testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, 1, ENOSPC);
     io.arm();
-    std::string error;
-    EXPECT_FALSE(MessageStore::create(u16(dir / "none.pst"), kDefaultStoreName, error));
-    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    const auto none = MessageStore::create(u16(dir / "none.pst"), kDefaultStoreName);
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.failure().code, ENOSPC);
+    EXPECT_NE(none.failure().message.find("No space left on device"), std::string::npos)
+        << none.failure().message;
     EXPECT_FALSE(std::filesystem::exists(dir / "none.pst"));
 }
 
@@ -280,13 +275,12 @@ TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
                          Case{0, 20, false}, Case{7, 1, false}, Case{3, 1, true}, Case{7, 1, true}}) {
         SCOPED_TRACE(::testing::Message() << c.armBefore << " " << c.nth << " " << c.once);
         TempDir dir;
-        std::string error;
         testing_support::FaultyIo io(testing_support::FaultyIo::Call::Write, c.nth, ENOSPC, 3000);
         if (c.once) io.failOnce();
         std::uint64_t kept = 0;
         {
-            auto store = MessageStore::create(u16(dir / "full.pst"), kDefaultStoreName, error);
-            ASSERT_TRUE(store) << error;
+            auto store = MessageStore::create(u16(dir / "full.pst"), kDefaultStoreName).value();
+            ASSERT_TRUE(store);
             store->setCheckpointInterval(1);
             const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Full");
             std::uint64_t saves = 0;
@@ -295,7 +289,7 @@ TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
                 testing::SampleOptions o;
                 o.subject = u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i));
                 o.attachmentSizes = {40000};
-                const bool saved = store->saveMessage(folder, testing::sampleMessage(o)).has_value();
+                const bool saved = store->saveMessage(folder, testing::sampleMessage(o)).ok();
                 if (saves < static_cast<std::uint64_t>(i)) {
                     EXPECT_FALSE(saved) << i;  // none after a failed one
                 }
@@ -316,8 +310,8 @@ TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
             keptSome = keptSome || kept > 0;
             lostSaved = lostSaved || kept < saves;  // saved, but the commit that would hold it failed
         }
-        auto reopened = MessageStore::open(u16(dir / "full.pst"), error);
-        ASSERT_TRUE(reopened) << error;
+        auto reopened = MessageStore::open(u16(dir / "full.pst")).value();
+        ASSERT_TRUE(reopened);
         const auto folder = reopened->findFolder(reopened->topOfPersonalFolders(), u"Full");
         const std::vector<MessageId> messages = folder ? reopened->messages(*folder) : std::vector<MessageId>{};
         ASSERT_EQ(messages.size(), kept);

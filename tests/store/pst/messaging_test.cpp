@@ -24,7 +24,7 @@ TEST(PstNameToIdMap, KeepsIdsOfNumericAndStringNamesAcrossSets) {
     const Property* entries = findProperty(props, 0x00030102);
     ASSERT_TRUE(entries);
     EXPECT_EQ(entries->value.size(), wanted.size() * 8);
-    EXPECT_EQ(load32(findProperty(props, 0x00010003)->value.data()), 251u);
+    EXPECT_EQ(loadU32(findProperty(props, 0x00010003)->value.data()), 251u);
     mapi::NamedPropertyMap back;
     ASSERT_TRUE(decodeNameToIdMap(props, back));
     ASSERT_EQ(back.entries().size(), wanted.size());
@@ -56,9 +56,9 @@ TEST(PstEntryId, RoundTripsThroughTheStore) {
 TEST(PstPropertyConversion, MultiValuedLayouts) {
     const std::string strings = encodeMultiValue(mapi::PropType::MultiUnicode, {std::string("a\0", 2), std::string("bc\0\0", 4)});
     ASSERT_EQ(strings.size(), 4u + 8u + 6u);
-    EXPECT_EQ(load32(strings.data()), 2u);
-    EXPECT_EQ(load32(strings.data() + 4), 12u);
-    EXPECT_EQ(load32(strings.data() + 8), 14u);
+    EXPECT_EQ(loadU32(strings.data()), 2u);
+    EXPECT_EQ(loadU32(strings.data() + 4), 12u);
+    EXPECT_EQ(loadU32(strings.data() + 8), 14u);
     const std::string longs = encodeMultiValue(mapi::PropType::MultiLong, {std::string("\1\0\0\0", 4), std::string("\2\0\0\0", 4)});
     EXPECT_EQ(longs, std::string("\1\0\0\0\2\0\0\0", 8));
 }

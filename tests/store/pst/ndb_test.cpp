@@ -45,8 +45,8 @@ TEST(PstCrc, MatchesHeadersWrittenByOutlook) {
         std::ifstream in(file, std::ios::binary);
         std::string bytes(Header::kSize, '\0');
         in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        EXPECT_EQ(computeCrc(std::string_view(bytes).substr(8, 471)), load32(bytes.data() + 4)) << file;
-        EXPECT_EQ(computeCrc(std::string_view(bytes).substr(8, 516)), load32(bytes.data() + 524)) << file;
+        EXPECT_EQ(computeCrc(std::string_view(bytes).substr(8, 471)), loadU32(bytes.data() + 4)) << file;
+        EXPECT_EQ(computeCrc(std::string_view(bytes).substr(8, 516)), loadU32(bytes.data() + 524)) << file;
         EXPECT_TRUE(Header::decode(bytes).has_value()) << file;
         ++checked;
     }
@@ -79,10 +79,10 @@ TEST(PstHeader, RoundTripsAndRejectsCorruption) {
 TEST(PstBlock, TrailerAndAlignment) {
     const std::string block = encodeBlock("hello", Bid(8), 0x4800);
     EXPECT_EQ(block.size(), 64u);
-    EXPECT_EQ(load16(block.data() + 48), 5);
-    EXPECT_EQ(load16(block.data() + 50), computeSig(0x4800, 8));
-    EXPECT_EQ(load32(block.data() + 52), computeCrc("hello"));
-    EXPECT_EQ(load64(block.data() + 56), 8u);
+    EXPECT_EQ(loadU16(block.data() + 48), 5);
+    EXPECT_EQ(loadU16(block.data() + 50), computeSig(0x4800, 8));
+    EXPECT_EQ(loadU32(block.data() + 52), computeCrc("hello"));
+    EXPECT_EQ(loadU64(block.data() + 56), 8u);
     EXPECT_TRUE(decodeBlock(block, 5, Bid(8)));
     EXPECT_FALSE(decodeBlock(block, 5, Bid(12)));
     EXPECT_EQ(blockFileSize(kMaxBlockData), kMaxBlockSize);
@@ -117,17 +117,16 @@ TEST(PstAllocationMap, MarksSlotsAndCountsFreeSpace) {
     EXPECT_EQ(static_cast<unsigned char>(pages[0].bytes[2]), 0xFF);
     EXPECT_EQ(static_cast<unsigned char>(pages[0].bytes[18]), 0x00);
     EXPECT_EQ(static_cast<unsigned char>(pages[0].bytes[496]), 0x84);
-    EXPECT_EQ(load64(pages[0].bytes.data() + 504), kFirstAMapOffset);
+    EXPECT_EQ(loadU64(pages[0].bytes.data() + 504), kFirstAMapOffset);
 }
 
 TEST(PstNodeDatabase, ManyNodesAndBlocksSurviveReopen) {
     TempDir dir;
     const std::string path = (dir / "t.pst").string();
-    std::string error;
     std::vector<std::pair<Nid, Bid>> written;
     {
-        auto db = NodeDatabase::create(path, error);
-        ASSERT_TRUE(db) << error;
+        auto db = NodeDatabase::create(path).value();
+        ASSERT_TRUE(db);
         for (int i = 0; i < 5000; ++i) {  // several levels of NBT and BBT pages
             const Nid nid = db->allocateNid(NidType::NormalMessage);
             const Bid bid = db->writeData("node " + std::to_string(i));
@@ -136,8 +135,8 @@ TEST(PstNodeDatabase, ManyNodesAndBlocksSurviveReopen) {
         }
         ASSERT_TRUE(db->close());
     }
-    auto db = NodeDatabase::open(path, error);
-    ASSERT_TRUE(db) << error;
+    auto db = NodeDatabase::open(path).value();
+    ASSERT_TRUE(db);
     ASSERT_EQ(db->nodes().size(), written.size());
     for (std::size_t i = 0; i < written.size(); i += 97) {
         const NbtEntry* e = db->findNode(written[i].first);
@@ -152,8 +151,8 @@ TEST(PstNodeDatabase, ManyNodesAndBlocksSurviveReopen) {
     EXPECT_GT(bid.value(), written.back().second.value());
     db->setNode({added, bid, Bid(), Nid(0x8022)});
     ASSERT_TRUE(db->close());
-    auto again = NodeDatabase::open(path, error);
-    ASSERT_TRUE(again) << error;
+    auto again = NodeDatabase::open(path).value();
+    ASSERT_TRUE(again);
     EXPECT_EQ(again->nodes().size(), written.size() + 1);
     EXPECT_EQ(again->readData(again->findNode(added)->data), "appended");
     EXPECT_EQ(again->readData(again->findNode(written[0].first)->data), "node 0");
@@ -161,8 +160,7 @@ TEST(PstNodeDatabase, ManyNodesAndBlocksSurviveReopen) {
 
 TEST(PstNodeDatabase, LargeDataUsesXBlocksAndXXBlocks) {
     TempDir dir;
-    std::string error;
-    auto db = NodeDatabase::create((dir / "x.pst").string(), error);
+    auto db = NodeDatabase::create((dir / "x.pst").string()).value();
     ASSERT_TRUE(db);
     for (std::size_t size : {std::size_t{8176}, std::size_t{8177}, std::size_t{100000}, kXBlockEntries * kMaxBlockData + 1}) {
         std::string data(size, '\0');
@@ -175,8 +173,7 @@ TEST(PstNodeDatabase, LargeDataUsesXBlocksAndXXBlocks) {
 
 TEST(PstNodeDatabase, SubnodeTreesSplitIntoSiBlocks) {
     TempDir dir;
-    std::string error;
-    auto db = NodeDatabase::create((dir / "s.pst").string(), error);
+    auto db = NodeDatabase::create((dir / "s.pst").string()).value();
     ASSERT_TRUE(db);
     std::vector<SubnodeEntry> entries;
     for (std::uint32_t i = 0; i < 1000; ++i) entries.push_back({Nid(NidType::Ltp, 1000 - i), db->writeData("x"), Bid()});
@@ -191,10 +188,37 @@ TEST(PstNodeDatabase, SubnodeTreesSplitIntoSiBlocks) {
 TEST(PstNodeDatabase, RejectsFilesThatAreNotPst) {
     TempDir dir;
     testing_support::writeFile(dir / "bad.pst", std::string(1000, 'x'));
-    std::string error;
-    EXPECT_FALSE(NodeDatabase::open((dir / "bad.pst").string(), error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(NodeDatabase::open((dir / "missing.pst").string(), error));
+    const auto bad = NodeDatabase::open((dir / "bad.pst").string());
+    EXPECT_FALSE(bad);
+    EXPECT_FALSE(bad.failure().message.empty());
+    const auto missing = NodeDatabase::open((dir / "missing.pst").string());
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.failure().code, ENOENT);
+}
+
+// What the format cannot hold is refused loudly, never cut to fit.
+TEST(PstNodeDatabase, ValuesBeyondTheFormatsLimitsAreRefused) {
+    TempDir dir;
+    auto db = NodeDatabase::create((dir / "limits.pst").string()).value();
+    const std::size_t blocksBefore = db->blockCount();
+    EXPECT_THROW(db->writeLeaf(std::string(kMaxBlockData + 1, 'x')), LimitError);
+    // Trees are checked before anything is written: a size beyond 32 bits, more leaves than two levels.
+    EXPECT_THROW(db->writeTreeOver({Bid(4), Bid(8)}, {UINT32_MAX, 1}), LimitError);
+    const std::vector<Bid> leaves(kXBlockEntries * kXBlockEntries + 1, Bid(4));
+    EXPECT_THROW(db->writeTreeOver(leaves, std::vector<std::uint32_t>(leaves.size(), 1)), LimitError);
+    std::vector<SubnodeEntry> subnodes(kSlBlockEntries * kSiBlockEntries + 1);
+    for (std::uint32_t i = 0; i < subnodes.size(); ++i) subnodes[i].nid = Nid(NidType::Ltp, i + 1);
+    EXPECT_THROW(db->writeSubnodes(subnodes), LimitError);
+    EXPECT_EQ(db->blockCount(), blocksBefore);
+
+    // Node ids: the last index is handed out once, then none is left (nor wraps to a used one).
+    db->reserveNidIndex(NidType::NormalMessage, kMaxNidIndex - 1);
+    EXPECT_EQ(db->allocateNid(NidType::NormalMessage).index(), kMaxNidIndex);
+    EXPECT_THROW(db->allocateNid(NidType::NormalMessage), LimitError);
+    db->reserveNidIndex(NidType::Attachment, UINT32_MAX);
+    EXPECT_THROW(db->allocateNid(NidType::Attachment), LimitError);
+    EXPECT_THROW(Nid(NidType::NormalMessage, kMaxNidIndex + 1), LimitError);
+    EXPECT_EQ(db->allocateNid(NidType::NormalFolder).type(), NidType::NormalFolder);  // other types go on
 }
 
 }  // namespace
@@ -226,8 +250,7 @@ void expectSoundLayout(const NodeDatabase& db) {
 
 TEST(PstNodeDatabase, ReusedSpaceNeverOverlaps) {
     TempDir dir;
-    std::string error;
-    auto db = NodeDatabase::create((dir / "r.pst").string(), error);
+    auto db = NodeDatabase::create((dir / "r.pst").string()).value();
     ASSERT_TRUE(db);
     std::vector<Nid> live;
     std::uint32_t seed = 1;
@@ -267,9 +290,8 @@ std::string nodeData(int i) { return std::string(4000 + i, static_cast<char>('a'
 // Commits kFirstNodes nodes, arms the fault, adds kLaterNodes more (about 160 kB, so that the file
 // grows) and commits again. Returns whether the second commit succeeded.
 bool commitTwiceMeetingTheFault(const std::string& path, FaultyIo& io, std::optional<StoreFailure>& failure) {
-    std::string error;
-    auto db = NodeDatabase::create(path, error);
-    EXPECT_TRUE(db) << error;
+    auto db = NodeDatabase::create(path).value();
+    EXPECT_TRUE(db);
     if (!db) return false;
     for (int i = 0; i < kFirstNodes + kLaterNodes; ++i) {
         if (i == kFirstNodes) {
@@ -288,9 +310,8 @@ bool commitTwiceMeetingTheFault(const std::string& path, FaultyIo& io, std::opti
 
 // The number of nodes of the file as a reader finds it, each checked against what was written.
 int readableNodes(const std::string& path) {
-    std::string error;
-    auto db = NodeDatabase::open(path, error);
-    EXPECT_TRUE(db) << error;
+    auto db = NodeDatabase::open(path).value();
+    EXPECT_TRUE(db);
     if (!db) return -1;
     int i = 0;
     for (const NbtEntry& node : db->nodes()) EXPECT_EQ(db->readData(node.data), nodeData(i++)) << i;

@@ -23,18 +23,17 @@ std::u16string u16(const fs::path& p) { return platform::fromNativePath(p.string
 // Writes the sample store: Top of Personal Folders / Inbox.mbox (and a nested folder) with messages
 // of every kind, in two sessions: the store is closed and opened again half-way.
 void writeSampleStore(const fs::path& path) {
-    std::string error;
     {
-        auto first = MessageStore::create(u16(path), kDefaultStoreName, error);
-        ASSERT_TRUE(first) << error;
+        auto first = MessageStore::create(u16(path), kDefaultStoreName).value();
+        ASSERT_TRUE(first);
         const FolderId inbox = first->createFolder(first->topOfPersonalFolders(), u"Inbox.mbox");
         SampleOptions plain;
         plain.subject = u"Plain message";
         ASSERT_TRUE(first->saveMessage(inbox, sampleMessage(plain)));
         ASSERT_TRUE(first->close());
     }
-    auto store = MessageStore::open(u16(path), error);
-    ASSERT_TRUE(store) << error;
+    auto store = MessageStore::open(u16(path)).value();
+    ASSERT_TRUE(store);
     const FolderId inbox = *store->findFolder(store->topOfPersonalFolders(), u"Inbox.mbox");
     const FolderId nested = store->createFolder(store->createFolder(store->topOfPersonalFolders(), u"mail"), u"Nested.mbox");
     SampleOptions html;

@@ -19,7 +19,7 @@ bool readLevel(const HeapReader& heap, Hid hid, int level, Bth& out) {
         const std::string_view key = item->substr(pos, out.keySize);
         if (level == 0) {
             out.records.push_back({std::string(key), std::string(item->substr(pos + out.keySize, out.dataSize))});
-        } else if (!readLevel(heap, Hid(load32(item->data() + pos + out.keySize)), level - 1, out)) {
+        } else if (!readLevel(heap, Hid(loadU32(item->data() + pos + out.keySize)), level - 1, out)) {
             return false;
         }
     }
@@ -36,7 +36,7 @@ std::string bthHeader(std::uint8_t keySize, std::uint8_t dataSize, std::uint8_t 
     put8(header, keySize);
     put8(header, dataSize);
     put8(header, levels);
-    put32(header, root.value());
+    putU32(header, root.value());
     return header;
 }
 
@@ -70,10 +70,10 @@ void fillBth(HeapBuilder& heap, const BthSlots& slots, std::uint8_t keySize, std
         for (std::size_t pos = 0; pos < level.size(); pos += perNode * entrySize) {
             const std::string_view node = std::string_view(level).substr(pos, perNode * entrySize);
             parents.append(node.substr(0, keySize));
-            put32(parents, heap.allocate(node).value());
+            putU32(parents, heap.allocate(node).value());
         }
         if (parents.size() == static_cast<std::size_t>(keySize) + 4) {
-            root = Hid(load32(parents.data() + keySize));
+            root = Hid(loadU32(parents.data() + keySize));
             break;
         }
         level = std::move(parents);
@@ -97,7 +97,7 @@ std::optional<Bth> readBth(const HeapReader& heap, Hid header) {
     bth.keySize = static_cast<std::uint8_t>((*item)[1]);
     bth.dataSize = static_cast<std::uint8_t>((*item)[2]);
     const int levels = static_cast<std::uint8_t>((*item)[3]);
-    const Hid root(load32(item->data() + 4));
+    const Hid root(loadU32(item->data() + 4));
     if (root.isNull()) return bth;
     if (!readLevel(heap, root, levels, bth)) return std::nullopt;
     return bth;

@@ -11,6 +11,7 @@ constexpr std::size_t kFirstHeaderSize = 12;   // HNHDR
 constexpr std::size_t kBitmapHeaderSize = 66;  // HNBITMAPHDR, blocks 8, 136, 264, ...
 constexpr std::size_t kPageHeaderSize = 2;     // HNPAGEHDR
 constexpr std::size_t kMaxItemsPerBlock = 2047;
+constexpr std::size_t kMaxHeapBlock = 0xFFFF;
 
 bool isBitmapBlock(std::size_t index) { return index >= 8 && (index - 8) % 128 == 0; }
 
@@ -44,10 +45,13 @@ std::size_t HeapBuilder::serializedSize(std::size_t blockIndex, const Block& blo
 }
 
 Hid HeapBuilder::allocate(std::string_view bytes) {
-    bytes = bytes.substr(0, kMaxHeapItem);
+    if (bytes.size() > kMaxHeapItem)
+        throw LimitError("a heap item of " + std::to_string(bytes.size()) + " bytes (at most 3580)");
     std::size_t index = blocks_.size() - 1;
     if (serializedSize(index, blocks_.back(), bytes.size(), 1) > kMaxBlockData ||
         blocks_.back().ends.size() >= kMaxItemsPerBlock) {
+        // A heap id numbers its block in 16 bits.
+        if (index + 1 > kMaxHeapBlock) throw LimitError("a heap of more than 65536 blocks");
         blocks_.emplace_back();
         ++index;
     }
@@ -77,7 +81,7 @@ std::vector<std::string> HeapBuilder::takeBlocks() {
         const std::size_t header = headerSize(i);
         std::string data(header, '\0');
         if (i == 0) {
-            store32(data.data() + 4, userRoot_.value());
+            storeU32(data.data() + 4, userRoot_.value());
             data[2] = static_cast<char>(kHeapSignature);
             data[3] = static_cast<char>(client_);
             for (std::size_t k = 0; k < 8 && k < levels.size(); ++k) setNibble(data, 8, k, levels[k]);
@@ -87,11 +91,11 @@ std::vector<std::string> HeapBuilder::takeBlocks() {
         data += block.items;
         std::string().swap(block.items);
         if (data.size() % 2) data.push_back('\0');
-        store16(data.data(), static_cast<std::uint16_t>(data.size()));
-        put16(data, static_cast<std::uint16_t>(block.ends.size()));
-        put16(data, 0);
-        put16(data, static_cast<std::uint16_t>(header));
-        for (std::uint16_t end : block.ends) put16(data, static_cast<std::uint16_t>(header + end));
+        storeU16(data.data(), static_cast<std::uint16_t>(data.size()));
+        putU16(data, static_cast<std::uint16_t>(block.ends.size()));
+        putU16(data, 0);
+        putU16(data, static_cast<std::uint16_t>(header));
+        for (std::uint16_t end : block.ends) putU16(data, static_cast<std::uint16_t>(header + end));
         out.push_back(std::move(data));
     }
     blocks_.assign(1, Block{});
@@ -104,7 +108,7 @@ std::optional<HeapReader> HeapReader::parse(std::vector<std::string> blocks) {
     if (static_cast<std::uint8_t>(first[2]) != kHeapSignature) return std::nullopt;
     HeapReader reader;
     reader.client_ = static_cast<std::uint8_t>(first[3]);
-    reader.userRoot_ = Hid(load32(first.data() + 4));
+    reader.userRoot_ = Hid(loadU32(first.data() + 4));
     reader.blocks_ = std::move(blocks);
     return reader;
 }
@@ -113,12 +117,12 @@ std::optional<std::string_view> HeapReader::item(Hid hid) const {
     if (hid.block() >= blocks_.size() || hid.index() == 0) return std::nullopt;
     const std::string& block = blocks_[hid.block()];
     if (block.size() < 2) return std::nullopt;
-    const std::size_t map = load16(block.data());
+    const std::size_t map = loadU16(block.data());
     if (map + 4 > block.size()) return std::nullopt;
-    const std::size_t count = load16(block.data() + map);
+    const std::size_t count = loadU16(block.data() + map);
     if (hid.index() > count || map + 4 + 2 * (count + 1) > block.size()) return std::nullopt;
-    const std::size_t start = load16(block.data() + map + 4 + 2 * (hid.index() - 1));
-    const std::size_t end = load16(block.data() + map + 4 + 2 * hid.index());
+    const std::size_t start = loadU16(block.data() + map + 4 + 2 * (hid.index() - 1));
+    const std::size_t end = loadU16(block.data() + map + 4 + 2 * hid.index());
     if (start > end || end > map) return std::nullopt;
     return std::string_view(block).substr(start, end - start);
 }

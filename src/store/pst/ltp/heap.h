@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/result.h"
+
 namespace store::pst {
 
 inline constexpr std::size_t kMaxHeapItem = 3580;
@@ -42,11 +44,11 @@ constexpr bool isHeapId(std::uint32_t hnid) { return (hnid & 0x1F) == 0; }
 class HeapBuilder {
 public:
     explicit HeapBuilder(HeapClient client) : client_(client) { blocks_.emplace_back(); }
-    // bytes.size() <= kMaxHeapItem.
+    // Throws LimitError when bytes.size() > kMaxHeapItem, or when the heap has no block number left.
     Hid allocate(std::string_view bytes);
     // A zeroed item whose bytes are set later with fill(): readers expect a heap's root structures
     // in its first items, before the values they refer to are known.
-    Hid reserve(std::size_t size) { return allocate(std::string(std::min(size, kMaxHeapItem), '\0')); }
+    Hid reserve(std::size_t size) { return allocate(std::string(size, '\0')); }
     // bytes.size() equals the size of the item.
     void fill(Hid hid, std::string_view bytes);
     void setUserRoot(Hid root) { userRoot_ = root; }

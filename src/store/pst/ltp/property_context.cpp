@@ -41,13 +41,13 @@ NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const Proper
         if (const std::size_t size = inlineSizeInPc(p->type())) {
             std::string v = p->value.substr(0, size);
             v.resize(4, '\0');
-            hnid = load32(v.data());
+            hnid = loadU32(v.data());
         } else {
             hnid = storeValue(db, ids, heap, content.subnodes, p->value);
         }
-        put16(records, p->id());
-        put16(records, p->type());
-        put32(records, hnid);
+        putU16(records, p->id());
+        putU16(records, p->type());
+        putU32(records, hnid);
     }
     fillBth(heap, bth, 2, 6, records);
     content.blocks = heap.takeBlocks();
@@ -77,9 +77,9 @@ std::optional<PropertyList> readPropertyContext(NodeDatabase& db, Bid data, cons
     PropertyList out;
     for (const BthRecord& r : bth->records) {
         Property p;
-        const std::uint16_t type = load16(r.data.data());
-        p.tag = (static_cast<std::uint32_t>(load16(r.key.data())) << 16) | type;
-        const std::uint32_t hnid = load32(r.data.data() + 2);
+        const std::uint16_t type = loadU16(r.data.data());
+        p.tag = (static_cast<std::uint32_t>(loadU16(r.key.data())) << 16) | type;
+        const std::uint32_t hnid = loadU32(r.data.data() + 2);
         if (const std::size_t size = inlineSizeInPc(type)) {
             p.value = r.data.substr(2, size);
         } else {

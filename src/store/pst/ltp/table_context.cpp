@@ -59,16 +59,16 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
     std::string out;
     put8(out, kTcType);
     put8(out, static_cast<std::uint8_t>(byTag.size()));
-    put16(out, layout.end4);
-    put16(out, layout.end2);
-    put16(out, layout.end1);
-    put16(out, layout.rowSize);
-    put32(out, rowIndex.value());
-    put32(out, rowsHnid);
-    put32(out, 0);  // deprecated index
+    putU16(out, layout.end4);
+    putU16(out, layout.end2);
+    putU16(out, layout.end1);
+    putU16(out, layout.rowSize);
+    putU32(out, rowIndex.value());
+    putU32(out, rowsHnid);
+    putU32(out, 0);  // deprecated index
     for (const Column& c : byTag) {
-        put32(out, c.tag);
-        put16(out, c.offset);
+        putU32(out, c.tag);
+        putU16(out, c.offset);
         put8(out, c.size);
         put8(out, c.bit);
     }
@@ -87,14 +87,14 @@ std::string encodeRow(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std:
     for (const Column& c : layout.columns) {
         std::string value;
         if (c.tag == kTagRowId) {
-            put32(value, row.rowId);
+            putU32(value, row.rowId);
         } else if (c.tag == kTagRowVersion) {
-            put32(value, 0);
+            putU32(value, 0);
         } else if (const Property* p = findProperty(row.cells, c.tag)) {
             if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF)))
                 value = p->value.substr(0, c.size);
             else
-                put32(value, storeValue(db, ids, heap, subnodes, p->value));
+                putU32(value, storeValue(db, ids, heap, subnodes, p->value));
         } else {
             continue;
         }
@@ -156,8 +156,8 @@ NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std
     std::string records;
     records.reserve(index.size() * kRowIndexRecordSize);
     for (const auto& [rowId, number] : index) {
-        put32(records, rowId);
-        put32(records, number);
+        putU32(records, rowId);
+        putU32(records, number);
     }
     fillBth(heap, rowIndex, 4, 4, records);
     heap.fill(tcInfo, encodeTcInfo(layout, rowIndex.header, rowsHnid));
@@ -179,13 +179,13 @@ std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vec
     if (!info || info->size() < 22 || static_cast<std::uint8_t>((*info)[0]) != kTcType) return std::nullopt;
     const std::size_t count = static_cast<std::uint8_t>((*info)[1]);
     if (info->size() < 22 + 8 * count) return std::nullopt;
-    const std::uint16_t rowSize = load16(info->data() + 8);
-    const std::uint32_t rowsHnid = load32(info->data() + 14);
+    const std::uint16_t rowSize = loadU16(info->data() + 8);
+    const std::uint32_t rowsHnid = loadU32(info->data() + 14);
     std::vector<Column> columns;
     Table table;
     for (std::size_t i = 0; i < count; ++i) {
         const char* p = info->data() + 22 + 8 * i;
-        columns.push_back({load32(p), load16(p + 4), load8(p + 6), load8(p + 7)});
+        columns.push_back({loadU32(p), loadU16(p + 4), load8(p + 6), load8(p + 7)});
         table.columns.push_back(columns.back().tag);
     }
     std::vector<std::string> matrixBlocks;
@@ -202,7 +202,7 @@ std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vec
         matrixBlocks = std::move(*read);
     }
     if (rowSize == 0) return table;
-    const std::size_t cebOffset = load16(info->data() + 6);
+    const std::size_t cebOffset = loadU16(info->data() + 6);
     for (const std::string& block : matrixBlocks) {
         for (std::size_t pos = 0; pos + rowSize <= block.size(); pos += rowSize) {
             const std::string_view row = std::string_view(block).substr(pos, rowSize);
@@ -211,11 +211,11 @@ std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vec
                 if (cebOffset + c.bit / 8 >= row.size() || c.offset + c.size > row.size()) return std::nullopt;
                 if (!(static_cast<unsigned char>(row[cebOffset + c.bit / 8]) & (0x80 >> (c.bit % 8)))) continue;
                 const std::string_view cell = row.substr(c.offset, c.size);
-                if (c.tag == kTagRowId) out.rowId = load32(cell.data());
+                if (c.tag == kTagRowId) out.rowId = loadU32(cell.data());
                 if (c.tag == kTagRowId || c.tag == kTagRowVersion) continue;
                 Property p{c.tag, std::string(cell)};
                 if (!isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF))) {
-                    auto value = resolveHnid(db, *heap, subnodes, load32(cell.data()));
+                    auto value = resolveHnid(db, *heap, subnodes, loadU32(cell.data()));
                     if (!value) return std::nullopt;
                     p.value = std::move(*value);
                 }

@@ -12,17 +12,17 @@ constexpr std::array<std::uint8_t, 16> kOneOffProvider = {0x81, 0x2B, 0x1F, 0xA4
                                                           0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
 
 void appendTerminated(std::string& out, std::u16string_view text) {
-    for (char16_t c : text) put16(out, static_cast<std::uint16_t>(c));
-    put16(out, 0);
+    for (char16_t c : text) putU16(out, static_cast<std::uint16_t>(c));
+    putU16(out, 0);
 }
 
 }  // namespace
 
 std::string makeEntryId(const StoreUid& store, Nid nid) {
     std::string out;
-    put32(out, 0);
+    putU32(out, 0);
     out.append(reinterpret_cast<const char*>(store.data()), store.size());
-    put32(out, nid.value());
+    putU32(out, nid.value());
     return out;
 }
 
@@ -30,15 +30,15 @@ std::optional<Nid> nidOfEntryId(const StoreUid& store, std::string_view entryId)
     if (entryId.size() != 24) return std::nullopt;
     if (!std::equal(store.begin(), store.end(), reinterpret_cast<const std::uint8_t*>(entryId.data() + 4)))
         return std::nullopt;
-    return Nid(load32(entryId.data() + 20));
+    return Nid(loadU32(entryId.data() + 20));
 }
 
 std::string makeOneOffEntryId(std::u16string_view displayName, std::u16string_view addressType,
                               std::u16string_view address) {
     std::string out;
-    put32(out, 0);
+    putU32(out, 0);
     out.append(reinterpret_cast<const char*>(kOneOffProvider.data()), kOneOffProvider.size());
-    put16(out, 0);                 // version
+    putU16(out, 0);                 // version
     put8(out, 0x01);               // no rich text
     put8(out, 0x90);               // Unicode strings, no lookup
     appendTerminated(out, displayName);

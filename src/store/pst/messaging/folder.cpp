@@ -1,44 +1,25 @@
 #include "store/pst/messaging/folder.h"
 
+#include "store/mapi/property_tags.h"
 #include "store/pst/messaging/table_columns.h"
 #include "store/pst/ndb/bytes.h"
 
 namespace store::pst {
 namespace {
 
-constexpr std::uint32_t kTagMessageFlags = 0x0E070003;
 constexpr std::uint32_t kMessageFlagRead = 0x01;
-
-std::string le32(std::uint32_t v) {
-    std::string s;
-    put32(s, v);
-    return s;
-}
 
 }  // namespace
 
-std::string utf16le(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (char16_t c : text) put16(out, static_cast<std::uint16_t>(c));
-    return out;
-}
-
-std::u16string fromUtf16le(std::string_view bytes) {
-    std::u16string out;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(load16(bytes.data() + i)));
-    return out;
-}
-
 ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
     ContentsRow row{message, {}, false};
-    if (const Property* flags = findProperty(cells, kTagMessageFlags))
-        row.read = flags->value.size() >= 4 && (load32(flags->value.data()) & kMessageFlagRead);
+    if (const Property* flags = findProperty(cells, mapi::PidTagMessageFlags.value()))
+        row.read = flags->value.size() >= 4 && (loadU32(flags->value.data()) & kMessageFlagRead);
     for (std::uint32_t tag : contentsTableColumns()) {
         const Property* p = findProperty(cells, tag);
         if (!p) continue;
-        put32(row.cells, tag);
-        put32(row.cells, static_cast<std::uint32_t>(p->value.size()));
+        putU32(row.cells, tag);
+        putU32(row.cells, static_cast<std::uint32_t>(p->value.size()));
         row.cells += p->value;
     }
     row.cells.shrink_to_fit();

@@ -37,7 +37,4 @@ struct FolderRecord {
     PropertyList properties() const;
 };
 
-std::string utf16le(std::u16string_view text);
-std::u16string fromUtf16le(std::string_view bytes);
-
 }  // namespace store::pst

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "platform/paths.h"
+#include "store/mapi/property_tags.h"
 #include "store/pst/ltp/property_context.h"
 #include "store/pst/messaging/message_writer.h"
 #include "store/pst/messaging/name_to_id_map.h"
@@ -18,27 +19,12 @@ constexpr Nid kIpmSubtree{0x8022};
 constexpr Nid kSearchRoot{0x8042};
 constexpr Nid kDeletedItems{0x8062};
 
-constexpr std::uint32_t kTagRecordKey = 0x0FF90102;
-constexpr std::uint32_t kTagDisplayName = 0x3001001F;
-constexpr std::uint32_t kTagContainerClass = 0x3613001F;
-constexpr std::uint32_t kTagIpmSubtreeEntryId = 0x35E00102;
-constexpr std::uint32_t kTagWastebasketEntryId = 0x35E30102;
-constexpr std::uint32_t kTagFinderEntryId = 0x35E70102;
-constexpr std::uint32_t kTagValidFolderMask = 0x35DF0003;
-constexpr std::uint32_t kTagStoreSupportMask = 0x340D0003;
-
 // Subtree, wastebasket and finder entry ids are valid.
 constexpr std::uint32_t kValidFolders = 0x01 | 0x08 | 0x80;
 // Entry ids unique; search, modify, create, attach, OLE, notify, multi-valued, categorise, RTF,
 // restrictions, sorting, HTML and Unicode supported.
 constexpr std::uint32_t kStoreSupport = 0x1 | 0x4 | 0x8 | 0x10 | 0x20 | 0x40 | 0x100 | 0x200 | 0x400 | 0x800 |
                                         0x1000 | 0x2000 | 0x10000 | 0x40000;
-
-std::string le32(std::uint32_t v) {
-    std::string s;
-    put32(s, v);
-    return s;
-}
 
 // Readers (libpff) refuse a store whose name-to-id map has an empty GUID, entry or string stream, so
 // every store names two properties Outlook's stores always name: one by number in a property set of
@@ -69,31 +55,32 @@ MessageStore::~MessageStore() {
     if (db_) close();
 }
 
-std::unique_ptr<MessageStore> MessageStore::create(const std::u16string& path, std::u16string_view displayName,
-                                                   std::string& error) {
-    auto db = NodeDatabase::create(platform::nativePath(path), error);
-    if (!db) return nullptr;
-    std::unique_ptr<MessageStore> store(new MessageStore(std::move(db)));
+Result<std::unique_ptr<MessageStore>> MessageStore::create(const std::u16string& path,
+                                                           std::u16string_view displayName) {
+    auto db = NodeDatabase::create(platform::nativePath(path));
+    if (!db) return db.failure();
+    std::unique_ptr<MessageStore> store(new MessageStore(std::move(db).value()));
     store->initialise(displayName);
     if (!store->commit()) {
-        error = "cannot write " + platform::nativePath(path);
-        if (store->failure()) error += ": " + store->failure()->message;
+        Failure failure{0, "cannot write " + platform::nativePath(path)};
+        if (store->failure())
+            failure = {store->failure()->code, failure.message + ": " + store->failure()->message};
         // What was written is no PST file: it is not left behind for readers (or a later append) to refuse.
         store->db_.reset();
         std::error_code ignored;
         std::filesystem::remove(platform::nativePath(path), ignored);
-        return nullptr;
+        return failure;
     }
     return store;
 }
 
-std::unique_ptr<MessageStore> MessageStore::open(const std::u16string& path, std::string& error) {
-    auto db = NodeDatabase::open(platform::nativePath(path), error);
-    if (!db) return nullptr;
-    std::unique_ptr<MessageStore> store(new MessageStore(std::move(db)));
-    if (!store->load(error)) {
+Result<std::unique_ptr<MessageStore>> MessageStore::open(const std::u16string& path) {
+    auto db = NodeDatabase::open(platform::nativePath(path));
+    if (!db) return db.failure();
+    std::unique_ptr<MessageStore> store(new MessageStore(std::move(db).value()));
+    if (Result<void> loaded = store->load(); !loaded) {
         store->db_.reset();
-        return nullptr;
+        return loaded.failure();
     }
     return store;
 }
@@ -115,33 +102,29 @@ void MessageStore::initialise(std::u16string_view displayName) {
     writeInternalNodes();
 }
 
-bool MessageStore::load(std::string& error) {
+Result<void> MessageStore::load() {
     const NbtEntry* storeNode = db_->findNode(nids::MessageStore);
     const auto storeSubnodes = storeNode ? db_->readSubnodes(storeNode->subnodes) : std::nullopt;
     const auto props = storeSubnodes ? readPropertyContext(*db_, storeNode->data, *storeSubnodes) : std::nullopt;
-    const Property* recordKey = props ? findProperty(*props, kTagRecordKey) : nullptr;
-    if (!recordKey || recordKey->value.size() != uid_.size()) {
-        error = "the file has no readable message store";
-        return false;
-    }
+    const Property* recordKey = props ? findProperty(*props, mapi::PidTagRecordKey.value()) : nullptr;
+    if (!recordKey || recordKey->value.size() != uid_.size())
+        return Failure{0, "the file has no readable message store"};
     std::copy_n(recordKey->value.data(), uid_.size(), reinterpret_cast<char*>(uid_.data()));
-    displayName_ = textProperty(*props, kTagDisplayName);
+    displayName_ = textProperty(*props, mapi::PidTagDisplayName.value());
     auto entryNid = [&](std::uint32_t tag) {
         const Property* p = findProperty(*props, tag);
         const auto nid = p ? nidOfEntryId(uid_, p->value) : std::nullopt;
         return nid.value_or(Nid());
     };
-    ipmSubtree_ = entryNid(kTagIpmSubtreeEntryId);
-    deletedItems_ = entryNid(kTagWastebasketEntryId);
-    searchRoot_ = entryNid(kTagFinderEntryId);
+    ipmSubtree_ = entryNid(mapi::PidTagIpmSubtreeEntryId.value());
+    deletedItems_ = entryNid(mapi::PidTagIpmWastebasketEntryId.value());
+    searchRoot_ = entryNid(mapi::PidTagFinderEntryId.value());
 
     if (const NbtEntry* map = db_->findNode(nids::NameToIdMap)) {
         const auto subnodes = db_->readSubnodes(map->subnodes);
         const auto mapProps = subnodes ? readPropertyContext(*db_, map->data, *subnodes) : std::nullopt;
-        if (!mapProps || !decodeNameToIdMap(*mapProps, names_)) {
-            error = "the file's named property map is damaged";
-            return false;
-        }
+        if (!mapProps || !decodeNameToIdMap(*mapProps, names_))
+            return Failure{0, "the file's named property map is damaged"};
         namesWritten_ = names_.entries().size();
     }
     nameAtLeastOne(names_);  // an older file without names gets its entry at the next commit
@@ -150,23 +133,17 @@ bool MessageStore::load(std::string& error) {
         if (entry.nid.type() != NidType::NormalFolder) continue;
         const auto subnodes = db_->readSubnodes(entry.subnodes);
         const auto folderProps = subnodes ? readPropertyContext(*db_, entry.data, *subnodes) : std::nullopt;
-        if (!folderProps) {
-            error = "a folder of the file is damaged";
-            return false;
-        }
+        if (!folderProps) return Failure{0, "a folder of the file is damaged"};
         FolderRecord record;
         record.nid = entry.nid;
         record.parent = entry.parent;
-        record.name = textProperty(*folderProps, kTagDisplayName);
-        record.containerClass = textProperty(*folderProps, kTagContainerClass);
+        record.name = textProperty(*folderProps, mapi::PidTagDisplayName.value());
+        record.containerClass = textProperty(*folderProps, mapi::PidTagContainerClass.value());
         record.dirty = false;
         if (const NbtEntry* contents = db_->findNode(entry.nid.withType(NidType::ContentsTable))) {
             const auto tableSubnodes = db_->readSubnodes(contents->subnodes);
             const auto table = tableSubnodes ? readTableContext(*db_, contents->data, *tableSubnodes) : std::nullopt;
-            if (!table) {
-                error = "a contents table of the file is damaged";
-                return false;
-            }
+            if (!table) return Failure{0, "a contents table of the file is damaged"};
             for (const TableRow& row : table->rows) record.contents.push_back(ContentsRow::pack(Nid(row.rowId), row.cells));
         }
         folders_[entry.nid.value()] = std::move(record);
@@ -174,11 +151,9 @@ bool MessageStore::load(std::string& error) {
     for (auto& [key, record] : folders_)
         if (record.parent != record.nid)
             if (FolderRecord* parent = folder({record.parent})) parent->children.push_back(record.nid);
-    if (!folder({nids::RootFolder}) || !folder({ipmSubtree_})) {
-        error = "the file has no root folder or top of personal folders";
-        return false;
-    }
-    return true;
+    if (!folder({nids::RootFolder}) || !folder({ipmSubtree_}))
+        return Failure{0, "the file has no root folder or top of personal folders"};
+    return {};
 }
 
 FolderRecord* MessageStore::folder(FolderId id) {
@@ -240,16 +215,26 @@ std::optional<FolderId> MessageStore::parentOf(FolderId id) const {
     return FolderId{record->parent};
 }
 
-std::optional<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message, const StopRequest& stop) {
+Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message,
+                                            const StopRequest& stop) {
     FolderRecord* record = folder(id);
-    if (!record || !db_->flushWrites()) return std::nullopt;
-    const Nid nid = db_->allocateNid(NidType::NormalMessage);
+    if (!record) return Failure{0, "no such folder"};
+    if (!db_->flushWrites()) return *db_->failure();
     const std::size_t mark = db_->blockMark();
-    const WrittenMessage written = MessageWriter(*db_, names_, stop).write(message);
+    Nid nid;
+    WrittenMessage written;
+    try {
+        nid = db_->allocateNid(NidType::NormalMessage);
+        written = MessageWriter(*db_, names_, stop).write(message);
+    } catch (const LimitError& error) {
+        // The message is refused whole; its blocks are freed and the store goes on.
+        db_->releaseBlocksSince(mark);
+        return Failure{0, std::string("the message is larger than a PST file can hold: ") + error.what()};
+    }
     // Its blocks reach the system now, so that a full disk fails this message rather than a later one.
     if (!db_->flushWrites()) {
         keepWhatWasSavedBefore(mark);
-        return std::nullopt;
+        return *db_->failure();
     }
     db_->setNode({nid, written.data, written.subnodes, record->nid});
     record->contents.push_back(ContentsRow::pack(nid, written.properties));
@@ -316,13 +301,14 @@ void MessageStore::writeTableNode(Nid nid, const std::vector<std::uint32_t>& col
 
 void MessageStore::writeStoreNode() {
     PropertyList props;
-    props.push_back({kTagRecordKey, std::string(reinterpret_cast<const char*>(uid_.data()), uid_.size())});
-    props.push_back({kTagDisplayName, utf16le(displayName_)});
-    props.push_back({kTagIpmSubtreeEntryId, makeEntryId(uid_, ipmSubtree_)});
-    props.push_back({kTagWastebasketEntryId, makeEntryId(uid_, deletedItems_)});
-    props.push_back({kTagFinderEntryId, makeEntryId(uid_, searchRoot_)});
-    props.push_back({kTagValidFolderMask, le32(kValidFolders)});
-    props.push_back({kTagStoreSupportMask, le32(kStoreSupport)});
+    props.push_back({mapi::PidTagRecordKey.value(),
+                     std::string(reinterpret_cast<const char*>(uid_.data()), uid_.size())});
+    props.push_back({mapi::PidTagDisplayName.value(), utf16le(displayName_)});
+    props.push_back({mapi::PidTagIpmSubtreeEntryId.value(), makeEntryId(uid_, ipmSubtree_)});
+    props.push_back({mapi::PidTagIpmWastebasketEntryId.value(), makeEntryId(uid_, deletedItems_)});
+    props.push_back({mapi::PidTagFinderEntryId.value(), makeEntryId(uid_, searchRoot_)});
+    props.push_back({mapi::PidTagValidFolderMask.value(), le32(kValidFolders)});
+    props.push_back({mapi::PidTagStoreSupportMask.value(), le32(kStoreSupport)});
     writePropertyNode(nids::MessageStore, Nid(), props);
 }
 

@@ -35,11 +35,11 @@ inline constexpr std::u16string_view kDefaultStoreName = u"Personal Folders";
 
 class MessageStore {
 public:
-    // A new store at the path (an existing file is replaced). Null with a reason on failure.
-    static std::unique_ptr<MessageStore> create(const std::u16string& path, std::u16string_view displayName,
-                                                std::string& error);
+    // A new store at the path (an existing file is replaced).
+    static Result<std::unique_ptr<MessageStore>> create(const std::u16string& path,
+                                                        std::u16string_view displayName);
     // A store written earlier (by this engine, or any unencoded Unicode PST with the usual folders).
-    static std::unique_ptr<MessageStore> open(const std::u16string& path, std::string& error);
+    static Result<std::unique_ptr<MessageStore>> open(const std::u16string& path);
 
     ~MessageStore();
     MessageStore(const MessageStore&) = delete;
@@ -59,10 +59,11 @@ public:
     bool exists(FolderId folder) const { return folders_.count(folder.nid.value()) != 0; }
 
     // --- messages ----------------------------------------------------------------------------------
-    // Writes the message into the folder; empty when the folder is unknown or the file failed. The
+    // Writes the message into the folder; fails when the folder is unknown, the file failed (the
+    // file's failure) or the message holds more than the format can (the store goes on). The
     // message is in the file for good once the next commit succeeds (see keptCount()).
     // Throws StopError when `stop` answers true while the message is written (see MessageWriter).
-    std::optional<MessageId> saveMessage(FolderId folder, const mapi::Message& message, const StopRequest& stop = {});
+    Result<MessageId> saveMessage(FolderId folder, const mapi::Message& message, const StopRequest& stop = {});
     std::vector<MessageId> messages(FolderId folder) const;
     std::size_t messageCount(FolderId folder) const;
     bool deleteMessage(MessageId message);
@@ -94,7 +95,7 @@ private:
     bool writeChanges();
     void keepWhatWasSavedBefore(std::size_t blockMark);
     void checkpointIfDue();
-    bool load(std::string& error);
+    Result<void> load();
     FolderRecord* folder(FolderId id);
     const FolderRecord* folder(FolderId id) const;
     FolderId addFolder(Nid nid, Nid parent, std::u16string_view name, std::u16string_view containerClass);

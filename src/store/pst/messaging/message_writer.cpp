@@ -14,24 +14,8 @@
 namespace store::pst {
 namespace {
 
-constexpr std::uint32_t kTagMessageFlags = 0x0E070003;
-constexpr std::uint32_t kTagMessageSize = 0x0E080003;
-constexpr std::uint32_t kTagAttachSize = 0x0E200003;
-constexpr std::uint32_t kTagAttachDataObject = 0x3701000D;
-constexpr std::uint32_t kTagObjectType = 0x0FFE0003;
-constexpr std::uint32_t kTagDisplayType = 0x39000003;
-constexpr std::uint32_t kTagEntryId = 0x0FFF0102;
-constexpr std::uint32_t kTagDisplayName = 0x3001001F;
-constexpr std::uint32_t kTagAddressType = 0x3002001F;
-constexpr std::uint32_t kTagEmailAddress = 0x3003001F;
 constexpr std::uint32_t kMessageFlagHasAttach = 0x10;
 constexpr std::uint32_t kObjectMailUser = 6;
-
-std::string le32(std::uint32_t v) {
-    std::string s;
-    put32(s, v);
-    return s;
-}
 
 void setProperty(PropertyList& list, std::uint32_t tag, std::string value) {
     for (Property& p : list)
@@ -45,17 +29,23 @@ void setProperty(PropertyList& list, std::uint32_t tag, std::string value) {
 std::u16string textOf(const PropertyList& list, std::uint32_t tag) {
     std::u16string out;
     if (const Property* p = findProperty(list, tag))
-        for (std::size_t i = 0; i + 1 < p->value.size(); i += 2) out.push_back(static_cast<char16_t>(load16(p->value.data() + i)));
+        for (std::size_t i = 0; i + 1 < p->value.size(); i += 2)
+            out.push_back(static_cast<char16_t>(loadU16(p->value.data() + i)));
     return out;
 }
 
 // Recipient rows need an object type, display type and entry id for clients to show them.
 void completeRecipient(PropertyList& row) {
-    if (!findProperty(row, kTagObjectType)) row.push_back({kTagObjectType, le32(kObjectMailUser)});
-    if (!findProperty(row, kTagDisplayType)) row.push_back({kTagDisplayType, le32(0)});
-    if (!findProperty(row, kTagEntryId) && findProperty(row, kTagEmailAddress))
-        row.push_back({kTagEntryId, makeOneOffEntryId(textOf(row, kTagDisplayName), textOf(row, kTagAddressType),
-                                                      textOf(row, kTagEmailAddress))});
+    if (!findProperty(row, mapi::PidTagObjectType.value()))
+        row.push_back({mapi::PidTagObjectType.value(), le32(kObjectMailUser)});
+    if (!findProperty(row, mapi::PidTagDisplayType.value()))
+        row.push_back({mapi::PidTagDisplayType.value(), le32(0)});
+    if (!findProperty(row, mapi::PidTagEntryId.value()) &&
+        findProperty(row, mapi::PidTagEmailAddress.value()))
+        row.push_back(
+            {mapi::PidTagEntryId.value(), makeOneOffEntryId(textOf(row, mapi::PidTagDisplayName.value()),
+                                                            textOf(row, mapi::PidTagAddressType.value()),
+                                                            textOf(row, mapi::PidTagEmailAddress.value()))});
 }
 
 // Types a PST keeps (toPstProperties leaves the others out).
@@ -94,12 +84,13 @@ SubnodeEntry MessageWriter::writeAttachment(const mapi::Attachment& attachment, 
         subnodes.push_back({embeddedNid, embedded.data, embedded.subnodes});
         const std::uint32_t embeddedSize = propertyBytes(embedded.properties);
         std::string object;
-        put32(object, embeddedNid.value());
-        put32(object, embeddedSize);
-        setProperty(props, kTagAttachDataObject, object);
+        putU32(object, embeddedNid.value());
+        putU32(object, embeddedSize);
+        setProperty(props, mapi::PidTagAttachDataObject.value(), object);
         size += embeddedSize;
     }
-    if (!findProperty(props, kTagAttachSize)) props.push_back({kTagAttachSize, le32(size)});
+    if (!findProperty(props, mapi::PidTagAttachSize.value()))
+        props.push_back({mapi::PidTagAttachSize.value(), le32(size)});
     NodeContent pc = buildPropertyContext(db_, ids, props);
     subnodes.insert(subnodes.end(), pc.subnodes.begin(), pc.subnodes.end());
     for (std::uint32_t tag : attachmentTableColumns())
@@ -156,17 +147,21 @@ WrittenMessage MessageWriter::writeMessage(const mapi::Message& message, Subnode
             const Nid nid = ids.next(NidType::Attachment);
             row.rowId = nid.value();
             subnodes.push_back(writeAttachment(attachment, nid, ids, row.cells));
-            if (const Property* size = findProperty(row.cells, kTagAttachSize)) attachmentBytes += load32(size->value.data());
+            if (const Property* size = findProperty(row.cells, mapi::PidTagAttachSize.value()))
+                attachmentBytes += loadU32(size->value.data());
             rows.push_back(std::move(row));
         }
         subnodes.push_back(writeTable(nids::AttachmentTable, ids, attachmentTableColumns(), rows));
-        const Property* flags = findProperty(out.properties, kTagMessageFlags);
-        const std::uint32_t value = (flags && flags->value.size() >= 4 ? load32(flags->value.data()) : 0) | kMessageFlagHasAttach;
-        setProperty(out.properties, kTagMessageFlags, le32(value));
+        const Property* flags = findProperty(out.properties, mapi::PidTagMessageFlags.value());
+        const std::uint32_t value =
+            (flags && flags->value.size() >= 4 ? loadU32(flags->value.data()) : 0) | kMessageFlagHasAttach;
+        setProperty(out.properties, mapi::PidTagMessageFlags.value(), le32(value));
     }
-    if (!findProperty(out.properties, kTagMessageSize)) {
+    if (!findProperty(out.properties, mapi::PidTagMessageSize.value())) {
         const std::uint64_t size = propertyBytes(out.properties) + attachmentBytes;
-        out.properties.push_back({kTagMessageSize, le32(static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)))});
+        out.properties.push_back(
+            {mapi::PidTagMessageSize.value(),
+             le32(static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)))});
     }
 
     NodeContent pc = buildPropertyContext(db_, ids, out.properties);

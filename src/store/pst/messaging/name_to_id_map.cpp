@@ -23,7 +23,7 @@ std::string guidBytes(const mapi::Guid& g) { return std::string(reinterpret_cast
 
 std::string utf16(std::u16string_view text) {
     std::string out;
-    for (char16_t c : text) put16(out, static_cast<std::uint16_t>(c));
+    for (char16_t c : text) putU16(out, static_cast<std::uint16_t>(c));
     return out;
 }
 
@@ -52,23 +52,23 @@ PropertyList encodeNameToIdMap(const mapi::NamedPropertyMap& names) {
         if (name.isString()) {
             const std::string text = utf16(name.name);
             key = static_cast<std::uint32_t>(strings.size());
-            put32(strings, static_cast<std::uint32_t>(text.size()));
+            putU32(strings, static_cast<std::uint32_t>(text.size()));
             strings += text;
             while (strings.size() % 4) strings.push_back('\0');
             hashKey = computeCrc(text);
         }
-        put32(entries, key);
-        put16(entries, guidAndKind);
-        put16(entries, propIndex);
+        putU32(entries, key);
+        putU16(entries, guidAndKind);
+        putU16(entries, propIndex);
         std::string& bucket = buckets[(hashKey ^ guidAndKind) % kBucketCount];
-        put32(bucket, hashKey);
-        put16(bucket, guidAndKind);
-        put16(bucket, propIndex);
+        putU32(bucket, hashKey);
+        putU16(bucket, guidAndKind);
+        putU16(bucket, propIndex);
         ++propIndex;
     }
     PropertyList props;
     std::string count;
-    put32(count, kBucketCount);
+    putU32(count, kBucketCount);
     props.push_back({kTagBucketCount, count});
     props.push_back({kTagGuidStream, guids});
     props.push_back({kTagEntryStream, entries});
@@ -88,9 +88,9 @@ bool decodeNameToIdMap(const PropertyList& properties, mapi::NamedPropertyMap& n
     std::map<std::uint16_t, mapi::NamedProperty> byIndex;
     for (std::size_t pos = 0; pos < entries->value.size(); pos += 8) {
         const char* e = entries->value.data() + pos;
-        const std::uint32_t key = load32(e);
-        const std::uint16_t guidAndKind = load16(e + 4);
-        const std::uint16_t index = load16(e + 6);
+        const std::uint32_t key = loadU32(e);
+        const std::uint16_t guidAndKind = loadU16(e + 4);
+        const std::uint16_t index = loadU16(e + 6);
         const std::uint16_t guid = guidAndKind >> 1;
         mapi::NamedProperty name;
         if (guid == kGuidMapi) {
@@ -104,11 +104,11 @@ bool decodeNameToIdMap(const PropertyList& properties, mapi::NamedPropertyMap& n
         }
         if (guidAndKind & 1) {
             if (!strings || static_cast<std::size_t>(key) + 4 > strings->value.size()) return false;
-            const std::uint32_t length = load32(strings->value.data() + key);
+            const std::uint32_t length = loadU32(strings->value.data() + key);
             if (length > strings->value.size() - key - 4) return false;
             name.kind = mapi::NameKind::String;
             for (std::uint32_t i = 0; i + 1 < length; i += 2)
-                name.name.push_back(static_cast<char16_t>(load16(strings->value.data() + key + 4 + i)));
+                name.name.push_back(static_cast<char16_t>(loadU16(strings->value.data() + key + 4 + i)));
         } else {
             name.lid = key;
         }

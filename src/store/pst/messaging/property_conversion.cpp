@@ -10,10 +10,10 @@ std::string encodeMultiValue(mapi::PropType type, const std::vector<std::string>
         for (const std::string& v : values) out += v;
         return out;
     }
-    put32(out, static_cast<std::uint32_t>(values.size()));
+    putU32(out, static_cast<std::uint32_t>(values.size()));
     std::uint32_t offset = static_cast<std::uint32_t>(4 + 4 * values.size());
     for (const std::string& v : values) {
-        put32(out, offset);
+        putU32(out, offset);
         offset += static_cast<std::uint32_t>(v.size());
     }
     for (const std::string& v : values) out += v;

@@ -14,19 +14,19 @@ constexpr std::uint8_t kSubnodeTreeType = 0x02;
 std::string encodeBlock(std::string_view data, Bid bid, Ib ib) {
     std::string out(data);
     out.resize(blockFileSize(data.size()) - kBlockTrailerSize, '\0');
-    put16(out, static_cast<std::uint16_t>(data.size()));
-    put16(out, computeSig(ib, bid.value()));
-    put32(out, computeCrc(data));
-    put64(out, bid.value());
+    putU16(out, static_cast<std::uint16_t>(data.size()));
+    putU16(out, computeSig(ib, bid.value()));
+    putU32(out, computeCrc(data));
+    putU64(out, bid.value());
     return out;
 }
 
 std::optional<DecodedBlock> decodeBlock(std::string_view fileBytes, std::size_t cb, Bid expected) {
     if (cb > kMaxBlockData || fileBytes.size() < blockFileSize(cb)) return std::nullopt;
     const char* trailer = fileBytes.data() + blockFileSize(cb) - kBlockTrailerSize;
-    DecodedBlock block{fileBytes.substr(0, cb), Bid(load64(trailer + 8))};
-    if (load16(trailer) != cb || block.bid.key() != expected.key()) return std::nullopt;
-    if (load32(trailer + 4) != computeCrc(block.data)) return std::nullopt;
+    DecodedBlock block{fileBytes.substr(0, cb), Bid(loadU64(trailer + 8))};
+    if (loadU16(trailer) != cb || block.bid.key() != expected.key()) return std::nullopt;
+    if (loadU32(trailer + 4) != computeCrc(block.data)) return std::nullopt;
     return block;
 }
 
@@ -35,9 +35,9 @@ std::string encodeDataTreeBlock(std::uint8_t level, std::uint32_t totalBytes, st
     out.reserve(8 + 8 * children.size());
     put8(out, kDataTreeType);
     put8(out, level);
-    put16(out, static_cast<std::uint16_t>(children.size()));
-    put32(out, totalBytes);
-    for (Bid bid : children) put64(out, bid.value());
+    putU16(out, static_cast<std::uint16_t>(children.size()));
+    putU32(out, totalBytes);
+    for (Bid bid : children) putU64(out, bid.value());
     return out;
 }
 
@@ -60,12 +60,12 @@ std::string encodeSlBlock(std::span<const SubnodeEntry> entries) {
     out.reserve(8 + 24 * entries.size());
     put8(out, kSubnodeTreeType);
     put8(out, 0);
-    put16(out, static_cast<std::uint16_t>(entries.size()));
-    put32(out, 0);
+    putU16(out, static_cast<std::uint16_t>(entries.size()));
+    putU32(out, 0);
     for (const SubnodeEntry& e : entries) {
-        put64(out, e.nid.value());
-        put64(out, e.data.value());
-        put64(out, e.subnodes.value());
+        putU64(out, e.nid.value());
+        putU64(out, e.data.value());
+        putU64(out, e.subnodes.value());
     }
     return out;
 }
@@ -75,11 +75,11 @@ std::string encodeSiBlock(std::span<const std::pair<Nid, Bid>> entries) {
     out.reserve(8 + 16 * entries.size());
     put8(out, kSubnodeTreeType);
     put8(out, 1);
-    put16(out, static_cast<std::uint16_t>(entries.size()));
-    put32(out, 0);
+    putU16(out, static_cast<std::uint16_t>(entries.size()));
+    putU32(out, 0);
     for (const auto& [nid, bid] : entries) {
-        put64(out, nid.value());
-        put64(out, bid.value());
+        putU64(out, nid.value());
+        putU64(out, bid.value());
     }
     return out;
 }

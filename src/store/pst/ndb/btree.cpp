@@ -35,9 +35,9 @@ private:
     void flush() {
         const BlockRef ref = sink_.allocate();
         sink_.write(ref, encodeBTreePage(page_, ref));
-        put64(parents_, page_.count > 0 ? firstKey_ : 0);
-        put64(parents_, ref.bid.value());
-        put64(parents_, ref.ib);
+        putU64(parents_, page_.count > 0 ? firstKey_ : 0);
+        putU64(parents_, ref.bid.value());
+        putU64(parents_, ref.ib);
         page_.entries.clear();
         page_.count = 0;
     }
@@ -55,10 +55,10 @@ BlockRef writeUpperLevels(PageType type, std::string parents, const PageSink& si
     for (std::uint8_t level = 1; parents.size() > 24; ++level) {
         LevelWriter writer(type, level, sink);
         for (std::size_t pos = 0; pos < parents.size(); pos += 24)
-            writer.add(load64(parents.data() + pos), std::string_view(parents).substr(pos, 24));
+            writer.add(loadU64(parents.data() + pos), std::string_view(parents).substr(pos, 24));
         parents = writer.finish();
     }
-    return BlockRef{Bid(load64(parents.data() + 8)), load64(parents.data() + 16)};
+    return BlockRef{Bid(loadU64(parents.data() + 8)), loadU64(parents.data() + 16)};
 }
 
 }  // namespace
@@ -68,11 +68,11 @@ BlockRef writeNodeBTree(const std::vector<NbtEntry>& entries, const PageSink& si
     std::string bytes;
     for (const NbtEntry& e : entries) {
         bytes.clear();
-        put64(bytes, e.nid.value());
-        put64(bytes, e.data.value());
-        put64(bytes, e.subnodes.value());
-        put32(bytes, e.parent.value());
-        put32(bytes, 0);
+        putU64(bytes, e.nid.value());
+        putU64(bytes, e.data.value());
+        putU64(bytes, e.subnodes.value());
+        putU32(bytes, e.parent.value());
+        putU32(bytes, 0);
         leaves.add(e.nid.value(), bytes);
     }
     return writeUpperLevels(PageType::NodeBTree, leaves.finish(), sink);
@@ -83,11 +83,11 @@ BlockRef writeBlockBTree(const std::vector<BbtEntry>& entries, const PageSink& s
     std::string bytes;
     for (const BbtEntry& e : entries) {
         bytes.clear();
-        put64(bytes, e.ref.bid.value());
-        put64(bytes, e.ref.ib);
-        put16(bytes, e.size);
-        put16(bytes, e.refCount);
-        put32(bytes, 0);
+        putU64(bytes, e.ref.bid.value());
+        putU64(bytes, e.ref.ib);
+        putU16(bytes, e.size);
+        putU16(bytes, e.refCount);
+        putU32(bytes, 0);
         leaves.add(e.ref.bid.value(), bytes);
     }
     return writeUpperLevels(PageType::BlockBTree, leaves.finish(), sink);
@@ -106,7 +106,7 @@ bool readTree(const PageReader& read, BlockRef ref, PageType type, int depth, st
         const char* entry = page->entries.data() + i * page->entrySize;
         if (page->level == 0) {
             out.push_back(decodeLeaf(entry));
-        } else if (!readTree(read, BlockRef{Bid(load64(entry + 8)), load64(entry + 16)}, type, depth + 1, out, pages,
+        } else if (!readTree(read, BlockRef{Bid(loadU64(entry + 8)), loadU64(entry + 16)}, type, depth + 1, out, pages,
                              decodeLeaf)) {
             return false;
         }
@@ -115,11 +115,11 @@ bool readTree(const PageReader& read, BlockRef ref, PageType type, int depth, st
 }
 
 NbtEntry decodeNbt(const char* p) {
-    return NbtEntry{Nid(load32(p)), Bid(load64(p + 8)), Bid(load64(p + 16)), Nid(load32(p + 24))};
+    return NbtEntry{Nid(loadU32(p)), Bid(loadU64(p + 8)), Bid(loadU64(p + 16)), Nid(loadU32(p + 24))};
 }
 
 BbtEntry decodeBbt(const char* p) {
-    return BbtEntry{BlockRef{Bid(load64(p)), load64(p + 8)}, load16(p + 16), load16(p + 18)};
+    return BbtEntry{BlockRef{Bid(loadU64(p)), loadU64(p + 8)}, loadU16(p + 16), loadU16(p + 18)};
 }
 
 }  // namespace

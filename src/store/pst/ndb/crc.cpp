@@ -23,7 +23,7 @@ constexpr Tables makeTables() {
 
 constexpr Tables kTables = makeTables();
 
-std::uint32_t load32(const unsigned char* p) {
+std::uint32_t loadU32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
@@ -35,8 +35,8 @@ std::uint32_t computeCrc(std::string_view bytes, std::uint32_t seed) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t n = bytes.size();
     for (; n >= 8; p += 8, n -= 8) {
-        const std::uint32_t low = load32(p) ^ crc;
-        const std::uint32_t high = load32(p + 4);
+        const std::uint32_t low = loadU32(p) ^ crc;
+        const std::uint32_t high = loadU32(p + 4);
         crc = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^ kTables[5][(low >> 16) & 0xFF] ^
               kTables[4][low >> 24] ^ kTables[3][high & 0xFF] ^ kTables[2][(high >> 8) & 0xFF] ^
               kTables[1][(high >> 16) & 0xFF] ^ kTables[0][high >> 24];

@@ -18,32 +18,32 @@ constexpr std::size_t kFullCrcOffset = 524;
 std::string Header::encode() const {
     std::string out;
     out.reserve(kSize);
-    put32(out, kMagic);
-    put32(out, 0);  // partial CRC, below
-    put16(out, kMagicClient);
-    put16(out, kUnicodeVersion);
-    put16(out, kClientVersion);
+    putU32(out, kMagic);
+    putU32(out, 0);  // partial CRC, below
+    putU16(out, kMagicClient);
+    putU16(out, kUnicodeVersion);
+    putU16(out, kClientVersion);
     put8(out, 0x01);  // platform create
     put8(out, 0x01);  // platform access
-    put32(out, 0);
-    put32(out, 0);
-    put64(out, 0);  // bidUnused
-    put64(out, nextPageBid);
-    put32(out, unique);
-    for (std::uint32_t index : nextNidIndex) put32(out, index);
-    put64(out, 0);  // qwUnused
+    putU32(out, 0);
+    putU32(out, 0);
+    putU64(out, 0);  // bidUnused
+    putU64(out, nextPageBid);
+    putU32(out, unique);
+    for (std::uint32_t index : nextNidIndex) putU32(out, index);
+    putU64(out, 0);  // qwUnused
     root.encode(out);
-    put32(out, 0);  // dwAlign
+    putU32(out, 0);  // dwAlign
     for (std::uint8_t v : firstFreeMap) put8(out, v);
     out.append(128, static_cast<char>(0xFF));  // free page map: every page map is full
     put8(out, 0x80);  // sentinel
     put8(out, cryptMethod);
-    put16(out, 0);
-    put64(out, nextBlockBid);
-    put32(out, 0);  // full CRC, below
+    putU16(out, 0);
+    putU64(out, nextBlockBid);
+    putU32(out, 0);  // full CRC, below
     out.append(3 + 1 + 32, '\0');
-    store32(out.data() + 4, computeCrc(std::string_view(out).substr(8, kPartialCrcLength)));
-    store32(out.data() + kFullCrcOffset, computeCrc(std::string_view(out).substr(8, kFullCrcLength)));
+    storeU32(out.data() + 4, computeCrc(std::string_view(out).substr(8, kPartialCrcLength)));
+    storeU32(out.data() + kFullCrcOffset, computeCrc(std::string_view(out).substr(8, kFullCrcLength)));
     return out;
 }
 
@@ -54,7 +54,7 @@ std::optional<Header> Header::decode(std::string_view bytes) {
     const std::uint32_t partialCrc = in.u32();
     if (in.u16() != kMagicClient || in.u16() != kUnicodeVersion) return std::nullopt;
     if (computeCrc(bytes.substr(8, kPartialCrcLength)) != partialCrc) return std::nullopt;
-    if (computeCrc(bytes.substr(8, kFullCrcLength)) != load32(bytes.data() + kFullCrcOffset)) return std::nullopt;
+    if (computeCrc(bytes.substr(8, kFullCrcLength)) != loadU32(bytes.data() + kFullCrcOffset)) return std::nullopt;
     Header header;
     in = ByteReader(bytes, 32);
     header.nextPageBid = in.u64();

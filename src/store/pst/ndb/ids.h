@@ -3,6 +3,9 @@
 // references (BREF), each a small distinct type.
 #include <compare>
 #include <cstdint>
+#include <string>
+
+#include "store/result.h"
 
 namespace store::pst {
 
@@ -30,11 +33,15 @@ enum class NidType : std::uint8_t {
     Ltp = 0x1F,
 };
 
+// A node id keeps its index in 27 bits.
+inline constexpr std::uint32_t kMaxNidIndex = (1u << 27) - 1;
+
 class Nid {
 public:
     constexpr Nid() = default;
     constexpr explicit Nid(std::uint32_t value) : value_(value) {}
-    constexpr Nid(NidType type, std::uint32_t index) : value_((index << 5) | static_cast<std::uint32_t>(type)) {}
+    constexpr Nid(NidType type, std::uint32_t index)
+        : value_((checked(index) << 5) | static_cast<std::uint32_t>(type)) {}
 
     constexpr std::uint32_t value() const { return value_; }
     constexpr NidType type() const { return static_cast<NidType>(value_ & 0x1F); }
@@ -45,6 +52,12 @@ public:
     friend constexpr auto operator<=>(Nid, Nid) = default;
 
 private:
+    static constexpr std::uint32_t checked(std::uint32_t index) {
+        if (index > kMaxNidIndex)
+            throw LimitError("node id index " + std::to_string(index) + " (at most 2^27 - 1)");
+        return index;
+    }
+
     std::uint32_t value_ = 0;
 };
 

@@ -16,43 +16,29 @@ constexpr std::uint64_t kBidStep = 4;
 // Outlook counts the B-tree's own reference besides the node's.
 constexpr std::uint16_t kRefCount = 2;
 
-std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
-
 }  // namespace
 
-std::unique_ptr<NodeDatabase> NodeDatabase::create(const std::string& nativePath, std::string& error) {
+Result<std::unique_ptr<NodeDatabase>> NodeDatabase::create(const std::string& nativePath) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    if (!db->file_.create(nativePath)) {
-        error = systemError("cannot create " + nativePath);
-        return nullptr;
-    }
+    if (Result<void> created = db->file_.create(nativePath); !created) return created.failure();
     db->header_.nextNidIndex.fill(kFirstNidIndex);
     return db;
 }
 
-std::unique_ptr<NodeDatabase> NodeDatabase::open(const std::string& nativePath, std::string& error) {
+Result<std::unique_ptr<NodeDatabase>> NodeDatabase::open(const std::string& nativePath) {
     std::unique_ptr<NodeDatabase> db(new NodeDatabase());
-    if (!db->file_.open(nativePath)) {
-        error = systemError("cannot open " + nativePath);
-        return nullptr;
-    }
+    if (Result<void> opened = db->file_.open(nativePath); !opened) return opened.failure();
     const auto header = Header::decode(db->file_.read(0, Header::kSize));
-    if (!header) {
-        error = nativePath + " is not a Unicode PST file";
-        return nullptr;
-    }
-    if (header->cryptMethod != kCryptNone) {
-        error = nativePath + " is encoded; only unencoded files can be appended to";
-        return nullptr;
-    }
+    if (!header) return Failure{0, nativePath + " is not a Unicode PST file"};
+    if (header->cryptMethod != kCryptNone)
+        return Failure{0, nativePath + " is encoded; only unencoded files can be appended to"};
     db->header_ = *header;
     const PageReader read = [&db](Ib ib, std::size_t n) { return db->file_.read(ib, n); };
     std::vector<NbtEntry> nodes;
     std::vector<BlockRef> pages;
     if (!readNodeBTree(read, header->root.nodeBTree, nodes, pages) ||
         !readBlockBTree(read, header->root.blockBTree, db->blocks_, pages)) {
-        error = nativePath + " has a damaged index";
-        return nullptr;
+        return Failure{0, nativePath + " has a damaged index"};
     }
     Ib highWater = kFirstAMapOffset;
     db->nodes_ = std::move(nodes);
@@ -75,6 +61,9 @@ std::unique_ptr<NodeDatabase> NodeDatabase::open(const std::string& nativePath, 
 NodeDatabase::~NodeDatabase() { file_.close(); }
 
 Bid NodeDatabase::writeBlock(std::string_view data, bool internal) {
+    if (data.size() > kMaxBlockData)
+        throw LimitError("a block of " + std::to_string(data.size()) + " bytes (at most " +
+                         std::to_string(kMaxBlockData) + ")");
     const Bid bid(header_.nextBlockBid | (internal ? 0x2 : 0x0));
     header_.nextBlockBid += kBidStep;
     const Ib ib = space_.allocate(blockFileSize(data.size()), 64);
@@ -88,6 +77,10 @@ Bid NodeDatabase::writeTreeOver(const std::vector<Bid>& leaves, const std::vecto
     if (leaves.size() == 1) return leaves.front();
     std::uint64_t total = 0;
     for (std::uint32_t size : sizes) total += size;
+    // A data tree records its size in 32 bits and has at most two levels of XBLOCKs.
+    if (total > UINT32_MAX || leaves.size() > kXBlockEntries * kXBlockEntries)
+        throw LimitError("a data tree of " + std::to_string(total) + " bytes in " +
+                         std::to_string(leaves.size()) + " blocks");
     if (leaves.size() <= kXBlockEntries)
         return writeBlock(encodeDataTreeBlock(1, static_cast<std::uint32_t>(total), leaves), true);
     std::vector<Bid> middles;
@@ -127,13 +120,14 @@ Bid NodeDatabase::writeSubnodes(std::vector<SubnodeEntry> entries) {
     if (entries.empty()) return Bid();
     std::sort(entries.begin(), entries.end(), [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
     if (entries.size() <= kSlBlockEntries) return writeBlock(encodeSlBlock(entries), true);
+    // One SIBLOCK holds 510 SLBLOCKs (173,400 subnodes), far more than any message has.
+    if (entries.size() > kSlBlockEntries * kSiBlockEntries)
+        throw LimitError(std::to_string(entries.size()) + " subnodes in one node");
     std::vector<std::pair<Nid, Bid>> branches;
     for (std::size_t i = 0; i < entries.size(); i += kSlBlockEntries) {
         const std::size_t n = std::min(kSlBlockEntries, entries.size() - i);
         branches.emplace_back(entries[i].nid, writeBlock(encodeSlBlock(std::span(entries).subspan(i, n)), true));
     }
-    // One SIBLOCK holds 510 SLBLOCKs (173,400 subnodes), far more than any message has.
-    branches.resize(std::min(branches.size(), kSiBlockEntries));
     return writeBlock(encodeSiBlock(branches), true);
 }
 
@@ -171,13 +165,14 @@ void NodeDatabase::removeNode(Nid nid) {
 
 Nid NodeDatabase::allocateNid(NidType type) {
     std::uint32_t& next = header_.nextNidIndex[static_cast<std::size_t>(type)];
+    if (next > kMaxNidIndex) throw LimitError("no node id of this type is left");
     dirty_ = true;
     return Nid(type, next++);
 }
 
 void NodeDatabase::reserveNidIndex(NidType type, std::uint32_t index) {
     std::uint32_t& next = header_.nextNidIndex[static_cast<std::size_t>(type)];
-    next = std::max(next, index + 1);
+    next = std::max(next, std::min(index, kMaxNidIndex) + 1);
 }
 
 const BbtEntry* NodeDatabase::findBlock(Bid bid) const {
@@ -354,6 +349,12 @@ bool NodeDatabase::dropBlocksSince(std::size_t mark) {
     blocks_.resize(mark);
     firstFailure_ = file_.resume();
     return true;
+}
+
+void NodeDatabase::releaseBlocksSince(std::size_t mark) {
+    std::vector<Bid> written;
+    for (std::size_t i = mark; i < blocks_.size(); ++i) written.push_back(blocks_[i].ref.bid);
+    for (Bid bid : written) releaseBlock(bid);
 }
 
 void NodeDatabase::endRetry() {

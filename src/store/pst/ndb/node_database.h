@@ -20,10 +20,10 @@ namespace store::pst {
 
 class NodeDatabase {
 public:
-    // A new, empty file (truncated if it exists); null with a reason when it cannot be created.
-    static std::unique_ptr<NodeDatabase> create(const std::string& nativePath, std::string& error);
-    // An existing Unicode PST file, trees read into memory; null with a reason when it is not one.
-    static std::unique_ptr<NodeDatabase> open(const std::string& nativePath, std::string& error);
+    // A new, empty file (truncated if it exists); the failure says why it cannot be created.
+    static Result<std::unique_ptr<NodeDatabase>> create(const std::string& nativePath);
+    // An existing Unicode PST file, trees read into memory; the failure says why it is not one.
+    static Result<std::unique_ptr<NodeDatabase>> open(const std::string& nativePath);
 
     ~NodeDatabase();
     NodeDatabase(const NodeDatabase&) = delete;
@@ -69,6 +69,9 @@ public:
     // commit did. False (and nothing changed) unless the failure was a full disk.
     bool dropBlocksSince(std::size_t mark);
     void endRetry();
+    // Frees the blocks written since the mark (a message that could not be completed); their space is
+    // reused after the next commit.
+    void releaseBlocksSince(std::size_t mark);
     // Writes the trees and allocation maps, waits until they and every block are on the disk, and
     // only then writes the header and waits again: the header on disk only ever describes complete
     // structures. When any step fails the header is left as it was (the file stays at its last

@@ -12,9 +12,9 @@ void appendTrailer(std::string& page, PageType type, std::uint16_t sig, std::uin
     const std::uint32_t crc = computeCrc(std::string_view(page).substr(0, kPageDataSize));
     put8(page, static_cast<std::uint8_t>(type));
     put8(page, static_cast<std::uint8_t>(type));
-    put16(page, sig);
-    put32(page, crc);
-    put64(page, bid);
+    putU16(page, sig);
+    putU32(page, crc);
+    putU64(page, bid);
 }
 
 }  // namespace
@@ -31,7 +31,7 @@ std::string encodeBTreePage(const BTreePage& page, BlockRef ref) {
     put8(out, btreeCapacity(page.entrySize));
     put8(out, page.entrySize);
     put8(out, page.level);
-    put32(out, 0);
+    putU32(out, 0);
     appendTrailer(out, page.type, computeSig(ref.ib, ref.bid.value()), ref.bid.value());
     return out;
 }
@@ -42,8 +42,8 @@ std::optional<BTreePage> decodeBTreePage(std::string_view bytes, BlockRef ref) {
     const auto type = static_cast<PageType>(load8(trailer));
     if (load8(trailer + 1) != load8(trailer)) return std::nullopt;
     if (type != PageType::NodeBTree && type != PageType::BlockBTree) return std::nullopt;
-    if (load32(trailer + 4) != computeCrc(bytes.substr(0, kPageDataSize))) return std::nullopt;
-    if (Bid(load64(trailer + 8)).key() != ref.bid.key()) return std::nullopt;
+    if (loadU32(trailer + 4) != computeCrc(bytes.substr(0, kPageDataSize))) return std::nullopt;
+    if (Bid(loadU64(trailer + 8)).key() != ref.bid.key()) return std::nullopt;
     BTreePage page;
     page.type = type;
     page.count = load8(bytes.data() + kBTreeEntryArea);
@@ -68,10 +68,10 @@ std::string encodeDensityList(const std::vector<DensityEntry>& entries, std::uin
     std::string out;
     put8(out, 0);  // flags: no backfill under way
     put8(out, static_cast<std::uint8_t>(count));
-    put16(out, 0);
-    put32(out, currentAMap);
+    putU16(out, 0);
+    putU32(out, currentAMap);
     for (std::size_t i = 0; i < count; ++i)
-        put32(out, (entries[i].amapIndex & kPageNumberMask) | ((entries[i].freeSlots & kFreeSlotsMask) << 20));
+        putU32(out, (entries[i].amapIndex & kPageNumberMask) | ((entries[i].freeSlots & kFreeSlotsMask) << 20));
     out.resize(kPageDataSize, '\0');
     appendTrailer(out, PageType::DensityList, computeSig(ref.ib, ref.bid.value()), ref.bid.value());
     return out;

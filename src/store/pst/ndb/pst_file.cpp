@@ -61,20 +61,24 @@ PstFile& PstFile::operator=(PstFile&& other) noexcept {
     return *this;
 }
 
-bool PstFile::create(const std::string& nativePath) {
+Result<void> PstFile::create(const std::string& nativePath) {
     close();
     failure_.reset();
     io_ = currentIo();
     fd_ = platform::openOutputFile(nativePath, O_RDWR | O_CREAT | O_TRUNC, 0644);
-    return fd_ >= 0 || fail(errno, "cannot create the file");
+    if (fd_ >= 0) return {};
+    fail(errno, "cannot create the file");
+    return systemFailure("cannot create " + nativePath, failure_->code);
 }
 
-bool PstFile::open(const std::string& nativePath) {
+Result<void> PstFile::open(const std::string& nativePath) {
     close();
     failure_.reset();
     io_ = currentIo();
     fd_ = platform::openOutputFile(nativePath, O_RDWR);
-    return fd_ >= 0 || fail(errno, "cannot open the file");
+    if (fd_ >= 0) return {};
+    fail(errno, "cannot open the file");
+    return systemFailure("cannot open " + nativePath, failure_->code);
 }
 
 bool PstFile::fail(int code, const std::string& what) {

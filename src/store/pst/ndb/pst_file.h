@@ -11,15 +11,13 @@
 #include <string_view>
 
 #include "store/pst/ndb/ids.h"
+#include "store/result.h"
 
 namespace store::pst {
 
 // Why writing to a store stopped: the system's error number (errno) and what failed, for the log
 // ("write at offset 1912832: No space left on device").
-struct StoreFailure {
-    int code = 0;
-    std::string message;
-};
+using StoreFailure = store::Failure;
 
 // The system calls through which the file changes. Tests derive from it to make one of them fail.
 class FileIo {
@@ -43,10 +41,10 @@ public:
     PstFile(PstFile&& other) noexcept;
     PstFile& operator=(PstFile&& other) noexcept;
 
-    // Creates (or empties) the file; false with errno set when that fails.
-    bool create(const std::string& nativePath);
+    // Creates (or empties) the file; the failure names the path and the system's reason.
+    Result<void> create(const std::string& nativePath);
     // Opens an existing file for reading and writing.
-    bool open(const std::string& nativePath);
+    Result<void> open(const std::string& nativePath);
     bool isOpen() const { return fd_ >= 0; }
 
     // Writes are buffered while they follow one another; false once a write has failed.

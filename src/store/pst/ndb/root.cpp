@@ -5,18 +5,18 @@
 namespace store::pst {
 
 void Root::encode(std::string& out) const {
-    put32(out, 0);
-    put64(out, fileEof);
-    put64(out, amapLast);
-    put64(out, amapFree);
-    put64(out, pmapFree);
-    put64(out, nodeBTree.bid.value());
-    put64(out, nodeBTree.ib);
-    put64(out, blockBTree.bid.value());
-    put64(out, blockBTree.ib);
+    putU32(out, 0);
+    putU64(out, fileEof);
+    putU64(out, amapLast);
+    putU64(out, amapFree);
+    putU64(out, pmapFree);
+    putU64(out, nodeBTree.bid.value());
+    putU64(out, nodeBTree.ib);
+    putU64(out, blockBTree.bid.value());
+    putU64(out, blockBTree.ib);
     put8(out, amapValid);
     put8(out, 0);
-    put16(out, 0);
+    putU16(out, 0);
 }
 
 Root Root::decode(std::string_view bytes) {

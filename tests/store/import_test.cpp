@@ -163,6 +163,10 @@ TEST(ImportAddressTest, ListsWithDisplayNames) {
         {",, ,", {}},
         {"MAILER-DAEMON <>", {{"MAILER-DAEMON", ""}}},
         {"Only A Name", {{"Only A Name", ""}}},
+        // Archives write "user at host"; the word before "at" is what RFC 822 parsers take as the address.
+        {"andy at example.com (Andy Grunwald), goran AT domain.com",
+         {{"Andy Grunwald", "andy"}, {"goran AT domain.com", "goran"}}},
+        {"Meet at the station", {{"Meet at the station", ""}}},
         {"\"unclosed <x@example.com>", {{"unclosed", "x@example.com"}}},  // the stray quote is dropped
     };
     for (const Case& c : cases) {

@@ -19,8 +19,9 @@ CJK_CODECS = ("big5", "gb18030", "shift_jis", "euc-jp", "euc-kr")
 
 NUL_DROPPED = "U+0000 in the source is dropped on import (string properties end at their first NUL)"
 PFF_SUBJECT = "pffexport prints a subject starting with a non-ASCII character without its first two bytes"
-READPST_EMBEDDED = "readpst writes the subject of an embedded message as raw UTF-8, the oracle reads one " \
-                   "replacement character per byte"
+READPST_EMBEDDED = "readpst puts a \">From\" line before the header of an embedded message; the oracle " \
+                   "re-parses such a part and reads its raw 8-bit Subject (the source's bytes, which readpst " \
+                   "keeps) as one replacement character per byte"
 READPST_DAEMON = "readpst writes MAILER-DAEMON as the sender of a message without one"
 MIME_REBUILDERS = ("readpst", "msgconvert")  # readers that give the message back as MIME text
 INLINE_PARTS = "%s writes a nameless attachment as a nameless inline part (\"Content-Disposition: inline\"), " \

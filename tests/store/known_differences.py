@@ -104,23 +104,36 @@ def explain_attachments(exp, act, reader):
                 rest.remove(a)
                 reasons.add(DSN_BYTES)
                 break
-    others = exp.get("other_parts") or []
-    nameless = [a for a in rest if not a.get("filename") and a.get("embedded") is None]
-    if len(nameless) == len(rest) and len(rest) == len(others):
-        rest = []
-    if reader in MIME_REBUILDERS and others and not rest:
-        def types(parts):
-            return sorted((p.get("content_type") or "").lower() for p in parts)
-        shown = types(act.get("other_parts") or [])
-        if shown and shown == types(others):
-            reasons.add(INLINE_PARTS % reader)
-        elif reader == "readpst" and shown == types(p for p in others if p.get("size")):
-            reasons.add(READPST_EMPTY)
-            if shown:
-                reasons.add(INLINE_PARTS % reader)
-    if expected or rest or not reasons:
+    if expected:
         return None
-    return reasons
+    if reader in MIME_REBUILDERS:
+        reason = None if rest else rebuilt_parts_reason(exp, act, reader)
+        if reason is None:
+            return None
+        reasons |= reason
+    elif not nameless_kept(exp, rest):
+        return None
+    return reasons or None
+
+
+def nameless_kept(exp, rest):
+    """The unmatched attachments are nameless ones, as many as the source's other parts."""
+    nameless = [a for a in rest if not a.get("filename") and a.get("embedded") is None]
+    return len(nameless) == len(rest) == len(exp.get("other_parts") or [])
+
+
+def rebuilt_parts_reason(exp, act, reader):
+    """A MIME rebuilder's other parts against the source's: the same types, or (readpst) the same
+    types but for the empty ones. An empty set when there are none to compare, None when they differ."""
+    def types(parts):
+        return sorted((p.get("content_type") or "").lower() for p in parts)
+    others = exp.get("other_parts") or []
+    shown = types(act.get("other_parts") or [])
+    if shown == types(others):
+        return {INLINE_PARTS % reader} if others else set()
+    if reader == "readpst" and shown == types(p for p in others if p.get("size")):
+        return {READPST_EMPTY} | ({INLINE_PARTS % reader} if shown else set())
+    return None
 
 
 def addresses(record, field):

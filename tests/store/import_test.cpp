@@ -290,6 +290,20 @@ TEST(ImportEnvelopeTest, SenderWithoutDomainHasNoSmtpAddress) {
     EXPECT_FALSE(m.props.getString(PidTagSentRepresentingSmtpAddress));
 }
 
+// Mailing-list archives write "user at host": the sender and recipients are what RFC 822 parsers read,
+// and the transport headers keep the line as written.
+TEST(ImportEnvelopeTest, ArchiveAddressesReadAsMailReadersReadThem) {
+    const Message m = importMessage(mail({"From: andy at example.com (Andy Grunwald)", "To: goran at domain.com",
+                                          "Subject: x", "", "Body"}));
+    EXPECT_EQ(str(m.props, PidTagSentRepresentingName), "Andy Grunwald");
+    EXPECT_EQ(str(m.props, PidTagSentRepresentingEmailAddress), "andy");
+    EXPECT_FALSE(m.props.getString(PidTagSentRepresentingSmtpAddress));
+    ASSERT_EQ(m.recipients.size(), 1u);
+    EXPECT_EQ(str(m.recipients[0], PidTagEmailAddress), "goran");
+    EXPECT_EQ(str(m.recipients[0], PidTagDisplayName), "goran at domain.com");
+    EXPECT_NE(str(m.props, PidTagTransportMessageHeaders).find("From: andy at example.com (Andy Grunwald)"), std::string::npos);
+}
+
 TEST(ImportEnvelopeTest, SubjectPrefixRule) {
     struct Case {
         const char16_t* subject;

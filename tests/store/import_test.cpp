@@ -163,6 +163,10 @@ TEST(ImportAddressTest, ListsWithDisplayNames) {
         {",, ,", {}},
         {"MAILER-DAEMON <>", {{"MAILER-DAEMON", ""}}},
         {"Only A Name", {{"Only A Name", ""}}},
+        // Archives write "user at host"; the word before "at" is what RFC 822 parsers take as the address.
+        {"andy at example.com (Andy Grunwald), goran AT domain.com",
+         {{"Andy Grunwald", "andy"}, {"goran AT domain.com", "goran"}}},
+        {"Meet at the station", {{"Meet at the station", ""}}},
         {"\"unclosed <x@example.com>", {{"unclosed", "x@example.com"}}},  // the stray quote is dropped
     };
     for (const Case& c : cases) {
@@ -284,6 +288,20 @@ TEST(ImportEnvelopeTest, SenderWithoutDomainHasNoSmtpAddress) {
     EXPECT_EQ(str(m.props, PidTagSentRepresentingEmailAddress), "MAILER-DAEMON");
     EXPECT_FALSE(m.props.getString(PidTagSenderSmtpAddress));
     EXPECT_FALSE(m.props.getString(PidTagSentRepresentingSmtpAddress));
+}
+
+// Mailing-list archives write "user at host": the sender and recipients are what RFC 822 parsers read,
+// and the transport headers keep the line as written.
+TEST(ImportEnvelopeTest, ArchiveAddressesReadAsMailReadersReadThem) {
+    const Message m = importMessage(mail({"From: andy at example.com (Andy Grunwald)", "To: goran at domain.com",
+                                          "Subject: x", "", "Body"}));
+    EXPECT_EQ(str(m.props, PidTagSentRepresentingName), "Andy Grunwald");
+    EXPECT_EQ(str(m.props, PidTagSentRepresentingEmailAddress), "andy");
+    EXPECT_FALSE(m.props.getString(PidTagSentRepresentingSmtpAddress));
+    ASSERT_EQ(m.recipients.size(), 1u);
+    EXPECT_EQ(str(m.recipients[0], PidTagEmailAddress), "goran");
+    EXPECT_EQ(str(m.recipients[0], PidTagDisplayName), "goran at domain.com");
+    EXPECT_NE(str(m.props, PidTagTransportMessageHeaders).find("From: andy at example.com (Andy Grunwald)"), std::string::npos);
 }
 
 TEST(ImportEnvelopeTest, SubjectPrefixRule) {

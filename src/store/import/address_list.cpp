@@ -3,6 +3,8 @@
 #include "store/import/encoded_words.h"
 #include "store/import/text_decoding.h"
 
+#include <algorithm>
+
 namespace store::import {
 namespace {
 
@@ -15,6 +17,9 @@ struct Token {
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isAt(std::string_view word) {
+    return word.size() == 2 && (word[0] == 'a' || word[0] == 'A') && (word[1] == 't' || word[1] == 'T');
+}
 bool isSpecial(char c) { return c == '"' || c == '(' || c == '<' || c == ',' || c == ':' || c == ';'; }
 
 constexpr std::size_t kPollEvery = 512;  // tokens or mailboxes between two polls of the stop request
@@ -147,6 +152,7 @@ public:
                 break;
             }
         }
+        const std::string atLocal = hasAngle ? std::string() : atFormLocalPart();
         pending_.clear();
         angles_ = wordsWithAt_ = 0;
         Mailbox m;
@@ -156,6 +162,9 @@ public:
         } else if (bare.find('@') != std::string::npos || (phrase.find(' ') == std::string::npos && !bare.empty())) {
             m.address = decodeUnlabelled(bare);
             m.name = decodedName(comment);
+        } else if (!atLocal.empty()) {
+            m.address = decodeUnlabelled(atLocal);
+            m.name = decodedName(comment.empty() ? phrase : comment);
         } else {
             m.name = decodedName(phrase.empty() ? comment : phrase);
         }
@@ -164,6 +173,18 @@ public:
     }
 
     bool empty() const { return pending_.empty(); }
+
+    // "user at host", the form archives write an address in (RFC 733's "at" for "@"): RFC 822
+    // parsers, Python's among them, read the word before "at" as the address and drop the rest.
+    std::string atFormLocalPart() const {
+        std::vector<const Token*> words;
+        for (const Token& t : pending_) {
+            if (t.kind == TokenKind::Word || t.kind == TokenKind::Quoted) words.push_back(&t);
+        }
+        const bool atForm = words.size() == 3 && isAt(words[1]->text) &&
+                            std::all_of(words.begin(), words.end(), [](const Token* w) { return w->kind == TokenKind::Word; });
+        return atForm ? words[0]->text : std::string();
+    }
 
     // The words after this mailbox's angle address: they name the next mailbox when another angle
     // address follows without a comma ("Ann <a@x> Bob <b@x>").

@@ -2,7 +2,8 @@
 // Address fields (From, To, Cc, Bcc, Sender, Reply-To) as lists of mailboxes. RFC 5322 syntax with the
 // obsolete forms read leniently: quoted display names, comments (a comment names an address that has
 // no display name), groups (their members are listed, the group name is dropped), source routes, and
-// missing or doubled commas. Encoded words in names are decoded. Nothing fails: what cannot be read as
+// missing or doubled commas, and "user at host" (the word before "at" is the address, as RFC 822
+// parsers read it). Encoded words in names are decoded. Nothing fails: what cannot be read as
 // an address becomes a name without address or is left out when empty.
 #include <string>
 #include <string_view>

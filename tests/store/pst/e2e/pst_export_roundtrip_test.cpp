@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -35,6 +36,7 @@ struct Fidelity {
     int faithful = 0;
     int expected = 0;
     int explained = 0;  // not faithful, for causes the round-trip script knows and names
+    int faithfulWithoutOtherParts = -1;  // readpst compared without counting the non-body parts
     std::vector<std::string> unexplained;
     std::map<std::string, int> reasons;
 };
@@ -160,6 +162,11 @@ protected:
             }
             for (const auto& line : r["unexplained"]) f.unexplained.push_back(line.get<std::string>());
             for (const auto& [reason, count] : r["explained"].items()) f.reasons[reason] += count.get<int>();
+            if (r.contains("fidelity_without_other_parts")) {
+                f.faithfulWithoutOtherParts = std::max(f.faithfulWithoutOtherParts, 0);
+                for (const auto& [folder, counts] : r["fidelity_without_other_parts"].items())
+                    f.faithfulWithoutOtherParts += counts[0].get<int>();
+            }
         }
         return totals;
     }
@@ -174,6 +181,8 @@ protected:
                 into.faithful += f.faithful;
                 into.expected += f.expected;
                 into.explained += f.explained;
+                if (f.faithfulWithoutOtherParts >= 0)
+                    into.faithfulWithoutOtherParts = std::max(into.faithfulWithoutOtherParts, 0) + f.faithfulWithoutOtherParts;
                 into.unexplained.insert(into.unexplained.end(), f.unexplained.begin(), f.unexplained.end());
                 for (const auto& [reason, count] : f.reasons) into.reasons[reason] += count;
             }
@@ -211,6 +220,9 @@ void report(const Totals& totals) {
     for (const auto& [reader, f] : totals) {
         std::cout << reader << ": " << f.faithful << "/" << f.expected << " faithful, " << f.explained
                   << " explained, " << f.unexplained.size() << " unexplained\n";
+        if (f.faithfulWithoutOtherParts >= 0)
+            std::cout << "  " << f.faithfulWithoutOtherParts << "/" << f.expected
+                      << " faithful without --other-parts (the oracle's way for a reader that rebuilds MIME)\n";
         for (const auto& [reason, count] : f.reasons) std::cout << "  " << count << "x " << reason << "\n";
         for (const auto& line : f.unexplained) std::cout << "  unexplained: " << line << "\n";
     }

@@ -1,0 +1,66 @@
+#!/usr/bin/python3
+"""Each known cause explains the difference it names and nothing else."""
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import known_differences as K  # noqa: E402
+
+
+def person(addr, name=""):
+    return {"addr": addr, "name": name}
+
+
+def part(content_type, size=10, filename=None, sha="s"):
+    return {"filename": filename, "content_type": content_type, "size": size, "sha256": sha, "sha256_eol": sha}
+
+
+def embedded(subject):
+    return {"filename": None, "content_type": "message/rfc822", "embedded": {"subject": subject}}
+
+
+class KnownDifferencesTest(unittest.TestCase):
+    def test_each_cause_only_where_the_facts_show_it(self):
+        dsn, headers = part("message/delivery-status"), part("text/rfc822-headers")
+        cases = [
+            # field, expected record, actual record, reader, cause (None: not explained)
+            ("subject", {"subject": "Hello\x00"}, {"subject": "Hello"}, "pst-extractor", K.NUL_DROPPED),
+            ("subject", {"subject": "Hello\x00"}, {"subject": "Help"}, "pst-extractor", None),
+            ("subject", {"subject": "メール"}, {"subject": "\ufffdール"}, "pffexport", K.PFF_SUBJECT),
+            ("subject", {"subject": "メール"}, {"subject": "\ufffdール"}, "readpst", None),
+            ("subject", {"subject": "Mail"}, {"subject": "ail"}, "pffexport", None),
+            ("from", {"from": [person("a@x.org"), person("b@x.org")]}, {"from": [person("a@x.org")]}, "msgreader",
+             K.ONE_SENDER),
+            ("from", {"from": [person("a@x.org"), person("b@x.org")]}, {"from": [person("b@x.org")]}, "msgreader", None),
+            ("from", {"from": []}, {"from": [person("mailer-daemon")]}, "readpst", K.READPST_DAEMON),
+            ("from", {"from": []}, {"from": [person("mailer-daemon")]}, "pffexport", None),
+            ("to", {"to": [person("@relay.org:m@x.org")]}, {"to": [person("m@x.org")]}, "msgreader", K.SOURCE_ROUTE),
+            ("to", {"to": [person("@relay.org:m@x.org")]}, {"to": [person("n@x.org")]}, "msgreader", None),
+            ("to", {"to": [person("mary")]}, {"to": [person("", "Mary Smith")]}, "msgreader", K.WORD_AS_ADDRESS),
+            ("to", {"to": [person("mary")]}, {"to": [person("", "Ann Smith")]}, "msgreader", None),
+            ("body_text", {"body_text": "a\x00b"}, {"body_text": "ab"}, "msgconvert", K.NUL_DROPPED),
+            ("body_text", {"body_text": "a\x00b"}, {"body_text": "abc"}, "msgconvert", None),
+            ("attachments", {"attachments": [part("message/delivery-status", filename="dsn", sha="1")]},
+             {"attachments": [part("message/delivery-status", filename="dsn", sha="2")]}, "msgreader", K.DSN_BYTES),
+            ("attachments", {"attachments": [part("text/plain", filename="a.txt", sha="1")]},
+             {"attachments": [part("text/plain", filename="a.txt", sha="2")]}, "msgreader", None),
+            ("attachments", {"attachments": [], "other_parts": [dsn, headers]},
+             {"attachments": [], "other_parts": [headers, dsn]}, "readpst", K.INLINE_PARTS % "readpst"),
+            ("attachments", {"attachments": [], "other_parts": [dsn, headers]},
+             {"attachments": [], "other_parts": [headers]}, "readpst", None),
+            ("attachments", {"attachments": [], "other_parts": [part("multipart/mixed", size=0)]},
+             {"attachments": [], "other_parts": []}, "readpst", K.READPST_EMPTY),
+            ("attachments", {"attachments": [embedded("メール")], "other_parts": [dsn]},
+             {"attachments": [embedded("\ufffdール"), part(None)]}, "pffexport", K.PFF_SUBJECT),
+            ("attachments", {"attachments": [embedded("メール")], "other_parts": [dsn]},
+             {"attachments": [embedded("\ufffdール")]}, "pffexport", None),
+        ]
+        for field, expected, actual, reader, cause in cases:
+            with self.subTest(field=field, expected=expected, actual=actual, reader=reader):
+                found = K.explain(field, expected, actual, reader)
+                self.assertEqual(found, {cause} if cause else None)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -2,7 +2,6 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <set>
 
 #include "cli/cli_session.h"
@@ -77,11 +76,14 @@ void addGlobalOptions(CLI::App& app, cli::GlobalOptions& options) {
         ->check(CLI::ExistingDirectory);
     app.add_option("--log-dir", options.logDir,
                    "Folder of the activity log file (default: $XDG_STATE_HOME/kelva-mbox2pst)");
-    const std::map<std::string, app::LogEncoding> encodings = {{"utf-8", app::LogEncoding::Utf8},
-                                                               {"utf-16", app::LogEncoding::Utf16}};
-    app.add_option("--log-encoding", options.logEncoding, "utf-8 (default) or utf-16 (the desktop program's form)")
-        ->transform(CLI::CheckedTransformer(encodings, CLI::ignore_case));
-    app.add_flag("!--no-progress", options.progress, "Never draw the progress bar");
+    app.add_option_function<std::string>(
+           "--log-encoding",
+           [&options](const std::string& name) {
+               options.logEncoding = name == "utf-16" ? app::LogEncoding::Utf16 : app::LogEncoding::Utf8;
+           },
+           "utf-8 (the default) or utf-16 (the desktop program's form)")
+        ->check(CLI::IsMember({"utf-8", "utf-16"}));
+    app.add_flag_callback("--no-progress", [&options] { options.progress = false; }, "Never draw the progress bar");
     CLI::Option* verbose = app.add_flag_callback(
         "-v,--verbose", [&options] { options.verbosity = cli::Verbosity::Verbose; },
         "Print every line of the activity log");

@@ -91,9 +91,9 @@ bool prepareDestination(const std::string& folder, const GlobalOptions& options,
     return true;
 }
 
-void countMailboxes(scan::FrameContext& frame, ConvertSummary& summary) {
-    auto& main = static_cast<app::CMainFrame&>(frame);
-    for (const scan::MboxEntry& row : main.catalogue)
+// The mailboxes the run read (those open) and their messages.
+void countMailboxes(const app::CMainFrame& frame, ConvertSummary& summary) {
+    for (const scan::MboxEntry& row : frame.catalogue)
         if (row.mbox->file.isOpen()) {
             ++summary.mailboxes;
             summary.messages += static_cast<long long>(row.mbox->messageCount());
@@ -127,7 +127,7 @@ int runConvert(const ConvertRequest& request, const GlobalOptions& options, std:
     session.fillCatalogue(request.files);
     scan::FrameContext& frame = session.frame();
     std::optional<exporter::ExportResult> result = session.save([&] { return playSaveDialog(request, frame); });
-    countMailboxes(frame, summary);
+    countMailboxes(session.frame(), summary);
     session.close();
 
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "platform/codepage.h"
 #include "platform/paths.h"
 
 namespace app {
@@ -54,7 +55,8 @@ void CActivityLog::close() {
     fd_ = -1;
 }
 
-bool CActivityLog::create(const std::u16string& folder, const std::tm& local) {
+bool CActivityLog::create(const std::u16string& folder, const std::tm& local, LogEncoding encoding) {
+    encoding_ = encoding;
     path_ = platform::withTrailingSeparator(folder) + logFileName(local);
     close();
     std::string native = platform::nativePath(path_);
@@ -65,7 +67,7 @@ bool CActivityLog::create(const std::u16string& folder, const std::tm& local) {
         fd_ = ::open(native.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     }
     if (fd_ < 0) return false;
-    if (fresh && !writeAll("\xFF\xFE")) return false;
+    if (fresh && encoding_ == LogEncoding::Utf16 && !writeAll("\xFF\xFE")) return false;
     return writeLine(std::u16string(kBannerLength, u'*'));
 }
 
@@ -82,6 +84,7 @@ bool CActivityLog::writeAll(const std::string& bytes) {
 
 bool CActivityLog::writeLine(std::u16string_view line) {
     if (fd_ < 0) return false;
+    if (encoding_ == LogEncoding::Utf8) return writeAll(platform::utf16ToUtf8(line) + '\n');
     std::string bytes = utf16le(line);
     bytes.append("\r\0\n\0", 4);
     return writeAll(bytes);

@@ -10,6 +10,9 @@ namespace app {
 
 inline constexpr std::size_t kBannerLength = 149;
 
+// UTF-16LE with FF FE and CR LF (the desktop program's file), or UTF-8 with LF (the command line's).
+enum class LogEncoding { Utf16, Utf8 };
+
 // "%b-%d-%Y(%I-%M-%S-%p)" in the C locale, e.g. "Dec-08-2026(09-39-06-PM)".
 std::u16string timestampText(const std::tm& local);
 // "KelvaMbox2PSTConv_log_8-12-2026-21-39-6.txt": day, month, year, hour, minute, second, no padding.
@@ -26,7 +29,7 @@ public:
 
     // Builds the file name in folder, creates the file (with FF FE) or opens it at its end, and writes
     // the banner. The path is set even when the file cannot be opened; false then.
-    bool create(const std::u16string& folder, const std::tm& local);
+    bool create(const std::u16string& folder, const std::tm& local, LogEncoding encoding = LogEncoding::Utf16);
     // Writes the line and CR LF; false when there is no file or the write failed.
     bool writeLine(std::u16string_view line);
     bool isOpen() const { return fd_ >= 0; }
@@ -36,6 +39,7 @@ public:
 private:
     bool writeAll(const std::string& bytes);
     int fd_ = -1;
+    LogEncoding encoding_ = LogEncoding::Utf16;
     std::u16string path_;
 };
 

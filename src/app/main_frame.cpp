@@ -48,7 +48,7 @@ bool CMainFrame::OnCreate() {
     handleMessage(platform::UM_SHOW_CAPTION, 0, 0);
     progressBar.Show(false);
     std::u16string folder = options_.logFolder.empty() ? platform::desktopFolder() : options_.logFolder;
-    bool created = activityLog_.create(folder, localNow());
+    bool created = activityLog_.create(folder, localNow(), options_.logEncoding);
     frame::g_logFilePath = activityLog_.path();
     frame::g_logFileFailed = !created;
     return created;

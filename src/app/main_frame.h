@@ -44,6 +44,7 @@ enum Command {
 struct FrameOptions {
     std::u16string logFolder;  // where the activity log goes; empty: the desktop folder
     bool retainRows = true;    // false: list and log rows only reach their listeners (command line)
+    LogEncoding logEncoding = LogEncoding::Utf16;
     CSettings* settings = nullptr;
 };
 

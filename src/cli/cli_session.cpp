@@ -6,7 +6,9 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "app/main_frame.h"
 #include "export/export_job.h"
+#include "export/export_run.h"
 #include "platform/codepage.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
@@ -35,6 +37,21 @@ std::string shown(const std::u16string& path) { return platform::utf16ToUtf8(pla
 
 }  // namespace
 
+std::string defaultLogFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && *state == '/') return (std::filesystem::path(state) / "kelva-mbox2pst").string();
+    const char* home = std::getenv("HOME");
+    if (!home || !*home) return {};
+    return (std::filesystem::path(home) / ".local" / "state" / "kelva-mbox2pst").string();
+}
+
+std::string snapshotFile(const std::string& name) {
+    std::error_code ec;
+    if (name.empty() || std::filesystem::exists(name, ec)) return name;
+    std::string withExtension = narrow(snapshot::withDefaultExtension(wide(name), app::kSnapshotExtension));
+    return std::filesystem::exists(withExtension, ec) ? withExtension : name;
+}
+
 std::string absolutePath(const std::string& path) {
     std::error_code ec;
     std::filesystem::path full = std::filesystem::absolute(path, ec);
@@ -52,7 +69,8 @@ void installInterruptHandler() {
 
 CliSession::CliSession(GlobalOptions options, std::ostream& logOut, std::ostream& err)
     : options_(std::move(options)), logOut_(logOut), err_(err) {
-    progress_ = std::make_unique<ProgressDisplay>(err_, options_.progress && ::isatty(STDERR_FILENO));
+    bool bar = options_.progress && options_.verbosity != Verbosity::Quiet && ::isatty(STDERR_FILENO);
+    progress_ = std::make_unique<ProgressDisplay>(err_, bar);
     host_.onBox = [this](const ui::CHeadlessHost::ShownBox& box) { printBox(box); };
 }
 
@@ -77,11 +95,11 @@ bool CliSession::start() {
         return false;
     }
     app::StartOptions start;
-    if (!options_.logDir.empty()) {
-        std::error_code ignored;
-        std::filesystem::create_directories(options_.logDir, ignored);
-        start.frame.logFolder = wide(options_.logDir);
-    }
+    std::string logFolder = options_.logDir.empty() ? defaultLogFolder() : options_.logDir;
+    std::error_code ignored;
+    std::filesystem::create_directories(logFolder, ignored);
+    start.frame.logFolder = wide(logFolder);
+    start.frame.logEncoding = options_.logEncoding;
     start.frame.retainRows = false;  // rows are printed as they come, never kept
     start.runSaveDialog = [this] { return saveDialog_ && saveDialog_(); };
     // Stop clears the busy flag: the engine then abandons the message it is working on.
@@ -89,9 +107,13 @@ bool CliSession::start() {
     engine.stopRequest = [] { return frame::g_busy == 0; };
     store::registerNativeLibrary(engine);
     application_->InitInstance(start);
-    if (!application_->logFileOpen())
-        err_ << "mbox2pst: cannot write the activity log file " << narrow(frame::g_logFilePath) << "; the log lines go to the "
-             << (&logOut_ == &std::cerr ? "standard error" : "standard output") << " only\n";
+    if (!application_->logFileOpen()) {
+        err_ << "mbox2pst: cannot write the activity log file " << narrow(frame::g_logFilePath);
+        if (options_.verbosity == Verbosity::Verbose)
+            err_ << "; the log lines go to the " << (&logOut_ == &std::cerr ? "standard error" : "standard output")
+                 << " only";
+        err_ << '\n';
+    }
 
     app::CMainFrame& main = frame();
     main.logList.onLineAdded = [this](const std::u16string& line) { printLog(line); };
@@ -107,15 +129,21 @@ bool CliSession::start() {
 
 void CliSession::printLog(const std::u16string& line) {
     lastLogLine_ = line;
-    if (line.starts_with(exporter::kRunCompleted)) saveCompleted_ = true;
+    bool failure = line.starts_with(exporter::kFailedPrefix);
+    if (failure) failureLines_.push_back(platform::utf16ToUtf8(line));
+    if (options_.verbosity != Verbosity::Verbose && !failure) return;
+    std::ostream& out = options_.verbosity == Verbosity::Verbose ? logOut_ : err_;
     progress_->clear();
-    logOut_ << platform::utf16ToUtf8(line) << '\n' << std::flush;
+    out << platform::utf16ToUtf8(line) << '\n' << std::flush;
     progress_->redraw();
 }
 
 void CliSession::printBox(const ui::CHeadlessHost::ShownBox& box) {
-    // Questions take their default answer silently; a box that repeats the last log line adds nothing.
-    if (box.request.buttons != frame::BoxButtons::Ok || box.request.text == lastLogLine_) return;
+    // Questions take their default answer silently; a box that repeats the last log line or names the
+    // log file adds nothing.
+    if (box.request.buttons != frame::BoxButtons::Ok || box.request.text == lastLogLine_ ||
+        box.request.text == frame::logFileLine())
+        return;
     progress_->clear();
     err_ << platform::utf16ToUtf8(box.request.text) << '\n' << std::flush;
     progress_->redraw();
@@ -171,7 +199,7 @@ bool CliSession::open(const std::vector<std::string>& files) {
 
 bool CliSession::loadSnapshot() {
     scan::g_tempBase = tempBase();
-    host_.openChoices.push_back(wide(options_.snapshot));
+    host_.openChoices.push_back(wide(snapshotFile(options_.snapshot)));
     snapshot::SnapshotResult result = frame().OnLoadSnapshot();
     if (result == snapshot::SnapshotResult::Done) return true;
     err_ << "mbox2pst: the snapshot " << options_.snapshot
@@ -234,15 +262,14 @@ bool CliSession::saveSnapshot(const std::string& target, std::string& written) {
     return false;
 }
 
-bool CliSession::save(std::function<bool()> saveDialog) {
+std::optional<exporter::ExportResult> CliSession::save(std::function<bool()> saveDialog) {
     saveDialog_ = std::move(saveDialog);
-    saveCompleted_ = false;
-    exporter::g_lastExportFailures = 0;
     frame().OnSave();
     waitIdle();
     saveDialog_ = nullptr;
-    if (!saveCompleted_ || exporter::g_lastExportFailures > 0) failed_ = true;
-    return saveCompleted_ && exporter::g_lastExportFailures == 0 && !g_interrupted;
+    std::optional<exporter::ExportResult> result = exporter::lastExportResult();
+    if (!result || result->failed > 0 || result->stopped) failed_ = true;
+    return result;
 }
 
 void CliSession::close() {

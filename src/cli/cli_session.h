@@ -1,28 +1,41 @@
 #pragma once
 // One run of the command line: the application on the headless host, with log lines on an output
-// stream, information boxes on the error stream, a progress bar on a terminal, a private temporary
-// folder unless one is given, and the activity log written as the desktop program writes it.
+// stream (--verbose), problems on the error stream, a progress bar on a terminal, a private temporary
+// folder unless one is given, and the activity log file in the command line's state folder.
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/application.h"
 #include "cli/progress_display.h"
+#include "export/export_job.h"
 #include "ui/dispatcher.h"
 #include "ui/headless_host.h"
 
 namespace cli {
 
+// What reaches the terminal: only problems, problems and a summary, or every activity log line too.
+enum class Verbosity { Quiet, Normal, Verbose };
+
 struct GlobalOptions {
     std::string snapshot;  // load this snapshot instead of scanning
     std::string search;    // search this folder for mailbox files
     std::string temp;      // temporary base folder (a private folder is made in it); empty: the system one
-    std::string logDir;    // folder of the activity log; empty: the desktop folder
+    std::string logDir;    // folder of the activity log; empty: defaultLogFolder()
     bool progress = true;  // draw a progress bar when the error stream is a terminal
+    Verbosity verbosity = Verbosity::Normal;
+    app::LogEncoding logEncoding = app::LogEncoding::Utf8;
 };
+
+// $XDG_STATE_HOME/kelva-mbox2pst, else ~/.local/state/kelva-mbox2pst; empty without a home folder.
+std::string defaultLogFolder();
+// The snapshot file for a name: the name itself, else the name with ".MBOX2PSTKLV" as `snapshot save`
+// writes it when the name has no extension.
+std::string snapshotFile(const std::string& name);
 
 // Set by SIGINT or SIGTERM: the running job is stopped as the Stop command would.
 extern std::atomic<bool> g_interrupted;
@@ -37,7 +50,7 @@ std::string absolutePath(const std::string& path);
 
 class CliSession {
 public:
-    // logOut receives the log lines; err the information boxes and problems.
+    // logOut receives the log lines (with --verbose); err the information boxes and problems.
     CliSession(GlobalOptions options, std::ostream& logOut, std::ostream& err);
     ~CliSession();
     CliSession(const CliSession&) = delete;
@@ -61,8 +74,10 @@ public:
     // Saves a snapshot of the catalogue; the file written is put into `written`.
     bool saveSnapshot(const std::string& target, std::string& written);
     // The Save command with the "Save output" dialog played by saveDialog (true: it ended with OK).
-    // True when the run completed and saved every item.
-    bool save(std::function<bool()> saveDialog);
+    // The run's result; nothing when no run took place (a refused dialog or precondition).
+    std::optional<exporter::ExportResult> save(std::function<bool()> saveDialog);
+    // The "Failed to save" log lines of the runs, in order.
+    const std::vector<std::string>& failureLines() const { return failureLines_; }
     // Closes the application as the close command does.
     void close();
 
@@ -88,8 +103,8 @@ private:
     std::unique_ptr<app::CKelvaHaldenApp> application_;
     std::unique_ptr<ProgressDisplay> progress_;
     std::u16string lastLogLine_;
+    std::vector<std::string> failureLines_;
     std::function<bool()> saveDialog_;
-    bool saveCompleted_ = false;
     bool failed_ = false;
     bool closed_ = false;
 };

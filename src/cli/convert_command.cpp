@@ -1,7 +1,12 @@
 #include "cli/convert_command.h"
 
+#include "app/main_frame.h"
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <map>
 
+#include "cli/convert_summary.h"
 #include "export/save_dialog.h"
 #include "platform/paths.h"
 
@@ -38,6 +43,63 @@ bool playSaveDialog(const ConvertRequest& request, scan::FrameContext& frame) {
     return dialog.OnOK();
 }
 
+namespace fs = std::filesystem;
+
+struct FileState {
+    std::uintmax_t size = 0;
+    fs::file_time_type modified{};
+    bool operator==(const FileState&) const = default;
+};
+
+// The regular files below a folder (links not followed), by path relative to it.
+std::map<std::string, FileState> fileStates(const std::string& folder) {
+    std::map<std::string, FileState> states;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code statError;
+        if (!it->is_regular_file(statError)) continue;
+        FileState state{it->file_size(statError), it->last_write_time(statError)};
+        if (!statError) states[fs::relative(it->path(), folder, statError).string()] = state;
+    }
+    return states;
+}
+
+// The files that are new or changed since `before`, and their size.
+void collectWrittenFiles(const std::map<std::string, FileState>& before, ConvertSummary& summary) {
+    for (const auto& [path, state] : fileStates(summary.destination)) {
+        auto old = before.find(path);
+        if (old != before.end() && old->second == state) continue;
+        summary.files.push_back(path);
+        summary.bytes += state.size;
+    }
+}
+
+// Makes a missing destination folder and says so; false (with the reason) when it cannot be made.
+bool prepareDestination(const std::string& folder, const GlobalOptions& options, std::ostream& err) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) return true;
+    if (fs::exists(folder, ec)) {
+        err << "mbox2pst: the destination is not a folder: " << folder << '\n';
+        return false;
+    }
+    if (!fs::create_directories(folder, ec) || ec) {
+        err << "mbox2pst: cannot create the destination folder " << folder << ": " << ec.message() << '\n';
+        return false;
+    }
+    if (options.verbosity != Verbosity::Quiet) err << "Created the destination folder " << folder << '\n';
+    return true;
+}
+
+// The mailboxes the run read (those open) and their messages.
+void countMailboxes(const app::CMainFrame& frame, ConvertSummary& summary) {
+    for (const scan::MboxEntry& row : frame.catalogue)
+        if (row.mbox->file.isOpen()) {
+            ++summary.mailboxes;
+            summary.messages += static_cast<long long>(row.mbox->messageCount());
+        }
+}
+
 }  // namespace
 
 const std::vector<std::string>& convertFormats() {
@@ -52,12 +114,36 @@ std::optional<std::string> convertUsageError(const ConvertRequest& request) {
 }
 
 int runConvert(const ConvertRequest& request, const GlobalOptions& options, std::ostream& out, std::ostream& err) {
-    CliSession session(options, out, err);
+    ConvertSummary summary;
+    summary.format = request.format;
+    summary.destination = absolutePath(request.destination);
+    if (!prepareDestination(summary.destination, options, err)) return 1;
+    const auto before = fileStates(summary.destination);
+    const auto started = std::chrono::steady_clock::now();
+
+    // With --json the summary is the only thing on the output; the log lines go with the messages.
+    CliSession session(options, request.json ? err : out, err);
     if (!session.start()) return 1;
     session.fillCatalogue(request.files);
     scan::FrameContext& frame = session.frame();
-    session.save([&] { return playSaveDialog(request, frame); });
+    std::optional<exporter::ExportResult> result = session.save([&] { return playSaveDialog(request, frame); });
+    countMailboxes(session.frame(), summary);
     session.close();
+
+    summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    summary.ran = result.has_value();
+    if (result) {
+        summary.saved = result->saved;
+        summary.failed = result->failed;
+        summary.stopped = result->stopped;
+    }
+    for (const std::string& line : session.failureLines()) summary.failures.push_back(failedMessageOf(line));
+    collectWrittenFiles(before, summary);
+    if (request.json)
+        out << summaryJson(summary) << '\n';
+    else if (result && options.verbosity != Verbosity::Quiet)
+        out << summaryLine(summary) << '\n';
+    out.flush();
     return session.failed() ? 1 : 0;
 }
 

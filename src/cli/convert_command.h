@@ -1,6 +1,6 @@
 #pragma once
 // mbox2pst convert: Open (or a snapshot), every mailbox checked, Save with the chosen format and
-// options, the same log lines as the desktop program.
+// options; the destination folder made when missing; a one-line or a JSON summary at the end.
 #include <optional>
 #include <ostream>
 #include <string>
@@ -16,6 +16,7 @@ struct ConvertRequest {
     std::string destination;
     bool hierarchy = false;
     bool attach = false;
+    bool json = false;  // the JSON summary on the output instead of the summary line
 };
 
 // The formats convert accepts, in the order the help lists them.

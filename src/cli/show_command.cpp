@@ -5,6 +5,8 @@
 #include "platform/paths.h"
 #include "preview/preview_job.h"
 #include "preview/web_archive.h"
+#include "store/import/message_import.h"
+#include "store/items/message_text.h"
 
 namespace cli {
 namespace {
@@ -25,7 +27,27 @@ void printViewer(const preview::PreviewedMessage& message, std::ostream& out) {
     for (const preview::AttachmentItem& item : message.attachments) out << "Attachment: " << utf8(item.name) << '\n';
 }
 
+// The body as the item writers show it (the plain body, else the HTML body as text), with LF line ends.
+std::string bodyText(const std::u16string& previewFile) {
+    std::string bytes;
+    if (!platform::readWholeFile(previewFile, bytes)) return {};
+    std::string text = utf8(store::items::plainTextOf(store::import::importMessage(bytes)));
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    if (!out.empty() && out.back() != '\n') out += '\n';
+    return out;
+}
+
 }  // namespace
+
+std::string indexRangeError(long long index, std::uint64_t count) {
+    if (index >= 0 && static_cast<std::uint64_t>(index) < count) return {};
+    if (count == 0) return "show: INDEX " + std::to_string(index) + " is out of range: the mailbox has no messages";
+    return "show: INDEX " + std::to_string(index) + " is out of range: give 0 to " + std::to_string(count - 1) +
+           " (the mailbox has " + std::to_string(count) + (count == 1 ? " message)" : " messages)");
+}
 
 int runShow(const ShowRequest& request, const GlobalOptions& options, std::ostream& out, std::ostream& err) {
     // The log lines of the scan go with the messages; the output is the message alone.
@@ -41,20 +63,19 @@ int runShow(const ShowRequest& request, const GlobalOptions& options, std::ostre
         session.close();
         return 1;
     }
-    if (request.index >= mbox->messageCount()) {
-        err << "mbox2pst: " << request.file << " has " << mbox->messageCount() << " messages; there is no message "
-            << request.index << '\n';
-        session.markFailed();
+    if (std::string problem = indexRangeError(request.index, mbox->messageCount()); !problem.empty()) {
+        err << "mbox2pst: " << problem << "\nRun with --help for more information.\n";
         session.close();
-        return 1;
+        return 2;
     }
     std::optional<preview::PreviewedMessage> message =
-        preview::writePreview(*mbox, request.index, entry->isImm);
+        preview::writePreview(*mbox, static_cast<std::uint64_t>(request.index), entry->isImm);
     if (!message) {
         err << "mbox2pst: message " << request.index << " could not be read\n";
         session.markFailed();
     } else {
         printViewer(*message, out);
+        if (request.text) out << '\n' << bodyText(message->previewFile);
         out.flush();
         std::string bytes;
         if (!request.mhtOut.empty() && !(platform::readWholeFile(message->previewFile, bytes) &&

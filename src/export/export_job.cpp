@@ -1,5 +1,7 @@
 #include "export/export_job.h"
 
+#include <mutex>
+
 #include "export/eml_export.h"
 #include "export/export_run.h"
 #include "export/item_export.h"
@@ -14,6 +16,14 @@ namespace {
 
 using library::callGuarded;
 
+std::mutex g_resultMutex;
+std::optional<ExportResult> g_lastResult;
+
+void setLastResult(std::optional<ExportResult> result) {
+    std::lock_guard lock(g_resultMutex);
+    g_lastResult = result;
+}
+
 void informationBox(scan::FrameContext& frame, const std::u16string& text) {
     frame.messageBox(text, frame::BoxIcon::Information, frame::BoxButtons::Ok);
 }
@@ -22,6 +32,7 @@ void informationBox(scan::FrameContext& frame, const std::u16string& text) {
 void finishRun(ExportRun& run, const std::u16string& destination, bool stopped) {
     if (run.failures > 0) run.log(decimal(run.failures) + kItemsNotSaved);
     g_lastExportFailures = run.failures;
+    setLastResult(ExportResult{run.saved, run.failures, stopped});
     if (stopped)
         run.log(kRunStopped + decimal(run.saved) + kItemsSavedBeforeStop + destination);
     else
@@ -68,7 +79,13 @@ void emlExportWorker(scan::FrameContext& frame) {
 
 }  // namespace
 
+std::optional<ExportResult> lastExportResult() {
+    std::lock_guard lock(g_resultMutex);
+    return g_lastResult;
+}
+
 void onSave(scan::FrameContext& frame, const std::function<bool()>& runSaveDialog) {
+    setLastResult(std::nullopt);
     if (frame::g_busy != 0) return informationBox(frame, frame::kBusyRefusal);
     frame::TreeControl& tree = frame.treeControl();
     if (tree.GetCount() == 0) return informationBox(frame, kNoMailboxToSave);

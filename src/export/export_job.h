@@ -3,6 +3,7 @@
 // library modes, the worker that runs the chosen writer, and the completion lines.
 #include <atomic>
 #include <functional>
+#include <optional>
 
 #include "scan/frame_context.h"
 
@@ -22,6 +23,17 @@ inline constexpr char16_t kItemsNotSaved[] = u" email items could not be saved."
 
 // Messages the last finished run could not save (0 when all were saved).
 inline std::atomic<int> g_lastExportFailures{0};
+
+// How a run ended: messages saved, messages that could not be saved, and whether Stop ended it.
+struct ExportResult {
+    int saved = 0;
+    int failed = 0;
+    bool stopped = false;
+};
+
+// The result of the run the last Save started, once it ended; nothing while it runs or when that
+// Save started no run.
+std::optional<ExportResult> lastExportResult();
 
 // Runs the Save command; runSaveDialog shows the "Save output" dialog and returns whether it ended
 // with OK (having written the export options).

@@ -58,10 +58,14 @@ TEST_F(ChangedInput, AMailboxCutBetweenScanAndSaveFailsTheMessagesItNoLongerHold
         cli::CliSession session(options, log, problems);
         ASSERT_TRUE(session.start());
         session.fillCatalogue({inbox});
-        EXPECT_FALSE(session.save([&] {
+        std::optional<exporter::ExportResult> result = session.save([&] {
             fs::resize_file(inbox, message(1).size() + 1 + message(2).size() / 2);  // inside message 2
             return playDialog(c.button, destination);
-        }));
+        });
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->saved, 1);
+        EXPECT_EQ(result->failed, 2);
+        EXPECT_FALSE(result->stopped);
         session.close();
         EXPECT_TRUE(session.failed());
         EXPECT_EQ(count(log.str(), "Failed to save: "), 2u) << log.str();

@@ -1,6 +1,6 @@
 #pragma once
-// The command-line tests' fixture: every run logs into a scratch folder and keeps its temporary files
-// under it.
+// The command-line tests' fixture: every run logs into a scratch folder, keeps its temporary files
+// under it, and prints the activity log lines.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -30,6 +30,7 @@ protected:
         ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
         options.logDir = (dir / "logs").string();
         options.progress = false;
+        options.verbosity = cli::Verbosity::Verbose;  // most tests read the activity log lines
     }
     ~CliTest() override {
         if (oldTmp.empty()) ::unsetenv("TMPDIR");

@@ -75,11 +75,24 @@ TEST_F(Convert, RelativePathsAreTakenFromTheWorkingFolder) {
     EXPECT_TRUE(fs::exists(dir / "out" / "Inbox.mbox.pst"));
 }
 
-TEST_F(Convert, AMissingDestinationFailsWithTheDialogMessage) {
+TEST_F(Convert, AMissingDestinationIsMadeAndOneThatCannotBeIsAFailure) {
     cli::ConvertRequest r = request("eml");
-    r.destination = (dir / "nowhere").string();
-    EXPECT_EQ(cli::runConvert(r, options, out, err), 1);
-    EXPECT_NE(err.str().find("Please select valid folder path to save the recovered files."), std::string::npos);
+    r.destination = (dir / "new" / "folder").string();
+    EXPECT_EQ(cli::runConvert(r, options, out, err), 0) << err.str();
+    EXPECT_NE(err.str().find("Created the destination folder " + r.destination + "\n"), std::string::npos) << err.str();
+    EXPECT_TRUE(fs::exists(dir / "new" / "folder" / "Inbox.mbox" / "2.eml"));
+
+    testing_support::writeFile(dir / "plain-file", "");
+    std::ostringstream none, problem;
+    r.destination = (dir / "plain-file" / "out").string();
+    EXPECT_EQ(cli::runConvert(r, options, none, problem), 1);
+    EXPECT_NE(problem.str().find("mbox2pst: cannot create the destination folder " + r.destination + ": "),
+              std::string::npos)
+        << problem.str();
+    std::ostringstream none2, notFolder;
+    r.destination = (dir / "plain-file").string();
+    EXPECT_EQ(cli::runConvert(r, options, none2, notFolder), 1);
+    EXPECT_EQ(notFolder.str(), "mbox2pst: the destination is not a folder: " + r.destination + "\n");
 }
 
 TEST_F(Convert, ALogFileThatCannotBeWrittenIsSaidSoAndFailsTheRun) {
@@ -108,7 +121,12 @@ TEST_F(Convert, ShowPrintsTheViewerTextsAndWritesAnInertDocument) {
     for (const char* banned : {"<script", "onclick", "http://x/y.png"})
         EXPECT_EQ(html.find(banned), std::string::npos) << banned;
 
-    std::ostringstream none, problem;
-    EXPECT_EQ(cli::runShow({inbox, 2, "", ""}, options, none, problem), 1);
-    EXPECT_NE(problem.str().find("there is no message 2"), std::string::npos);
+    for (long long index : {2LL, -1LL}) {
+        std::ostringstream none, problem;
+        EXPECT_EQ(cli::runShow({inbox, index, "", ""}, options, none, problem), 2);
+        EXPECT_NE(problem.str().find("show: INDEX " + std::to_string(index) +
+                                     " is out of range: give 0 to 1 (the mailbox has 2 messages)"),
+                  std::string::npos)
+            << problem.str();
+    }
 }

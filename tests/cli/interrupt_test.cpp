@@ -83,7 +83,7 @@ TEST(Interrupt, ASignalStopsTheRunWithItsStatusAndTheCountOfSavedMessages) {
     for (const Case& c : {Case{SIGINT, "pst"}, Case{SIGTERM, "eml"}}) {
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
-        Stopped run = runAndStop({"--no-progress", "--log-dir", (dir / "logs").string(), "convert", "--to", c.format,
+        Stopped run = runAndStop({"--no-progress", "--verbose", "--log-dir", (dir / "logs").string(), "convert", "--to", c.format,
                                   "--dest", (dir / "out").string(), (dir / "big.mbox").string()},
                                  c.signal);
         EXPECT_EQ(run.status, 128 + c.signal) << c.format;
@@ -96,6 +96,8 @@ TEST(Interrupt, ASignalStopsTheRunWithItsStatusAndTheCountOfSavedMessages) {
         const std::size_t saved = std::stoul(match[1]);
         EXPECT_GT(saved, 0u) << c.format;
         EXPECT_LT(saved, static_cast<std::size_t>(kMessages)) << c.format;
+        EXPECT_NE(run.output.find("\nStopped: saved "), std::string::npos) << c.format;
+        EXPECT_NE(run.output.find(" of 30,000 messages from 1 mailbox to "), std::string::npos) << c.format;
 
         if (std::string(c.format) == "eml") {
             EXPECT_EQ(countFiles(dir / "out", ".eml"), saved);

@@ -54,15 +54,43 @@ TEST_F(CliTest, AMissingFileIsReportedAndTheOthersStillScanned) {
     EXPECT_EQ(none.str().find("Processing File"), std::string::npos);
 }
 
-TEST_F(CliTest, TheActivityLogGoesToTheLogFolderAndTheTemporaryFolderIsRemoved) {
+TEST_F(CliTest, TheActivityLogGoesToTheLogFolderInEitherEncodingAndTheTemporaryFolderIsRemoved) {
     auto mbox = mailbox("inbox.mbox", "From a\nx\n");
     ASSERT_EQ(cli::runScan({{mbox}, false}, options, out, err), 0);
     std::vector<fs::path> logs = testing_support::filesUnder(dir / "logs");
     ASSERT_EQ(logs.size(), 1u);
     std::string bytes = testing_support::readFile(logs[0]);
-    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    EXPECT_NE(err.str().find("Log file path is : " + logs[0].string()), std::string::npos);
+    EXPECT_EQ(bytes.substr(0, 150), std::string(149, '*') + "\n");  // UTF-8, no byte-order mark
+    EXPECT_NE(bytes.find("\nTotal number of emails found: (1)\n"), std::string::npos) << bytes;
+    EXPECT_EQ(err.str().find("Log file path is"), std::string::npos) << err.str();
     EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // the private temporary folder went at exit
+
+    fs::remove_all(dir / "logs");
+    options.logEncoding = app::LogEncoding::Utf16;
+    ASSERT_EQ(cli::runScan({{mbox}, false}, options, out, err), 0);
+    logs = testing_support::filesUnder(dir / "logs");
+    ASSERT_EQ(logs.size(), 1u);
+    bytes = testing_support::readFile(logs[0]);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE*\0", 4));
+    EXPECT_NE(bytes.find(std::string("\r\0\n\0", 4)), std::string::npos);
+}
+
+TEST_F(CliTest, TheLogFolderIsTheStateFolderUnlessOneIsGiven) {
+    const char* oldState = std::getenv("XDG_STATE_HOME");
+    const char* oldHome = std::getenv("HOME");
+    const std::string kept = oldState ? oldState : "", keptHome = oldHome ? oldHome : "";
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+    EXPECT_EQ(cli::defaultLogFolder(), (dir / "state" / "kelva-mbox2pst").string());
+    options.logDir.clear();
+    ASSERT_EQ(cli::runScan({{mailbox("inbox.mbox", "From a\nx\n")}, false}, options, out, err), 0);
+    EXPECT_EQ(testing_support::filesUnder(dir / "state" / "kelva-mbox2pst").size(), 1u);
+    ::setenv("XDG_STATE_HOME", "relative/ignored", 1);
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(cli::defaultLogFolder(), "/home/someone/.local/state/kelva-mbox2pst");
+    if (oldState) ::setenv("XDG_STATE_HOME", kept.c_str(), 1);
+    else ::unsetenv("XDG_STATE_HOME");
+    if (oldHome) ::setenv("HOME", keptHome.c_str(), 1);
+    else ::unsetenv("HOME");
 }
 
 TEST_F(CliTest, ListStreamsOneJsonObjectWithEveryRow) {
@@ -173,6 +201,8 @@ TEST_F(CliTest, TheProgramAnswersUsageErrorsWithStatusTwo) {
         {logs + "convert x --to eml --attach --dest " + dir.path().string(), 2},
         {logs + "convert --to eml --dest " + dir.path().string(), 2},
         {logs + "show x", 2},
+        {logs + "-v -q scan x", 2},
+        {logs + "--log-encoding latin1 scan x", 2},
     };
     for (const Case& c : cases) {
         std::string output;
@@ -181,6 +211,13 @@ TEST_F(CliTest, TheProgramAnswersUsageErrorsWithStatusTwo) {
     std::string version;
     run("--version", &version);
     EXPECT_EQ(version, "mbox2pst 1.0.0\n");
+    std::string unknown;
+    EXPECT_EQ(run(logs + "--temp /tmp convrt x", &unknown), 2);
+    EXPECT_EQ(unknown, "mbox2pst: unknown command \"convrt\"; the commands are scan, list, show, convert, snapshot\n"
+                       "Run with --help for more information.\n");
+    std::string help;
+    run("--help", &help);
+    EXPECT_NE(help.find("Examples:\n  mbox2pst convert "), std::string::npos) << help;
 }
 
 TEST_F(CliTest, EveryCorpusMailboxScansListsAndSnapshots) {

@@ -8,6 +8,7 @@ namespace app {
 
 CKelvaHaldenApp::CKelvaHaldenApp(ui::CDispatcher& dispatcher, ui::IHost& host) : dispatcher_(dispatcher), host_(host) {
     scan::g_busy = 0;
+    scan::g_stopRequested = false;
     scan::g_currentMboxPath.clear();
     scan::g_tempBase.clear();
     scan::g_logFilePath.clear();

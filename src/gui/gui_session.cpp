@@ -18,9 +18,9 @@ CGuiSession::~CGuiSession() {
 }
 
 bool CGuiSession::start(const SessionOptions& options) {
-    // Stop clears the busy flag: the engine then abandons the message it is working on.
+    // Stop sets the stop flag: the engine then abandons the message it is working on.
     store::session::NativeSessionOptions engine;
-    engine.stopRequest = [] { return scan::g_busy == 0; };
+    engine.stopRequest = [] { return scan::g_stopRequested.load(); };
     store::registerNativeLibrary(engine);
     application_ = std::make_unique<app::CKelvaHaldenApp>(dispatcher_, host_);
     app::StartOptions start;

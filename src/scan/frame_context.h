@@ -17,6 +17,7 @@ namespace scan {
 
 // Process-wide state shared by the controller, its dialogs and the jobs.
 inline std::atomic<int> g_busy{0};              // 1 while a job runs or a command that starts one is in progress
+inline std::atomic<bool> g_stopRequested{false};  // Stop confirmed: the job ends after its current item
 inline std::u16string g_currentMboxPath;        // path of the current mailbox
 inline std::vector<std::u16string> g_selectedFiles;  // chosen in the file selection dialog, consumed by the scan
 inline std::u16string g_logFilePath;            // the activity log file
@@ -135,7 +136,7 @@ public:
     // Makes catalogue row `index` (0-based) the current selection.
     void selectRow(std::size_t index) {
         const MboxEntry& row = catalogue[index];
-        currentMbox = row.mbox;
+        currentMbox = row.mbox.get();
         g_currentMboxPath = row.path;
         currentIsImm = row.isImm;
         currentHasAttachmentsFolder = row.hasAttachmentsFolder;

@@ -8,6 +8,7 @@ namespace app {
 
 CKelvaHaldenApp::CKelvaHaldenApp(ui::CDispatcher& dispatcher, ui::IHost& host) : dispatcher_(dispatcher), host_(host) {
     frame::g_busy = 0;
+    frame::g_stopRequested = false;
     frame::g_currentMboxPath.clear();
     scan::g_tempBase.clear();
     frame::g_logFilePath.clear();

@@ -37,8 +37,7 @@ CMainFrame::CMainFrame(ui::CDispatcher& dispatcher, ui::IHost& host, FrameOption
 
 CMainFrame::~CMainFrame() {
     // A worker still running is told to stop and waited for before the catalogue goes.
-    g_busy = 0;
-    if (scan::CMboxFile* mbox = currentMbox.load()) mbox->keepRunning = false;
+    requestStop();
     waitForWorker();
     emptyCatalogue();
 }
@@ -162,7 +161,12 @@ void CMainFrame::box(const std::u16string& text) {
     messageBox(text, frame::BoxIcon::Information, frame::BoxButtons::Ok);
 }
 
+void CMainFrame::settleStoppedJob() {
+    if (g_busy && frame::g_stopRequested) waitForWorker();
+}
+
 bool CMainFrame::refuseWhileBusy() {
+    settleStoppedJob();
     if (!g_busy) return false;
     box(frame::kBusyRefusal);
     return true;
@@ -189,9 +193,8 @@ std::u16string CMainFrame::timestampText() { return app::timestampText(localNow(
 void CMainFrame::emptyCatalogue() {
     dispatcher_.invoke([&] {
         for (scan::MboxEntry& row : catalogue) {
-            currentMbox = row.mbox;
-            delete row.mbox;
-            row.mbox = nullptr;
+            currentMbox = row.mbox.get();
+            row.mbox.reset();
             currentMbox = nullptr;
         }
         catalogue.clear();
@@ -211,6 +214,7 @@ bool CMainFrame::startWorker(std::function<void()> body) {
     bool started = false;
     dispatcher_.invoke([&] {
         if (!waitForWorker()) return;
+        frame::g_stopRequested = false;  // a Stop of the previous job does not reach this one
         workerThread = std::make_shared<ui::CWorkerThread>(dispatcher_, std::move(body),
                                                            [this](const std::string& what) { workerFailed(what); });
         started = true;
@@ -222,7 +226,6 @@ void CMainFrame::workerFailed(const std::string& what) {
     // The job's closing steps did not run: the frame is freed for the next command.
     ++workerFailures_;
     logStatus(kJobEndedEarly + platform::utf8ToUtf16(what));
-    if (scan::CMboxFile* mbox = currentMbox.load()) mbox->keepRunning = true;
     g_busy = 0;
 }
 
@@ -287,11 +290,13 @@ void CMainFrame::OnStop() {
     if (messageBox(u"Are you sure to stop the running process?", frame::BoxIcon::Information,
                    frame::BoxButtons::YesNo) != frame::BoxAnswer::Yes)
         return;
-    g_busy = 0;
-    if (scan::CMboxFile* mbox = currentMbox.load()) mbox->keepRunning = false;
+    requestStop();
 }
 
+void CMainFrame::requestStop() { frame::g_stopRequested = true; }
+
 void CMainFrame::OnSave() {
+    settleStoppedJob();
     if (saveCommand) {
         saveCommand(*this);
         return;
@@ -300,11 +305,13 @@ void CMainFrame::OnSave() {
 }
 
 snapshot::SnapshotResult CMainFrame::OnLoadSnapshot() {
+    settleStoppedJob();
     if (!g_busy && !previousWorkerEnded()) return snapshot::SnapshotResult::Refused;
     return snapshot::OnLoadSnapshot(*this);
 }
 
 snapshot::SnapshotResult CMainFrame::OnSaveSnapshot() {
+    settleStoppedJob();
     if (!g_busy && !previousWorkerEnded()) return snapshot::SnapshotResult::Refused;
     return snapshot::OnSaveSnapshot(*this);
 }
@@ -325,6 +332,7 @@ void CMainFrame::OnApplicationLook(int look) {
 }
 
 bool CMainFrame::OnClose() {
+    settleStoppedJob();
     if (g_busy) {
         box(u"Please stop the running process to close the application.");
         return false;
@@ -347,6 +355,7 @@ bool CMainFrame::OnClose() {
 
 platform::LParam CMainFrame::onMailboxClicked(frame::TreeItem item) {
     selectedTreeItem = item;
+    settleStoppedJob();
     if (g_busy) {
         mailboxTree.SetItemState(item, ui::TVIS_SELECTED, ui::TVIS_SELECTED);
         mailboxTree.SelectDropTarget(item);

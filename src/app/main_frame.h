@@ -1,6 +1,6 @@
 #pragma once
 // CMainFrame: the main window's controller without a toolkit. It owns the catalogue and the controls'
-// models, carries out the commands, guards work with g_busy, starts the workers and handles the custom
+// models, carries out the commands, guards work with g_busy (stopped through frame::g_stopRequested), starts the workers and handles the custom
 // window messages on the user-interface thread. A toolkit front end draws its controls and forwards
 // clicks and commands; the headless host drives it from tests and the command line.
 #include <atomic>
@@ -79,8 +79,12 @@ public:
     // ---- commands ----
     void OnCommand(int id);
     void OnOpen();
+    // Asks "Are you sure to stop the running process?"; on Yes, requestStop.
     void OnStop();
-    bool IsStopEnabled() const { return frame::g_busy != 0; }
+    // The running job ends after its current item and still runs its closing steps; g_busy stays set
+    // until it has, so no other job starts meanwhile.
+    void requestStop();
+    bool IsStopEnabled() const { return frame::g_busy != 0 && !frame::g_stopRequested; }
     void OnSave();
     snapshot::SnapshotResult OnLoadSnapshot();
     snapshot::SnapshotResult OnSaveSnapshot();
@@ -138,6 +142,9 @@ private:
     platform::LParam onMailboxClicked(frame::TreeItem item);
     platform::LParam onMessageClicked(int row);
     bool refuseWhileBusy();
+    // A stopped job still finishing its current item is waited for, so that the next command runs;
+    // g_busy stays set when that cannot be done now.
+    void settleStoppedJob();
     // Worker thread: a job ended by an exception; logged, counted, and g_busy cleared.
     void workerFailed(const std::string& what);
     // Waits for a stopped worker still finishing its step; refuses (and says so) when it cannot.

@@ -102,9 +102,9 @@ bool CliSession::start() {
     start.frame.logEncoding = options_.logEncoding;
     start.frame.retainRows = false;  // rows are printed as they come, never kept
     start.runSaveDialog = [this] { return saveDialog_ && saveDialog_(); };
-    // Stop clears the busy flag: the engine then abandons the message it is working on.
+    // Stop sets the stop flag: the engine then abandons the message it is working on.
     store::session::NativeSessionOptions engine;
-    engine.stopRequest = [] { return frame::g_busy == 0; };
+    engine.stopRequest = [] { return frame::g_stopRequested.load(); };
     store::registerNativeLibrary(engine);
     application_->InitInstance(start);
     if (!application_->logFileOpen()) {
@@ -155,8 +155,7 @@ void CliSession::waitIdle() {
     dispatcher_.runUntil([&] {
         if (g_interrupted && !stopped && frame::g_busy) {
             stopped = true;  // as Stop answered Yes
-            frame::g_busy = 0;
-            if (scan::CMboxFile* mbox = main.currentMbox.load()) mbox->keepRunning = false;
+            main.requestStop();
         }
         return !main.workerRunning();
     });

@@ -56,7 +56,7 @@ int runShow(const ShowRequest& request, const GlobalOptions& options, std::ostre
     session.fillCatalogue({request.file});
     int row = session.findRow(request.file);
     const scan::MboxEntry* entry = row < 0 ? nullptr : &session.frame().catalogue[static_cast<std::size_t>(row)];
-    scan::CMboxFile* mbox = entry ? entry->mbox : nullptr;
+    scan::CMboxFile* mbox = entry ? entry->mbox.get() : nullptr;
     if (!mbox || !mbox->file.isOpen()) {
         if (row < 0 && !options.snapshot.empty()) err << "mbox2pst: " << request.file << " is not in the snapshot\n";
         session.markFailed();

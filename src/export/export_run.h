@@ -42,7 +42,7 @@ struct ExportRun {
         lastFailedItem = item;
         log(kFailedPrefix + item + detail);
     }
-    bool running() const { return frame::g_busy.load() != 0; }
+    bool running() const { return !frame::g_stopRequested.load(); }
     void progressRange(int count) {
         messageCount = count;
         currentMessage = 0;

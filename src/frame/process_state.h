@@ -7,6 +7,7 @@
 namespace frame {
 
 inline std::atomic<int> g_busy{0};        // 1 while a job runs or a command that starts one is in progress
+inline std::atomic<bool> g_stopRequested{false};  // Stop confirmed: the job ends after its current item
 inline std::u16string g_currentMboxPath;  // path of the current mailbox
 inline std::vector<std::u16string>
     g_selectedFiles;                              // chosen in the file selection dialog, consumed by the scan

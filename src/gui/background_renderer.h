@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -25,20 +26,23 @@ public:
 
     void render(const std::u16string& path);
     // Drops the pages still being rendered.
-    void cancel() { delivered_ = ++requested_; }
+    void cancel();
     // True while the latest request has not been delivered.
     bool busy() const { return delivered_ != requested_; }
 
+    // The page of the file, or a short page saying why it cannot be shown (a render that failed).
+    static std::string pageOrReason(const std::u16string& path);
     // The page as shown: CR LF line ends made single breaks (Qt breaks at CR and at LF alike), cut
     // to kMaxPageBytes.
     static std::string preparePage(std::string html, std::size_t limit = kMaxPageBytes);
 
 private:
     struct Worker {
-        std::thread thread;
+        std::jthread thread;  // asked to stop when superseded, joined when dropped
         std::shared_ptr<std::atomic<bool>> finished;
     };
     void reap();
+    void deliver(unsigned request, std::shared_ptr<QString> page);  // worker thread
 
     QObject* context_;
     std::function<void(const QString&)> done_;

@@ -8,17 +8,19 @@ namespace gui {
 namespace {
 
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+// The longest stretch of queued work run in one go; the loop reads its input between stretches.
+constexpr std::chrono::milliseconds kSlice{15};
 
 }  // namespace
 
 CDispatcherBridge::CDispatcherBridge(ui::CDispatcher& dispatcher) : dispatcher_(dispatcher) {
     // postEvent may be called from any thread.
     dispatcher_.setWakeHook([this] { QCoreApplication::postEvent(this, new QEvent(kWakeEvent)); });
-    // While the controller waits for a worker on this thread, windows keep repainting; clicks and keys
-    // wait for the wait to end.
+    // While the controller waits for a worker's last steps on this thread, windows keep repainting;
+    // clicks and keys wait for the wait to end (it only happens between jobs, never while one runs).
     dispatcher_.setWaitHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     timers_.setInterval(20);
-    QObject::connect(&timers_, &QTimer::timeout, this, [this] { dispatcher_.processPending(); });
+    QObject::connect(&timers_, &QTimer::timeout, this, [this] { dispatcher_.processSlice(kSlice); });
     timers_.start();
 }
 
@@ -29,7 +31,7 @@ CDispatcherBridge::~CDispatcherBridge() {
 
 bool CDispatcherBridge::event(QEvent* event) {
     if (event->type() != kWakeEvent) return QObject::event(event);
-    dispatcher_.processPending();
+    dispatcher_.processSlice(kSlice);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "frame/process_state.h"
 #include "gui/save_output_dialog.h"
+#include "scan/frame_context.h"
 #include "scan/temp_files.h"
 #include "store/session/native_library.h"
 #include "ui/select_files_dlg.h"
@@ -18,9 +19,9 @@ CGuiSession::~CGuiSession() {
 }
 
 bool CGuiSession::start(const SessionOptions& options) {
-    // Stop clears the busy flag: the engine then abandons the message it is working on.
+    // Stop sets the stop flag: the engine then abandons the message it is working on.
     store::session::NativeSessionOptions engine;
-    engine.stopRequest = [] { return frame::g_busy == 0; };
+    engine.stopRequest = [] { return frame::g_stopRequested.load(); };
     store::registerNativeLibrary(engine);
     application_ = std::make_unique<app::CKelvaHaldenApp>(dispatcher_, host_);
     app::StartOptions start;

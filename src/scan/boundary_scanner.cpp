@@ -10,6 +10,7 @@
 #include <new>
 
 #include "scan/boundary_patterns.h"
+#include "frame/process_state.h"
 #include "scan/imm_boundary.h"
 #include "scan/mbox_file.h"
 #include "scan/scan_progress.h"
@@ -27,7 +28,9 @@ struct ScanOutcome {
     std::uint64_t end = 0;  // bytes actually seen: the file size unless the file shrank meanwhile
 };
 
+// Stop of the running job, or of this mailbox alone through keepRunning (set true again once seen).
 bool stopRequested(CMboxFile& mbox) {
+    if (frame::g_stopRequested.load(std::memory_order_relaxed)) return true;
     if (mbox.keepRunning.load(std::memory_order_relaxed)) return false;
     mbox.keepRunning = true;
     return true;

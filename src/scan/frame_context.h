@@ -34,7 +34,7 @@ public:
     // Makes catalogue row `index` (0-based) the current selection.
     void selectRow(std::size_t index) {
         const MboxEntry& row = catalogue[index];
-        currentMbox = row.mbox;
+        currentMbox = row.mbox.get();
         frame::g_currentMboxPath = row.path;
         currentIsImm = row.isImm;
         currentHasAttachmentsFolder = row.hasAttachmentsFolder;

@@ -72,7 +72,7 @@ int FolderListingJob(FrameContext& frame) {
     if (count > 0) sendPosition(0);
     std::uint64_t unreadable = 0;
     for (std::uint64_t k = 0; k < count; ++k) {
-        if (!frame::g_busy) break;  // Stop was confirmed
+        if (frame::g_stopRequested) break;  // Stop was confirmed
         bool ok = false;
         frame::ListRow row = summaryRow(mbox, isImm, k, name, ok);
         if (!ok) ++unreadable;

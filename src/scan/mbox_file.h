@@ -3,6 +3,7 @@
 // and the summary the message list shows for one message.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,7 @@ public:
 };
 
 struct MboxEntry {
-    CMboxFile* mbox = nullptr;  // owned by the catalogue
+    std::unique_ptr<CMboxFile> mbox;
     std::u16string path;
     bool isImm = false;
     bool hasAttachmentsFolder = false;

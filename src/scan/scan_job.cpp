@@ -18,13 +18,13 @@ std::u16string childItemText(const std::u16string& path, std::uint64_t count) {
     return platform::fileNameOf(path) + u"(" + decimal(count) + u")";
 }
 
-MboxEntry makeCatalogueRow(CMboxFile* mbox, const std::u16string& path) {
-    MboxEntry row{mbox, path, false, false};
+MboxEntry makeCatalogueRow(std::unique_ptr<CMboxFile> mbox, const std::u16string& path) {
+    MboxEntry row{std::move(mbox), path, false, false};
     if (isImmPath(path)) {
         row.isImm = true;
-        mbox->attachmentsFolder = platform::withTrailingSeparator(platform::folderOf(path)) + u"Attachments" +
+        row.mbox->attachmentsFolder = platform::withTrailingSeparator(platform::folderOf(path)) + u"Attachments" +
                                   std::u16string(1, platform::kSeparator);
-        row.hasAttachmentsFolder = platform::folderExists(mbox->attachmentsFolder);
+        row.hasAttachmentsFolder = platform::folderExists(row.mbox->attachmentsFolder);
     }
     return row;
 }
@@ -33,7 +33,7 @@ int ScanJob(FrameContext& frame) {
     frame::TreeControl& tree = frame.treeControl();
     // The list is re-read before each file.
     for (std::size_t i = 0; i < frame::g_selectedFiles.size(); ++i) {
-        if (!frame::g_busy) break;
+        if (frame::g_stopRequested) break;
         const std::u16string path = frame::g_selectedFiles[i];
         frame::g_currentMboxPath = path;
         ++frame.mailboxCount;
@@ -43,17 +43,19 @@ int ScanJob(FrameContext& frame) {
         tree.SetItemData(root, number);
         tree.SetCheck(root, true);
 
-        auto* mbox = new CMboxFile;
+        auto owned = std::make_unique<CMboxFile>();
+        CMboxFile* mbox = owned.get();
         mbox->notifyWindow = &frame;
-        MboxEntry row = makeCatalogueRow(mbox, path);
+        MboxEntry row = makeCatalogueRow(std::move(owned), path);
         frame.currentIsImm = row.isImm;
         frame.currentHasAttachmentsFolder = row.hasAttachmentsFolder;
-        frame.catalogue.push_back(row);  // the catalogue owns the mailbox from here on
+        const bool isImm = row.isImm;
+        frame.catalogue.push_back(std::move(row));  // the catalogue owns the mailbox from here on
         frame.currentMbox = mbox;
 
         if (!mbox->file.open(path)) continue;  // the row and its top-level item stay, without a child
         frame.logStatus(u"Processing File: " + path);
-        if (row.isImm)
+        if (isImm)
             mbox->scanMimeVersion(path);
         else
             mbox->scanFromLines();

@@ -12,6 +12,6 @@ int ScanJob(FrameContext& frame);
 std::u16string childItemText(const std::u16string& path, std::uint64_t count);
 
 // The row a mailbox path makes: the flags and, for an .imm path, the attachments folder beside it.
-MboxEntry makeCatalogueRow(CMboxFile* mbox, const std::u16string& path);
+MboxEntry makeCatalogueRow(std::unique_ptr<CMboxFile> mbox, const std::u16string& path);
 
 }  // namespace scan

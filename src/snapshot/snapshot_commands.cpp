@@ -50,13 +50,14 @@ void addRecord(scan::FrameContext& frame, SnapshotRecord& record) {
     tree.SetItemData(root, number);
     tree.SetCheck(root, true);
 
-    auto* mbox = new scan::CMboxFile;
+    auto owned = std::make_unique<scan::CMboxFile>();
+    scan::CMboxFile* mbox = owned.get();
     mbox->notifyWindow = &frame;
     // The stored flags are not trusted: both are worked out again from the path.
-    scan::MboxEntry row = scan::makeCatalogueRow(mbox, record.path);
+    scan::MboxEntry row = scan::makeCatalogueRow(std::move(owned), record.path);
     frame.currentIsImm = row.isImm;
     frame.currentHasAttachmentsFolder = row.hasAttachmentsFolder;
-    frame.catalogue.push_back(row);
+    frame.catalogue.push_back(std::move(row));
     frame.currentMbox = mbox;
     mbox->messageOffsets = std::move(record.offsets);
 

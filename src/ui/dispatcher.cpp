@@ -1,5 +1,6 @@
 #include "ui/dispatcher.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 
@@ -54,15 +55,25 @@ void CDispatcher::joinEndedOrphans() {
 }
 
 void CDispatcher::post(Task task) {
+    {
+        std::unique_lock lock(mutex_);
+        if (!isUiThread()) roomFreed_.wait(lock, [this] { return queue_.size() < kMaxQueued; });
+        queue_.push_back({std::move(task), std::this_thread::get_id()});
+        ++wakeCount_;
+    }
+    wakeUp_.notify_one();  // only the UI thread waits on it
+    requestWake();
+}
+
+void CDispatcher::requestWake() {
     std::function<void()> hook;
     {
         std::lock_guard lock(mutex_);
-        queue_.push_back({std::move(task), std::this_thread::get_id()});
-        ++wakeCount_;
+        if (wakePending_ || !wakeHook_) return;
+        wakePending_ = true;
         hook = wakeHook_;
     }
-    wakeUp_.notify_one();  // only the UI thread waits on it
-    if (hook) hook();
+    hook();
 }
 
 bool CDispatcher::isServing(std::thread::id sender) const {
@@ -72,14 +83,12 @@ bool CDispatcher::isServing(std::thread::id sender) const {
 }
 
 void CDispatcher::wake() {
-    std::function<void()> hook;
     {
         std::lock_guard lock(mutex_);
         ++wakeCount_;
-        hook = wakeHook_;
     }
     wakeUp_.notify_one();  // only the UI thread waits on it
-    if (hook) hook();
+    requestWake();
 }
 
 void CDispatcher::setWakeHook(std::function<void()> hook) {
@@ -97,6 +106,7 @@ bool CDispatcher::runOneTask() {
         next = std::move(queue_.front());
         queue_.pop_front();
     }
+    roomFreed_.notify_all();
     serving_.push_back(next.sender);
     try {
         next.task();
@@ -133,10 +143,33 @@ bool CDispatcher::runDueTimers() {
 }
 
 bool CDispatcher::processPending() {
+    {
+        std::lock_guard lock(mutex_);
+        wakePending_ = false;
+    }
     bool ran = false;
     while (runOneTask()) ran = true;
     if (runDueTimers()) ran = true;
     if (!orphans_.empty()) joinEndedOrphans();
+    return ran;
+}
+
+bool CDispatcher::processSlice(std::chrono::milliseconds budget) {
+    {
+        std::lock_guard lock(mutex_);
+        wakePending_ = false;
+    }
+    const Clock::time_point end = Clock::now() + budget;
+    bool ran = false;
+    while (Clock::now() < end && runOneTask()) ran = true;
+    if (runDueTimers()) ran = true;
+    if (!orphans_.empty()) joinEndedOrphans();
+    bool more = false;
+    {
+        std::lock_guard lock(mutex_);
+        more = !queue_.empty();
+    }
+    if (more) requestWake();
     return ran;
 }
 
@@ -148,6 +181,12 @@ CDispatcher::Clock::time_point CDispatcher::nextDue() const {
 }
 
 void CDispatcher::runUntil(const std::function<bool()>& done) {
+    const Clock::time_point start = Clock::now();
+    struct Measure {
+        CDispatcher& self;
+        Clock::time_point start;
+        ~Measure() { self.longestWait_ = std::max(self.longestWait_, Clock::now() - start); }
+    } measure{*this, start};
     for (;;) {
         unsigned seen;
         {

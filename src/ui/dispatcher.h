@@ -37,6 +37,12 @@ public:
 
     // UI thread: runs every queued task and every due timer; true when anything ran.
     bool processPending();
+    // UI thread: like processPending, but returns once the budget is spent, so that a toolkit loop gets
+    // back to its input between slices; the loop is woken again when tasks remain.
+    bool processSlice(std::chrono::milliseconds budget);
+    // A worker posting while this many tasks wait is held until the UI thread has caught up: a fast job
+    // never buries the user's input under its log lines.
+    static constexpr std::size_t kMaxQueued = 512;
     // UI thread: runs tasks and timers until done() holds (checked after each round).
     void runUntil(const std::function<bool()>& done);
     // UI thread: true while a task sent by that thread is running (possibly further up the stack), so
@@ -51,6 +57,8 @@ public:
     // Called on each round of runUntil (at least every 50 ms), so that a toolkit loop can repaint its
     // windows while the UI thread waits; it must not deliver user input from there.
     void setWaitHook(std::function<void()> hook);
+    // The longest runUntil so far: the time the UI thread spent waiting with user input held back.
+    Clock::duration longestWait() const { return longestWait_; }
 
     // UI thread: takes over a worker thread whose owner could not wait for it (it is in the middle of a
     // send being served further up the stack); it is joined once it has finished and is no longer served.
@@ -75,6 +83,7 @@ private:
         std::shared_ptr<std::atomic<bool>> finished;
     };
     bool runOneTask();
+    void requestWake();  // calls the wake hook unless a wake is already on its way
     void joinEndedOrphans();  // UI thread
     bool runDueTimers();
     Clock::time_point nextDue() const;  // caller holds mutex_
@@ -82,12 +91,15 @@ private:
     std::thread::id uiThread_;
     mutable std::mutex mutex_;
     std::condition_variable wakeUp_;
+    std::condition_variable roomFreed_;  // workers held by a full queue wait on it
     std::deque<Queued> queue_;
     std::vector<std::thread::id> serving_;  // senders of the tasks running now, outermost first
     std::map<int, Timer> timers_;
     std::function<void()> wakeHook_;
     std::function<void()> waitHook_;  // UI thread only
     unsigned wakeCount_ = 0;
+    bool wakePending_ = false;  // a wake hook call not yet answered by processPending/processSlice
+    Clock::duration longestWait_{};  // UI thread only
     std::vector<Orphan> orphans_;  // UI thread only
 };
 

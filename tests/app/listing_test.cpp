@@ -140,7 +140,7 @@ TEST_F(FolderListing, AClickOnAnotherFolderWhileListingIsRefusedAndHighlighted) 
 TEST_F(FolderListing, ClickingAFolderMakesItsMailboxTheCurrentSelection) {
     openBoxes({mailbox("a.mbox", testing_support::mailboxOf(1)), mailbox("b.imm", "MIME-Version: 1.0\r\n\r\nx\r\n")});
     clickFolder(1);
-    EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[0].mbox);
+    EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[0].mbox.get());
     EXPECT_EQ(frame::g_currentMboxPath, u16(dir / "a.mbox"));
     EXPECT_FALSE(frame->currentIsImm);
 }

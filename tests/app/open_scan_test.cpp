@@ -74,7 +74,7 @@ TEST_F(OpenAndScan, TwoFilesTheSecondGoneBeforeTheScan) {
     EXPECT_FALSE(frame->progressBar.visible());
     EXPECT_EQ(frame->progressBar.position(), 0);
     EXPECT_EQ(frame::g_currentMboxPath, u16(second));
-    EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[1].mbox);
+    EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[1].mbox.get());
 }
 
 TEST_F(OpenAndScan, TheCaptionAndLogNameTheNewSelectionNotTheLastMailbox) {

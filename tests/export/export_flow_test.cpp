@@ -139,7 +139,7 @@ TEST_F(ExportFlow, StopEndsTheRunAfterTheCurrentMessageAndStillClosesTheStore) {
     mode = exporter::SaveSinglePst;
     int saves = 0;
     journal.onCall = [&](const std::string& call) {
-        if (call == "save" && ++saves == 2) frame::g_busy = 0;  // what Stop answered with Yes does
+        if (call == "save" && ++saves == 2) frame::g_stopRequested = true;  // what Stop answered with Yes does
     };
     open({mailbox("Inbox.mbox", mailboxOf(5))});
     save();

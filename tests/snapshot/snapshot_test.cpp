@@ -120,7 +120,7 @@ TEST_F(Snapshots, SavingLeavesTheListedMailboxSelected) {
     open({a, b});
     clickFolder(1);
     ASSERT_EQ(save(dir / "s.MBOX2PSTKLV"), SnapshotResult::Done);
-    EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[0].mbox);
+    EXPECT_EQ(frame->currentMbox.load(), frame->catalogue[0].mbox.get());
     EXPECT_EQ(frame::g_currentMboxPath, u16(a));
     // A preview of the fourth listed row reads the listed mailbox, which has that message.
     EXPECT_GT(frame->currentMbox.load()->messageCount(), frame->messageList.GetItemData(3));

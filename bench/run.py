@@ -4,11 +4,15 @@ prints the figures and ratios.
 
     bench/run.py [BENCH ...] [--size 1G] [--data DIR] [--build DIR]
 
-BENCH names: scan, summary, mime, msg, items, pst, eml, recipients (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
+BENCH names: scan, summary, mime, msg, items, pst, eml, recipients, throughput (default: all). Inputs are generated once into DIR (default $KELVA_BENCH_DIR or
 /tmp/kelva-bench) and reused; they are never committed.
 
 pst exports the mailbox with `mbox2pst convert --to eml` and `--to single-pst` in the same run; a PST
 above 4 GiB (e.g. `run.py pst --size 5G`) is also read back with pffinfo, readpst and pffexport.
+
+throughput prints the goals of the exports side by side: each format against the EML export on a
+memory file system, PST against EML on disk, EML against git mailsplit, cores used, peak memory, one
+large attachment, and the listing.
 
 recipients exports one message whose To field repeats the same short address list up to 20k, 40k, 80k
 and 120k recipients (`--recipients 20000,40000` chooses others) as MSG and as PST, one process per
@@ -415,6 +419,101 @@ def eml(args):
         100 * times[commands[1][0]] / ours))
 
 
+def convert_measured(cli, inputs, target, dest, temp, runs, threads=None):
+    """Best of `runs` exports into a fresh dest: wall seconds, CPU seconds (user + system) and peak RSS in
+    MiB of the best run."""
+    best = None
+    for _ in range(runs):
+        shutil.rmtree(dest, ignore_errors=True)
+        os.makedirs(dest)
+        command = [cli, "--no-progress", "--temp", temp, "--log-dir", temp, "convert", *inputs, "--to", target,
+                   "--dest", dest]
+        env = dict(os.environ, **({"KELVA_EXPORT_THREADS": str(threads)} if threads else {}))
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+        _, status, usage = os.wait4(process.pid, 0)
+        figures = (time.perf_counter() - start, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024)
+        if status != 0:
+            print("  warning: convert --to %s exited with status %d" % (target, os.waitstatus_to_exitcode(status)))
+        best = figures if best is None or figures[0] < best[0] else best
+    shutil.rmtree(dest, ignore_errors=True)
+    return best
+
+
+def attachment_mailbox(path, size):
+    """One message carrying one base64 attachment of `size` bytes of random data."""
+    import base64
+    with open(path, "wb") as f:
+        f.write(b"From sender@example.com Mon Jan  5 10:00:00 2026\nFrom: Sender <sender@example.com>\n"
+                b"To: to@example.com\nSubject: one large attachment\nDate: Mon, 5 Jan 2026 10:00:00 +0000\n"
+                b"MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"cut\"\n\n--cut\n"
+                b"Content-Type: text/plain\n\nSee the attachment.\n--cut\nContent-Type: application/octet-stream;"
+                b" name=\"large.bin\"\nContent-Transfer-Encoding: base64\n\n")
+        chunk = os.urandom(57 * 1024 * 16)
+        for _ in range(max(1, size // len(chunk))):
+            encoded = base64.encodebytes(chunk)
+            f.write(encoded)
+        f.write(b"--cut--\n\n")
+
+
+@bench("throughput")
+def throughput(args):
+    """The exports side by side in one run: every format on a memory file system (mailbox, --temp and
+    --dest in /dev/shm) as a ratio to the EML export, PST against EML on disk, EML against git
+    mailsplit, the listing against Python's header parsing, cores used ((user + system) / wall), peak
+    memory per message, and the peak memory of one message with a large attachment."""
+    mbox = ensure_input(args, "bench-%s.mbox" % args.size)
+    size = os.path.getsize(mbox)
+    messages = int(subprocess.run(["grep", "-c", "^From ", mbox], capture_output=True, text=True,
+                                  env={**os.environ, "LC_ALL": "C"}).stdout)
+    cli = os.path.join(args.build, "src", "cli", "mbox2pst")
+    runs = args.runs
+    shm = tempfile.mkdtemp(prefix="throughput-bench.", dir="/dev/shm")
+    work = tempfile.mkdtemp(prefix="throughput-bench.", dir=args.data)
+    try:
+        in_memory = os.path.join(shm, os.path.basename(mbox))
+        shutil.copyfile(mbox, in_memory)
+        memory = {target: convert_measured(cli, [in_memory], target, os.path.join(shm, "out"), shm, runs)
+                  for target in ("eml", "single-pst", "msg", "rtf", "html")}
+        one_thread = convert_measured(cli, [in_memory], "single-pst", os.path.join(shm, "out"), shm, runs, threads=1)
+        os.remove(in_memory)
+        warm(mbox)
+        disk = {target: convert_measured(cli, [mbox], target, os.path.join(work, "out"), work, runs)
+                for target in ("eml", "single-pst")}
+        mailsplit = split_time(["git", "mailsplit", "-o" + os.path.join(work, "split"), mbox],
+                               os.path.join(work, "split"), runs)
+        large = os.path.join(shm, "large.mbox")
+        attachment_mailbox(large, args.attachment_mib << 20)
+        large_size = os.path.getsize(large)
+        large_pst = convert_measured(cli, [large], "single-pst", os.path.join(shm, "out"), shm, 1)
+        os.remove(large)
+    finally:
+        shutil.rmtree(shm, ignore_errors=True)
+        shutil.rmtree(work, ignore_errors=True)
+    print("throughput: %s, %d bytes, %d messages, %d cores, best of %d" % (mbox, size, messages, os.cpu_count(), runs))
+    eml_memory = memory["eml"][0]
+    print("  on /dev/shm (mailbox, --temp, --dest):")
+    for target, (seconds, cpu, peak) in memory.items():
+        goal = "" if target == "eml" else " (goal >= %s)" % ("1.0x" if target == "single-pst" else "0.7x")
+        print("    convert --to %-11s %6.2f s  %7.0f messages/s  %.2fx EML%-15s  cores used %.2f  peak RSS %6.1f MiB" % (
+            target, seconds, messages / seconds, eml_memory / seconds, goal, cpu / seconds, peak))
+    seconds, cpu, peak = one_thread
+    print("    convert --to single-pst, one worker thread: %.2f s (%.2fx EML), cores used %.2f" % (
+        seconds, eml_memory / seconds, cpu / seconds))
+    pst_seconds, pst_cpu, pst_peak = memory["single-pst"]
+    print("  PST cores used %.2f (goal > 1.6 on 2 cores); peak %.1f MiB (goal < %.1f MiB)" % (
+        pst_cpu / pst_seconds, pst_peak, 100 + 200 * messages / 2**20))
+    print("  on disk (%s): EML %.2f s, PST %.2f s -> PST %.2fx EML (goal >= 1.5x)" % (
+        args.data, disk["eml"][0], disk["single-pst"][0], disk["eml"][0] / disk["single-pst"][0]))
+    print("  git mailsplit %.2f s -> EML export %.2fx its speed (goal > 1x)" % (mailsplit, mailsplit / disk["eml"][0]))
+    seconds, cpu, peak = large_pst
+    print("  one message of %.0f MiB (%d MiB attachment) to PST: %.2f s, peak RSS %.1f MiB = %.2fx the message"
+          " (goal <= 2x; %.0f MiB for 1 GiB)" % (large_size / 2**20, args.attachment_mib, seconds, peak,
+                                                 peak * 2**20 / large_size, peak * 2**20 / large_size * 1024))
+    if os.path.exists(os.path.join(args.build, "bench", "summary_bench")):
+        summary(args)
+
+
 RECIPIENT_LIST = ('Ann Archer <ann.archer@example.com>, "Boole, Bob" <bob@example.org>, '
                   'carl@example.net (Carl Cole), =?UTF-8?Q?D=C3=B6rte_D=C3=BCrr?= <doerte@example.de>')
 
@@ -468,6 +567,9 @@ def main():
                         "when present, else the data folder)")
     parser.add_argument("--recipients", default="20000,40000,80000,120000",
                         help="recipients: the recipient counts, comma-separated")
+    parser.add_argument("--runs", type=int, default=3, help="throughput: runs per figure (the best counts)")
+    parser.add_argument("--attachment-mib", type=int, default=256,
+                        help="throughput: size of the large attachment in MiB")
     parser.add_argument("--check-readers", action="store_true",
                         help="pst: also read the PST with pffinfo, readpst and pffexport (always above 4 GiB)")
     args = parser.parse_args()

@@ -1,66 +1,77 @@
 #include "export/eml_export.h"
 
 #include "export/mailbox_walk.h"
-#include "export/output_paths.h"
+#include "export/ordered_pipeline.h"
 #include "export/save_options.h"
 #include "mime/message_render.h"
 #include "platform/file_output.h"
-#include "platform/paths.h"
 #include "scan/message_reader.h"
 #include "scan/message_summary.h"
 
 namespace exporter {
+namespace {
 
-std::optional<std::string> exportedMessageBytes(scan::FrameContext& frame, std::uint64_t k) {
-    scan::CMboxFile* mbox = frame.currentMbox.load();
-    if (!mbox) return std::nullopt;
-    std::optional<std::string> bytes = scan::readMessage(*mbox, k, true);
+std::optional<std::string> exportedBytes(const MailboxSource& source, std::uint64_t k) {
+    if (!source.mbox) return std::nullopt;
+    std::optional<std::string> bytes = scan::readMessage(*source.mbox, k, true);
     if (!bytes) return std::nullopt;
-    if (!frame.currentIsImm) mime::ForceHtmlContentTypeForExport(*bytes);
+    if (!source.isImm) mime::ForceHtmlContentTypeForExport(*bytes);
     std::string_view text(bytes->data(), std::min(bytes->size(), std::string_view(*bytes).find('\0')));
     if (!scan::hasCrLf(text)) scan::normalizeLineEnds(*bytes);
     return bytes;
 }
 
-bool attachImFiles(ExportRun& run, std::string& bytes, const std::u16string& item) {
-    scan::CMboxFile* mbox = run.frame.currentMbox.load();
-    if (!run.frame.currentIsImm || !mbox) return true;
+std::vector<std::u16string> attachImFiles(const MailboxSource& source, std::string& bytes) {
+    if (!source.isImm || !source.mbox) return {};
     const std::vector<std::u16string> names = scan::imAttachmentNames(bytes);
-    if (names.empty()) return true;
-    mime::RebuiltImMessage rebuilt = mime::RebuildImMessageBytes(names, mbox->attachmentsFolder, bytes);
+    if (names.empty()) return {};
+    mime::RebuiltImMessage rebuilt = mime::RebuildImMessageBytes(names, source.mbox->attachmentsFolder, bytes);
     bytes = std::move(rebuilt.bytes);
-    for (const std::u16string& name : rebuilt.notAttached) run.failed(item, kAttachmentNotRead + name);
-    return rebuilt.notAttached.empty();
+    return std::move(rebuilt.notAttached);
+}
+
+struct EmlSlot {
+    std::uint64_t k = 0;
+    ExportedMessage message;
+};
+
+}  // namespace
+
+ExportedMessage exportedMessage(const MailboxSource& source, std::uint64_t k) {
+    ExportedMessage message;
+    message.bytes = exportedBytes(source, k);
+    if (message.bytes) message.notAttached = attachImFiles(source, *message.bytes);
+    return message;
+}
+
+bool reportNotAttached(ExportRun& run, const ExportedMessage& message, const std::u16string& item) {
+    for (const std::u16string& name : message.notAttached) run.failed(item, kAttachmentNotRead + name);
+    return message.notAttached.empty();
 }
 
 void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
-    scan::CMboxFile* mbox = run.frame.currentMbox.load();
-    const std::uint64_t count = mbox ? mbox->messageCount() : 0;
+    const MailboxSource source = run.source;
+    const std::uint64_t count = source.count();
     run.progressRange(static_cast<int>(count));
-    for (std::uint64_t k = 0; k < count && run.running(); ++k) {
-        run.progressPosition(static_cast<int>(k));
-        const std::u16string path = outputFolder + decimal(static_cast<long long>(k + 1)) + u".eml";
-        std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (bytes) attachImFiles(run, *bytes, path);
-        if (!bytes || !platform::writeWholeFile(path, *bytes)) {
-            run.failed(path);
-            continue;
-        }
+    PipelineStages<EmlSlot> stages;
+    stages.start = [](std::uint64_t k) { return EmlSlot{k, {}}; };
+    stages.prepare = [&source](EmlSlot& slot) { slot.message = exportedMessage(source, slot.k); };
+    stages.keepGoing = [&run] { return run.running(); };
+    stages.write = [&](EmlSlot& slot) {
+        run.progressPosition(static_cast<int>(slot.k));
+        const std::u16string path = outputFolder + decimal(static_cast<long long>(slot.k + 1)) + u".eml";
+        reportNotAttached(run, slot.message, path);
+        if (!slot.message.bytes || !platform::writeWholeFile(path, *slot.message.bytes)) return run.failed(path);
         run.savedItem(path);
-    }
+    };
+    runPipeline(count, exportThreadCount(), stages);
     if (run.running()) run.log(kSavingCompletedIn + outputFolder);
     run.progressPosition(static_cast<int>(count));
 }
 
 void exportEmlFiles(ExportRun& run, std::u16string destination) {
-    if (run.frame.treeControl().GetCount() == 0) return;
-    run.log(kSavingStarted);
-    forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) {
-        destination = platform::withTrailingSeparator(destination);
-        run.log(mailbox.path + kFileSelected);
-        std::u16string folder = createOutputFolder(destination, mailbox.path, g_saveInHierarchy != 0);
-        writeMailboxEml(run, folder);
-    });
+    forEachMailboxFolder(run, destination,
+                         [&](const CheckedMailbox&, const std::u16string& folder) { writeMailboxEml(run, folder); });
 }
 
 }  // namespace exporter

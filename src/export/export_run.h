@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "scan/frame_context.h"
 #include "store/library/library_interface.h"
@@ -20,10 +21,33 @@ inline constexpr char16_t kNotSavedBecause[] = u": not saved because of an error
 inline constexpr char16_t kAttachmentNotRead[] = u": the attachment file could not be read: ";
 inline constexpr char16_t kFileSelected[] = u" file selected for saving email items.";
 
+// A checked mailbox of the tree, as the Save command found it.
+struct CheckedMailbox {
+    std::size_t row = 0;       // 0-based catalogue row, made the current selection
+    std::u16string path;       // the mailbox file's full path (its tree item's text)
+    std::u16string name;       // the text after the last separator
+    std::u16string childText;  // the folder item's text: name and count
+};
+
+// What the Save command hands the job: the checked mailboxes in the tree's order.
+struct MailboxSelection {
+    bool treeHasItems = false;
+    std::vector<CheckedMailbox> mailboxes;
+};
+
+// The mailbox being written, as the workers read it; fixed while the mailbox is written.
+struct MailboxSource {
+    scan::CMboxFile* mbox = nullptr;
+    bool isImm = false;
+    std::uint64_t count() const { return mbox ? mbox->messageCount() : 0; }
+};
+
 struct ExportRun {
     scan::FrameContext& frame;
     std::shared_ptr<library::Session> pstSession;  // the library modes only
     std::u16string attachLogonText;
+    MailboxSelection selection{};
+    MailboxSource source{};  // the mailbox being written
     int failures = 0;
     int saved = 0;
     int messageCount = 0;    // the progress range of the mailbox being written

@@ -3,11 +3,11 @@
 #include "export/eml_export.h"
 #include "export/mailbox_walk.h"
 #include "export/output_paths.h"
-#include "export/temp_message_file.h"
+#include "export/item_import.h"
+#include "export/ordered_pipeline.h"
 #include "export/save_options.h"
 #include "mime/text_util.h"
 #include "platform/file_output.h"
-#include "platform/paths.h"
 #include "scan/temp_files.h"
 #include "store/library/library_calls.h"
 
@@ -65,30 +65,21 @@ std::u16string safeAttachmentName(const std::u16string& name, int number) {
 
 void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const std::u16string& mailboxName,
                        const std::u16string& extension) {
-    scan::CMboxFile* mbox = run.frame.currentMbox.load();
-    const std::uint64_t count = mbox ? mbox->messageCount() : 0;
-    const std::u16string tempFolder = scan::tempFolderPath();
+    const MailboxSource source = run.source;
+    const std::uint64_t count = source.count();
     auto importFolder = callGuarded(run.pstSession, [](library::Session& s) { return s.defaultFolder(library::kDefaultFolderImport); });
     auto items = callGuarded(importFolder, [](library::Folder& f) { return f.items(); });
     run.progressRange(static_cast<int>(count));
     const int format = saveAsFormat(extension);
     const std::u16string attachmentFolder = outputFolder + mailboxName + kAttachmentFolderSuffix + u"/";
-    TempMessageFile tempFile;
-    for (std::uint64_t k = 0; k < count && run.running(); ++k) {
-        run.progressPosition(static_cast<int>(k));
-        const std::u16string number = decimal(static_cast<long long>(k + 1));
-        const std::u16string tempPath = tempFolder + number + u".eml";
-        const std::u16string outputPath = outputFolder + number + extension;
-        std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (bytes) attachImFiles(run, *bytes, outputPath);
-        if (!bytes || !tempFile.write(tempPath, *bytes)) {
-            run.failed(outputPath);
-            continue;
-        }
-        auto item = callGuarded(items, [](library::Items& i) { return i.add(); });
-        bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
-        callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
-        saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
+    PipelineStages<ImportedItem> stages = importStages(run, source, items);
+    stages.write = [&](ImportedItem& slot) {
+        run.progressPosition(static_cast<int>(slot.k));
+        const std::u16string outputPath = outputFolder + decimal(static_cast<long long>(slot.k + 1)) + extension;
+        reportNotAttached(run, slot.message, outputPath);
+        if (!slot.readable) return run.failed(outputPath);
+        const std::shared_ptr<library::Item>& item = slot.item;
+        bool saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && slot.imported;
         // Attachments first, so that the item names the files actually written.
         if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder) && saved;
         saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(outputPath, format); }) && saved;
@@ -99,18 +90,14 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         callGuarded(item, [](library::Item& i) { i.remove(1); });
         auto deleted = callGuarded(run.pstSession, [](library::Session& s) { return s.defaultFolder(library::kDefaultFolderDeletedItems); });
         callGuarded(deleted, [](library::Folder& f) { f.purge(true); });
-    }
+    };
+    runPipeline(count, exportThreadCount(), stages);
     run.progressPosition(static_cast<int>(count));
     if (run.running()) run.log(kSavingCompletedIn + outputFolder);
 }
 
 void exportItemFiles(ExportRun& run, std::u16string destination, const std::u16string& extension) {
-    if (run.frame.treeControl().GetCount() == 0) return;
-    run.log(kSavingStarted);
-    forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) {
-        destination = platform::withTrailingSeparator(destination);
-        run.log(mailbox.path + kFileSelected);
-        std::u16string folder = createOutputFolder(destination, mailbox.path, g_saveInHierarchy != 0);
+    forEachMailboxFolder(run, destination, [&](const CheckedMailbox& mailbox, const std::u16string& folder) {
         openStagingStore(run);
         writeMailboxItems(run, folder, mailbox.name, extension);
     });

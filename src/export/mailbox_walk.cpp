@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "export/output_paths.h"
+#include "export/save_options.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 
@@ -29,8 +31,7 @@ void writeGuarded(ExportRun& run, const CheckedMailbox& mailbox, const std::func
         what = "unknown exception";
     }
     // The writer sets the progress range to the mailbox's count and the position to each message it starts.
-    scan::CMboxFile* mbox = run.frame.currentMbox.load();
-    const long long total = mbox ? static_cast<long long>(mbox->messageCount()) : 0;
+    const long long total = static_cast<long long>(run.source.count());
     const long long first = run.messageCount > 0 ? run.currentMessage + 1 : 1;
     const std::u16string reason = platform::utf8ToUtf16(what);
     run.lastFailedItem = mailbox.path;
@@ -51,23 +52,46 @@ std::u16string decimal(long long value) {
     return std::u16string(digits.begin(), digits.end());
 }
 
-void forEachCheckedMailbox(ExportRun& run, const std::function<void(const CheckedMailbox&)>& write) {
-    frame::TreeControl& tree = run.frame.treeControl();
-    for (frame::TreeItem item = tree.FirstCheckedItem(); item && run.running(); item = nextChecked(tree, item)) {
+MailboxSelection checkedMailboxes(scan::FrameContext& frame) {
+    frame::TreeControl& tree = frame.treeControl();
+    MailboxSelection selection;
+    selection.treeHasItems = tree.GetCount() > 0;
+    for (frame::TreeItem item = tree.FirstCheckedItem(); item; item = nextChecked(tree, item)) {
         // Only folder items stand for mailboxes; a file item (whose folder item follows it, or which has
         // none because its file could not be opened) is passed over, so no mailbox is written twice.
         frame::TreeItem parent = tree.GetParentItem(item);
         if (!parent) continue;
         std::uintptr_t data = tree.GetItemData(item);
-        if (data == 0 || data > run.frame.catalogue.size()) continue;
+        if (data == 0 || data > frame.catalogue.size()) continue;
         CheckedMailbox mailbox;
         mailbox.row = data - 1;
         mailbox.path = tree.GetItemText(parent);
         mailbox.name = platform::fileNameOf(mailbox.path);
         mailbox.childText = tree.GetItemText(item);
+        selection.mailboxes.push_back(std::move(mailbox));
+    }
+    return selection;
+}
+
+void forEachCheckedMailbox(ExportRun& run, const std::function<void(const CheckedMailbox&)>& write) {
+    for (const CheckedMailbox& mailbox : run.selection.mailboxes) {
+        if (!run.running()) return;
+        if (mailbox.row >= run.frame.catalogue.size()) continue;
         run.frame.selectRow(mailbox.row);
+        run.source = MailboxSource{run.frame.currentMbox.load(), run.frame.currentIsImm};
         writeGuarded(run, mailbox, write);
     }
+}
+
+void forEachMailboxFolder(ExportRun& run, const std::u16string& destination,
+                          const std::function<void(const CheckedMailbox&, const std::u16string& folder)>& write) {
+    if (!run.selection.treeHasItems) return;
+    run.log(kSavingStarted);
+    const std::u16string root = platform::withTrailingSeparator(destination);
+    forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) {
+        run.log(mailbox.path + kFileSelected);
+        write(mailbox, createOutputFolder(root, mailbox.path, g_saveInHierarchy != 0));
+    });
 }
 
 }  // namespace exporter

@@ -1,5 +1,6 @@
 #pragma once
-// The walk over the checked mailboxes of the tree, in pre-order, while the run is not stopped.
+// The checked mailboxes of the tree taken once by the Save command, and the walk over them, in
+// pre-order, while the run is not stopped.
 #include <functional>
 #include <string>
 
@@ -7,14 +8,17 @@
 
 namespace exporter {
 
-struct CheckedMailbox {
-    std::size_t row = 0;         // 0-based catalogue row, made the current selection
-    std::u16string path;         // the mailbox file's full path (its tree item's text)
-    std::u16string name;         // the text after the last separator
-    std::u16string childText;    // the folder item's text: name and count
-};
+// Reads the tree: the folder items that are checked (each stands for one mailbox), in pre-order.
+// Runs on the thread that owns the tree, before the job starts.
+MailboxSelection checkedMailboxes(scan::FrameContext& frame);
 
-// Calls write for each checked mailbox; the catalogue row becomes the frame's current selection first.
+// Calls write for each checked mailbox; the catalogue row becomes the frame's current selection and
+// the run's source first.
 void forEachCheckedMailbox(ExportRun& run, const std::function<void(const CheckedMailbox&)>& write);
+
+// The walk of the file exports: "Saving process started.", then for each mailbox its "file selected"
+// line and its new output folder under the destination, handed to write.
+void forEachMailboxFolder(ExportRun& run, const std::u16string& destination,
+                          const std::function<void(const CheckedMailbox&, const std::u16string& folder)>& write);
 
 }  // namespace exporter

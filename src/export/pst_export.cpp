@@ -3,9 +3,8 @@
 #include "export/eml_export.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
-#include "export/temp_message_file.h"
+#include "export/item_import.h"
 #include "platform/paths.h"
-#include "scan/temp_files.h"
 #include "store/library/library_calls.h"
 #include "store/library/library_registry.h"
 
@@ -120,38 +119,29 @@ std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folde
 
 void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std::shared_ptr<library::Folder>& target,
                    SaveLedger& ledger) {
-    const std::u16string tempFolder = scan::tempFolderPath();
-    scan::CMboxFile* mbox = run.frame.currentMbox.load();
-    const std::uint64_t count = mbox ? mbox->messageCount() : 0;
+    const MailboxSource source = run.source;
+    const std::uint64_t count = source.count();
     run.progressRange(static_cast<int>(count));
     auto items = callGuarded(target, [](library::Folder& f) { return f.items(); });
-    TempMessageFile tempFile;
-    for (std::uint64_t k = 0; k < count && run.running(); ++k) {
-        run.progressPosition(static_cast<int>(k));
-        const std::u16string number = decimal(static_cast<long long>(k + 1));
-        const std::u16string progress = mailboxName + u"[" + number + u"/" + decimal(static_cast<long long>(count)) + u"]";
-        const std::u16string tempPath = tempFolder + number + u".eml";
-        std::optional<std::string> bytes = exportedMessageBytes(run.frame, k);
-        if (bytes) attachImFiles(run, *bytes, progress);
-        if (!bytes || !tempFile.write(tempPath, *bytes)) {
-            run.failed(progress);
-            continue;
-        }
-        auto item = callGuarded(items, [](library::Items& i) { return i.add(); });
-        bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
-        callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
-        saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
-        if (saved) {
+    PipelineStages<ImportedItem> stages = importStages(run, source, items);
+    stages.write = [&](ImportedItem& slot) {
+        run.progressPosition(static_cast<int>(slot.k));
+        const std::u16string progress =
+            mailboxName + u"[" + decimal(static_cast<long long>(slot.k + 1)) + u"/" + decimal(static_cast<long long>(count)) + u"]";
+        reportNotAttached(run, slot.message, progress);
+        if (!slot.readable) return run.failed(progress);
+        const bool saved = callGuarded(slot.item, [](library::Item& i) { return i.save(); }) && slot.imported;
+        if (saved)
             ledger.saved(progress);
-        } else {
+        else
             ledger.failed(progress);
-        }
-    }
+    };
+    runPipeline(count, exportThreadCount(), stages);
     run.progressPosition(static_cast<int>(count));
 }
 
 void exportSeparatePst(ExportRun& run, std::u16string destination) {
-    if (run.frame.treeControl().GetCount() > 0) {
+    if (run.selection.treeHasItems) {
         run.log(kSavingStarted);
         forEachCheckedMailbox(run, [&](const CheckedMailbox& mailbox) {
             destination = platform::withTrailingSeparator(destination);
@@ -169,7 +159,7 @@ void exportSeparatePst(ExportRun& run, std::u16string destination) {
 }
 
 void exportSinglePst(ExportRun& run, std::u16string destination) {
-    if (run.frame.treeControl().GetCount() > 0) {
+    if (run.selection.treeHasItems) {
         run.log(kSavingStarted);
         destination = platform::withTrailingSeparator(destination);
         const std::u16string pstPath = claimNumberedFile(destination, kSinglePstName);

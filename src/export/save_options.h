@@ -20,5 +20,11 @@ inline std::atomic<int> g_saveMode{SaveNone};
 inline std::atomic<int> g_saveInHierarchy{0};
 inline std::atomic<int> g_attachToOutlook{0};
 inline std::u16string g_destinationFolder;  // ends with a separator after OK
+// Threads that read and convert messages while one writer commits them in order; 0: the count in the
+// environment variable KELVA_EXPORT_THREADS when set, else one per core.
+inline std::atomic<int> g_exportThreads{0};
+
+// The number of worker threads g_exportThreads asks for.
+int exportThreadCount();
 
 }  // namespace exporter

@@ -25,6 +25,8 @@ std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool sk
     if (span.length > SIZE_MAX - 1) return std::nullopt;
     std::string bytes;
     try {
+        // Room for the CRs that normalizeLineEnds adds to LF line ends of lines of 16 bytes or more.
+        bytes.reserve(static_cast<std::size_t>(span.length) + static_cast<std::size_t>(span.length / 16) + 16);
         bytes.resize(static_cast<std::size_t>(span.length));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
@@ -39,40 +41,42 @@ bool hasCrLf(std::string_view bytes) { return bytes.find("\r\n") != std::string_
 
 namespace {
 
-// Copies the text, writing insert before (or after) every byte equal to mark for which needsIt holds;
-// whole runs without a mark are copied at once.
+// Inserts extra before (or after) every byte equal to mark for which needsIt(position) holds, in place:
+// the text grows once and is moved up from its end, so a buffer read with spare capacity (see
+// readMessage) is never held twice. Returns how many were inserted.
 template <typename NeedsIt>
-std::size_t copyMarking(const std::string& in, std::string& out, char mark, bool before, NeedsIt&& needsIt) {
-    std::size_t inserted = 0, from = 0;
-    const char extra = before ? '\r' : '\n';
-    while (from < in.size()) {
-        const void* hit = std::memchr(in.data() + from, mark, in.size() - from);
-        std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - in.data()) : in.size();
-        out.append(in, from, at - from);
-        if (at == in.size()) break;
-        bool add = needsIt(at);
-        if (add && before) out.push_back(extra);
-        out.push_back(mark);
-        if (add && !before) out.push_back(extra);
-        inserted += add ? 1 : 0;
-        from = at + 1;
+std::size_t insertAtMarks(std::string& text, char mark, char extra, bool before, NeedsIt&& needsIt) {
+    std::size_t count = 0;
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, mark, text.data() + text.size() - p))); ++p)
+        count += needsIt(static_cast<std::size_t>(p - text.data())) ? 1 : 0;
+    if (count == 0) return 0;
+    std::size_t from = text.size();  // bytes below from are not moved yet
+    text.resize(text.size() + count);
+    std::size_t to = text.size();
+    char* data = text.data();
+    while (to > from) {
+        const void* hit = memrchr(data, mark, from);
+        if (!hit) break;  // cannot happen: a mark that needs an insert lies below from
+        const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        const std::size_t run = from - at - 1;  // the bytes after the mark
+        to -= run;
+        std::memmove(data + to, data + at + 1, run);
+        const bool add = needsIt(at);
+        if (add && !before) data[--to] = extra;
+        data[--to] = mark;
+        if (add && before) data[--to] = extra;
+        from = at;
     }
-    return inserted;
+    return count;
 }
 
 }  // namespace
 
 void normalizeLineEnds(std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 16 + 16);
-    std::size_t inserted = copyMarking(bytes, out, '\n', true, [&](std::size_t at) {
+    const std::size_t inserted = insertAtMarks(bytes, '\n', '\r', true, [&](std::size_t at) {
         return at == 0 || bytes[at - 1] != '\r';
     });
-    if (inserted == 0) {
-        out.clear();
-        copyMarking(bytes, out, '\r', false, [](std::size_t) { return true; });
-    }
-    bytes.swap(out);
+    if (inserted == 0) insertAtMarks(bytes, '\r', '\n', false, [](std::size_t) { return true; });
 }
 
 }  // namespace scan

@@ -19,8 +19,12 @@ protected:
         library::registerSessionFactory([this] { return std::make_shared<fake_library::FakeSession>(journal); });
         frame->saveCommand = [this](scan::FrameContext& f) { exporter::onSave(f, [this] { return chooseOptions(); }); };
         std::filesystem::create_directories(dir / "out");
+        exporter::g_exportThreads = 1;  // the journal then holds each message's calls together
     }
-    ~ExportFlow() override { library::registerSessionFactory({}); }
+    ~ExportFlow() override {
+        library::registerSessionFactory({});
+        exporter::g_exportThreads = 0;
+    }
 
     bool chooseOptions() {
         g_saveMode = mode;
@@ -92,7 +96,8 @@ TEST_F(ExportFlow, SeparatePstsGetOneFolderPerMailboxAndOneItemPerMessage) {
     EXPECT_EQ(firstMailbox, (std::vector<std::string>{
                                 "openStore(" + pst + ",1,Personal Folders)", "topFolder", "topFolder", "find(Inbox.mbox)",
                                 "addFolder(Inbox.mbox)", "folderByPath(" + top + "\\Inbox.mbox)", "items.add",
-                                "import(1.eml,1024)", "flags", "save", "items.add", "import(2.eml,1024)", "flags", "save"}));
+                                "import(Message 0,1024)", "flags", "save", "items.add", "import(Message 1,1024)", "flags",
+                                "save"}));
     EXPECT_EQ(journal.calls[14], "logOff");
     EXPECT_EQ(journal.count("logOff"), 2);
     EXPECT_TRUE(std::filesystem::exists(dir / "out" / "Sent.mbox.pst"));
@@ -101,7 +106,7 @@ TEST_F(ExportFlow, SeparatePstsGetOneFolderPerMailboxAndOneItemPerMessage) {
     EXPECT_EQ(lines[3], u"Saving: Sent.mbox[1/1]");
     EXPECT_EQ(lines[4], u"Saving process completed, destination folder path is: " + out());
     EXPECT_EQ(journal.importedItems, 3);
-    // The temporary message files are gone with the run.
+    // Messages are imported from memory: no message file is written in the temporary folder.
     for (const auto& entry : std::filesystem::recursive_directory_iterator(u8(scan::tempFolderPath())))
         EXPECT_NE(entry.path().extension(), ".eml") << entry.path();
 }
@@ -122,7 +127,7 @@ TEST_F(ExportFlow, ASinglePstHoldsAFolderChainPerMailboxWithTheHierarchyOption) 
 
 TEST_F(ExportFlow, FailedItemsAreLoggedCountedAndReported) {
     mode = exporter::SaveSeparatePst;
-    journal.failing.insert("import(2.eml,1024)");
+    journal.failing.insert("import(Message 1,1024)");
     auto inbox = mailbox("Inbox.mbox", mailboxOf(3));
     open({inbox});
     save();
@@ -132,7 +137,7 @@ TEST_F(ExportFlow, FailedItemsAreLoggedCountedAndReported) {
     EXPECT_EQ(lines[3], u"Saving: Inbox.mbox[3/3]");
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"1 email items could not be saved."), lines.end());
     EXPECT_EQ(exporter::g_lastExportFailures, 1);
-    EXPECT_EQ(journal.count("import(2.eml,1024)"), 2);  // retried once
+    EXPECT_EQ(journal.count("import(Message 1,1024)"), 2);  // retried once
 }
 
 TEST_F(ExportFlow, StopEndsTheRunAfterTheCurrentMessageAndStillClosesTheStore) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,7 @@
 
 namespace fake_library {
 
+// Calls may come from the export's worker threads; the journal keeps them in the order they came.
 struct Journal {
     std::vector<std::string> calls;
     std::set<std::string> failing;  // calls (by journal text) that always throw
@@ -24,12 +26,16 @@ struct Journal {
     int importedItems = 0;
     std::function<void(const std::string&)> onCall;  // runs after each recorded call
 
+    std::recursive_mutex mutex;
+
     void record(const std::string& call) {
+        std::lock_guard lock(mutex);
         calls.push_back(call);
         if (onCall) onCall(call);
         if (failing.count(call)) throw std::runtime_error("failed: " + call);
     }
-    int count(const std::string& call) const {
+    int count(const std::string& call) {
+        std::lock_guard lock(mutex);
         int n = 0;
         for (const auto& c : calls) n += c == call;
         return n;
@@ -86,9 +92,19 @@ public:
         imported_ = testing_support::readFile(u8(path));
         return true;
     }
+    // Recorded by the message's subject: "import(Message 1,1024)".
+    bool importBytes(std::string bytes, int type) override {
+        std::string subject;
+        const std::size_t at = bytes.find("Subject: ");
+        if (at != std::string::npos) subject = bytes.substr(at + 9, bytes.find('\r', at) - at - 9);
+        journal_.record("import(" + subject + "," + std::to_string(type) + ")");
+        imported_ = std::move(bytes);
+        return true;
+    }
     void markSentAndRead() override { journal_.record("flags"); }
     bool save() override {
         journal_.record("save");
+        std::lock_guard lock(journal_.mutex);
         ++journal_.importedItems;
         return true;
     }

@@ -85,7 +85,9 @@ TEST(NormalizeLineEnds, AddsCrBeforeBareLfElseLfAfterCr) {
     } cases[] = {
         {"a\nb\n", "a\r\nb\r\n"},
         {"\nx", "\r\nx"},
+        {"\n\n", "\r\n\r\n"},
         {"a\rb\r", "a\r\nb\r\n"},
+        {"\r\r", "\r\n\r\n"},
         {"no breaks", "no breaks"},
         {"mixed\r\nand\n", "mixed\r\nand\r\n"},
         {std::string("nul\0\nx", 6), std::string("nul\0\r\nx", 7)},

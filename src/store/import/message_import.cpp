@@ -119,6 +119,10 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
 
 Message importMessage(std::string_view bytes, const ImportOptions& options) { return importMessageAt(bytes, options, 0); }
 
+Message importMessageBytes(std::string bytes, const ImportOptions& options) {
+    return importPrepared(prepareMessageText(std::move(bytes)), options, 0);
+}
+
 std::optional<Message> importMessageFile(const std::u16string& path, std::string* error, const ImportOptions& options) {
     throwIfStopped(options.stopRequest);
     platform::CFile file;

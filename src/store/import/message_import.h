@@ -21,6 +21,9 @@ struct ImportOptions {
 };
 
 mapi::Message importMessage(std::string_view bytes, const ImportOptions& options = {});
+// The same for a buffer the import takes: the message is prepared in it, so that a large message is
+// not held twice.
+mapi::Message importMessageBytes(std::string bytes, const ImportOptions& options = {});
 
 // Reads the whole file and imports it; nothing (with the reason in error) when it cannot be read.
 std::optional<mapi::Message> importMessageFile(const std::u16string& path, std::string* error = nullptr,

@@ -37,6 +37,9 @@ public:
     virtual ~Item() = default;
     // Replaces the item's content with the message in the file (kImportRfc822).
     virtual bool importFile(const std::u16string& path, int type) = 0;
+    // The same for a message held in memory, whose bytes the item takes (a caller that retries the call
+    // hands the bytes again).
+    virtual bool importBytes(std::string bytes, int type) = 0;
     // The two item flags the export sets: the message is sent (not a draft) and read.
     virtual void markSentAndRead() = 0;
     virtual bool save() = 0;

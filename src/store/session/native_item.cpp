@@ -25,16 +25,33 @@ mapi::Message& NativeItem::editable() {
     return *message_;
 }
 
-bool NativeItem::importFile(const std::u16string& path, int type) {
+void NativeItem::checkImportType(int type) {
     content();
     if (type != library::kImportRfc822) throw StoreError("unknown import type");
+}
+
+void NativeItem::replaceContent(mapi::Message message) {
+    message_ = std::make_shared<mapi::Message>(std::move(message));
+    savedFiles_->clear();
+}
+
+bool NativeItem::importFile(const std::u16string& path, int type) {
+    checkImportType(type);
     std::string error;
     import::ImportOptions options;
     options.stopRequest = store_->stopRequest();
     auto message = import::importMessageFile(path, &error, options);
     if (!message) throw StoreError(error);
-    message_ = std::make_shared<mapi::Message>(std::move(*message));
-    savedFiles_->clear();
+    replaceContent(std::move(*message));
+    return true;
+}
+
+bool NativeItem::importBytes(std::string bytes, int type) {
+    checkImportType(type);
+    import::ImportOptions options;
+    options.stopRequest = store_->stopRequest();
+    throwIfStopped(options.stopRequest);
+    replaceContent(import::importMessageBytes(std::move(bytes), options));
     return true;
 }
 

@@ -18,6 +18,7 @@ public:
 
     // Only kImportRfc822 is known; throws when the file cannot be read.
     bool importFile(const std::u16string& path, int type) override;
+    bool importBytes(std::string bytes, int type) override;
     void markSentAndRead() override;
     bool save() override;
     // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
@@ -28,6 +29,8 @@ public:
     void remove(int mode) override;
 
 private:
+    void checkImportType(int type);
+    void replaceContent(mapi::Message message);
     mapi::Message& editable();
     const std::shared_ptr<mapi::Message>& content();
     std::vector<std::u16string> savedLinks(const std::u16string& itemPath) const;

@@ -20,6 +20,7 @@ public:
     Item(std::shared_ptr<library::Item> inner, std::shared_ptr<Counter> counter)
         : inner_(std::move(inner)), counter_(std::move(counter)) {}
     bool importFile(const std::u16string& path, int type) override { return inner_->importFile(path, type); }
+    bool importBytes(std::string bytes, int type) override { return inner_->importBytes(std::move(bytes), type); }
     void markSentAndRead() override { inner_->markSentAndRead(); }
     bool save() override {
         const bool saved = inner_->save();

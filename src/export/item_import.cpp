@@ -1,0 +1,33 @@
+#include "export/item_import.h"
+
+#include "store/library/library_calls.h"
+
+namespace exporter {
+
+using library::callGuarded;
+
+PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& source,
+                                          std::shared_ptr<library::Items> items) {
+    PipelineStages<ImportedItem> stages;
+    stages.start = [items = std::move(items)](std::uint64_t k) {
+        return ImportedItem{k, callGuarded(items, [](library::Items& i) { return i.add(); }), {}, false, false};
+    };
+    stages.prepare = [source](ImportedItem& slot) {
+        slot.message = exportedMessage(source, slot.k);
+        slot.readable = slot.message.bytes.has_value();
+        if (!slot.readable) return;
+        // The item takes the bytes, so that a large message is not held twice; a retry reads them again.
+        bool first = true;
+        slot.imported = callGuarded(slot.item, [&](library::Item& i) {
+            std::optional<std::string> bytes = first ? std::move(slot.message.bytes) : exportedMessage(source, slot.k).bytes;
+            slot.message.bytes.reset();
+            first = false;
+            return bytes && i.importBytes(std::move(*bytes), library::kImportRfc822);
+        });
+        callGuarded(slot.item, [](library::Item& i) { i.markSentAndRead(); });
+    };
+    stages.keepGoing = [&run] { return run.running(); };
+    return stages;
+}
+
+}  // namespace exporter

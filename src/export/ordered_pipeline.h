@@ -1,0 +1,140 @@
+#pragma once
+// The messages of one mailbox prepared on worker threads and written by one writer, the calling
+// thread, in the mailbox's order, so that the output is the same with any number of workers. At most
+// a few messages per worker are between being started and being written: memory stays flat however
+// long the mailbox is. With one thread everything runs on the calling thread, message by message.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace exporter {
+
+template <typename Slot>
+struct PipelineStages {
+    // On the writer's thread, in order: makes message k's slot (and what it needs of the library).
+    std::function<Slot(std::uint64_t k)> start;
+    // On a worker: reads and converts the message into its slot. An exception is rethrown on the
+    // writer's thread when that message's turn comes.
+    std::function<void(Slot&)> prepare;
+    // On the writer's thread before each message is written; false ends the run, and the messages
+    // prepared ahead are dropped unwritten.
+    std::function<bool()> keepGoing;
+    // On the writer's thread, in the mailbox's order.
+    std::function<void(Slot&)> write;
+};
+
+namespace detail {
+
+template <typename Slot>
+class Pipeline {
+public:
+    Pipeline(const PipelineStages<Slot>& stages, int threads)
+        : stages_(stages), window_(2 * static_cast<std::uint64_t>(threads) + 2) {
+        for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+    }
+    ~Pipeline() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+            todo_.clear();
+        }
+        wake_.notify_all();
+        workers_.clear();  // joins: a worker finishes the message it holds
+    }
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    void run(std::uint64_t count) {
+        std::uint64_t started = 0;
+        for (std::uint64_t k = 0; k < count && stages_.keepGoing(); ++k) {
+            for (; started < count && started < k + window_; ++started) startNext(started);
+            std::unique_ptr<Entry> entry = takeFront();
+            if (!stages_.keepGoing()) return;
+            if (entry->error) std::rethrow_exception(entry->error);
+            stages_.write(entry->slot);
+        }
+    }
+
+private:
+    struct Entry {
+        explicit Entry(Slot s) : slot(std::move(s)) {}
+        Slot slot;
+        bool ready = false;
+        std::exception_ptr error;
+    };
+
+    void startNext(std::uint64_t k) {
+        auto entry = std::make_unique<Entry>(stages_.start(k));
+        {
+            std::lock_guard lock(mutex_);
+            todo_.push_back(entry.get());
+            entries_.push_back(std::move(entry));
+        }
+        wake_.notify_one();
+    }
+
+    std::unique_ptr<Entry> takeFront() {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return entries_.front()->ready; });
+        std::unique_ptr<Entry> entry = std::move(entries_.front());
+        entries_.pop_front();
+        return entry;
+    }
+
+    void work() {
+        for (;;) {
+            Entry* entry = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return closing_ || !todo_.empty(); });
+                if (closing_) return;
+                entry = todo_.front();
+                todo_.pop_front();
+            }
+            try {
+                stages_.prepare(entry->slot);
+            } catch (...) {
+                entry->error = std::current_exception();
+            }
+            {
+                std::lock_guard lock(mutex_);
+                entry->ready = true;
+            }
+            done_.notify_all();
+        }
+    }
+
+    const PipelineStages<Slot>& stages_;
+    const std::uint64_t window_;
+    std::mutex mutex_;
+    std::condition_variable wake_;  // work to do, or closing
+    std::condition_variable done_;  // an entry became ready
+    bool closing_ = false;
+    std::deque<std::unique_ptr<Entry>> entries_;  // started and not yet written, in order
+    std::deque<Entry*> todo_;                     // started and not yet taken by a worker
+    std::vector<std::jthread> workers_;           // last member: joined before the entries go
+};
+
+}  // namespace detail
+
+// Runs the stages over messages 0 .. count-1 with `threads` workers.
+template <typename Slot>
+void runPipeline(std::uint64_t count, int threads, const PipelineStages<Slot>& stages) {
+    if (threads <= 1) {
+        for (std::uint64_t k = 0; k < count && stages.keepGoing(); ++k) {
+            Slot slot = stages.start(k);
+            stages.prepare(slot);
+            stages.write(slot);
+        }
+        return;
+    }
+    detail::Pipeline<Slot>(stages, threads).run(count);
+}
+
+}  // namespace exporter

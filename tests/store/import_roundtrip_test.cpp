@@ -117,28 +117,35 @@ void runRoundTrip(bool withHeaders, RoundTripResult& result) {
     std::ofstream(w.root / "compare.txt") << report.output;
 
     // Compares with the non-body parts counted as kept and explains every other difference.
-    auto readerFidelity = [&](const std::string& reader, const fs::path& compareScript, const std::string& actualFile) {
+    auto readerFidelity = [&](const std::string& reader, const fs::path& compareScript,
+                              const std::string& actualFile) {
         ReaderFidelity f;
         const std::string stem = "other-parts." + reader;
-        const auto compared = runCommand(py + shellQuote(compareScript.string()) + " " + path("expected.json") + " " +
-                                         shellQuote((w.root / actualFile).string()) + " --match source --other-parts --show 300 --summary " +
-                                         shellQuote((w.root / (stem + ".summary.json")).string()));
+        const auto compared =
+            runCommand(py + shellQuote(compareScript.string()) + " " + path("expected.json") + " " +
+                       shellQuote((w.root / actualFile).string()) +
+                       " --match source --other-parts --show 300 --summary " +
+                       shellQuote((w.root / (stem + ".summary.json")).string()));
         std::ofstream(w.root / (stem + ".txt")) << compared.output;
         const fs::path explainer = testing_support::sourceDir() / "tests" / "store" / "known_differences.py";
-        const auto explained = runCommand(py + shellQuote(explainer.string()) + " " + path("expected.json") + " " +
-                                          shellQuote((w.root / actualFile).string()) + " " +
-                                          shellQuote((w.root / (stem + ".summary.json")).string()) + " " + reader + " > " +
-                                          shellQuote((w.root / (stem + ".explained.json")).string()));
+        const auto explained =
+            runCommand(py + shellQuote(explainer.string()) + " " + path("expected.json") + " " +
+                       shellQuote((w.root / actualFile).string()) + " " +
+                       shellQuote((w.root / (stem + ".summary.json")).string()) + " " + reader + " > " +
+                       shellQuote((w.root / (stem + ".explained.json")).string()));
         EXPECT_EQ(explained.status, 0) << explained.output;
-        const auto figures = nlohmann::json::parse(testing_support::readFile(w.root / (stem + ".summary.json")));
-        const auto causes = nlohmann::json::parse(testing_support::readFile(w.root / (stem + ".explained.json")));
+        const auto figures =
+            nlohmann::json::parse(testing_support::readFile(w.root / (stem + ".summary.json")));
+        const auto causes =
+            nlohmann::json::parse(testing_support::readFile(w.root / (stem + ".explained.json")));
         f.faithful = figures.at("faithful").get<double>();
         f.explained = causes.at("explained_messages").get<double>();
         for (const auto& line : causes.at("unexplained")) f.unexplained.push_back(line.get<std::string>());
         f.report = compared.output;
-        std::cout << reader << " (--other-parts): " << f.faithful << "/" << result.total << " faithful, " << f.explained
-                  << " explained, " << f.unexplained.size() << " unexplained\n";
-        for (const auto& [cause, count] : causes.at("explained").items()) std::cout << "  " << count << "x " << cause << "\n";
+        std::cout << reader << " (--other-parts): " << f.faithful << "/" << result.total << " faithful, "
+                  << f.explained << " explained, " << f.unexplained.size() << " unexplained\n";
+        for (const auto& [cause, count] : causes.at("explained").items())
+            std::cout << "  " << count << "x " << cause << "\n";
         for (const auto& line : f.unexplained) std::cout << "  unexplained: " << line << "\n";
         return f;
     };

@@ -147,7 +147,8 @@ TEST(ImportAddressTest, ListsWithDisplayNames) {
     };
     const Case cases[] = {
         {"Ann <ann@example.com>", {{"Ann", "ann@example.com"}}},
-        {"\"Doe, Jane\" <jane@example.com>, bob@example.com", {{"Doe, Jane", "jane@example.com"}, {"", "bob@example.com"}}},
+        {"\"Doe, Jane\" <jane@example.com>, bob@example.com",
+         {{"Doe, Jane", "jane@example.com"}, {"", "bob@example.com"}}},
         {"bob@example.com (Bob Smith)", {{"Bob Smith", "bob@example.com"}}},
         {"=?UTF-8?Q?J=C3=BCrgen_M=C3=BCller?= <jm@example.com>", {{"Jürgen Müller", "jm@example.com"}}},
         {"\"=?UTF-8?Q?J=C3=BCrgen?=\" <j@example.com>", {{"Jürgen", "j@example.com"}}},
@@ -156,7 +157,8 @@ TEST(ImportAddressTest, ListsWithDisplayNames) {
         {"undisclosed-recipients:;", {}},
         {"<@relay.example:mary@example.net>", {{"", "mary@example.net"}}},
         {"a@example.com <a@example.com>", {{"a@example.com", "a@example.com"}}},
-        {"Ann <ann@example.com> Bob <bob@example.com>", {{"Ann", "ann@example.com"}, {"Bob", "bob@example.com"}}},
+        {"Ann <ann@example.com> Bob <bob@example.com>",
+         {{"Ann", "ann@example.com"}, {"Bob", "bob@example.com"}}},
         {"john . doe @ example . com", {{"", "john.doe@example.com"}}},
         {"Jane <jane@machine(comment).  example>", {{"Jane", "jane@machine.example"}}},
         {"'Quoted Twice' <q@example.com>", {{"Quoted Twice", "q@example.com"}}},
@@ -293,15 +295,16 @@ TEST(ImportEnvelopeTest, SenderWithoutDomainHasNoSmtpAddress) {
 // Mailing-list archives write "user at host": the sender and recipients are what RFC 822 parsers read,
 // and the transport headers keep the line as written.
 TEST(ImportEnvelopeTest, ArchiveAddressesReadAsMailReadersReadThem) {
-    const Message m = importMessage(mail({"From: andy at example.com (Andy Grunwald)", "To: goran at domain.com",
-                                          "Subject: x", "", "Body"}));
+    const Message m = importMessage(mail(
+        {"From: andy at example.com (Andy Grunwald)", "To: goran at domain.com", "Subject: x", "", "Body"}));
     EXPECT_EQ(str(m.props, PidTagSentRepresentingName), "Andy Grunwald");
     EXPECT_EQ(str(m.props, PidTagSentRepresentingEmailAddress), "andy");
     EXPECT_FALSE(m.props.getString(PidTagSentRepresentingSmtpAddress));
     ASSERT_EQ(m.recipients.size(), 1u);
     EXPECT_EQ(str(m.recipients[0], PidTagEmailAddress), "goran");
     EXPECT_EQ(str(m.recipients[0], PidTagDisplayName), "goran at domain.com");
-    EXPECT_NE(str(m.props, PidTagTransportMessageHeaders).find("From: andy at example.com (Andy Grunwald)"), std::string::npos);
+    EXPECT_NE(str(m.props, PidTagTransportMessageHeaders).find("From: andy at example.com (Andy Grunwald)"),
+              std::string::npos);
 }
 
 TEST(ImportEnvelopeTest, SubjectPrefixRule) {

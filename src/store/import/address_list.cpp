@@ -182,7 +182,8 @@ public:
             if (t.kind == TokenKind::Word || t.kind == TokenKind::Quoted) words.push_back(&t);
         }
         const bool atForm = words.size() == 3 && isAt(words[1]->text) &&
-                            std::all_of(words.begin(), words.end(), [](const Token* w) { return w->kind == TokenKind::Word; });
+                            std::all_of(words.begin(), words.end(),
+                                        [](const Token* w) { return w->kind == TokenKind::Word; });
         return atForm ? words[0]->text : std::string();
     }
 

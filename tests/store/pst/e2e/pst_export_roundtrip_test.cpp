@@ -182,7 +182,8 @@ protected:
                 into.expected += f.expected;
                 into.explained += f.explained;
                 if (f.faithfulWithoutOtherParts >= 0)
-                    into.faithfulWithoutOtherParts = std::max(into.faithfulWithoutOtherParts, 0) + f.faithfulWithoutOtherParts;
+                    into.faithfulWithoutOtherParts =
+                        std::max(into.faithfulWithoutOtherParts, 0) + f.faithfulWithoutOtherParts;
                 into.unexplained.insert(into.unexplained.end(), f.unexplained.begin(), f.unexplained.end());
                 for (const auto& [reason, count] : f.reasons) into.reasons[reason] += count;
             }
@@ -221,8 +222,9 @@ void report(const Totals& totals) {
         std::cout << reader << ": " << f.faithful << "/" << f.expected << " faithful, " << f.explained
                   << " explained, " << f.unexplained.size() << " unexplained\n";
         if (f.faithfulWithoutOtherParts >= 0)
-            std::cout << "  " << f.faithfulWithoutOtherParts << "/" << f.expected
-                      << " faithful without --other-parts (the oracle's way for a reader that rebuilds MIME)\n";
+            std::cout
+                << "  " << f.faithfulWithoutOtherParts << "/" << f.expected
+                << " faithful without --other-parts (the oracle's way for a reader that rebuilds MIME)\n";
         for (const auto& [reason, count] : f.reasons) std::cout << "  " << count << "x " << reason << "\n";
         for (const auto& line : f.unexplained) std::cout << "  unexplained: " << line << "\n";
     }

@@ -1,12 +1,12 @@
 #include "store/import/envelope_import.h"
 
+#include "mime/charset_text.h"
+#include "mime/field_text.h"
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
 #include "store/import/date_time.h"
-#include "store/import/encoded_words.h"
 #include "store/import/entry_ids.h"
 #include "store/import/import_tags.h"
-#include "store/import/text_decoding.h"
 #include "store/mapi/property_tags.h"
 
 namespace store::import {
@@ -19,7 +19,7 @@ constexpr std::u16string_view kSmtp = u"SMTP";
 
 // Header text with line breaks and tabs turned into spaces and both ends trimmed.
 std::u16string fieldText(const RawField& field) {
-    std::u16string text = decodeHeaderText(field.value);
+    std::u16string text = mime::DecodeFieldText(field.value);
     for (char16_t& c : text) {
         if (c == u'\r' || c == u'\n' || c == u'\t') c = u' ';
     }
@@ -30,7 +30,7 @@ std::u16string fieldText(const RawField& field) {
 }
 
 // Identifier fields (Message-ID, In-Reply-To, References): unfolded, blanks collapsed.
-std::u16string identifierText(const RawField& field) { return collapseBlanks(decodeUnlabelled(unfold(field.value))); }
+std::u16string identifierText(const RawField& field) { return mime::CollapseBlanks(mime::DecodeUnlabelled(mime::Unfold(field.value))); }
 
 std::vector<Mailbox> mailboxesOf(const RawHeader& header, std::string_view name, const StopRequest& stop = {}) {
     std::vector<Mailbox> out;
@@ -154,9 +154,9 @@ std::optional<FileTime> fileTimeOf(std::optional<std::int64_t> unix) {
 
 void importTimes(const RawHeader& header, PropertyBag& props) {
     std::optional<FileTime> date;
-    if (const RawField* f = header.find("Date")) date = fileTimeOf(parseMailDate(unfold(f->value)));
+    if (const RawField* f = header.find("Date")) date = fileTimeOf(parseMailDate(mime::Unfold(f->value)));
     std::optional<FileTime> received;
-    if (const RawField* f = header.find("Received")) received = fileTimeOf(parseReceivedDate(unfold(f->value)));
+    if (const RawField* f = header.find("Received")) received = fileTimeOf(parseReceivedDate(mime::Unfold(f->value)));
     if (date) props.setTime(PidTagClientSubmitTime, *date);
     if (received || date) props.setTime(PidTagMessageDeliveryTime, received ? *received : *date);
 }
@@ -231,14 +231,14 @@ SubjectParts splitSubject(std::u16string_view subject) {
 }
 
 std::u16string transportHeaderText(std::string_view block) {
-    if (platform::isValidUtf8(block)) return withoutNul(platform::utf8ToUtf16(block)) + u"\r\n";
+    if (platform::isValidUtf8(block)) return mime::WithoutNul(platform::utf8ToUtf16(block)) + u"\r\n";
     std::u16string out;
     out.reserve(block.size() + 2);
     std::size_t p = 0;
     while (p < block.size()) {
         std::size_t end = block.find('\n', p);
         end = end == std::string_view::npos ? block.size() : end + 1;
-        out += decodeUnlabelled(block.substr(p, end - p));
+        out += mime::DecodeUnlabelled(block.substr(p, end - p));
         p = end;
     }
     return out + u"\r\n";

@@ -98,12 +98,9 @@ Message importMessageAt(std::string_view bytes, const ImportOptions& options, in
 
 Message importPrepared(std::string text, const ImportOptions& options, int depth) {
     Message message;
-    {
-        const RawHeader header = readRawHeader(text);
-        importEnvelope(header, message, options.stopRequest);
-    }
     mime::CMimeMessage tree;
     tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));
+    importEnvelope(tree, headerBlockOf(text), message, options.stopRequest);
     std::string().swap(text);  // the tree holds its own copies
     repairMultiparts(tree);
 

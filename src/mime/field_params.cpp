@@ -81,6 +81,7 @@ void CMimeHeaderField::PutParam(std::string_view paramName, std::string_view par
     if (paramValue.empty() || paramValue.front() != '"') quoted += '"';
     quoted += paramValue;
     if (!(paramValue.size() >= 2 && paramValue.back() == '"')) quoted += '"';
+    raw.clear();
     if (const auto where = LocateParam(paramName)) {
         value.replace(where->position, where->length, quoted);
         return;

@@ -55,6 +55,13 @@ CMimeHeaderField* CMimeHeader::LookupField(std::string_view name) {
     return const_cast<CMimeHeaderField*>(std::as_const(*this).LookupField(name));
 }
 
+std::vector<const CMimeHeaderField*> CMimeHeader::FieldsNamed(std::string_view name) const {
+    std::vector<const CMimeHeaderField*> named;
+    for (const CMimeHeaderField& field : fields)
+        if (EqualsNoCase(field.name, name)) named.push_back(&field);
+    return named;
+}
+
 const std::string* CMimeHeader::FieldText(std::string_view name) const {
     const CMimeHeaderField* field = LookupField(name);
     return field ? &field->value : nullptr;

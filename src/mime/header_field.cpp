@@ -25,6 +25,7 @@ std::int64_t CMimeHeaderField::Parse(const char* text, std::int64_t length) {
     name.clear();
     value.clear();
     charset.clear();
+    raw.clear();
     if (!text || length <= 0) return 0;
     const std::string_view in(text, static_cast<std::size_t>(length));
 
@@ -49,16 +50,17 @@ std::int64_t CMimeHeaderField::Parse(const char* text, std::int64_t length) {
 
     const std::size_t end = findValueEnd(in, valueStart);
     if (end == npos) return 0;
-    const std::string_view raw = in.substr(valueStart, end - valueStart);
-    if (FindBytes(raw, "=?", 0) == npos) {
-        value.assign(raw);  // no encoded word: every field codec decodes this to itself
+    const std::string_view written = in.substr(valueStart, end - valueStart);
+    if (FindBytes(written, "=?", 0) == npos) {
+        value.assign(written);  // no encoded word: every field codec decodes this to itself
     } else {
         auto codec = MakeFieldCodec(name);
-        codec->BindInput(raw, false);
-        value.resize(raw.size());
+        codec->BindInput(written, false);
+        value.resize(written.size());
         value.resize(
-            static_cast<std::size_t>(codec->Convert(value.data(), static_cast<std::int64_t>(raw.size()))));
+            static_cast<std::size_t>(codec->Convert(value.data(), static_cast<std::int64_t>(written.size()))));
         charset = std::move(codec->charset);
+        raw.assign(written);
     }
     return static_cast<std::int64_t>(end + 2);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Header fields and headers. A header is an ordered list of fields (duplicates allowed), each with its
-// name as written, its value with RFC 2047 words decoded (folding kept), and the charset of the first
-// encoded word decoding found. Text given to Parse must use CR LF line ends; bytes past the given
+// name as written, its value with RFC 2047 words decoded (folding kept), the charset of the first
+// encoded word decoding found, and the value as written. Readers that honour each word's charset
+// decode the written value on demand (DecodeFieldText, field_text.h). Text given to Parse must use CR LF line ends; bytes past the given
 // length are never read, and the end of the text counts like a zero byte.
 //
 // Return values: Parse gives the bytes consumed or 0 for a malformed header; WriteTo gives the bytes
@@ -47,11 +48,17 @@ public:
     bool ParamText(std::string_view paramName, std::string& text) const;
     std::string ParamText(std::string_view paramName) const;
     // Replaces the parameter's value, or appends "; name=value"; the value is written in double quotes.
+    // The field is then one the system made: its written value is the new value.
     void PutParam(std::string_view paramName, std::string_view paramValue);
+
+    // The value as written: encoded words not decoded, folding kept. For a field that Parse read and
+    // nothing changed since, the text between the colon (and the blanks after it) and the final CR LF.
+    const std::string& RawValue() const { return raw.empty() ? value : raw; }
 
     std::string name;     // exactly as it stood before the colon
     std::string value;    // decoded; continuation lines keep their CR LF and leading white space
     std::string charset;  // of the first encoded word decoded, or empty
+    std::string raw;      // the written value when decoding changed it (it holds "=?"), else empty
 };
 
 class CMimeHeader {
@@ -76,6 +83,8 @@ public:
     // ignored by every getter.
     const CMimeHeaderField* LookupField(std::string_view name) const;
     CMimeHeaderField* LookupField(std::string_view name);
+    // Every field of that name (case-insensitive), in order.
+    std::vector<const CMimeHeaderField*> FieldsNamed(std::string_view name) const;
     // The value of that field, or null when there is none (distinct from an empty value). Pointers
     // stay valid until the header changes.
     const std::string* FieldText(std::string_view name) const;

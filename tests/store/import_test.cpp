@@ -6,12 +6,10 @@
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
 #include "store/import/date_time.h"
-#include "store/import/encoded_words.h"
 #include "store/import/envelope_import.h"
 #include "store/import/import_tags.h"
 #include "store/import/message_import.h"
 #include "store/import/parameters.h"
-#include "store/import/text_decoding.h"
 #include "store/mapi/property_tags.h"
 
 using namespace store::import;
@@ -68,44 +66,6 @@ TEST(ImportCharsetTest, AnOverlongCharsetNumberIsAnUnknownCharset) {
         "Subject: =?CP99999999999999999999?Q?caf=E9?=\r\n"
         "Content-Type: text/plain; charset=CP99999999999999999999\r\n\r\ncaf\xE9\r\n");
     EXPECT_NE(str(m.props, PidTagBody), "<none>");
-}
-
-TEST(ImportCharsetTest, DecodingRules) {
-    struct Case {
-        std::string bytes;
-        const char* charset;
-        const char* text;
-    };
-    const Case cases[] = {
-        {"caf\xC3\xA9", "", "café"},                  // unlabelled UTF-8
-        {"caf\xE9", "", "café"},                      // unlabelled, not UTF-8: Windows-1252
-        {"caf\xE9", "x-unknown-charset", "café"},     // unknown charset: as unlabelled
-        {"caf\xE9", "\"ISO-8859-1\"", "café"},         // quoted name
-        {"a\xE9z", "us-ascii", "a\xEF\xBF\xBDz"},      // 8-bit under ASCII: U+FFFD
-        {"\x82", "iso-8859-1", "\xC2\x82"},            // declared charset taken as it is
-        {"\xC3\x28", "utf-8", "\xEF\xBF\xBD("},        // invalid UTF-8
-    };
-    for (const Case& c : cases) EXPECT_EQ(u8(decodeText(c.bytes, c.charset)), c.text) << c.bytes << " " << c.charset;
-}
-
-TEST(ImportHeaderTextTest, EncodedWords) {
-    struct Case {
-        const char* raw;
-        const char* text;
-    };
-    const Case cases[] = {
-        {"=?utf-8?q?a?= =?utf-8?q?b?=", "ab"},                         // blank between words dropped
-        {"=?utf-8?q?a?= plain =?utf-8?q?b?=", "a plain b"},
-        {"=?UTF-8?B?5pel?= =?UTF-8?B?5pys?=", "日本"},
-        {"=?UTF-8?B?5pc=?= =?UTF-8?B?pQ==?=", "日"},                        // a character split between words
-        {"=?utf-8*en?q?lang?=", "lang"},                                // RFC 2231 language suffix
-        {"Re: =?iso-8859-1?q?=E9t=E9?=\r\n =?koi8-r?b?8NLJ18XU?=", "Re: étéПривет"},
-        {"=?bogus", "=?bogus"},                                         // not a word
-        {"=?utf-8?x?abc?=", "=?utf-8?x?abc?="},                         // unknown encoding letter
-        {"raw \xC3\xA9t\xC3\xA9", "raw été"},                           // raw 8-bit UTF-8
-        {"folded\r\n\tline", "folded\tline"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(u8(decodeHeaderText(c.raw)), c.text) << c.raw;
 }
 
 TEST(ImportParameterTest, Rfc2231AndQuotedValues) {

@@ -1,7 +1,7 @@
 #include "store/import/address_list.h"
 
-#include "store/import/encoded_words.h"
-#include "store/import/text_decoding.h"
+#include "mime/charset_text.h"
+#include "mime/field_text.h"
 
 #include <algorithm>
 
@@ -109,10 +109,10 @@ std::string routeRemoved(std::string_view text) {
 }
 
 std::u16string decodedName(const std::string& text) {
-    std::u16string name = collapseBlanks(decodeHeaderText(text));
+    std::u16string name = mime::CollapseBlanks(mime::DecodeFieldText(text));
     // Names quoted twice ('"Ann"' or "'Ann'") lose the inner quotes too.
     while (name.size() >= 2 && name.front() == name.back() && (name.front() == u'"' || name.front() == u'\'')) {
-        name = collapseBlanks(name.substr(1, name.size() - 2));
+        name = mime::CollapseBlanks(name.substr(1, name.size() - 2));
     }
     return name;
 }
@@ -157,10 +157,10 @@ public:
         angles_ = wordsWithAt_ = 0;
         Mailbox m;
         if (hasAngle) {
-            m.address = decodeUnlabelled(angle);
+            m.address = mime::DecodeUnlabelled(angle);
             m.name = decodedName(phrase.empty() ? comment : phrase);
         } else if (bare.find('@') != std::string::npos || (phrase.find(' ') == std::string::npos && !bare.empty())) {
-            m.address = decodeUnlabelled(bare);
+            m.address = mime::DecodeUnlabelled(bare);
             m.name = decodedName(comment);
         } else if (!atLocal.empty()) {
             m.address = decodeUnlabelled(atLocal);
@@ -220,7 +220,7 @@ private:
 }  // namespace
 
 std::vector<Mailbox> parseAddressList(std::string_view rawValue, const StopRequest& stop) {
-    const std::string value = unfold(rawValue);
+    const std::string value = mime::Unfold(rawValue);
     std::vector<Mailbox> out;
     MailboxCollector current;
     std::size_t ends = 0;

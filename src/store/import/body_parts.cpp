@@ -1,8 +1,9 @@
 #include "store/import/body_parts.h"
 
-#include "store/import/encoded_words.h"
+#include "mime/charset_text.h"
+#include "mime/field_text.h"
 #include "store/import/message_text.h"
-#include "store/import/text_decoding.h"
+#include "store/mapi/codepages.h"
 
 namespace store::import {
 namespace {
@@ -26,9 +27,9 @@ std::string trimmed(std::string_view text) {
 std::u16string identifier(const mime::CMimeBody& body, std::string_view name) {
     const mime::CMimeHeaderField* field = body.LookupField(name);
     if (!field) return {};
-    std::string value = trimmed(unfold(field->value));
+    std::string value = trimmed(mime::Unfold(field->value));
     if (value.size() >= 2 && value.front() == '<' && value.back() == '>') value = trimmed(value.substr(1, value.size() - 2));
-    return field->charset.empty() ? decodeUnlabelled(value) : decodeText(value, field->charset);
+    return field->charset.empty() ? mime::DecodeUnlabelled(value) : mime::DecodeText(value, field->charset);
 }
 
 class PartWalker {
@@ -159,7 +160,7 @@ PartInfo describePart(const mime::CMimeBody& body, bool digestMember) {
     PartInfo info;
     std::string type;
     if (const mime::CMimeHeaderField* field = body.LookupField("Content-Type")) {
-        info.contentType = parseParameters(unfold(field->value));
+        info.contentType = parseParameters(mime::Unfold(field->value));
         info.typeCharset = field->charset;
         type = lower(info.contentType.leading);
     }
@@ -172,14 +173,14 @@ PartInfo describePart(const mime::CMimeBody& body, bool digestMember) {
         info.subType = trimmed(type.substr(slash + 1));
     }
     if (const mime::CMimeHeaderField* field = body.LookupField("Content-Disposition")) {
-        info.dispositionParams = parseParameters(unfold(field->value));
+        info.dispositionParams = parseParameters(mime::Unfold(field->value));
         info.dispositionCharset = field->charset;
         info.disposition = lower(info.dispositionParams.leading);
     }
     auto name = parameterText(info.dispositionParams, "filename", info.dispositionCharset);
-    if (!name || collapseBlanks(*name).empty()) name = parameterText(info.contentType, "name", info.typeCharset);
+    if (!name || mime::CollapseBlanks(*name).empty()) name = parameterText(info.contentType, "name", info.typeCharset);
     if (name) {
-        std::u16string collapsed = collapseBlanks(*name);
+        std::u16string collapsed = mime::CollapseBlanks(*name);
         if (!collapsed.empty()) info.fileName = std::move(collapsed);
     }
     info.contentId = identifier(body, "Content-ID");
@@ -190,6 +191,12 @@ PartInfo describePart(const mime::CMimeBody& body, bool digestMember) {
 bool readsAsAttachment(const PartInfo& info) {
     if (info.disposition == "attachment" || info.fileName) return true;
     return info.disposition == "inline" && !info.contentId.empty();
+}
+
+std::optional<std::int32_t> codepageOf(std::string_view charset) {
+    const std::string name = mime::CanonicalCharset(charset);
+    if (name.empty()) return std::nullopt;
+    return mapi::codepageOfCharset(name);
 }
 
 MessageParts classifyParts(mime::CMimeBody& root) {

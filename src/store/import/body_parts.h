@@ -7,8 +7,10 @@
 // descended into), is an attachment, except the other renderings inside a multipart/alternative.
 // A part reads as an attachment when its disposition is "attachment", when it has a file name, or
 // when it is inline with a Content-ID.
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mime/mime_body.h"
@@ -39,6 +41,9 @@ struct PartInfo {
 PartInfo describePart(const mime::CMimeBody& body, bool digestMember = false);
 
 bool readsAsAttachment(const PartInfo& info);
+
+// The Windows code page of a body's charset (PidTagInternetCodepage); nothing when it has none.
+std::optional<std::int32_t> codepageOf(std::string_view charset);
 
 struct AttachmentPart {
     mime::CMimeBody* body;

@@ -1,25 +1,27 @@
 #include "store/import/envelope_import.h"
 
+#include "mime/charset_text.h"
+#include "mime/field_text.h"
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
 #include "store/import/date_time.h"
-#include "store/import/encoded_words.h"
 #include "store/import/entry_ids.h"
 #include "store/import/import_tags.h"
-#include "store/import/text_decoding.h"
 #include "store/mapi/property_tags.h"
 
 namespace store::import {
 
 using namespace store::mapi;
+using mime::CMimeHeader;
+using mime::CMimeHeaderField;
 
 namespace {
 
 constexpr std::u16string_view kSmtp = u"SMTP";
 
 // Header text with line breaks and tabs turned into spaces and both ends trimmed.
-std::u16string fieldText(const RawField& field) {
-    std::u16string text = decodeHeaderText(field.value);
+std::u16string fieldText(const CMimeHeaderField& field) {
+    std::u16string text = mime::DecodeFieldText(field.RawValue());
     for (char16_t& c : text) {
         if (c == u'\r' || c == u'\n' || c == u'\t') c = u' ';
     }
@@ -30,12 +32,14 @@ std::u16string fieldText(const RawField& field) {
 }
 
 // Identifier fields (Message-ID, In-Reply-To, References): unfolded, blanks collapsed.
-std::u16string identifierText(const RawField& field) { return collapseBlanks(decodeUnlabelled(unfold(field.value))); }
+std::u16string identifierText(const CMimeHeaderField& field) {
+    return mime::CollapseBlanks(mime::DecodeUnlabelled(mime::Unfold(field.RawValue())));
+}
 
-std::vector<Mailbox> mailboxesOf(const RawHeader& header, std::string_view name, const StopRequest& stop = {}) {
+std::vector<Mailbox> mailboxesOf(const CMimeHeader& header, std::string_view name, const StopRequest& stop = {}) {
     std::vector<Mailbox> out;
-    for (const RawField* f : header.findAll(name)) {
-        for (Mailbox& m : parseAddressList(f->value, stop)) out.push_back(std::move(m));
+    for (const auto* f : header.FieldsNamed(name)) {
+        for (Mailbox& m : parseAddressList(f->RawValue(), stop)) out.push_back(std::move(m));
     }
     return out;
 }
@@ -89,8 +93,8 @@ PropertyBag recipientRow(const Mailbox& m, std::int32_t type, std::int32_t row) 
     return r;
 }
 
-void importSubject(const RawHeader& header, PropertyBag& props) {
-    const RawField* field = header.find("Subject");
+void importSubject(const CMimeHeader& header, PropertyBag& props) {
+    const auto* field = header.LookupField("Subject");
     const std::u16string subject = field ? fieldText(*field) : std::u16string();
     const SubjectParts parts = splitSubject(subject);
     props.setString(PidTagSubject, subject);
@@ -99,7 +103,7 @@ void importSubject(const RawHeader& header, PropertyBag& props) {
     props.setString(PidTagConversationTopic, parts.normalized);
 }
 
-void importSenders(const RawHeader& header, PropertyBag& props) {
+void importSenders(const CMimeHeader& header, PropertyBag& props) {
     const std::vector<Mailbox> from = mailboxesOf(header, "From");
     const std::vector<Mailbox> sender = mailboxesOf(header, "Sender");
     const Mailbox* representing = !from.empty() ? &from.front() : !sender.empty() ? &sender.front() : nullptr;
@@ -108,7 +112,7 @@ void importSenders(const RawHeader& header, PropertyBag& props) {
     if (actual) setAddress(props, kSenderTags, *actual);
 }
 
-void importRecipients(const RawHeader& header, Message& message, const StopRequest& stop) {
+void importRecipients(const CMimeHeader& header, Message& message, const StopRequest& stop) {
     struct Kind {
         const char* field;
         std::int32_t type;
@@ -128,7 +132,7 @@ void importRecipients(const RawHeader& header, Message& message, const StopReque
     }
 }
 
-void importReplyTo(const RawHeader& header, PropertyBag& props) {
+void importReplyTo(const CMimeHeader& header, PropertyBag& props) {
     const std::vector<Mailbox> replyTo = mailboxesOf(header, "Reply-To");
     if (replyTo.empty()) return;
     std::u16string names;
@@ -152,19 +156,20 @@ std::optional<FileTime> fileTimeOf(std::optional<std::int64_t> unix) {
     return time;
 }
 
-void importTimes(const RawHeader& header, PropertyBag& props) {
+void importTimes(const CMimeHeader& header, PropertyBag& props) {
     std::optional<FileTime> date;
-    if (const RawField* f = header.find("Date")) date = fileTimeOf(parseMailDate(unfold(f->value)));
+    if (const auto* f = header.LookupField("Date")) date = fileTimeOf(parseMailDate(mime::Unfold(f->RawValue())));
     std::optional<FileTime> received;
-    if (const RawField* f = header.find("Received")) received = fileTimeOf(parseReceivedDate(unfold(f->value)));
+    if (const auto* f = header.LookupField("Received"))
+        received = fileTimeOf(parseReceivedDate(mime::Unfold(f->RawValue())));
     if (date) props.setTime(PidTagClientSubmitTime, *date);
     if (received || date) props.setTime(PidTagMessageDeliveryTime, received ? *received : *date);
 }
 
-void importIdentifiers(const RawHeader& header, PropertyBag& props) {
-    if (const RawField* f = header.find("Message-ID")) props.setString(PidTagInternetMessageId, identifierText(*f));
-    if (const RawField* f = header.find("In-Reply-To")) props.setString(PidTagInReplyToId, identifierText(*f));
-    if (const RawField* f = header.find("References")) props.setString(PidTagInternetReferences, identifierText(*f));
+void importIdentifiers(const CMimeHeader& header, PropertyBag& props) {
+    if (const auto* f = header.LookupField("Message-ID")) props.setString(PidTagInternetMessageId, identifierText(*f));
+    if (const auto* f = header.LookupField("In-Reply-To")) props.setString(PidTagInReplyToId, identifierText(*f));
+    if (const auto* f = header.LookupField("References")) props.setString(PidTagInternetReferences, identifierText(*f));
 }
 
 std::string lowerAscii(const std::u16string& text) {
@@ -173,20 +178,20 @@ std::string lowerAscii(const std::u16string& text) {
     return out;
 }
 
-std::int32_t importanceOf(const RawHeader& header) {
-    if (const RawField* f = header.find("Importance")) {
+std::int32_t importanceOf(const CMimeHeader& header) {
+    if (const auto* f = header.LookupField("Importance")) {
         const std::string v = lowerAscii(fieldText(*f));
         if (v.starts_with("high")) return IMPORTANCE_HIGH;
         if (v.starts_with("low")) return IMPORTANCE_LOW;
         if (v.starts_with("normal")) return IMPORTANCE_NORMAL;
     }
-    if (const RawField* f = header.find("X-Priority")) {
+    if (const auto* f = header.LookupField("X-Priority")) {
         const std::string v = lowerAscii(fieldText(*f));
         if (!v.empty() && v[0] >= '1' && v[0] <= '5') {
             return v[0] <= '2' ? IMPORTANCE_HIGH : v[0] == '3' ? IMPORTANCE_NORMAL : IMPORTANCE_LOW;
         }
     }
-    if (const RawField* f = header.find("X-MSMail-Priority")) {
+    if (const auto* f = header.LookupField("X-MSMail-Priority")) {
         const std::string v = lowerAscii(fieldText(*f));
         if (v.starts_with("high")) return IMPORTANCE_HIGH;
         if (v.starts_with("low")) return IMPORTANCE_LOW;
@@ -194,8 +199,8 @@ std::int32_t importanceOf(const RawHeader& header) {
     return IMPORTANCE_NORMAL;
 }
 
-std::int32_t priorityOf(const RawHeader& header, std::int32_t importance) {
-    if (const RawField* f = header.find("Priority")) {
+std::int32_t priorityOf(const CMimeHeader& header, std::int32_t importance) {
+    if (const auto* f = header.LookupField("Priority")) {
         const std::string v = lowerAscii(fieldText(*f));
         if (v.starts_with("urgent")) return PRIO_URGENT;
         if (v.starts_with("non-urgent")) return PRIO_NONURGENT;
@@ -204,8 +209,8 @@ std::int32_t priorityOf(const RawHeader& header, std::int32_t importance) {
     return importance == IMPORTANCE_HIGH ? PRIO_URGENT : importance == IMPORTANCE_LOW ? PRIO_NONURGENT : PRIO_NORMAL;
 }
 
-std::int32_t sensitivityOf(const RawHeader& header) {
-    const RawField* f = header.find("Sensitivity");
+std::int32_t sensitivityOf(const CMimeHeader& header) {
+    const auto* f = header.LookupField("Sensitivity");
     if (!f) return 0;
     const std::string v = lowerAscii(fieldText(*f));
     if (v.starts_with("personal")) return 1;
@@ -231,20 +236,21 @@ SubjectParts splitSubject(std::u16string_view subject) {
 }
 
 std::u16string transportHeaderText(std::string_view block) {
-    if (platform::isValidUtf8(block)) return withoutNul(platform::utf8ToUtf16(block)) + u"\r\n";
+    if (platform::isValidUtf8(block)) return mime::WithoutNul(platform::utf8ToUtf16(block)) + u"\r\n";
     std::u16string out;
     out.reserve(block.size() + 2);
     std::size_t p = 0;
     while (p < block.size()) {
         std::size_t end = block.find('\n', p);
         end = end == std::string_view::npos ? block.size() : end + 1;
-        out += decodeUnlabelled(block.substr(p, end - p));
+        out += mime::DecodeUnlabelled(block.substr(p, end - p));
         p = end;
     }
     return out + u"\r\n";
 }
 
-void importEnvelope(const RawHeader& header, Message& message, const StopRequest& stop) {
+void importEnvelope(const CMimeHeader& header, std::string_view headerBlock, Message& message,
+                    const StopRequest& stop) {
     PropertyBag& props = message.props;
     importSubject(header, props);
     importSenders(header, props);
@@ -256,7 +262,7 @@ void importEnvelope(const RawHeader& header, Message& message, const StopRequest
     props.setLong(PidTagImportance, importance);
     props.setLong(PidTagPriority, priorityOf(header, importance));
     props.setLong(PidTagSensitivity, sensitivityOf(header));
-    props.setString(PidTagTransportMessageHeaders, transportHeaderText(header.block));
+    props.setString(PidTagTransportMessageHeaders, transportHeaderText(headerBlock));
 }
 
 }  // namespace store::import

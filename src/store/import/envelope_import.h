@@ -3,14 +3,19 @@
 // sent-representing, the recipient table and display lists, reply-to, submit and delivery times,
 // message id, in-reply-to and references, importance, priority, sensitivity and the transport message
 // headers (the header block as written).
-#include "store/import/message_text.h"
+#include <string_view>
+
+#include "mime/mime_header.h"
 #include "store/mapi/message.h"
 #include "store/stop_request.h"
 
 namespace store::import {
 
-// `stop` is polled before each recipient; when it answers true, StopError is thrown.
-void importEnvelope(const RawHeader& header, mapi::Message& message, const StopRequest& stop = {});
+// The header read by the MIME library (its fields' written values are decoded here, each encoded word
+// in its own charset) and the header block as written (for the transport headers). `stop` is polled
+// before each recipient; when it answers true, StopError is thrown.
+void importEnvelope(const mime::CMimeHeader& header, std::string_view headerBlock, mapi::Message& message,
+                    const StopRequest& stop = {});
 
 // The header block as text for PidTagTransportMessageHeaders: each line's 8-bit bytes read as UTF-8
 // when valid, else Windows-1252; ends with the blank line.

@@ -1,5 +1,6 @@
 #include "store/import/message_import.h"
 
+#include "mime/charset_text.h"
 #include "platform/cfile.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
@@ -7,7 +8,6 @@
 #include "store/import/body_parts.h"
 #include "store/import/envelope_import.h"
 #include "store/import/message_text.h"
-#include "store/import/text_decoding.h"
 #include "store/mapi/property_tags.h"
 
 namespace store::import {
@@ -26,22 +26,22 @@ std::int64_t bagSize(const PropertyBag& bag) {
 }
 
 void importPlainBody(mime::CMimeBody& part, const PartInfo& info, PropertyBag& props) {
-    props.setString(PidTagBody, decodeText(part.ContentView(), info.charset()));
+    props.setString(PidTagBody, mime::DecodeText(part.ContentView(), info.charset()));
 }
 
 // The HTML keeps its bytes; the code page says how to read them. A charset without a Windows code
 // page is converted to UTF-8.
 std::int32_t importHtmlBody(mime::CMimeBody& part, const PartInfo& info, PropertyBag& props) {
     const std::string_view bytes = part.ContentView();
-    const std::string charset = canonicalCharset(info.charset());
+    const std::string charset = mime::CanonicalCharset(info.charset());
     std::optional<std::int32_t> codepage;
-    if (!charset.empty() && charset != "US-ASCII" && isKnownCharset(charset)) codepage = codepageOf(charset);
+    if (!charset.empty() && charset != "US-ASCII" && mime::IsKnownCharset(charset)) codepage = codepageOf(charset);
     if (codepage) {
         props.setBinary(PidTagHtml, std::string(bytes));
         return *codepage;
     }
-    if (!charset.empty() && charset != "US-ASCII" && isKnownCharset(charset)) {
-        props.setBinary(PidTagHtml, platform::utf16ToUtf8(decodeText(bytes, charset)));
+    if (!charset.empty() && charset != "US-ASCII" && mime::IsKnownCharset(charset)) {
+        props.setBinary(PidTagHtml, platform::utf16ToUtf8(mime::DecodeText(bytes, charset)));
         return 65001;
     }
     // No usable charset: UTF-8 when the bytes are UTF-8, else Windows-1252.
@@ -98,12 +98,9 @@ Message importMessageAt(std::string_view bytes, const ImportOptions& options, in
 
 Message importPrepared(std::string text, const ImportOptions& options, int depth) {
     Message message;
-    {
-        const RawHeader header = readRawHeader(text);
-        importEnvelope(header, message, options.stopRequest);
-    }
     mime::CMimeMessage tree;
     tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));
+    importEnvelope(tree, headerBlockOf(text), message, options.stopRequest);
     std::string().swap(text);  // the tree holds its own copies
     repairMultiparts(tree);
 

@@ -156,55 +156,10 @@ std::string prepareMessageText(std::string bytes) {
     return out;
 }
 
-const RawField* RawHeader::find(std::string_view name) const {
-    for (const RawField& f : fields) {
-        if (equalsNoCase(f.name, name)) return &f;
-    }
-    return nullptr;
-}
-
-std::vector<const RawField*> RawHeader::findAll(std::string_view name) const {
-    std::vector<const RawField*> out;
-    for (const RawField& f : fields) {
-        if (equalsNoCase(f.name, name)) out.push_back(&f);
-    }
-    return out;
-}
-
-RawHeader readRawHeader(std::string_view text) {
-    RawHeader header;
-    std::size_t p = 0;
-    while (p < text.size()) {
-        std::size_t end = text.find("\r\n", p);
-        if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = text.substr(p, end - p);
-        if (line.empty()) {
-            header.block = text.substr(0, p);
-            header.bodyOffset = std::min(text.size(), end + 2);
-            return header;
-        }
-        if (isBlank(line.front())) {
-            if (!header.fields.empty()) header.fields.back().value.append("\r\n").append(line);
-        } else {
-            const std::size_t colon = line.find(':');
-            RawField field;
-            if (colon == std::string_view::npos) {
-                field.value.assign(line);
-            } else {
-                std::size_t nameEnd = colon;
-                while (nameEnd > 0 && isBlank(line[nameEnd - 1])) --nameEnd;
-                field.name.assign(line.substr(0, nameEnd));
-                std::size_t start = colon + 1;
-                while (start < line.size() && isBlank(line[start])) ++start;
-                field.value.assign(line.substr(start));
-            }
-            header.fields.push_back(std::move(field));
-        }
-        p = end + 2;
-    }
-    header.block = text;
-    header.bodyOffset = text.size();
-    return header;
+std::string_view headerBlockOf(std::string_view text) {
+    if (text.starts_with("\r\n")) return {};
+    const std::size_t blank = text.find("\r\n\r\n");
+    return blank == std::string_view::npos ? text : text.substr(0, blank + 2);
 }
 
 }  // namespace store::import

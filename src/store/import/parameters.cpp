@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <map>
 
-#include "store/import/encoded_words.h"
-#include "store/import/text_decoding.h"
+#include "mime/charset_text.h"
+#include "mime/field_text.h"
 
 namespace store::import {
 namespace {
@@ -186,10 +186,10 @@ std::optional<std::u16string> parameterText(const ParameterList& list, std::stri
                                             std::string_view fallbackCharset) {
     const Parameter* p = list.find(name);
     if (!p) return std::nullopt;
-    if (p->extended && !p->charset.empty()) return decodeText(p->value, p->charset);
-    if (p->value.find("=?") != std::string::npos) return decodeHeaderText(p->value);
-    if (!fallbackCharset.empty()) return decodeText(p->value, fallbackCharset);
-    return decodeUnlabelled(p->value);
+    if (p->extended && !p->charset.empty()) return mime::DecodeText(p->value, p->charset);
+    if (p->value.find("=?") != std::string::npos) return mime::DecodeFieldText(p->value);
+    if (!fallbackCharset.empty()) return mime::DecodeText(p->value, fallbackCharset);
+    return mime::DecodeUnlabelled(p->value);
 }
 
 }  // namespace store::import

@@ -1,11 +1,11 @@
-#include "store/import/encoded_words.h"
+#include "mime/field_text.h"
 
 #include <vector>
 
+#include "mime/charset_text.h"
 #include "mime/mime_codec.h"
-#include "store/import/text_decoding.h"
 
-namespace store::import {
+namespace mime {
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
@@ -38,7 +38,7 @@ std::size_t encodedWordLength(std::string_view text, std::size_t at, const std::
 }
 
 std::string wordBytes(std::string_view word) {
-    mime::CMimeEncodedWord codec;
+    CMimeEncodedWord codec;
     codec.BindInput(word, false);
     std::string out(word.size(), '\0');
     out.resize(static_cast<std::size_t>(codec.Convert(out.data(), static_cast<std::int64_t>(out.size()))));
@@ -62,7 +62,7 @@ void addWord(std::vector<Segment>& segments, std::string bytes, std::string char
         for (char c : gap) blank = blank && isBlank(c);
         if (blank) segments.pop_back();
     }
-    if (!segments.empty() && segments.back().encoded && canonicalCharset(segments.back().charset) == canonicalCharset(charset)) {
+    if (!segments.empty() && segments.back().encoded && CanonicalCharset(segments.back().charset) == CanonicalCharset(charset)) {
         segments.back().bytes += bytes;
         return;
     }
@@ -71,7 +71,7 @@ void addWord(std::vector<Segment>& segments, std::string bytes, std::string char
 
 }  // namespace
 
-std::string unfold(std::string_view value) {
+std::string Unfold(std::string_view value) {
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -85,8 +85,8 @@ std::string unfold(std::string_view value) {
     return out;
 }
 
-std::u16string decodeHeaderText(std::string_view raw) {
-    const std::string text = unfold(raw);
+std::u16string DecodeFieldText(std::string_view raw) {
+    const std::string text = Unfold(raw);
     const std::string_view in(text);
     std::vector<Segment> segments;
     std::vector<std::size_t> closes;
@@ -109,12 +109,12 @@ std::u16string decodeHeaderText(std::string_view raw) {
     addPlain(segments, in.substr(plainStart));
     std::u16string out;
     for (const Segment& s : segments) {
-        out += s.encoded ? decodeText(s.bytes, s.charset) : decodeUnlabelled(s.bytes);
+        out += s.encoded ? DecodeText(s.bytes, s.charset) : DecodeUnlabelled(s.bytes);
     }
     return out;
 }
 
-std::u16string collapseBlanks(std::u16string_view text) {
+std::u16string CollapseBlanks(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size());
     bool pendingSpace = false;
@@ -130,4 +130,4 @@ std::u16string collapseBlanks(std::u16string_view text) {
     return out;
 }
 
-}  // namespace store::import
+}  // namespace mime

@@ -1,12 +1,11 @@
-#include "store/import/text_decoding.h"
+#include "mime/charset_text.h"
 
 #include <mutex>
 #include <unordered_map>
 
 #include "platform/codepage.h"
-#include "store/mapi/codepages.h"
 
-namespace store::import {
+namespace mime {
 namespace {
 
 struct Alias {
@@ -37,9 +36,16 @@ bool iconvKnows(const std::string& name) {
     return ok;
 }
 
+// Windows-1252 is built into the platform's conversions; it needs no iconv.
+std::u16string windows1252(std::string_view bytes) {
+    std::u16string out;
+    platform::charsetToUtf16("WINDOWS-1252", bytes, out);
+    return out;
+}
+
 }  // namespace
 
-std::string canonicalCharset(std::string_view charset) {
+std::string CanonicalCharset(std::string_view charset) {
     std::string name;
     for (char c : charset) {
         if (c == '"' || c == '\'' || c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
@@ -52,21 +58,21 @@ std::string canonicalCharset(std::string_view charset) {
     return name;
 }
 
-bool isKnownCharset(std::string_view charset) {
-    const std::string name = canonicalCharset(charset);
+bool IsKnownCharset(std::string_view charset) {
+    const std::string name = CanonicalCharset(charset);
     if (name.empty()) return false;
     if (name == "UTF-8" || name == "WINDOWS-1252" || name == "CP1252") return true;
     return iconvKnows(name);
 }
 
-std::u16string withoutNul(std::u16string text) {
+std::u16string WithoutNul(std::u16string text) {
     std::erase(text, u'\0');
     return text;
 }
 
-std::u16string decodeUnlabelled(std::string_view bytes) {
-    if (platform::isValidUtf8(bytes)) return withoutNul(platform::utf8ToUtf16(bytes));
-    return withoutNul(mapi::decodeCodepage(1252, bytes));
+std::u16string DecodeUnlabelled(std::string_view bytes) {
+    if (platform::isValidUtf8(bytes)) return WithoutNul(platform::utf8ToUtf16(bytes));
+    return WithoutNul(windows1252(bytes));
 }
 
 namespace {
@@ -97,21 +103,15 @@ bool keepsAscii(const std::string& name) {
 
 }  // namespace
 
-std::u16string decodeText(std::string_view bytes, std::string_view charset) {
-    const std::string name = canonicalCharset(charset);
-    if (name.empty() || !isKnownCharset(name)) return decodeUnlabelled(bytes);
-    if (name == "UTF-8") return withoutNul(platform::utf8ToUtf16(bytes));
+std::u16string DecodeText(std::string_view bytes, std::string_view charset) {
+    const std::string name = CanonicalCharset(charset);
+    if (name.empty() || !IsKnownCharset(name)) return DecodeUnlabelled(bytes);
+    if (name == "UTF-8") return WithoutNul(platform::utf8ToUtf16(bytes));
     if (name == "ISO-8859-1" || (keepsAscii(name) && isAscii(bytes))) return widened(bytes);
-    if (name == "WINDOWS-1252" || name == "CP1252") return withoutNul(mapi::decodeCodepage(1252, bytes));
+    if (name == "WINDOWS-1252" || name == "CP1252") return WithoutNul(windows1252(bytes));
     std::u16string out;
-    if (platform::charsetToUtf16(name, bytes, out)) return withoutNul(std::move(out));
-    return decodeUnlabelled(bytes);
+    if (platform::charsetToUtf16(name, bytes, out)) return WithoutNul(std::move(out));
+    return DecodeUnlabelled(bytes);
 }
 
-std::optional<std::int32_t> codepageOf(std::string_view charset) {
-    const std::string name = canonicalCharset(charset);
-    if (name.empty()) return std::nullopt;
-    return mapi::codepageOfCharset(name);
-}
-
-}  // namespace store::import
+}  // namespace mime

@@ -28,6 +28,7 @@ PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& s
         if (saveAsFormat) callGuarded(slot.item, [&](library::Item& i) { i.prepareSaveAs(*saveAsFormat); });
     };
     stages.keepGoing = [&run] { return run.running(); };
+    stages.weight = [source](std::uint64_t k) { return source.messageBytes(k); };
     return stages;
 }
 

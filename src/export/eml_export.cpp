@@ -57,6 +57,7 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
     stages.start = [](std::uint64_t k) { return EmlSlot{k, {}}; };
     stages.prepare = [&source](EmlSlot& slot) { slot.message = exportedMessage(source, slot.k); };
     stages.keepGoing = [&run] { return run.running(); };
+    stages.weight = [&source](std::uint64_t k) { return source.messageBytes(k); };
     stages.write = [&](EmlSlot& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string path = outputFolder + decimal(static_cast<long long>(slot.k + 1)) + u".eml";

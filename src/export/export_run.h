@@ -40,6 +40,7 @@ struct MailboxSource {
     scan::CMboxFile* mbox = nullptr;
     bool isImm = false;
     std::uint64_t count() const { return mbox ? mbox->messageCount() : 0; }
+    std::uint64_t messageBytes(std::uint64_t k) const { return mbox ? mbox->messageSpan(k).length : 0; }
 };
 
 struct ExportRun {

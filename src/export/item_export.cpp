@@ -72,7 +72,7 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
     run.progressRange(static_cast<int>(count));
     const int format = saveAsFormat(extension);
     const std::u16string attachmentFolder = outputFolder + mailboxName + kAttachmentFolderSuffix + u"/";
-    PipelineStages<ImportedItem> stages = importStages(run, source, items);
+    PipelineStages<ImportedItem> stages = importStages(run, source, items, format);
     stages.write = [&](ImportedItem& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string outputPath = outputFolder + decimal(static_cast<long long>(slot.k + 1)) + extension;

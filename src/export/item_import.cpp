@@ -7,12 +7,12 @@ namespace exporter {
 using library::callGuarded;
 
 PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& source,
-                                          std::shared_ptr<library::Items> items) {
+                                          std::shared_ptr<library::Items> items, std::optional<int> saveAsFormat) {
     PipelineStages<ImportedItem> stages;
     stages.start = [items = std::move(items)](std::uint64_t k) {
         return ImportedItem{k, callGuarded(items, [](library::Items& i) { return i.add(); }), {}, false, false};
     };
-    stages.prepare = [source](ImportedItem& slot) {
+    stages.prepare = [source, saveAsFormat](ImportedItem& slot) {
         slot.message = exportedMessage(source, slot.k);
         slot.readable = slot.message.bytes.has_value();
         if (!slot.readable) return;
@@ -25,8 +25,10 @@ PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& s
             return bytes && i.importBytes(std::move(*bytes), library::kImportRfc822);
         });
         callGuarded(slot.item, [](library::Item& i) { i.markSentAndRead(); });
+        if (saveAsFormat) callGuarded(slot.item, [&](library::Item& i) { i.prepareSaveAs(*saveAsFormat); });
     };
     stages.keepGoing = [&run] { return run.running(); };
+    stages.weight = [source](std::uint64_t k) { return source.messageBytes(k); };
     return stages;
 }
 

@@ -4,6 +4,7 @@
 // marked sent and read. The writer then saves the item.
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "export/eml_export.h"
 #include "export/export_run.h"
@@ -19,8 +20,9 @@ struct ImportedItem {
     bool imported = false;
 };
 
-// The start and prepare stages; the caller adds keepGoing's default (the run is not stopped) and write.
+// The start, prepare and keepGoing (the run is not stopped) stages; the caller adds write. With a
+// save-as format the worker also converts the item for it ahead (Item::prepareSaveAs).
 PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& source,
-                                          std::shared_ptr<library::Items> items);
+                                          std::shared_ptr<library::Items> items, std::optional<int> saveAsFormat = {});
 
 }  // namespace exporter

@@ -1,8 +1,9 @@
 #pragma once
 // The messages of one mailbox prepared on worker threads and written by one writer, the calling
 // thread, in the mailbox's order, so that the output is the same with any number of workers. At most
-// a few messages per worker are between being started and being written: memory stays flat however
-// long the mailbox is. With one thread everything runs on the calling thread, message by message.
+// a few messages per worker, and about kPipelineBytes of their input, are between being started and
+// being written: memory stays flat however long the mailbox is and however large its messages. With
+// one thread everything runs on the calling thread, message by message.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -14,6 +15,10 @@
 #include <vector>
 
 namespace exporter {
+
+// The input bytes (the weight) of the messages started ahead of the writer, at most; a message larger
+// than that is started alone.
+inline constexpr std::uint64_t kPipelineBytes = 64ull << 20;
 
 template <typename Slot>
 struct PipelineStages {
@@ -27,6 +32,8 @@ struct PipelineStages {
     std::function<bool()> keepGoing;
     // On the writer's thread, in the mailbox's order.
     std::function<void(Slot&)> write;
+    // Message k's input size, for the bound above; none: every message weighs nothing.
+    std::function<std::uint64_t(std::uint64_t k)> weight;
 };
 
 namespace detail {
@@ -35,7 +42,7 @@ template <typename Slot>
 class Pipeline {
 public:
     Pipeline(const PipelineStages<Slot>& stages, int threads)
-        : stages_(stages), window_(2 * static_cast<std::uint64_t>(threads) + 2) {
+        : stages_(stages), window_(8 * static_cast<std::uint64_t>(threads)) {
         for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
     }
     ~Pipeline() {
@@ -52,9 +59,23 @@ public:
 
     void run(std::uint64_t count) {
         std::uint64_t started = 0;
+        std::uint64_t weightAhead = 0;
+        std::deque<std::uint64_t> weights;  // of the messages started and not yet written
         for (std::uint64_t k = 0; k < count && stages_.keepGoing(); ++k) {
-            for (; started < count && started < k + window_; ++started) startNext(started);
+            // Refilled when half empty, so that workers are woken for several messages at once.
+            if (started == k || started - k <= window_ / 2) {
+                for (; started < count && started < k + window_; ++started) {
+                    const std::uint64_t weight = stages_.weight ? stages_.weight(started) : 0;
+                    if (started > k && weightAhead + weight > kPipelineBytes) break;
+                    weightAhead += weight;
+                    weights.push_back(weight);
+                    startNext(started);
+                }
+                wakeIdleWorkers();
+            }
             std::unique_ptr<Entry> entry = takeFront();
+            weightAhead -= weights.front();
+            weights.pop_front();
             if (!stages_.keepGoing()) return;
             if (entry->error) std::rethrow_exception(entry->error);
             stages_.write(entry->slot);
@@ -71,17 +92,27 @@ private:
 
     void startNext(std::uint64_t k) {
         auto entry = std::make_unique<Entry>(stages_.start(k));
+        std::lock_guard lock(mutex_);
+        todo_.push_back(entry.get());
+        entries_.push_back(std::move(entry));
+    }
+
+    // Wake-ups cost a system call each: workers are woken only when one waits, the writer only when
+    // the message it waits for is ready.
+    void wakeIdleWorkers() {
+        bool idle = false;
         {
             std::lock_guard lock(mutex_);
-            todo_.push_back(entry.get());
-            entries_.push_back(std::move(entry));
+            idle = idleWorkers_ > 0;
         }
-        wake_.notify_one();
+        if (idle) wake_.notify_all();
     }
 
     std::unique_ptr<Entry> takeFront() {
         std::unique_lock lock(mutex_);
+        writerWaiting_ = true;
         done_.wait(lock, [&] { return entries_.front()->ready; });
+        writerWaiting_ = false;
         std::unique_ptr<Entry> entry = std::move(entries_.front());
         entries_.pop_front();
         return entry;
@@ -92,7 +123,9 @@ private:
             Entry* entry = nullptr;
             {
                 std::unique_lock lock(mutex_);
+                ++idleWorkers_;
                 wake_.wait(lock, [&] { return closing_ || !todo_.empty(); });
+                --idleWorkers_;
                 if (closing_) return;
                 entry = todo_.front();
                 todo_.pop_front();
@@ -102,11 +135,13 @@ private:
             } catch (...) {
                 entry->error = std::current_exception();
             }
+            bool wakeWriter = false;
             {
                 std::lock_guard lock(mutex_);
                 entry->ready = true;
+                wakeWriter = writerWaiting_ && entries_.front().get() == entry;
             }
-            done_.notify_all();
+            if (wakeWriter) done_.notify_one();
         }
     }
 
@@ -116,6 +151,8 @@ private:
     std::condition_variable wake_;  // work to do, or closing
     std::condition_variable done_;  // an entry became ready
     bool closing_ = false;
+    bool writerWaiting_ = false;
+    int idleWorkers_ = 0;
     std::deque<std::unique_ptr<Entry>> entries_;  // started and not yet written, in order
     std::deque<Entry*> todo_;                     // started and not yet taken by a worker
     std::vector<std::jthread> workers_;           // last member: joined before the entries go

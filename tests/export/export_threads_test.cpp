@@ -7,6 +7,7 @@
 #include "export/export_run.h"
 #include "export/save_options.h"
 #include "fake_library.h"
+#include "log_lines.h"
 #include "store/library/library_registry.h"
 #include "store/pst/e2e/stopping_session.h"
 #include "store/session/native_library.h"
@@ -79,15 +80,7 @@ protected:
         frame->OnSave();
         frame->waitForWorker();
     }
-    std::vector<std::u16string> logAfter(const std::u16string& first) const {
-        std::vector<std::u16string> lines;
-        bool on = false;
-        for (const auto& row : logRows()) {
-            if (row == first) on = true;
-            if (on) lines.push_back(row);
-        }
-        return lines;
-    }
+    std::vector<std::u16string> logAfter(const std::u16string& first) const { return linesFrom(logRows(), first); }
 
     fake_library::Journal journal;
     int mode = exporter::SaveEml;

@@ -153,6 +153,36 @@ TEST_F(SessionTest, LargeAttachmentSurvivesEveryStep) {
     EXPECT_TRUE(testing_support::readFile(dir / "big.bin") == data);
 }
 
+// The export's path: bytes imported from memory, the document rendered ahead on a worker. Each gives the
+// same file as the file import and a saveAs that renders; once an attachment file was saved, the
+// document names it, so it is rendered again.
+TEST_F(SessionTest, BytesImportAndDocumentsRenderedAheadGiveTheSameFiles) {
+    session->openStore(u16(dir / "Tartmp.pst"), std::nullopt, std::nullopt);
+    auto items = session->defaultFolder(library::kDefaultFolderImport)->items();
+    for (const auto& [format, extension] : {std::pair{library::kSaveAsMsg, ".msg"}, {library::kSaveAsRtf, ".rtf"},
+                                            {library::kSaveAsHtml, ".html"}}) {
+        auto fromFile = items->add();
+        ASSERT_TRUE(fromFile->importFile(u16(dir / "1.eml"), library::kImportRfc822));
+        ASSERT_TRUE(fromFile->saveAs(u16(dir / (std::string("file") + extension)), format));
+        auto fromBytes = items->add();
+        ASSERT_TRUE(fromBytes->importBytes(std::string("From ann@example.com Fri Mar  1 12:34:56 2024\r\n") + kMessage,
+                                           library::kImportRfc822));
+        fromBytes->prepareSaveAs(format);
+        ASSERT_TRUE(fromBytes->saveAs(u16(dir / (std::string("bytes") + extension)), format));
+        EXPECT_TRUE(testing_support::readFile(dir / (std::string("file") + extension)) ==
+                    testing_support::readFile(dir / (std::string("bytes") + extension)))
+            << extension;
+        fs::create_directories(dir / "att");
+        ASSERT_TRUE(fromBytes->attachments()->item(1)->saveFile(u16(dir / "att" / "a.txt")));
+        ASSERT_TRUE(fromBytes->saveAs(u16(dir / (std::string("linked") + extension)), format));
+        if (format != library::kSaveAsMsg) {
+            EXPECT_FALSE(testing_support::readFile(dir / (std::string("linked") + extension)) ==
+                         testing_support::readFile(dir / (std::string("bytes") + extension)))
+                << extension;
+        }
+    }
+}
+
 TEST_F(SessionTest, StagingStoreIsReusedAcrossLogOns) {
     const std::u16string staging = u16(dir / "Tartmp.pst");
     session->openStore(staging, std::nullopt, std::nullopt);

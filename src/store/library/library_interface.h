@@ -44,6 +44,9 @@ public:
     virtual void markSentAndRead() = 0;
     virtual bool save() = 0;
     virtual bool saveAs(const std::u16string& path, int format) = 0;
+    // May convert the item for a later saveAs in that format ahead of time, on another thread than the
+    // one that saves it; saveAs writes the same file either way.
+    virtual void prepareSaveAs(int format) { (void)format; }
     virtual std::shared_ptr<Attachments> attachments() = 0;
     virtual void remove(int mode) = 0;
 };

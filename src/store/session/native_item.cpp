@@ -21,6 +21,7 @@ const std::shared_ptr<mapi::Message>& NativeItem::content() {
 
 // The message to change: a saved message is shared with the store, so it is copied first.
 mapi::Message& NativeItem::editable() {
+    rendered_.reset();
     if (content().use_count() > 1) message_ = std::make_shared<mapi::Message>(*message_);
     return *message_;
 }
@@ -32,6 +33,7 @@ void NativeItem::checkImportType(int type) {
 
 void NativeItem::replaceContent(mapi::Message message) {
     message_ = std::make_shared<mapi::Message>(std::move(message));
+    rendered_.reset();
     savedFiles_->clear();
 }
 
@@ -79,10 +81,21 @@ items::SavedAttachmentFiles NativeItem::savedLinks(const std::u16string& itemPat
     return links;
 }
 
+void NativeItem::prepareSaveAs(int format) {
+    const mapi::Message& message = *content();
+    if (format == library::kSaveAsRtf) rendered_ = Rendered{format, items::rtfDocument(message)};
+    if (format == library::kSaveAsHtml) rendered_ = Rendered{format, items::htmlDocument(message)};
+}
+
 bool NativeItem::saveAs(const std::u16string& path, int format) {
     const mapi::Message& message = *content();
     std::string error;
     bool ok = false;
+    // A document rendered ahead names no attachment files: it serves while none was saved.
+    if (rendered_ && rendered_->format == format && savedFiles_->empty()) {
+        if (!items::writeWholeFile(path, rendered_->document, &error)) throw StoreError(error);
+        return true;
+    }
     switch (format) {
     case library::kSaveAsMsg: ok = msg::writeMsgFile(message, path, &error, store_->stopRequest()); break;
     case library::kSaveAsRtf: ok = items::writeRtfFile(message, path, &error, savedLinks(path)); break;

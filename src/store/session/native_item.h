@@ -23,6 +23,8 @@ public:
     bool save() override;
     // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
     bool saveAs(const std::u16string& path, int format) override;
+    // Renders the RTF or HTML document, used by saveAs while no attachment file was saved since.
+    void prepareSaveAs(int format) override;
     std::shared_ptr<library::Attachments> attachments() override;
     // Mode 1 moves the saved message to Deleted Items, any other mode deletes it; the item's message
     // is released and every later call on the item fails.
@@ -39,6 +41,11 @@ private:
     FolderRef folder_;
     std::shared_ptr<mapi::Message> message_;
     std::optional<MessageRef> saved_;
+    struct Rendered {
+        int format = 0;
+        std::string document;
+    };
+    std::optional<Rendered> rendered_;  // what prepareSaveAs made of the current content
     // Full paths the attachments were saved to (by index), so that RTF and HTML name the files written.
     std::shared_ptr<std::vector<std::u16string>> savedFiles_ = std::make_shared<std::vector<std::u16string>>();
 };

@@ -22,6 +22,8 @@ struct GlobalOptions {
     std::string temp;      // temporary base folder (a private folder is made in it); empty: the system one
     std::string logDir;    // folder of the activity log; empty: the desktop folder
     bool progress = true;  // draw a progress bar when the error stream is a terminal
+    bool mailboxesOnly = false;  // --search takes only files that look like mailboxes
+    bool contentLength = false;  // scans honour a correct Content-Length header (mboxcl2)
 };
 
 // Set by SIGINT or SIGTERM: the running job is stopped as the Stop command would.

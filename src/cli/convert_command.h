@@ -16,6 +16,10 @@ struct ConvertRequest {
     std::string destination;
     bool hierarchy = false;
     bool attach = false;
+    std::string labels{};       // empty, "every" or "first": Gmail labels as folders
+    bool messageState = false;  // keep read, replied, forwarded and flagged state
+    bool unescapeFrom = false;  // mboxrd: unescape ">From " lines by one level
+    std::string hierarchyRoot{};  // the hierarchy relative to this folder
 };
 
 // The formats convert accepts, in the order the help lists them.

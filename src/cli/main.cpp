@@ -9,6 +9,7 @@
 #include "cli/scan_command.h"
 #include "cli/show_command.h"
 #include "cli/snapshot_command.h"
+#include "scan/mbox_variants.h"
 
 namespace {
 
@@ -39,6 +40,11 @@ int main(int argc, char** argv) {
     app.add_option("--temp", options.temp, "Temporary base folder (default: a private folder removed at exit)");
     app.add_option("--log-dir", options.logDir, "Folder of the activity log file (default: the desktop folder)");
     app.add_flag("!--no-progress", options.progress, "Never draw the progress bar");
+    app.add_flag("--mailboxes-only", options.mailboxesOnly,
+                 "With --search: only files that start with a \"From \" line, and .imm files");
+    app.add_flag("--content-length", options.contentLength,
+                 "A correct Content-Length header ends its message (mboxcl2): a \"From \" line inside the body "
+                 "does not split it");
 
     cli::ScanRequest scanRequest;
     CLI::App* scan = app.add_subcommand("scan", "Find the messages of each mailbox and count them");
@@ -68,6 +74,15 @@ int main(int argc, char** argv) {
     convert->add_option("--dest", convertRequest.destination, "The destination folder (it must exist)")->required();
     convert->add_flag("--hierarchy", convertRequest.hierarchy, "Keep the folder path of each mailbox");
     convert->add_flag("--attach", convertRequest.attach, "Add the PST files to the profile's store list");
+    convert->add_flag("--labels{every}", convertRequest.labels,
+                      "Gmail labels as folders, a message in each of its labels' folders (--labels=first: only "
+                      "in the first)");
+    convert->add_flag("--message-state", convertRequest.messageState,
+                      "Keep read, replied, forwarded and flagged state (Gmail labels, X-Mozilla-Status, Status)");
+    convert->add_flag("--unescape-from", convertRequest.unescapeFrom,
+                      "Unescape \">From \" lines by one level (mboxrd)");
+    convert->add_option("--hierarchy-root", convertRequest.hierarchyRoot,
+                        "Keep each mailbox's folder path relative to this folder (Thunderbird NAME.sbd becomes NAME)");
     convert->fallthrough();
 
     CLI::App* snapshot = app.add_subcommand("snapshot", "Snapshot files");
@@ -93,6 +108,7 @@ int main(int argc, char** argv) {
     if (!options.snapshot.empty() && !options.search.empty())
         return usageError("--snapshot and --search cannot be used together");
 
+    scan::g_honourContentLength = options.contentLength ? 1 : 0;
     cli::installInterruptHandler();
     if (scan->parsed()) {
         if (options.snapshot.empty() && options.search.empty() && scanRequest.files.empty())

@@ -1,6 +1,7 @@
 #include "export/item_export.h"
 
 #include "export/eml_export.h"
+#include "export/label_targets.h"
 #include "export/mailbox_walk.h"
 #include "export/output_paths.h"
 #include "export/temp_message_file.h"
@@ -88,14 +89,17 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         auto item = callGuarded(items, [](library::Items& i) { return i.add(); });
         bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
         callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
+        applyMessageState(item, *bytes);
         saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
         // Attachments first, so that the item names the files actually written.
         if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder) && saved;
-        saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(outputPath, format); }) && saved;
+        const std::vector<std::u16string> paths = labelOutputPaths(outputFolder, number + extension, *bytes);
+        for (const std::u16string& path : paths)
+            saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(path, format); }) && saved;
         if (saved)
-            run.savedItem(outputPath);
+            run.savedItem(paths.front());
         else
-            run.failed(outputPath);
+            run.failed(paths.front());
         callGuarded(item, [](library::Item& i) { i.remove(1); });
         auto deleted = callGuarded(run.pstSession, [](library::Session& s) { return s.defaultFolder(library::kDefaultFolderDeletedItems); });
         callGuarded(deleted, [](library::Folder& f) { f.purge(true); });

@@ -4,6 +4,7 @@
 
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "scan/mailbox_kinds.h"
 
 namespace exporter {
 namespace {
@@ -63,7 +64,7 @@ void forEachCheckedMailbox(ExportRun& run, const std::function<void(const Checke
         CheckedMailbox mailbox;
         mailbox.row = data - 1;
         mailbox.path = tree.GetItemText(parent);
-        mailbox.name = platform::fileNameOf(mailbox.path);
+        mailbox.name = scan::mailboxDisplayName(mailbox.path);
         mailbox.childText = tree.GetItemText(item);
         run.frame.selectRow(mailbox.row);
         writeGuarded(run, mailbox, write);

@@ -1,6 +1,8 @@
 #include "export/pst_export.h"
 
 #include "export/eml_export.h"
+#include "export/folder_chain.h"
+#include "export/label_targets.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
 #include "export/temp_message_file.h"
@@ -104,7 +106,7 @@ std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folde
     }
     std::vector<std::u16string> parts = hierarchyParts(mailbox.path);
     if (parts.empty()) return mailbox.childText;  // a relative path: no folder is built
-    if (parts.size() == 1) {
+    if (parts.size() == 1 && !hierarchyRooted()) {
         callGuarded(subfolders, [&](library::Folders& f) { return f.add(parts.front()); });
         return parts.front();
     }
@@ -124,7 +126,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
     scan::CMboxFile* mbox = run.frame.currentMbox.load();
     const std::uint64_t count = mbox ? mbox->messageCount() : 0;
     run.progressRange(static_cast<int>(count));
-    auto items = callGuarded(target, [](library::Folder& f) { return f.items(); });
+    LabelTargets targets(target);
     TempMessageFile tempFile;
     for (std::uint64_t k = 0; k < count && run.running(); ++k) {
         run.progressPosition(static_cast<int>(k));
@@ -137,10 +139,8 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
             run.failed(progress);
             continue;
         }
-        auto item = callGuarded(items, [](library::Items& i) { return i.add(); });
-        bool saved = callGuarded(item, [&](library::Item& i) { return i.importFile(tempPath, library::kImportRfc822); });
-        callGuarded(item, [](library::Item& i) { i.markSentAndRead(); });
-        saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && saved;
+        bool saved = true;
+        for (const auto& items : targets.itemsFor(*bytes)) saved = importItem(items, tempPath, *bytes) && saved;
         if (saved) {
             ledger.saved(progress);
         } else {

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "store/library/message_state.h"
+
 namespace library {
 
 class Folder;
@@ -39,6 +41,8 @@ public:
     virtual bool importFile(const std::u16string& path, int type) = 0;
     // The two item flags the export sets: the message is sent (not a draft) and read.
     virtual void markSentAndRead() = 0;
+    // The state the mailbox gave the message (after markSentAndRead); ignored where not supported.
+    virtual void applyState(const MessageState& state) { (void)state; }
     virtual bool save() = 0;
     virtual bool saveAs(const std::u16string& path, int format) = 0;
     virtual std::shared_ptr<Attachments> attachments() = 0;

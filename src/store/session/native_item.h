@@ -19,6 +19,7 @@ public:
     // Only kImportRfc822 is known; throws when the file cannot be read.
     bool importFile(const std::u16string& path, int type) override;
     void markSentAndRead() override;
+    void applyState(const library::MessageState& state) override;
     bool save() override;
     // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
     bool saveAs(const std::u16string& path, int format) override;

@@ -320,6 +320,13 @@ def variant_checks(tool, work):
         check("Total number of emails found: (%d)" % count in result.stdout, "mboxcl2 %s: %s" % (flag, result.stdout))
 
 
+def usage_checks(tool, work):
+    for args in (["--labels=bogus"], ["--hierarchy-root", os.path.join(work, "gmail.mbox")]):
+        result = run([tool, "--log-dir", os.path.join(work, "logs"), "convert", "--to", "pst", "--dest", work] + args +
+                     [os.path.join(work, "gmail.mbox")])
+        check(result.returncode == 2 and "convert: --" in result.stderr, "usage error for %s: %s" % (args, result.stderr))
+
+
 def main():
     tool = sys.argv[1]
     candidates = sys.argv[2:] + [os.path.join(os.environ.get("KELVA_SHARED_DIR", ""), "tools", "oracle")]
@@ -337,6 +344,7 @@ def main():
         thunderbird_checks(tool, work, tb)
         apple_checks(tool, work)
         variant_checks(tool, work)
+        usage_checks(tool, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("%d failures" % len(FAILURES))

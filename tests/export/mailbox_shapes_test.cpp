@@ -8,6 +8,7 @@
 #include "export/gmail_labels.h"
 #include "export/mail_headers.h"
 #include "export/message_state.h"
+#include "export/save_dialog.h"
 #include "export/save_options.h"
 #include "platform/paths.h"
 #include "support/test_support.h"
@@ -120,5 +121,23 @@ TEST(FolderChain, AThunderbirdFolderWithMessagesAndSubfoldersGetsOneOutputFolder
         startOutputChains();
         EXPECT_EQ(rootedOutputFolder(run, {u"Inbox", u"Work"}), run + u"Inbox/0Work/");
         EXPECT_EQ(rootedOutputFolder(run, {u"Inbox"}), run + u"0Inbox/");
+    }
+}
+
+TEST(SaveDialogShapes, TheTwoCheckBoxesStartClearedAndOkWritesThem) {
+    testing_support::TempDir dir;
+    CKelvaSaveRecDataDlg dialog{{nullptr, nullptr}};
+    for (bool tick : {true, false}) {
+        dialog.OnInitDialog();
+        EXPECT_FALSE(dialog.button(IDC_LABEL_FOLDERS).checked);
+        EXPECT_FALSE(dialog.button(IDC_MESSAGE_STATE).checked);
+        if (tick) {
+            dialog.OnClicked(IDC_LABEL_FOLDERS);
+            dialog.OnClicked(IDC_MESSAGE_STATE);
+        }
+        dialog.folderText = platform::fromNativePath(dir.path().string());
+        ASSERT_TRUE(dialog.OnOK());
+        EXPECT_EQ(g_labelFolders.load(), tick ? static_cast<int>(LabelFolders::Every) : 0);
+        EXPECT_EQ(g_keepMessageState.load(), tick ? 1 : 0);
     }
 }

@@ -13,6 +13,7 @@
 #include "platform/folders.h"
 #include "platform/paths.h"
 #include "scan/frame_context.h"
+#include "scan/mailbox_kinds.h"
 #include "scan/temp_files.h"
 #include "store/session/native_library.h"
 
@@ -164,7 +165,10 @@ void CliSession::waitIdle() {
 
 bool CliSession::open(const std::vector<std::string>& files) {
     std::vector<std::u16string> picked;
-    for (const std::string& file : files) picked.push_back(wide(absolutePath(file)));
+    for (const std::string& file : files) {
+        const std::u16string path = wide(absolutePath(file));
+        picked.push_back(scan::appleMailBundleFile(path).value_or(path));  // an Apple Mail NAME.mbox folder
+    }
     std::u16string temp = tempBase();
     bool selected = false;
     host_.selectFilesScript = [&](ui::CSelectFilesDlg& dlg) {
@@ -175,6 +179,7 @@ bool CliSession::open(const std::vector<std::string>& files) {
         }
         if (!options_.search.empty()) {
             host_.folderChoices.push_back(wide(absolutePath(options_.search)));
+            dlg.mailboxesOnly = options_.mailboxesOnly;
             dlg.OnSearchFile();
             dlg.WaitForWorkers();
         }

@@ -29,6 +29,8 @@ struct GlobalOptions {
     bool progress = true;  // draw a progress bar when the error stream is a terminal
     Verbosity verbosity = Verbosity::Normal;
     app::LogEncoding logEncoding = app::LogEncoding::Utf8;
+    bool mailboxesOnly = false;  // --search takes only files that look like mailboxes
+    bool contentLength = false;  // scans honour a correct Content-Length header (mboxcl2)
 };
 
 // $XDG_STATE_HOME/kelva-mbox2pst, else ~/.local/state/kelva-mbox2pst; empty without a home folder.

@@ -7,7 +7,9 @@
 #include <map>
 
 #include "cli/convert_summary.h"
+#include "export/gmail_labels.h"
 #include "export/save_dialog.h"
+#include "export/save_options.h"
 #include "platform/paths.h"
 
 namespace cli {
@@ -30,6 +32,14 @@ const std::map<std::string, std::vector<int>>& formatClicks() {
 
 bool isPst(const std::string& format) { return format == "pst" || format == "single-pst"; }
 
+// The options the dialog does not show.
+void applyMailboxShapeOptions(const ConvertRequest& request) {
+    if (request.labels == "first") exporter::g_labelFolders = static_cast<int>(exporter::LabelFolders::First);
+    exporter::g_unescapeFrom = request.unescapeFrom ? 1 : 0;
+    exporter::g_hierarchyRoot =
+        request.hierarchyRoot.empty() ? std::u16string() : platform::fromNativePath(absolutePath(request.hierarchyRoot));
+}
+
 // Plays the dialog as a user would: the format, the check boxes, the folder typed in, OK.
 bool playSaveDialog(const ConvertRequest& request, scan::FrameContext& frame) {
     CKelvaSaveRecDataDlg dialog({nullptr, [&frame](const std::u16string& text) {
@@ -37,10 +47,14 @@ bool playSaveDialog(const ConvertRequest& request, scan::FrameContext& frame) {
                                  }});
     dialog.OnInitDialog();
     for (int control : formatClicks().at(request.format)) dialog.OnClicked(control);
-    if (request.hierarchy) dialog.OnClicked(exporter::IDC_HIERARCHY);
+    if (request.hierarchy || !request.hierarchyRoot.empty()) dialog.OnClicked(exporter::IDC_HIERARCHY);
     if (request.attach) dialog.OnClicked(exporter::IDC_ATTACH_OUTLOOK);
+    if (!request.labels.empty()) dialog.OnClicked(exporter::IDC_LABEL_FOLDERS);
+    if (request.messageState) dialog.OnClicked(exporter::IDC_MESSAGE_STATE);
     dialog.folderText = platform::fromNativePath(absolutePath(request.destination));
-    return dialog.OnOK();
+    if (!dialog.OnOK()) return false;
+    applyMailboxShapeOptions(request);
+    return true;
 }
 
 namespace fs = std::filesystem;
@@ -110,6 +124,10 @@ const std::vector<std::string>& convertFormats() {
 std::optional<std::string> convertUsageError(const ConvertRequest& request) {
     if (!formatClicks().contains(request.format)) return "convert: --to must be one of pst, single-pst, eml, msg, rtf, html";
     if (request.attach && !isPst(request.format)) return "convert: --attach applies to pst and single-pst only";
+    if (!request.labels.empty() && request.labels != "every" && request.labels != "first")
+        return "convert: --labels takes no value or =first";
+    if (!request.hierarchyRoot.empty() && !std::filesystem::is_directory(request.hierarchyRoot))
+        return "convert: --hierarchy-root: not a folder: " + request.hierarchyRoot;
     return std::nullopt;
 }
 

@@ -17,6 +17,10 @@ struct ConvertRequest {
     bool hierarchy = false;
     bool attach = false;
     bool json = false;  // the JSON summary on the output instead of the summary line
+    std::string labels{};       // empty, "every" or "first": Gmail labels as folders
+    bool messageState = false;  // keep read, replied, forwarded and flagged state
+    bool unescapeFrom = false;  // mboxrd: unescape ">From " lines by one level
+    std::string hierarchyRoot{};  // the hierarchy relative to this folder
 };
 
 // The formats convert accepts, in the order the help lists them.

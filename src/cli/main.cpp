@@ -10,6 +10,7 @@
 #include "cli/scan_command.h"
 #include "cli/show_command.h"
 #include "cli/snapshot_command.h"
+#include "scan/mbox_variants.h"
 
 namespace {
 
@@ -102,6 +103,11 @@ int main(int argc, char** argv) {
 
     cli::GlobalOptions options;
     addGlobalOptions(app, options);
+    app.add_flag("--mailboxes-only", options.mailboxesOnly,
+                 "With --search: only files that start with a \"From \" line, and .imm files");
+    app.add_flag("--content-length", options.contentLength,
+                 "A correct Content-Length header ends its message (mboxcl2): a \"From \" line inside the body "
+                 "does not split it");
 
     cli::ScanRequest scanRequest;
     CLI::App* scan = app.add_subcommand("scan", "Find the messages of each mailbox and count them");
@@ -139,6 +145,15 @@ int main(int argc, char** argv) {
     convert->add_flag("--json", convertRequest.json, "Print a JSON summary: files, messages saved and failed, time");
     convert->footer("\nExamples:\n  mbox2pst convert ~/Mail/Inbox.mbox --to pst --dest ~/pst\n"
                     "  mbox2pst convert ~/Mail/*.mbox --to eml --hierarchy --dest ~/eml");
+    convert->add_flag("--labels{every}", convertRequest.labels,
+                      "Gmail labels as folders, a message in each of its labels' folders (--labels=first: only "
+                      "in the first)");
+    convert->add_flag("--message-state", convertRequest.messageState,
+                      "Keep read, replied, forwarded and flagged state (Gmail labels, X-Mozilla-Status, Status)");
+    convert->add_flag("--unescape-from", convertRequest.unescapeFrom,
+                      "Unescape \">From \" lines by one level (mboxrd)");
+    convert->add_option("--hierarchy-root", convertRequest.hierarchyRoot,
+                        "Keep each mailbox's folder path relative to this folder (Thunderbird NAME.sbd becomes NAME)");
     convert->fallthrough();
 
     CLI::App* snapshot = app.add_subcommand("snapshot", "Snapshot files");
@@ -160,6 +175,7 @@ int main(int argc, char** argv) {
         return code == 0 ? 0 : 2;
     }
 
+    scan::g_honourContentLength = options.contentLength ? 1 : 0;
     cli::installInterruptHandler();
     if (scan->parsed()) {
         if (auto problem = sourceError("scan", scanRequest.files, options)) return usageError(*problem);

@@ -1,10 +1,12 @@
 #include "export/eml_export.h"
 
+#include "export/label_targets.h"
 #include "export/mailbox_walk.h"
 #include "export/ordered_pipeline.h"
 #include "export/save_options.h"
 #include "mime/message_render.h"
 #include "platform/file_output.h"
+#include "scan/mbox_variants.h"
 #include "scan/message_reader.h"
 #include "scan/message_summary.h"
 
@@ -15,6 +17,7 @@ std::optional<std::string> exportedBytes(const MailboxSource& source, std::uint6
     if (!source.mbox) return std::nullopt;
     std::optional<std::string> bytes = scan::readMessage(*source.mbox, k, true);
     if (!bytes) return std::nullopt;
+    if (g_unescapeFrom != 0 && !source.isImm) scan::unescapeFromLines(*bytes);
     if (!source.isImm) mime::ForceHtmlContentTypeForExport(*bytes);
     std::string_view text(bytes->data(), std::min(bytes->size(), std::string_view(*bytes).find('\0')));
     if (!scan::hasCrLf(text)) scan::normalizeLineEnds(*bytes);
@@ -60,10 +63,16 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
     stages.weight = [&source](std::uint64_t k) { return source.messageBytes(k); };
     stages.write = [&](EmlSlot& slot) {
         run.progressPosition(static_cast<int>(slot.k));
-        const std::u16string path = outputFolder + decimal(static_cast<long long>(slot.k + 1)) + u".eml";
+        const std::u16string name = decimal(static_cast<long long>(slot.k + 1)) + u".eml";
+        const std::u16string path = outputFolder + name;
         reportNotAttached(run, slot.message, path);
-        if (!slot.message.bytes || !platform::writeWholeFile(path, *slot.message.bytes)) return run.failed(path);
-        run.savedItem(path);
+        const std::optional<std::string>& bytes = slot.message.bytes;
+        const std::vector<std::u16string> paths =
+            bytes ? labelOutputPaths(outputFolder, name, *bytes) : std::vector<std::u16string>{path};
+        bool written = bytes.has_value();
+        for (const std::u16string& target : paths) written = written && platform::writeWholeFile(target, *bytes);
+        if (!written) return run.failed(paths.front());
+        run.savedItem(paths.front());
     };
     runPipeline(count, exportThreadCount(), stages);
     if (run.running()) run.log(kSavingCompletedIn + outputFolder);

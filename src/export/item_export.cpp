@@ -1,6 +1,7 @@
 #include "export/item_export.h"
 
 #include "export/eml_export.h"
+#include "export/label_targets.h"
 #include "export/mailbox_walk.h"
 #include "export/output_paths.h"
 #include "export/item_import.h"
@@ -75,18 +76,21 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
     PipelineStages<ImportedItem> stages = importStages(run, source, items, format);
     stages.write = [&](ImportedItem& slot) {
         run.progressPosition(static_cast<int>(slot.k));
-        const std::u16string outputPath = outputFolder + decimal(static_cast<long long>(slot.k + 1)) + extension;
+        const std::u16string name = decimal(static_cast<long long>(slot.k + 1)) + extension;
+        const std::u16string outputPath = outputFolder + name;
         reportNotAttached(run, slot.message, outputPath);
         if (!slot.readable) return run.failed(outputPath);
         const std::shared_ptr<library::Item>& item = slot.item;
         bool saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && slot.imported;
         // Attachments first, so that the item names the files actually written.
         if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder) && saved;
-        saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(outputPath, format); }) && saved;
+        const std::vector<std::u16string> paths = labelOutputPaths(outputFolder, name, slot.header);
+        for (const std::u16string& path : paths)
+            saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(path, format); }) && saved;
         if (saved)
-            run.savedItem(outputPath);
+            run.savedItem(paths.front());
         else
-            run.failed(outputPath);
+            run.failed(paths.front());
         callGuarded(item, [](library::Item& i) { i.remove(1); });
         auto deleted = callGuarded(run.pstSession, [](library::Session& s) { return s.defaultFolder(library::kDefaultFolderDeletedItems); });
         callGuarded(deleted, [](library::Folder& f) { f.purge(true); });

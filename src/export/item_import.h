@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "export/eml_export.h"
 #include "export/export_run.h"
@@ -16,6 +17,7 @@ struct ImportedItem {
     std::uint64_t k = 0;
     std::shared_ptr<library::Item> item;
     ExportedMessage message;  // its bytes are released once imported
+    std::string header;       // the message's header block, kept when labels or state need it
     bool readable = false;
     bool imported = false;
 };

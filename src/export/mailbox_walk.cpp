@@ -6,6 +6,7 @@
 #include "export/save_options.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "scan/mailbox_kinds.h"
 
 namespace exporter {
 namespace {
@@ -66,7 +67,7 @@ MailboxSelection checkedMailboxes(scan::FrameContext& frame) {
         CheckedMailbox mailbox;
         mailbox.row = data - 1;
         mailbox.path = tree.GetItemText(parent);
-        mailbox.name = platform::fileNameOf(mailbox.path);
+        mailbox.name = scan::mailboxDisplayName(mailbox.path);
         mailbox.childText = tree.GetItemText(item);
         selection.mailboxes.push_back(std::move(mailbox));
     }

@@ -4,9 +4,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "export/folder_chain.h"
 #include "platform/codepage.h"
 #include "platform/file_output.h"
 #include "platform/paths.h"
+#include "scan/mailbox_kinds.h"
 #include "scan/message_reader.h"
 
 namespace exporter {
@@ -65,6 +67,7 @@ std::u16string claimNumberedFolder(const std::u16string& destination, const std:
 }
 
 std::vector<std::u16string> hierarchyParts(const std::u16string& mailboxPath) {
+    if (auto shaped = shapedHierarchyParts(mailboxPath)) return *shaped;
     std::vector<std::u16string> parts;
     if (!platform::isAbsolute(mailboxPath)) return parts;
     std::u16string relative = platform::relativeToRoot(mailboxPath);
@@ -89,8 +92,9 @@ std::u16string createOutputFolder(const std::u16string& destination, const std::
     platform::addOutputRoot(destination);
     std::vector<std::u16string> parts = hierarchyParts(mailboxPath);
     if (inHierarchy && !platform::isAbsolute(mailboxPath)) return platform::withTrailingSeparator(destination);
+    if (inHierarchy && hierarchyRooted() && !parts.empty()) return rootedOutputFolder(destination, parts);
     if (!inHierarchy || parts.size() <= 1)
-        return platform::withTrailingSeparator(claimNumberedFolder(destination, platform::fileNameOf(mailboxPath)));
+        return platform::withTrailingSeparator(claimNumberedFolder(destination, scan::mailboxDisplayName(mailboxPath)));
     // The mirrored chain is shared; the mailbox's own folder is claimed like a flat one, so that a
     // second run never writes into the first one's folder.
     std::u16string parent = destination;

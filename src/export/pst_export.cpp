@@ -1,6 +1,8 @@
 #include "export/pst_export.h"
 
 #include "export/eml_export.h"
+#include "export/folder_chain.h"
+#include "export/label_targets.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
 #include "export/item_import.h"
@@ -103,7 +105,7 @@ std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folde
     }
     std::vector<std::u16string> parts = hierarchyParts(mailbox.path);
     if (parts.empty()) return mailbox.childText;  // a relative path: no folder is built
-    if (parts.size() == 1) {
+    if (parts.size() == 1 && !hierarchyRooted()) {
         callGuarded(subfolders, [&](library::Folders& f) { return f.add(parts.front()); });
         return parts.front();
     }
@@ -117,8 +119,37 @@ std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folde
     return relative;
 }
 
+// With labels as folders a message's folders are known only once it is read, and it may go into
+// several: such a mailbox is imported one message at a time on this thread.
+void importMailboxByLabels(ExportRun& run, const std::u16string& mailboxName,
+                           const std::shared_ptr<library::Folder>& target, SaveLedger& ledger) {
+    const MailboxSource source = run.source;
+    const std::uint64_t count = source.count();
+    run.progressRange(static_cast<int>(count));
+    LabelTargets targets(target);
+    for (std::uint64_t k = 0; k < count && run.running(); ++k) {
+        run.progressPosition(static_cast<int>(k));
+        const std::u16string progress =
+            mailboxName + u"[" + decimal(static_cast<long long>(k + 1)) + u"/" + decimal(static_cast<long long>(count)) + u"]";
+        const ExportedMessage message = exportedMessage(source, k);
+        reportNotAttached(run, message, progress);
+        if (!message.bytes) {
+            run.failed(progress);
+            continue;
+        }
+        bool saved = true;
+        for (const auto& items : targets.itemsFor(*message.bytes)) saved = importItem(items, *message.bytes) && saved;
+        if (saved)
+            ledger.saved(progress);
+        else
+            ledger.failed(progress);
+    }
+    run.progressPosition(static_cast<int>(count));
+}
+
 void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std::shared_ptr<library::Folder>& target,
                    SaveLedger& ledger) {
+    if (g_labelFolders != 0) return importMailboxByLabels(run, mailboxName, target, ledger);
     const MailboxSource source = run.source;
     const std::uint64_t count = source.count();
     run.progressRange(static_cast<int>(count));

@@ -1,5 +1,6 @@
 #include "export/save_dialog.h"
 
+#include "export/folder_chain.h"
 #include "export/save_options.h"
 #include "platform/paths.h"
 
@@ -17,7 +18,7 @@ std::u16string trimmed(const std::u16string& text) {
 }  // namespace
 
 CKelvaSaveRecDataDlg::CKelvaSaveRecDataDlg(Host host) : host_(std::move(host)) {
-    for (int id : {IDC_HIERARCHY, IDC_ATTACH_OUTLOOK, IDC_SINGLE_PST, IDC_SEPARATE_PST, IDC_SAVE_EML, IDC_SAVE_MSG,
+    for (int id : {IDC_HIERARCHY, IDC_ATTACH_OUTLOOK, IDC_LABEL_FOLDERS, IDC_MESSAGE_STATE, IDC_SINGLE_PST, IDC_SEPARATE_PST, IDC_SAVE_EML, IDC_SAVE_MSG,
                    IDC_SAVE_PST, IDC_SAVE_RTF, IDC_SAVE_HTML, IDC_FOLDER_EDIT, IDC_BROWSE})
         buttons_[id] = {};
 }
@@ -34,6 +35,8 @@ void CKelvaSaveRecDataDlg::OnInitDialog() {
     folderText.clear();
     buttons_[IDC_HIERARCHY].checked = false;
     buttons_[IDC_ATTACH_OUTLOOK].checked = false;
+    buttons_[IDC_LABEL_FOLDERS].checked = false;
+    buttons_[IDC_MESSAGE_STATE].checked = false;
     buttons_[IDC_SAVE_EML].checked = true;
     OnClicked(IDC_SAVE_EML);
 }
@@ -70,6 +73,8 @@ void CKelvaSaveRecDataDlg::OnClicked(int control) {
             break;
         case IDC_HIERARCHY:
         case IDC_ATTACH_OUTLOOK:
+        case IDC_LABEL_FOLDERS:
+        case IDC_MESSAGE_STATE:
             buttons_[control].checked = !buttons_[control].checked;
             break;
         case IDC_BROWSE:
@@ -108,6 +113,9 @@ bool CKelvaSaveRecDataDlg::OnOK() {
     g_saveMode = mode;
     g_attachToOutlook = buttons_[IDC_ATTACH_OUTLOOK].checked ? 1 : 0;
     g_saveInHierarchy = buttons_[IDC_HIERARCHY].checked ? 1 : 0;
+    g_labelFolders = buttons_[IDC_LABEL_FOLDERS].checked ? 1 : 0;
+    g_keepMessageState = buttons_[IDC_MESSAGE_STATE].checked ? 1 : 0;
+    startOutputChains();
     return true;
 }
 

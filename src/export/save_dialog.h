@@ -21,6 +21,8 @@ enum SaveDialogControl : int {
     IDC_SAVE_RTF = 1028,
     IDC_SAVE_HTML = 1029,
     IDC_FOLDER_EDIT = 1051,
+    IDC_LABEL_FOLDERS = 1060,  // Gmail labels as folders
+    IDC_MESSAGE_STATE = 1061,  // read, replied and flagged state from the mailbox
 };
 
 inline constexpr char16_t kSaveDialogTitle[] = u"Save output";

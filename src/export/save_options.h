@@ -27,4 +27,12 @@ inline std::atomic<int> g_exportThreads{0};
 // The number of worker threads g_exportThreads asks for.
 int exportThreadCount();
 
+// Options beyond the dialog's first ones: Gmail labels as folders (0 off, 1 every label, 2 the first
+// only), the read, replied and flagged state kept from the mailbox, escaped ">From " lines unescaped by
+// one level, and the root the hierarchy is taken relative to (empty: the file system root).
+inline std::atomic<int> g_labelFolders{0};
+inline std::atomic<int> g_keepMessageState{0};
+inline std::atomic<int> g_unescapeFrom{0};
+inline std::u16string g_hierarchyRoot;
+
 }  // namespace exporter

@@ -48,6 +48,8 @@ CSaveOutputDialog::CSaveOutputDialog(CQtHost& host, QWidget* parent)
         {IDC_SAVE_RTF, "Save as RTF", false, 163, 86, 56, 10},
         {IDC_SAVE_HTML, "Save as HTML", false, 241, 86, 61, 10},
         {IDC_HIERARCHY, "Save in folder hierarchy", true, 16, 140, 92, 9},
+        {IDC_LABEL_FOLDERS, "Gmail labels as folders", true, 120, 140, 95, 9},
+        {IDC_MESSAGE_STATE, "Keep read and flag state", true, 228, 140, 105, 9},
     };
     for (const Choice& c : choices) {
         QAbstractButton* b = nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/paths.h"
+#include "scan/mailbox_kinds.h"
 #include "scan/message_reader.h"
 #include "scan/message_summary.h"
 
@@ -57,7 +58,7 @@ int FolderListingJob(FrameContext& frame) {
     const bool isImm = frame.currentIsImm;
 
     list.DeleteAllItems();
-    const std::u16string name = platform::fileNameOf(tree.GetItemText(parent));
+    const std::u16string name = mailboxDisplayName(tree.GetItemText(parent));
     frame.showCaption(name);
     frame.logStatus(u"Please wait while " + name + u" folder is scanning....");
     frame.logStatus(u"Displaying email items.");

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "platform/paths.h"
+#include "scan/mailbox_kinds.h"
+#include "scan/mbox_variants.h"
 
 namespace scan {
 namespace {
@@ -15,7 +17,7 @@ std::u16string decimal(std::uint64_t value) {
 }  // namespace
 
 std::u16string childItemText(const std::u16string& path, std::uint64_t count) {
-    return platform::fileNameOf(path) + u"(" + decimal(count) + u")";
+    return mailboxDisplayName(path) + u"(" + decimal(count) + u")";
 }
 
 MboxEntry makeCatalogueRow(std::unique_ptr<CMboxFile> mbox, const std::u16string& path) {
@@ -59,6 +61,7 @@ int ScanJob(FrameContext& frame) {
             mbox->scanMimeVersion(path);
         else
             mbox->scanFromLines();
+        if (!row.isImm && g_honourContentLength != 0) joinContentLengthMessages(*mbox);
         const std::uint64_t count = mbox->messageCount();
         frame.logStatus(u"Total number of emails found: (" + decimal(count) + u")");
 

@@ -9,6 +9,7 @@
 #include "frame/process_state.h"
 #include "platform/folders.h"
 #include "platform/paths.h"
+#include "scan/mailbox_kinds.h"
 #include "scan/temp_files.h"
 
 namespace ui {
@@ -276,6 +277,7 @@ void CSelectFilesDlg::addFilesThread() {
         for (const std::u16string& pickedPath : *picked) {
             if (!keepGoing()) break;
             std::u16string path = collapseSeparators(pickedPath);
+            if (auto bundle = scan::appleMailBundleFile(path)) path = *bundle;  // an Apple Mail NAME.mbox folder
             onUi([&] {
                 if (!IsNotInList(path)) return;
                 // Only regular files can be read as mailboxes; a folder, a pipe or a device is refused.
@@ -352,7 +354,7 @@ void CSelectFilesDlg::searchFolder(const std::u16string& folder) {
             searchFolder(path);
             continue;
         }
-        if (!kindOf(path).regular) continue;
+        if (!kindOf(path).regular || !scan::searchTakes(path, mailboxesOnly)) continue;
         onUi([&] {
             if (!IsNotInList(path)) return;
             bool hadRows = !rows_.empty();

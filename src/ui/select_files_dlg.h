@@ -56,6 +56,7 @@ public:
     // ---- state ----
     std::atomic<int> m_running{0};
     std::u16string tempFolder;  // the temporary-folder edit
+    bool mailboxesOnly = false;  // the search takes only files that look like mailboxes
     std::u16string statusLine;
     bool progressVisible = false;
     int progressLow = 0, progressHigh = 100, progressPos = 0;

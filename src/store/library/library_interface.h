@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "store/library/message_state.h"
+
 namespace library {
 
 class Folder;
@@ -42,6 +44,8 @@ public:
     virtual bool importBytes(std::string bytes, int type) = 0;
     // The two item flags the export sets: the message is sent (not a draft) and read.
     virtual void markSentAndRead() = 0;
+    // The state the mailbox gave the message (after markSentAndRead); ignored where not supported.
+    virtual void applyState(const MessageState& state) { (void)state; }
     virtual bool save() = 0;
     virtual bool saveAs(const std::u16string& path, int format) = 0;
     // May convert the item for a later saveAs in that format ahead of time, on another thread than the

@@ -6,6 +6,7 @@
 #include "store/items/rtf_writer.h"
 #include "store/mapi/property_tags.h"
 #include "store/msg/msg_writer.h"
+#include "store/session/item_state.h"
 
 namespace store::session {
 
@@ -63,6 +64,8 @@ void NativeItem::markSentAndRead() {
     flags = (flags | mapi::MSGFLAG_READ) & ~mapi::MSGFLAG_UNSENT;
     props.setLong(mapi::PidTagMessageFlags, static_cast<std::int32_t>(flags));
 }
+
+void NativeItem::applyState(const library::MessageState& state) { applyMessageState(editable().props, state); }
 
 bool NativeItem::save() {
     std::shared_ptr<const mapi::Message> message = content();

@@ -20,6 +20,7 @@ public:
     bool importFile(const std::u16string& path, int type) override;
     bool importBytes(std::string bytes, int type) override;
     void markSentAndRead() override;
+    void applyState(const library::MessageState& state) override;
     bool save() override;
     // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
     bool saveAs(const std::u16string& path, int format) override;

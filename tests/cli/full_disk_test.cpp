@@ -147,7 +147,7 @@ protected:
                                              const std::vector<std::string>& mailboxes) {
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
-        std::string program = std::string(MBOX2PST_PATH) + " --log-dir " + shellQuote((dir / "logs").string()) +
+        std::string program = std::string(MBOX2PST_PATH) + " --verbose --log-dir " + shellQuote((dir / "logs").string()) +
                               " convert";
         for (const std::string& m : mailboxes) program += " " + shellQuote(m);
         program += " --to " + format + " --dest " + shellQuote(mnt.string());

@@ -51,6 +51,9 @@ CKelvaMainWindow::CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host) : fram
     statusBar()->setMinimumHeight(24);
 
     bindControls();
+    logBatch_.setSingleShot(true);
+    logBatch_.setInterval(50);
+    connect(&logBatch_, &QTimer::timeout, this, [this] { flushLog(); });
     repaintBatch_.setSingleShot(true);
     repaintBatch_.setInterval(30);
     connect(&repaintBatch_, &QTimer::timeout, this, [this] { showCaptionAndProgress(); });
@@ -95,6 +98,9 @@ void CKelvaMainWindow::createPanes() {
     log_->setObjectName(QStringLiteral("logList"));
     log_->setSelectionMode(QAbstractItemView::SingleSelection);
     log_->setUniformItemSizes(true);
+    // A save logs a line per message: the rows are laid out a batch at a time between input events.
+    log_->setLayoutMode(QListView::Batched);
+    log_->setBatchSize(500);
     log_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewer_ = new CFileViewerWidget(frame_.previewBrowser);
@@ -126,14 +132,31 @@ void CKelvaMainWindow::bindControls() {
     };
     frame_.progressBar.onChanged = frame_.captionBar.onChanged;
     frame_.outputPane.onChanged = [this] { tabs_->setCurrentIndex(frame_.outputPane.activeTab()); };
+    // Lines are added in batches a few times a second, each batch scrolled into view once.
     frame_.logList.onLineAdded = [this](const std::u16string& line) {
-        log_->addItem(toQ(line));
-        log_->scrollToBottom();
+        pendingLog_ << toQ(line);
+        if (!logBatch_.isActive()) logBatch_.start();
     };
-    frame_.logList.onCleared = [this] { log_->clear(); };
+    frame_.logList.onCleared = [this] {
+        pendingLog_.clear();
+        log_->clear();
+    };
     for (const std::u16string& line : frame_.logList.rows()) log_->addItem(toQ(line));
     showCaptionAndProgress();
     frame_.outputPane.onChanged();
+}
+
+QListWidget& CKelvaMainWindow::logView() {
+    flushLog();
+    return *log_;
+}
+
+void CKelvaMainWindow::flushLog() {
+    logBatch_.stop();
+    if (pendingLog_.isEmpty()) return;
+    log_->addItems(pendingLog_);
+    pendingLog_.clear();
+    log_->scrollToBottom();
 }
 
 void CKelvaMainWindow::showCaptionAndProgress() {

@@ -31,7 +31,8 @@ public:
     CMailboxTreeWidget& tree() const { return *tree_; }
     CMessageListView& messageList() const { return *list_; }
     CFileViewerWidget& fileViewer() const { return *viewer_; }
-    QListWidget& logView() const { return *log_; }
+    // The log list with every line logged so far.
+    QListWidget& logView();
     QTabWidget& outputTabs() const { return *tabs_; }
     QLabel& captionLabel() const { return *caption_; }
     QProgressBar& progressBar() const { return *progress_; }
@@ -55,6 +56,7 @@ private:
     void createPanes();
     void bindControls();
     void unbindControls();
+    void flushLog();
 
     app::CMainFrame& frame_;
     CQtHost& host_;
@@ -70,6 +72,8 @@ private:
     QProgressBar* progress_;
     QTimer busyPoll_;
     QTimer repaintBatch_;
+    QTimer logBatch_;
+    QStringList pendingLog_;
 };
 
 }  // namespace gui

@@ -104,8 +104,24 @@ CMessageListView::CMessageListView(ui::CKelvaToolsTopListCtrl& list, QWidget* pa
     });
 }
 
+void CMessageListView::previewRow(int row) {
+    if (row < 0 || row >= model_.rowCount()) return;
+    clicking_ = true;
+    selectRow(row);
+    clicking_ = false;
+    list_.OnLButtonDown(row);
+}
+
+void CMessageListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (clicking_ || !current.isValid() || current.row() == previous.row()) return;
+    list_.OnLButtonDown(current.row());
+}
+
 void CMessageListView::mousePressEvent(QMouseEvent* event) {
+    clicking_ = true;
     QTableView::mousePressEvent(event);  // the selection first
+    clicking_ = false;
     if (event->button() != Qt::LeftButton) return;
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid()) list_.OnLButtonDown(index.row());

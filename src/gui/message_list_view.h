@@ -33,13 +33,18 @@ class CMessageListView : public QTableView {
 public:
     explicit CMessageListView(ui::CKelvaToolsTopListCtrl& list, QWidget* parent = nullptr);
     CMessageListModel& listModel() { return model_; }
+    // Selects the row and asks the main window to preview it, as a click on it does.
+    void previewRow(int row);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // The arrow and page keys move the selection and preview the row they land on.
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     ui::CKelvaToolsTopListCtrl& list_;
     CMessageListModel model_;
+    bool clicking_ = false;  // a mouse press previews through OnLButtonDown itself
 };
 
 }  // namespace gui

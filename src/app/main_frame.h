@@ -98,6 +98,8 @@ public:
     std::function<int(scan::FrameContext&)> previewJob;
     // The Save command (user-interface thread); it starts its own worker through startWorker.
     std::function<void(scan::FrameContext&)> saveCommand;
+    // Told the files that Open is about to scan (user-interface thread): the recent list.
+    std::function<void(const std::vector<std::u16string>& files)> onFilesOpened;
 
     // ---- window messages ----
     platform::LParam sendMessage(unsigned message, platform::WParam wParam, platform::LParam lParam) override;

@@ -127,7 +127,11 @@ int main(int argc, char** argv) {
     } else {
         window.showMaximized();
     }
-    if (!args.open.empty()) QTimer::singleShot(0, [&] { session.openFiles(args.open); });
+    if (!args.open.empty()) {
+        QStringList paths;
+        for (const std::u16string& path : args.open) paths << gui::toQ(path);
+        QTimer::singleShot(0, [&window, paths] { window.openPaths(paths); });
+    }
     std::unique_ptr<gui::CScriptedRun> run;
     if (scripted) run = std::make_unique<gui::CScriptedRun>(session, args.run);
     int code = QApplication::exec();

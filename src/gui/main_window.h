@@ -6,10 +6,14 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
+#include <vector>
 
 #include "app/main_frame.h"
 
 class QDockWidget;
+class QLineEdit;
+class QSettings;
 class QListWidget;
 class QProgressBar;
 class QTabWidget;
@@ -24,7 +28,8 @@ class CRibbonBar;
 
 class CKelvaMainWindow : public QMainWindow {
 public:
-    CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host);
+    // settings: the program's settings file (window geometry, panes, columns, recent mailboxes); may be null.
+    CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host, QSettings* settings = nullptr);
     ~CKelvaMainWindow() override;
 
     CRibbonBar& ribbon() const { return *ribbon_; }
@@ -38,6 +43,21 @@ public:
     QProgressBar& progressBar() const { return *progress_; }
     QDockWidget& treePane() const { return *treePane_; }
     QDockWidget& outputPane() const { return *outputPane_; }
+    QLineEdit& filterBox() const { return *filter_; }
+    QMenu& recentMenu() const { return *recentMenu_; }
+
+    // Opens these mailbox files, and the mailboxes found in these folders, as Open does with the files
+    // chosen in its dialog (used by drag and drop, the recent list and the command line).
+    std::function<void(const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders)> openFiles;
+    // Files and folders as dropped or passed: the folders searched as "Search File" does.
+    void openPaths(const QStringList& paths);
+    // Remembers a mailbox in the recent list (newest first, at most kRecentCount).
+    void addRecent(const QStringList& files);
+    static constexpr int kRecentCount = 8;
+    // Window geometry, dock layout and the message list's columns into the settings file.
+    void saveLayout();
+    // The Output pane's first height: the message body gets at least 20 lines when the window allows.
+    void sizeOutputPaneForBody();
 
     // Runs a command as the ribbon does (the looks included).
     void runCommand(int command);
@@ -49,6 +69,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -56,6 +79,10 @@ private:
     void createPanes();
     void bindControls();
     void unbindControls();
+    void createShortcuts();
+    void createViewMenu();
+    void rebuildRecentMenu();
+    void restoreLayout();
     void flushLog();
 
     app::CMainFrame& frame_;
@@ -70,6 +97,10 @@ private:
     QDockWidget* treePane_;
     QDockWidget* outputPane_;
     QProgressBar* progress_;
+    QLineEdit* filter_;
+    QMenu* recentMenu_ = nullptr;
+    QSettings* settings_;
+    bool firstShow_ = true;
     QTimer busyPoll_;
     QTimer repaintBatch_;
     QTimer logBatch_;

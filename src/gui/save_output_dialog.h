@@ -20,6 +20,8 @@ public:
 
     exporter::CKelvaSaveRecDataDlg& logic() { return logic_; }
     void accept() override;
+    // Chooses the save mode and folder as the user's clicks and typing would.
+    void preset(int mode, const QString& folder);
 
 private:
     // Places a control at its template position; growToText widens it to show its whole text.

@@ -3,6 +3,7 @@
 //   --open FILE...    the same
 //   --screenshot PNG  once the work started by the files is done (the first mailbox listed and its first
 //                     message previewed), saves the window as PNG and exits
+//   --listing-screenshot PNG  the window a tenth of a second into that listing
 //   --save-to DIR     then saves the mailboxes as one PST file into DIR and exits
 //   --measure         prints the longest time the window held back input in each step
 //   --size WxH        the window's size for those runs (default 1280x800)
@@ -31,6 +32,7 @@ constexpr char kUsage[] =
     "  --log-dir    writes the activity log into DIR instead of the desktop folder\n"
     "  --screenshot after listing the first mailbox and previewing its first message, saves the\n"
     "               window as PNG and exits\n"
+    "  --listing-screenshot PNG  saves the window a tenth of a second into the listing of the first mailbox\n"
     "  --save-to    after that preview, saves the mailboxes as one PST file into DIR and exits\n"
     "  --measure    prints the longest time the window held back input in each step\n";
 
@@ -44,7 +46,7 @@ struct Arguments {
 };
 
 bool takesValue(const QString& a) {
-    return a == QStringLiteral("--screenshot") || a == QStringLiteral("--log-dir") || a == QStringLiteral("--save-to") ||
+    return a == QStringLiteral("--screenshot") || a == QStringLiteral("--listing-screenshot") || a == QStringLiteral("--log-dir") || a == QStringLiteral("--save-to") ||
            a == QStringLiteral("--size");
 }
 
@@ -71,6 +73,7 @@ Arguments parse(const QStringList& args) {
         } else if (takesValue(a) && i + 1 < args.size()) {
             const QString value = args[++i];
             if (a == QStringLiteral("--screenshot")) result.run.screenshot = value;
+            else if (a == QStringLiteral("--listing-screenshot")) result.run.listingShot = value;
             else if (a == QStringLiteral("--save-to")) result.run.saveTo = QFileInfo(value).absoluteFilePath();
             else if (a == QStringLiteral("--log-dir")) result.logDir = value;
             else {
@@ -107,7 +110,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("kelva-mbox2pst"));
     // The window's close command ends the program with its own exit status.
     QApplication::setQuitOnLastWindowClosed(false);
-    const bool scripted = !args.run.screenshot.isEmpty() || !args.run.saveTo.isEmpty() || args.run.measure;
+    const bool scripted = !args.run.screenshot.isEmpty() || !args.run.listingShot.isEmpty() || !args.run.saveTo.isEmpty() || args.run.measure;
     gui::SessionOptions options;
     options.singleInstance = !scripted;  // documentation runs beside a running instance
     options.logFolder = gui::fromQ(args.logDir);

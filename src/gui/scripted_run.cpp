@@ -89,9 +89,14 @@ void CScriptedRun::step() {
             probe_.setPhase("listing");
             scan::TreeItem child = frame.mailboxTree.GetChildItem(frame.mailboxTree.GetRootItem());
             if (child) frame.mailboxTree.Click(child, scan::TVHT_ONITEMLABEL);
+            listing_.start();
             return;
         }
         case 1:
+            if (!options_.listingShot.isEmpty() && listing_.elapsed() > 100) {
+                session_.window().grab().save(options_.listingShot, "PNG");
+                options_.listingShot.clear();
+            }
             if (waiting()) return;
             stage_ = 2;
             probe_.setPhase("preview");

@@ -39,6 +39,7 @@ private:
 
 struct ScriptedRunOptions {
     QString screenshot;  // save the window here once the first message is previewed
+    QString listingShot;  // the window while the listing runs, a tenth of a second after it started
     QString saveTo;      // or save the checked mailboxes as one PST file into this folder
     bool measure = false;  // print the longest hold of each step to the standard output
 };
@@ -58,6 +59,7 @@ private:
     QElapsedTimer deadline_;
     CLatencyProbe probe_;
     int stage_ = 0;
+    QElapsedTimer listing_;
 };
 
 }  // namespace gui

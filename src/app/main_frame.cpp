@@ -294,7 +294,9 @@ void CMainFrame::OnStop() {
     requestStop();
 }
 
-void CMainFrame::requestStop() { scan::g_stopRequested = true; }
+void CMainFrame::requestStop() {
+    scan::g_stopRequested = true;
+}
 
 void CMainFrame::OnSave() {
     settleStoppedJob();

@@ -1,8 +1,8 @@
 #pragma once
 // CMainFrame: the main window's controller without a toolkit. It owns the catalogue and the controls'
-// models, carries out the commands, guards work with g_busy (stopped through g_stopRequested), starts the workers and handles the custom
-// window messages on the user-interface thread. A toolkit front end draws its controls and forwards
-// clicks and commands; the headless host drives it from tests and the command line.
+// models, carries out the commands, guards work with g_busy (stopped through g_stopRequested), starts the
+// workers and handles the custom window messages on the user-interface thread. A toolkit front end draws its
+// controls and forwards clicks and commands; the headless host drives it from tests and the command line.
 #include <atomic>
 #include <functional>
 #include <memory>

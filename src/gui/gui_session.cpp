@@ -33,30 +33,35 @@ bool CGuiSession::start(const SessionOptions& options) {
     start.frame.logFolder = options.logFolder;
     start.runSaveDialog = [this] { return runSaveOutputDialog(host_); };
     if (!application_->InitInstance(start)) return false;
-    const std::u16string settingsPath = options.settingsPath.empty() ? app::CSettings::defaultPath() : options.settingsPath;
+    const std::u16string settingsPath =
+        options.settingsPath.empty() ? app::CSettings::defaultPath() : options.settingsPath;
     settings_ = std::make_unique<QSettings>(toQ(settingsPath), QSettings::IniFormat);
     host_.settings = settings_.get();
     window_ = std::make_unique<CKelvaMainWindow>(frame(), host_, settings_.get());
-    window_->openFiles = [this](const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders) {
-        openFiles(files, folders);
-    };
+    window_->openFiles = [this](const std::vector<std::u16string>& files,
+                                const std::vector<std::u16string>& folders) { openFiles(files, folders); };
     host_.setMainWindow(window_.get());
     return true;
 }
 
 bool CGuiSession::idle() { return !scan::g_busy && !frame().workerRunning(); }
 
-void CGuiSession::openFiles(const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders) {
+void CGuiSession::openFiles(const std::vector<std::u16string>& files,
+                            const std::vector<std::u16string>& folders) {
     host_.automation.selectFiles = [this, files, folders](ui::CSelectFilesDlg& dlg) {
         auto picker = std::move(host_.automation.pickFiles);
         auto browser = std::move(host_.automation.browseFolder);
         if (!files.empty()) {
-            host_.automation.pickFiles = [files]() -> std::optional<std::vector<std::u16string>> { return files; };
+            host_.automation.pickFiles = [files]() -> std::optional<std::vector<std::u16string>> {
+                return files;
+            };
             dlg.OnAddFiles();
             dlg.WaitForWorkers();
         }
         for (const std::u16string& folder : folders) {
-            host_.automation.browseFolder = [folder](const std::u16string&) -> std::optional<std::u16string> { return folder; };
+            host_.automation.browseFolder = [folder](const std::u16string&) -> std::optional<std::u16string> {
+                return folder;
+            };
             dlg.OnSearchFile();
             dlg.WaitForWorkers();
         }

@@ -40,7 +40,7 @@ public:
     void openFiles(const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders = {});
     QSettings& settings() { return *settings_; }
 
-private:
+  private:
     ui::CDispatcher dispatcher_;
     CQtHost host_;
     std::unique_ptr<CDispatcherBridge> bridge_;

@@ -29,9 +29,15 @@ LookColours coloursOf(int look) {
 
 const std::vector<LookEntry>& lookEntries() {
     static const std::vector<LookEntry> entries = {
-        {210, "Windows &2000", false},      {211, "Office &XP", false},         {212, "&Windows XP", false},
-        {213, "Office 200&3", false},        {214, "Visual Studio.NET 200&5", false}, {215, "&Blue Style", true},
-        {216, "B&lack Style", true},         {217, "&Silver Style", true},       {218, "&Aqua Style", true},
+        {210, "Windows &2000", false},
+        {211, "Office &XP", false},
+        {212, "&Windows XP", false},
+        {213, "Office 200&3", false},
+        {214, "Visual Studio.NET 200&5", false},
+        {215, "&Blue Style", true},
+        {216, "B&lack Style", true},
+        {217, "&Silver Style", true},
+        {218, "&Aqua Style", true},
         {219, "S&ystem", false},
     };
     return entries;

@@ -8,11 +8,11 @@
 //   --measure         prints the longest time the window held back input in each step
 //   --size WxH        the window's size for those runs (default 1280x800)
 //   --log-dir DIR     writes the activity log there instead of the desktop folder
+#include <unistd.h>
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
-#include <unistd.h>
 
 #include "gui/gui_session.h"
 #include "gui/qt_text.h"
@@ -46,7 +46,8 @@ struct Arguments {
 };
 
 bool takesValue(const QString& a) {
-    return a == QStringLiteral("--screenshot") || a == QStringLiteral("--listing-screenshot") || a == QStringLiteral("--log-dir") || a == QStringLiteral("--save-to") ||
+    return a == QStringLiteral("--screenshot") || a == QStringLiteral("--listing-screenshot") ||
+           a == QStringLiteral("--log-dir") || a == QStringLiteral("--save-to") ||
            a == QStringLiteral("--size");
 }
 
@@ -72,15 +73,21 @@ Arguments parse(const QStringList& args) {
                 result.open.push_back(gui::fromQ(QFileInfo(args[++i]).absoluteFilePath()));
         } else if (takesValue(a) && i + 1 < args.size()) {
             const QString value = args[++i];
-            if (a == QStringLiteral("--screenshot")) result.run.screenshot = value;
-            else if (a == QStringLiteral("--listing-screenshot")) result.run.listingShot = value;
-            else if (a == QStringLiteral("--save-to")) result.run.saveTo = QFileInfo(value).absoluteFilePath();
-            else if (a == QStringLiteral("--log-dir")) result.logDir = value;
+            if (a == QStringLiteral("--screenshot"))
+                result.run.screenshot = value;
+            else if (a == QStringLiteral("--listing-screenshot"))
+                result.run.listingShot = value;
+            else if (a == QStringLiteral("--save-to"))
+                result.run.saveTo = QFileInfo(value).absoluteFilePath();
+            else if (a == QStringLiteral("--log-dir"))
+                result.logDir = value;
             else {
                 const QStringList wh = value.split(u'x');
                 result.size = wh.size() == 2 ? QSize(wh[0].toInt(), wh[1].toInt()) : QSize();
                 result.ok = result.size.width() >= 320 && result.size.height() >= 240;
-                if (!result.ok) std::fprintf(stderr, "kelva-mbox2pst: --size wants WIDTHxHEIGHT, not %s\n", qPrintable(value));
+                if (!result.ok)
+                    std::fprintf(stderr, "kelva-mbox2pst: --size wants WIDTHxHEIGHT, not %s\n",
+                                 qPrintable(value));
             }
         } else {
             std::fprintf(stderr, "kelva-mbox2pst: unknown argument %s\n", qPrintable(a));
@@ -110,7 +117,8 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("kelva-mbox2pst"));
     // The window's close command ends the program with its own exit status.
     QApplication::setQuitOnLastWindowClosed(false);
-    const bool scripted = !args.run.screenshot.isEmpty() || !args.run.listingShot.isEmpty() || !args.run.saveTo.isEmpty() || args.run.measure;
+    const bool scripted = !args.run.screenshot.isEmpty() || !args.run.listingShot.isEmpty() ||
+                          !args.run.saveTo.isEmpty() || args.run.measure;
     gui::SessionOptions options;
     options.singleInstance = !scripted;  // documentation runs beside a running instance
     options.logFolder = gui::fromQ(args.logDir);

@@ -2,22 +2,22 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
-#include <QSettings>
-#include <QTextDocument>
-#include <QUrl>
-#include <QDockWidget>
-#include <QHBoxLayout>
-#include <QListWidget>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTextDocument>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/settings.h"
@@ -115,10 +115,17 @@ void CKelvaMainWindow::createShortcuts() {
         {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { runCommand(app::ID_SAVE); }},
         {QKeySequence(Qt::Key_F1), [this] { runCommand(app::ID_HELP); }},
         {QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_F), [this] { filter_->setFocus(Qt::ShortcutFocusReason); filter_->selectAll(); }},
-        {QKeySequence(Qt::Key_Escape), [this] {
-             if (frame_.IsStopEnabled()) runCommand(app::ID_STOP);
-             else if (filter_->hasFocus()) filter_->clear();
+        {QKeySequence(Qt::CTRL | Qt::Key_F),
+         [this] {
+             filter_->setFocus(Qt::ShortcutFocusReason);
+             filter_->selectAll();
+         }},
+        {QKeySequence(Qt::Key_Escape),
+         [this] {
+             if (frame_.IsStopEnabled())
+                 runCommand(app::ID_STOP);
+             else if (filter_->hasFocus())
+                 filter_->clear();
          }},
     };
     for (const Key& key : keys) {
@@ -155,7 +162,8 @@ void CKelvaMainWindow::createViewMenu() {
 
 void CKelvaMainWindow::rebuildRecentMenu() {
     recentMenu_->clear();
-    const QStringList recent = settings_ ? settings_->value(QStringLiteral("Files/recent")).toStringList() : QStringList();
+    const QStringList recent =
+        settings_ ? settings_->value(QStringLiteral("Files/recent")).toStringList() : QStringList();
     for (const QString& path : recent) {
         QAction* action = recentMenu_->addAction(path);
         connect(action, &QAction::triggered, this, [this, path] { openPaths({path}); });
@@ -185,10 +193,13 @@ void CKelvaMainWindow::openPaths(const QStringList& paths) {
     std::vector<std::u16string> folders;
     for (const QString& path : paths) {
         const QFileInfo info(path);
-        if (info.isDir()) folders.push_back(fromQ(info.absoluteFilePath()));
-        else files.push_back(fromQ(info.absoluteFilePath()));
+        if (info.isDir())
+            folders.push_back(fromQ(info.absoluteFilePath()));
+        else
+            files.push_back(fromQ(info.absoluteFilePath()));
     }
-    if (settings_) settings_->setValue(QStringLiteral("Files/lastFolder"), QFileInfo(paths.front()).absolutePath());
+    if (settings_)
+        settings_->setValue(QStringLiteral("Files/lastFolder"), QFileInfo(paths.front()).absolutePath());
     openFiles(files, folders);
 }
 

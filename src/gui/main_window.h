@@ -28,44 +28,45 @@ class CRibbonBar;
 
 class CKelvaMainWindow : public QMainWindow {
 public:
-    // settings: the program's settings file (window geometry, panes, columns, recent mailboxes); may be null.
-    CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host, QSettings* settings = nullptr);
-    ~CKelvaMainWindow() override;
+  // settings: the program's settings file (window geometry, panes, columns, recent mailboxes); may be null.
+  CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host, QSettings* settings = nullptr);
+  ~CKelvaMainWindow() override;
 
-    CRibbonBar& ribbon() const { return *ribbon_; }
-    CMailboxTreeWidget& tree() const { return *tree_; }
-    CMessageListView& messageList() const { return *list_; }
-    CFileViewerWidget& fileViewer() const { return *viewer_; }
-    // The log list with every line logged so far.
-    QListWidget& logView();
-    QTabWidget& outputTabs() const { return *tabs_; }
-    QLabel& captionLabel() const { return *caption_; }
-    QProgressBar& progressBar() const { return *progress_; }
-    QDockWidget& treePane() const { return *treePane_; }
-    QDockWidget& outputPane() const { return *outputPane_; }
-    QLineEdit& filterBox() const { return *filter_; }
-    QMenu& recentMenu() const { return *recentMenu_; }
+  CRibbonBar& ribbon() const { return *ribbon_; }
+  CMailboxTreeWidget& tree() const { return *tree_; }
+  CMessageListView& messageList() const { return *list_; }
+  CFileViewerWidget& fileViewer() const { return *viewer_; }
+  // The log list with every line logged so far.
+  QListWidget& logView();
+  QTabWidget& outputTabs() const { return *tabs_; }
+  QLabel& captionLabel() const { return *caption_; }
+  QProgressBar& progressBar() const { return *progress_; }
+  QDockWidget& treePane() const { return *treePane_; }
+  QDockWidget& outputPane() const { return *outputPane_; }
+  QLineEdit& filterBox() const { return *filter_; }
+  QMenu& recentMenu() const { return *recentMenu_; }
 
-    // Opens these mailbox files, and the mailboxes found in these folders, as Open does with the files
-    // chosen in its dialog (used by drag and drop, the recent list and the command line).
-    std::function<void(const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders)> openFiles;
-    // Files and folders as dropped or passed: the folders searched as "Search File" does.
-    void openPaths(const QStringList& paths);
-    // Remembers a mailbox in the recent list (newest first, at most kRecentCount).
-    void addRecent(const QStringList& files);
-    static constexpr int kRecentCount = 8;
-    // Window geometry, dock layout and the message list's columns into the settings file.
-    void saveLayout();
-    // The Output pane's first height: the message body gets at least 20 lines when the window allows.
-    void sizeOutputPaneForBody();
+  // Opens these mailbox files, and the mailboxes found in these folders, as Open does with the files
+  // chosen in its dialog (used by drag and drop, the recent list and the command line).
+  std::function<void(const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders)>
+      openFiles;
+  // Files and folders as dropped or passed: the folders searched as "Search File" does.
+  void openPaths(const QStringList& paths);
+  // Remembers a mailbox in the recent list (newest first, at most kRecentCount).
+  void addRecent(const QStringList& files);
+  static constexpr int kRecentCount = 8;
+  // Window geometry, dock layout and the message list's columns into the settings file.
+  void saveLayout();
+  // The Output pane's first height: the message body gets at least 20 lines when the window allows.
+  void sizeOutputPaneForBody();
 
-    // Runs a command as the ribbon does (the looks included).
-    void runCommand(int command);
-    void applyLook(int look);
-    // Places the progress bar in the status bar: x 250, y 3, the status bar's width less 560, 17 high.
-    void placeProgressBar();
-    // Shows the caption bar's text and the progress bar's state now (they are otherwise batched).
-    void showCaptionAndProgress();
+  // Runs a command as the ribbon does (the looks included).
+  void runCommand(int command);
+  void applyLook(int look);
+  // Places the progress bar in the status bar: x 250, y 3, the status bar's width less 560, 17 high.
+  void placeProgressBar();
+  // Shows the caption bar's text and the progress bar's state now (they are otherwise batched).
+  void showCaptionAndProgress();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

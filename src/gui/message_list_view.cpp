@@ -99,7 +99,8 @@ bool CMessageSortFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sour
     if (words_.isEmpty()) return true;
     QString text;
     for (int column : {2, 3, 4})
-        text += sourceModel()->index(sourceRow, column, sourceParent).data(Qt::DisplayRole).toString() + u'\n';
+        text +=
+            sourceModel()->index(sourceRow, column, sourceParent).data(Qt::DisplayRole).toString() + u'\n';
     for (const QString& word : words_)
         if (!text.contains(word, Qt::CaseInsensitive)) return false;
     return true;
@@ -150,7 +151,9 @@ QModelIndex CMessageListView::viewIndex(int sourceRow, int column) const {
     return proxy_.mapFromSource(model_.index(sourceRow, column));
 }
 
-void CMessageListView::setFilterText(const QString& text) { proxy_.setWords(text); }
+void CMessageListView::setFilterText(const QString& text) {
+    proxy_.setWords(text);
+}
 
 QByteArray CMessageListView::saveColumns() const {
     // Only widths the user chose are worth keeping; fitted ones are worked out again.
@@ -179,7 +182,8 @@ void CMessageListView::fitColumns() {
     const int share = std::max(80, (viewport()->width() - fixed - date) / 3);
     fitting_ = true;
     for (int c : {2, 3, 4}) header->resizeSection(c, std::min(share, ui::kMessageListColumns[c].width));
-    header->resizeSection(5, std::max(date, viewport()->width() - fixed - 3 * std::min(share, ui::kMessageListColumns[2].width)));
+    header->resizeSection(5, std::max(date, viewport()->width() - fixed -
+                                                3 * std::min(share, ui::kMessageListColumns[2].width)));
     fitting_ = false;
 }
 

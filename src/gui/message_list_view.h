@@ -33,15 +33,15 @@ private:
 // Sorting by a header click (dates by their time, texts without regard to case) and the filter box:
 // a row stays when its To, From or Subject contains every word typed.
 class CMessageSortFilter : public QSortFilterProxyModel {
-public:
+  public:
     static constexpr int kSortRole = Qt::UserRole + 1;
     explicit CMessageSortFilter(QObject* parent = nullptr);
     void setWords(const QString& text);
 
-protected:
+  protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
-private:
+  private:
     QStringList words_;
 };
 
@@ -60,14 +60,14 @@ public:
     // Selects the row and asks the main window to preview it, as a click on it does.
     void previewRow(int row);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     // The arrow and page keys move the selection and preview the row they land on.
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
-private:
+  private:
     ui::CKelvaToolsTopListCtrl& list_;
     void fitColumns();
     CMessageListModel model_;

@@ -4,15 +4,15 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QFileDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
 #include <QTextBrowser>
-#include <QVBoxLayout>
-#include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "gui/about_dialog.h"
 #include "gui/qt_text.h"
@@ -71,10 +71,12 @@ void CQtHost::runSelectFilesDialog(ui::CSelectFilesDlg& dialog) {
 
 std::optional<std::vector<std::u16string>> CQtHost::pickFiles() {
     if (automation.pickFiles) return automation.pickFiles();
-    const QString start = settings ? settings->value(QStringLiteral("Files/lastFolder")).toString() : QString();
+    const QString start =
+        settings ? settings->value(QStringLiteral("Files/lastFolder")).toString() : QString();
     QStringList names = QFileDialog::getOpenFileNames(mainWindow_, QString(), start, QStringLiteral("*.*"));
     if (names.isEmpty()) return std::nullopt;
-    if (settings) settings->setValue(QStringLiteral("Files/lastFolder"), QFileInfo(names.front()).absolutePath());
+    if (settings)
+        settings->setValue(QStringLiteral("Files/lastFolder"), QFileInfo(names.front()).absolutePath());
     std::vector<std::u16string> files;
     for (const QString& name : names) files.push_back(platform::recoverPath(fromQ(name)));
     return files;
@@ -82,7 +84,8 @@ std::optional<std::vector<std::u16string>> CQtHost::pickFiles() {
 
 std::optional<std::u16string> CQtHost::browseFolder(const std::u16string& title) {
     if (automation.browseFolder) return automation.browseFolder(title);
-    const QString start = settings ? settings->value(QStringLiteral("Files/lastFolder")).toString() : QString();
+    const QString start =
+        settings ? settings->value(QStringLiteral("Files/lastFolder")).toString() : QString();
     QString folder = QFileDialog::getExistingDirectory(mainWindow_, toQ(title), start);
     if (folder.isEmpty()) return std::nullopt;
     return platform::recoverPath(fromQ(folder));

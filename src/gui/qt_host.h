@@ -65,7 +65,7 @@ public:
     // could show it (the caller says so).
     bool showGuide();
 
-private:
+  private:
     std::optional<std::u16string> chooseFile(const ui::FileDialogRequest& request, bool save);
     QPointer<QWidget> mainWindow_;
     int waitCursors_ = 0;

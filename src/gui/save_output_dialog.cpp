@@ -126,13 +126,20 @@ namespace {
 // The buttons a person clicks to choose a save mode again.
 std::vector<int> clicksFor(int mode) {
     switch (mode) {
-        case SaveSeparatePst: return {IDC_SAVE_PST, IDC_SEPARATE_PST};
-        case SaveSinglePst: return {IDC_SAVE_PST, IDC_SINGLE_PST};
-        case SaveEml: return {IDC_SAVE_EML};
-        case SaveMsg: return {IDC_SAVE_MSG};
-        case SaveRtf: return {IDC_SAVE_RTF};
-        case SaveHtml: return {IDC_SAVE_HTML};
-        default: return {};
+        case SaveSeparatePst:
+            return {IDC_SAVE_PST, IDC_SEPARATE_PST};
+        case SaveSinglePst:
+            return {IDC_SAVE_PST, IDC_SINGLE_PST};
+        case SaveEml:
+            return {IDC_SAVE_EML};
+        case SaveMsg:
+            return {IDC_SAVE_MSG};
+        case SaveRtf:
+            return {IDC_SAVE_RTF};
+        case SaveHtml:
+            return {IDC_SAVE_HTML};
+        default:
+            return {};
     }
 }
 

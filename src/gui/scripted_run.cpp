@@ -72,13 +72,16 @@ CScriptedRun::CScriptedRun(CGuiSession& session, ScriptedRunOptions options)
             };
             if (QAbstractButton* pst = button(exporter::IDC_SAVE_PST)) pst->click();
             if (QAbstractButton* single = button(exporter::IDC_SINGLE_PST)) single->click();
-            if (auto* folder = dialog.findChild<QLineEdit*>(QStringLiteral("folder"))) folder->setText(options_.saveTo);
+            if (auto* folder = dialog.findChild<QLineEdit*>(QStringLiteral("folder")))
+                folder->setText(options_.saveTo);
             if (auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("ok"))) ok->click();
         };
     }
 }
 
-bool CScriptedRun::waiting() { return !session_.idle() && deadline_.elapsed() < kGiveUp; }
+bool CScriptedRun::waiting() {
+    return !session_.idle() && deadline_.elapsed() < kGiveUp;
+}
 
 void CScriptedRun::step() {
     app::CMainFrame& frame = session_.frame();
@@ -104,7 +107,8 @@ void CScriptedRun::step() {
             if (frame.messageList.GetItemCount() > 0) session_.window().messageList().previewRow(0);
             return;
         case 2:
-            if ((waiting() || session_.window().fileViewer().rendering()) && deadline_.elapsed() < kGiveUp) return;
+            if ((waiting() || session_.window().fileViewer().rendering()) && deadline_.elapsed() < kGiveUp)
+                return;
             stage_ = 3;
             if (options_.saveTo.isEmpty()) {
                 QTimer::singleShot(400, [this] { finish(); });
@@ -132,10 +136,12 @@ void CScriptedRun::finish() {
     }
     if (options_.measure) {
         for (const auto& [phase, hold] : probe_.holds())
-            std::printf("%-8s longest hold %lld ms (the window's own computing in it: %lld ms)\n", phase.c_str(),
-                        static_cast<long long>(hold.wall), static_cast<long long>(hold.cpu));
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(session_.dispatcher().longestWait());
-        std::printf("longest wait for a worker with input held back: %lld ms\n", static_cast<long long>(wait.count()));
+            std::printf("%-8s longest hold %lld ms (the window's own computing in it: %lld ms)\n",
+                        phase.c_str(), static_cast<long long>(hold.wall), static_cast<long long>(hold.cpu));
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(session_.dispatcher().longestWait());
+        std::printf("longest wait for a worker with input held back: %lld ms\n",
+                    static_cast<long long>(wait.count()));
         std::fflush(stdout);
     }
     QCoreApplication::exit(ok ? 0 : 1);

@@ -16,7 +16,7 @@ class CGuiSession;
 // Measures the longest stretch in which the event loop did not come round: a short precise timer
 // that should fire every few milliseconds, and the dispatcher's longest wait with input held back.
 class CLatencyProbe {
-public:
+  public:
     CLatencyProbe();
     void setPhase(const std::string& phase);
     struct Hold {
@@ -27,7 +27,7 @@ public:
     // waited for a processor; the processor time is what the program itself spent.
     std::map<std::string, Hold> holds() const { return holds_; }
 
-private:
+  private:
     void tick();
     QTimer timer_;
     QElapsedTimer clock_;
@@ -38,17 +38,17 @@ private:
 };
 
 struct ScriptedRunOptions {
-    QString screenshot;  // save the window here once the first message is previewed
-    QString listingShot;  // the window while the listing runs, a tenth of a second after it started
-    QString saveTo;      // or save the checked mailboxes as one PST file into this folder
+    QString screenshot;    // save the window here once the first message is previewed
+    QString listingShot;   // the window while the listing runs, a tenth of a second after it started
+    QString saveTo;        // or save the checked mailboxes as one PST file into this folder
     bool measure = false;  // print the longest hold of each step to the standard output
 };
 
 class CScriptedRun {
-public:
+  public:
     CScriptedRun(CGuiSession& session, ScriptedRunOptions options);
 
-private:
+  private:
     void step();
     void finish();
     bool waiting();

@@ -3,32 +3,32 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QMenu>
-#include <QMimeData>
-#include <QSettings>
-#include <QTextBlock>
-#include <QTextBrowser>
-#include <QTextCursor>
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
+#include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QHelpEvent>
-#include <QToolTip>
-#include <QDockWidget>
-#include <QTextDocument>
-#include <QUrl>
 #include <QLabel>
-#include <QDirIterator>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
+#include <QUrl>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -90,7 +90,7 @@ private slots:
     void previewShowsTwentyBodyLines();
     void systemLookIsOfferedAndRemembered();
 
-private:
+  private:
     app::CMainFrame& frame() { return session->frame(); }
     gui::CKelvaMainWindow& window() { return session->window(); }
     void clickRibbon(int command) { QTest::mouseClick(window().ribbon().button(command), Qt::LeftButton); }
@@ -445,7 +445,9 @@ static QString writeMailbox(const QString& path, int n, int bodyLines = 3) {
         m += "From: Sender " + QByteArray::number(i % 7) + " <s" + QByteArray::number(i) + "@example.com>\n";
         m += "To: Receiver <r@example.com>\n";
         m += "Subject: Message " + QByteArray::number(i) + (i % 2 ? " odd" : " even") + "\n";
-        m += "Date: " + QDateTime(QDate(2026, 3, 1 + (n - i) % 28), QTime(9, 0)).toString(Qt::RFC2822Date).toLatin1() + "\n\n";
+        m += "Date: " +
+             QDateTime(QDate(2026, 3, 1 + (n - i) % 28), QTime(9, 0)).toString(Qt::RFC2822Date).toLatin1() +
+             "\n\n";
         for (int l = 0; l < bodyLines; ++l) m += "Body line " + QByteArray::number(l + 1) + "\n";
         m += "\n";
         file.write(m);
@@ -479,12 +481,14 @@ void MainWindowTest::stopDuringASaveEndsItAfterTheCurrentMessage() {
     QVERIFY(QTest::qWaitFor([this] { return session->idle(); }, 1000));
     QVERIFY(asked.elapsed() < 1000);
     int written = 0;
-    for (QDirIterator it(out, {QStringLiteral("*.eml")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+    for (QDirIterator it(out, {QStringLiteral("*.eml")}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext(); it.next())
         ++written;
     QVERIFY(written > 0 && written < 3000);
     bool logged = false;
     for (int i = 0; i < window().logView().count(); ++i)
-        logged |= window().logView().item(i)->text().startsWith(QStringLiteral("Saving Process Stopped. %1 ").arg(written));
+        logged |= window().logView().item(i)->text().startsWith(
+            QStringLiteral("Saving Process Stopped. %1 ").arg(written));
     QVERIFY(logged);
 }
 
@@ -510,11 +514,13 @@ void MainWindowTest::keysOpenSaveHelpStopAndPreviewByArrows() {
     gui::CMessageListView& list = window().messageList();
     list.previewRow(0);
     QVERIFY(waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Lunch on Friday"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Lunch on Friday"),
+                              kWait);
     list.setFocus();
     QTest::keyClick(&list, Qt::Key_Down);
     QVERIFY(waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Re: Lunch on Friday"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Re: Lunch on Friday"),
+                              kWait);
 
     // Tab runs from the tree through the filter to the list and the viewer.
     QCOMPARE(window().tree().nextInFocusChain() != nullptr, true);
@@ -574,7 +580,8 @@ void MainWindowTest::layoutRecentListAndSaveChoicesAreRemembered() {
     QCOMPARE(window().recentMenu().actions().front()->text(), kInbox);
     bool checked = false;
     session->host().automation.dialogShown = [&](QDialog& dialog) {
-        checked = dialog.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(exporter::IDC_SAVE_HTML))->isChecked();
+        checked = dialog.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(exporter::IDC_SAVE_HTML))
+                      ->isChecked();
         QVERIFY(dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->text().startsWith(out));
         dialog.reject();
     };
@@ -594,7 +601,8 @@ void MainWindowTest::headerClickSortsAndTheFilterNarrows() {
     QCOMPARE(model->rowCount(), 12);
     // The dates fall as the messages go on; by time, not text, the last comes first.
     QHeaderView* header = list.horizontalHeader();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(5) + 20, header->height() / 2));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(5) + 20, header->height() / 2));
     QCOMPARE(model->index(0, 4).data().toString(), QStringLiteral("Message 11 odd"));
     QCOMPARE(model->index(11, 4).data().toString(), QStringLiteral("Message 0 even"));
     QTest::keyClicks(&window().filterBox(), QStringLiteral("ODD sender 3"));
@@ -602,7 +610,8 @@ void MainWindowTest::headerClickSortsAndTheFilterNarrows() {
     // A click on the filtered row previews that message, not the mailbox's first.
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(model->index(0, 4)).center());
     QVERIFY(waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Message 3 odd"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Message 3 odd"),
+                              kWait);
 }
 
 void MainWindowTest::panesStayDockedAndComeBackFromView() {
@@ -639,7 +648,8 @@ void MainWindowTest::previewShowsTwentyBodyLines() {
     window().messageList().previewRow(0);
     QVERIFY(waitIdle());
     QTRY_VERIFY_WITH_TIMEOUT(!window().fileViewer().rendering(), kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(window().fileViewer().browser()->toPlainText().contains(QStringLiteral("Body line 40")), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window().fileViewer().browser()->toPlainText().contains(QStringLiteral("Body line 40")), kWait);
     QTextBrowser* browser = window().fileViewer().browser();
     const QTextCursor bottom = browser->cursorForPosition(QPoint(10, browser->viewport()->height() - 4));
     const QString lastShown = bottom.block().text();
@@ -654,7 +664,8 @@ void MainWindowTest::systemLookIsOfferedAndRemembered() {
     QVERIFY(system);
     system->trigger();
     QCOMPARE(frame().applicationLook, app::kSystemLook);
-    QCOMPARE(app::CSettings(fromQ(scratch->filePath(QStringLiteral("settings.conf")))).applicationLook(), app::kSystemLook);
+    QCOMPARE(app::CSettings(fromQ(scratch->filePath(QStringLiteral("settings.conf")))).applicationLook(),
+             app::kSystemLook);
     window().runCommand(215);
 }
 

@@ -247,7 +247,7 @@ void CMainFrame::OnCommand(int id) {
         case ID_HELP: OnHelp(); break;
         case ID_ABOUT: OnAbout(); break;
         default:
-            if (id >= 210 && id <= 218) OnApplicationLook(id);
+            if (id >= kFirstLook && id <= kLastLook) OnApplicationLook(id);
     }
 }
 
@@ -273,6 +273,7 @@ void CMainFrame::OnOpen() {
     mailboxCount = 0;
     handleMessage(platform::UM_SHOW_TAB, 0, 0);
     // The new selection, not the mailbox handled last.
+    if (onFilesOpened) onFilesOpened(frame::g_selectedFiles);
     std::u16string selected = selectionText(frame::g_selectedFiles);
     captionText = selected;
     handleMessage(platform::UM_SHOW_CAPTION, 0, 0);
@@ -293,7 +294,9 @@ void CMainFrame::OnStop() {
     requestStop();
 }
 
-void CMainFrame::requestStop() { frame::g_stopRequested = true; }
+void CMainFrame::requestStop() {
+    frame::g_stopRequested = true;
+}
 
 void CMainFrame::OnSave() {
     settleStoppedJob();

@@ -1,8 +1,8 @@
 #pragma once
 // CMainFrame: the main window's controller without a toolkit. It owns the catalogue and the controls'
-// models, carries out the commands, guards work with g_busy (stopped through frame::g_stopRequested), starts the workers and handles the custom
-// window messages on the user-interface thread. A toolkit front end draws its controls and forwards
-// clicks and commands; the headless host drives it from tests and the command line.
+// models, carries out the commands, guards work with g_busy (stopped through g_stopRequested), starts the
+// workers and handles the custom window messages on the user-interface thread. A toolkit front end draws its
+// controls and forwards clicks and commands; the headless host drives it from tests and the command line.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -99,6 +99,8 @@ public:
     std::function<int(scan::FrameContext&)> previewJob;
     // The Save command (user-interface thread); it starts its own worker through startWorker.
     std::function<void(scan::FrameContext&)> saveCommand;
+    // Told the files that Open is about to scan (user-interface thread): the recent list.
+    std::function<void(const std::vector<std::u16string>& files)> onFilesOpened;
 
     // ---- window messages ----
     platform::LParam sendMessage(unsigned message, platform::WParam wParam, platform::LParam lParam) override;

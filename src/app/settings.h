@@ -1,6 +1,6 @@
 #pragma once
 // The settings file (INI, shared with the desktop program's settings store): the "ApplicationLook"
-// value under [General], 210 to 218, 215 when missing or out of range.
+// value under [General], 210 to 219, 215 when missing or out of range.
 #include <string>
 
 namespace app {
@@ -8,7 +8,8 @@ namespace app {
 inline constexpr char16_t kSettingsKey[] = u"KelvaMBOXConvtFullx64v7.0";
 inline constexpr int kDefaultLook = 215;
 inline constexpr int kFirstLook = 210;
-inline constexpr int kLastLook = 218;
+inline constexpr int kSystemLook = 219;  // the desktop's own Qt style and palette
+inline constexpr int kLastLook = kSystemLook;
 
 class CSettings {
 public:

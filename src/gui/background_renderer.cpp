@@ -78,7 +78,8 @@ void CBackgroundRenderer::render(const std::u16string& path) {
             deliver(request, std::make_shared<QString>(QString::fromStdString(preparePage(std::move(html)))));
         } catch (const std::exception&) {
             // Out of memory for the page: a short one says so instead.
-            deliver(request, std::make_shared<QString>(QStringLiteral("<p><i>This message is too large for the preview.</i></p>")));
+            deliver(request, std::make_shared<QString>(
+                                 QStringLiteral("<p><i>This message is too large for the preview.</i></p>")));
         }
     });
     workers_.push_back({std::move(thread), std::move(finished)});

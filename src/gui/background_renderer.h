@@ -6,8 +6,8 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <string>
 #include <stop_token>
+#include <string>
 #include <thread>
 #include <vector>
 

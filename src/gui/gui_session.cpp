@@ -1,6 +1,8 @@
 #include "gui/gui_session.h"
 
 #include "frame/process_state.h"
+#include "app/settings.h"
+#include "gui/qt_text.h"
 #include "gui/save_output_dialog.h"
 #include "scan/frame_context.h"
 #include "scan/temp_files.h"
@@ -13,6 +15,7 @@ CGuiSession::CGuiSession() : bridge_(std::make_unique<CDispatcherBridge>(dispatc
 
 CGuiSession::~CGuiSession() {
     window_.reset();
+    host_.settings = nullptr;
     application_.reset();  // the frame stops a running job and waits for it
 
     bridge_.reset();
@@ -31,20 +34,40 @@ bool CGuiSession::start(const SessionOptions& options) {
     start.frame.logFolder = options.logFolder;
     start.runSaveDialog = [this] { return runSaveOutputDialog(host_); };
     if (!application_->InitInstance(start)) return false;
-    window_ = std::make_unique<CKelvaMainWindow>(frame(), host_);
+    const std::u16string settingsPath =
+        options.settingsPath.empty() ? app::CSettings::defaultPath() : options.settingsPath;
+    settings_ = std::make_unique<QSettings>(toQ(settingsPath), QSettings::IniFormat);
+    host_.settings = settings_.get();
+    window_ = std::make_unique<CKelvaMainWindow>(frame(), host_, settings_.get());
+    window_->openFiles = [this](const std::vector<std::u16string>& files,
+                                const std::vector<std::u16string>& folders) { openFiles(files, folders); };
     host_.setMainWindow(window_.get());
     return true;
 }
 
 bool CGuiSession::idle() { return !frame::g_busy && !frame().workerRunning(); }
 
-void CGuiSession::openFiles(const std::vector<std::u16string>& files) {
-    host_.automation.selectFiles = [this, files](ui::CSelectFilesDlg& dlg) {
+void CGuiSession::openFiles(const std::vector<std::u16string>& files,
+                            const std::vector<std::u16string>& folders) {
+    host_.automation.selectFiles = [this, files, folders](ui::CSelectFilesDlg& dlg) {
         auto picker = std::move(host_.automation.pickFiles);
-        host_.automation.pickFiles = [files]() -> std::optional<std::vector<std::u16string>> { return files; };
-        dlg.OnAddFiles();
-        dlg.WaitForWorkers();
+        auto browser = std::move(host_.automation.browseFolder);
+        if (!files.empty()) {
+            host_.automation.pickFiles = [files]() -> std::optional<std::vector<std::u16string>> {
+                return files;
+            };
+            dlg.OnAddFiles();
+            dlg.WaitForWorkers();
+        }
+        for (const std::u16string& folder : folders) {
+            host_.automation.browseFolder = [folder](const std::u16string&) -> std::optional<std::u16string> {
+                return folder;
+            };
+            dlg.OnSearchFile();
+            dlg.WaitForWorkers();
+        }
         host_.automation.pickFiles = std::move(picker);
+        host_.automation.browseFolder = std::move(browser);
         dlg.OnOK();
     };
     window_->runCommand(app::ID_OPEN);

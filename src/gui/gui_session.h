@@ -2,6 +2,7 @@
 // One run of the desktop program: the dispatcher and its bridge to the Qt loop, the Qt host, the
 // application object with its main frame, and the main window. Destruction goes in the safe order:
 // the window first, then the frame (which waits for its workers), then the bridge.
+#include <QSettings>
 #include <memory>
 #include <string>
 
@@ -34,14 +35,17 @@ public:
     CKelvaMainWindow& window() { return *window_; }
     // True when no job runs and none is finishing.
     bool idle();
-    // Plays an Open of these files through the file-selection hand-back (the dialog is not shown).
-    void openFiles(const std::vector<std::u16string>& files);
+    // Plays an Open of these files, and of the mailboxes that "Search File" finds in these folders,
+    // through the file-selection dialog's own steps (the dialog is not shown).
+    void openFiles(const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders = {});
+    QSettings& settings() { return *settings_; }
 
-private:
+  private:
     ui::CDispatcher dispatcher_;
     CQtHost host_;
     std::unique_ptr<CDispatcherBridge> bridge_;
     std::unique_ptr<app::CKelvaHaldenApp> application_;
+    std::unique_ptr<QSettings> settings_;
     std::unique_ptr<CKelvaMainWindow> window_;
 };
 

@@ -1,6 +1,7 @@
 #include "gui/looks.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QStyleFactory>
 
 namespace gui {
@@ -28,9 +29,16 @@ LookColours coloursOf(int look) {
 
 const std::vector<LookEntry>& lookEntries() {
     static const std::vector<LookEntry> entries = {
-        {210, "Windows &2000", false},      {211, "Office &XP", false},         {212, "&Windows XP", false},
-        {213, "Office 200&3", false},        {214, "Visual Studio.NET 200&5", false}, {215, "&Blue Style", true},
-        {216, "B&lack Style", true},         {217, "&Silver Style", true},       {218, "&Aqua Style", true},
+        {210, "Windows &2000", false},
+        {211, "Office &XP", false},
+        {212, "&Windows XP", false},
+        {213, "Office 200&3", false},
+        {214, "Visual Studio.NET 200&5", false},
+        {215, "&Blue Style", true},
+        {216, "B&lack Style", true},
+        {217, "&Silver Style", true},
+        {218, "&Aqua Style", true},
+        {219, "S&ystem", false},
     };
     return entries;
 }
@@ -64,9 +72,42 @@ QPalette lookPalette(int look) {
     return palette;
 }
 
-QColor ribbonColour(int look) { return coloursOf(look).ribbon; }
+QColor ribbonColour(int look) {
+    if (look == 219) return QApplication::palette().color(QPalette::Window);
+    return coloursOf(look).ribbon;
+}
+
+namespace {
+
+struct DesktopLook {
+    QString style;
+    QPalette palette;
+    bool known = false;
+};
+
+DesktopLook& desktopLook() {
+    static DesktopLook look;
+    return look;
+}
+
+}  // namespace
+
+void rememberDesktopLook() {
+    DesktopLook& desktop = desktopLook();
+    if (desktop.known) return;
+    desktop.style = QApplication::style() ? QApplication::style()->name() : QString();
+    desktop.palette = QApplication::palette();
+    desktop.known = true;
+}
 
 void applyLook(int look) {
+    rememberDesktopLook();
+    if (look == 219) {
+        const DesktopLook& desktop = desktopLook();
+        if (QStyle* style = QStyleFactory::create(desktop.style)) QApplication::setStyle(style);
+        QApplication::setPalette(desktop.palette);
+        return;
+    }
     // Windows 2000 keeps the plain Windows-like style where Qt has one; everything else is Fusion.
     QStyle* style = nullptr;
     if (look == 210) style = QStyleFactory::create(QStringLiteral("Windows"));

@@ -4,6 +4,7 @@
 // full-row selection, the mailbox and attachment pictures and the full cell text as tip. A left click
 // on a row asks the main window to preview it.
 #include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTimer>
 
@@ -29,17 +30,51 @@ private:
     QTimer batch_;
 };
 
+// Sorting by a header click (dates by their time, texts without regard to case) and the filter box:
+// a row stays when its To, From or Subject contains every word typed.
+class CMessageSortFilter : public QSortFilterProxyModel {
+  public:
+    static constexpr int kSortRole = Qt::UserRole + 1;
+    explicit CMessageSortFilter(QObject* parent = nullptr);
+    void setWords(const QString& text);
+
+  protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+  private:
+    QStringList words_;
+};
+
 class CMessageListView : public QTableView {
 public:
     explicit CMessageListView(ui::CKelvaToolsTopListCtrl& list, QWidget* parent = nullptr);
     CMessageListModel& listModel() { return model_; }
+    CMessageSortFilter& sortFilter() { return proxy_; }
+    // The list control's row shown at this index of the view, and back.
+    int sourceRow(const QModelIndex& index) const;
+    QModelIndex viewIndex(int sourceRow, int column = 0) const;
+    void setFilterText(const QString& text);
+    // Column widths: remembered ones, or until the user resizes one, widths that fit the view.
+    QByteArray saveColumns() const;
+    void restoreColumns(const QByteArray& state);
+    // Selects the row and asks the main window to preview it, as a click on it does.
+    void previewRow(int row);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    // The arrow and page keys move the selection and preview the row they land on.
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
-private:
+  private:
     ui::CKelvaToolsTopListCtrl& list_;
+    void fitColumns();
     CMessageListModel model_;
+    CMessageSortFilter proxy_;
+    bool userSized_ = false;
+    bool fitting_ = false;
+    bool clicking_ = false;  // a mouse press previews through OnLButtonDown itself
 };
 
 }  // namespace gui

@@ -4,11 +4,15 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "gui/about_dialog.h"
 #include "gui/qt_text.h"
@@ -67,8 +71,12 @@ void CQtHost::runSelectFilesDialog(ui::CSelectFilesDlg& dialog) {
 
 std::optional<std::vector<std::u16string>> CQtHost::pickFiles() {
     if (automation.pickFiles) return automation.pickFiles();
-    QStringList names = QFileDialog::getOpenFileNames(mainWindow_, QString(), QStringLiteral("*.*"));
+    const QString start =
+        settings ? settings->value(QStringLiteral("Files/lastFolder")).toString() : QString();
+    QStringList names = QFileDialog::getOpenFileNames(mainWindow_, QString(), start, QStringLiteral("*.*"));
     if (names.isEmpty()) return std::nullopt;
+    if (settings)
+        settings->setValue(QStringLiteral("Files/lastFolder"), QFileInfo(names.front()).absolutePath());
     std::vector<std::u16string> files;
     for (const QString& name : names) files.push_back(platform::recoverPath(fromQ(name)));
     return files;
@@ -76,7 +84,9 @@ std::optional<std::vector<std::u16string>> CQtHost::pickFiles() {
 
 std::optional<std::u16string> CQtHost::browseFolder(const std::u16string& title) {
     if (automation.browseFolder) return automation.browseFolder(title);
-    QString folder = QFileDialog::getExistingDirectory(mainWindow_, toQ(title));
+    const QString start =
+        settings ? settings->value(QStringLiteral("Files/lastFolder")).toString() : QString();
+    QString folder = QFileDialog::getExistingDirectory(mainWindow_, toQ(title), start);
     if (folder.isEmpty()) return std::nullopt;
     return platform::recoverPath(fromQ(folder));
 }
@@ -116,7 +126,32 @@ void CQtHost::openHelp() {
         automation.openHelp();
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(guidePath()));  // a failing open is ignored
+    if (!showGuide()) {
+        ui::MessageBoxRequest request;
+        request.text = u"The help guide could not be shown: no web browser could be started and the guide " +
+                       fromQ(guidePath()) + u" could not be read.";
+        messageBox(request);
+    }
+}
+
+bool CQtHost::showGuide() {
+    const QString path = guidePath();
+    if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    // No browser: the guide in a window of the program (links to other pages open nothing).
+    auto* window = new QDialog(mainWindow_);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName(QStringLiteral("guideWindow"));
+    window->setWindowTitle(QStringLiteral("Help"));
+    auto* text = new QTextBrowser(window);
+    text->setOpenLinks(false);
+    text->setHtml(QString::fromUtf8(file.readAll()));
+    auto* layout = new QVBoxLayout(window);
+    layout->addWidget(text);
+    window->resize(900, 700);
+    window->show();
+    return true;
 }
 
 void CQtHost::showAbout() {

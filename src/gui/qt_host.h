@@ -12,6 +12,7 @@
 #include "ui/host.h"
 
 class QDialog;
+class QSettings;
 
 namespace gui {
 
@@ -58,8 +59,13 @@ public:
     void endProcess(int code) override;
 
     QWidget* mainWindow() const { return mainWindow_; }
+    // Where the file pickers start and what they remember (the program's settings file); may be null.
+    QSettings* settings = nullptr;
+    // Help: the guide in the desktop's browser, else in a window of the program; false when neither
+    // could show it (the caller says so).
+    bool showGuide();
 
-private:
+  private:
     std::optional<std::u16string> chooseFile(const ui::FileDialogRequest& request, bool save);
     QPointer<QWidget> mainWindow_;
     int waitCursors_ = 0;

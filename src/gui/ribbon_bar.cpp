@@ -27,13 +27,13 @@ struct RibbonCommand {
 const std::vector<RibbonCommand>& ribbonCommands() {
     static const QString shortName = toQ(ui::kApplicationShortName);
     static const std::vector<RibbonCommand> commands = {
-        {app::ID_OPEN, "Open", QStringLiteral("Open Mbox file"), 0},
-        {app::ID_STOP, "Stop", QStringLiteral("Stop running process"), 1},
-        {app::ID_SAVE, "Save", QStringLiteral("Save recovered data"), 2},
-        {app::ID_LOAD_SNAPSHOT, "Load", QStringLiteral("Load Snapshot"), 6},
-        {app::ID_SAVE_SNAPSHOT, "Save", QStringLiteral("Save Snapshot"), 7},
-        {app::ID_HELP, "Help", QStringLiteral("Help for ") + shortName, 8},
-        {app::ID_ABOUT, "About", QStringLiteral("About ") + shortName, 9},
+        {app::ID_OPEN, "&Open", QStringLiteral("Open Mbox file (Ctrl+O)"), 0},
+        {app::ID_STOP, "S&top", QStringLiteral("Stop running process (Esc)"), 1},
+        {app::ID_SAVE, "&Save", QStringLiteral("Save recovered data (Ctrl+S)"), 2},
+        {app::ID_LOAD_SNAPSHOT, "&Load", QStringLiteral("Load Snapshot"), 6},
+        {app::ID_SAVE_SNAPSHOT, "Sa&ve", QStringLiteral("Save Snapshot"), 7},
+        {app::ID_HELP, "&Help", QStringLiteral("Help for ") + shortName + QStringLiteral(" (F1)"), 8},
+        {app::ID_ABOUT, "&About", QStringLiteral("About ") + shortName, 9},
     };
     return commands;
 }
@@ -80,10 +80,20 @@ CRibbonBar::CRibbonBar(QWidget* parent) : QWidget(parent) {
     style->setAutoRaise(true);
     style->setToolTip(QStringLiteral("Application Look"));
 
+    viewMenu_ = new QMenu(QStringLiteral("&View"), this);
+    auto* view = new QToolButton;
+    view->setObjectName(QStringLiteral("viewButton"));
+    view->setText(QStringLiteral("View"));
+    view->setMenu(viewMenu_);
+    view->setPopupMode(QToolButton::InstantPopup);
+    view->setAutoRaise(true);
+    view->setToolTip(QStringLiteral("Panes and recent mailboxes"));
+
     auto* tabs = new QHBoxLayout;
     tabs->setContentsMargins(6, 2, 6, 0);
     tabs->addWidget(category);
     tabs->addStretch();
+    tabs->addWidget(view);
     tabs->addWidget(style);
 
     auto* panels = new QHBoxLayout;

@@ -5,7 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
+#include <vector>
 
+#include "export/save_options.h"
 #include "gui/qt_host.h"
 #include "gui/qt_text.h"
 
@@ -120,9 +123,48 @@ void CSaveOutputDialog::accept() {
     if (logic_.OnOK()) QDialog::accept();
 }
 
+namespace {
+
+// The buttons a person clicks to choose a save mode again.
+std::vector<int> clicksFor(int mode) {
+    switch (mode) {
+        case SaveSeparatePst:
+            return {IDC_SAVE_PST, IDC_SEPARATE_PST};
+        case SaveSinglePst:
+            return {IDC_SAVE_PST, IDC_SINGLE_PST};
+        case SaveEml:
+            return {IDC_SAVE_EML};
+        case SaveMsg:
+            return {IDC_SAVE_MSG};
+        case SaveRtf:
+            return {IDC_SAVE_RTF};
+        case SaveHtml:
+            return {IDC_SAVE_HTML};
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+void CSaveOutputDialog::preset(int mode, const QString& folder) {
+    for (int id : clicksFor(mode)) logic_.OnClicked(id);
+    if (!folder.isEmpty()) logic_.folderText = fromQ(folder);
+    refresh();
+}
+
 bool runSaveOutputDialog(CQtHost& host) {
     CSaveOutputDialog dialog(host, host.mainWindow());
-    return host.execDialog(dialog) == QDialog::Accepted;
+    // The last confirmed destination and format are offered again, from the settings file.
+    if (host.settings)
+        dialog.preset(host.settings->value(QStringLiteral("Save/mode")).toInt(),
+                      host.settings->value(QStringLiteral("Save/destination")).toString());
+    if (host.execDialog(dialog) != QDialog::Accepted) return false;
+    if (host.settings) {
+        host.settings->setValue(QStringLiteral("Save/mode"), g_saveMode.load());
+        host.settings->setValue(QStringLiteral("Save/destination"), toQ(g_destinationFolder));
+    }
+    return true;
 }
 
 }  // namespace gui

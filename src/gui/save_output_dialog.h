@@ -20,8 +20,10 @@ public:
 
     exporter::CKelvaSaveRecDataDlg& logic() { return logic_; }
     void accept() override;
+    // Chooses the save mode and folder as the user's clicks and typing would.
+    void preset(int mode, const QString& folder);
 
-private:
+  private:
     // Places a control at its template position; growToText widens it to show its whole text.
     void place(QWidget* widget, int x, int y, int w, int h, bool growToText = true);
     void refresh();

@@ -24,8 +24,8 @@ MboxEntry makeCatalogueRow(std::unique_ptr<CMboxFile> mbox, const std::u16string
     MboxEntry row{std::move(mbox), path, false, false};
     if (isImmPath(path)) {
         row.isImm = true;
-        row.mbox->attachmentsFolder = platform::withTrailingSeparator(platform::folderOf(path)) + u"Attachments" +
-                                  std::u16string(1, platform::kSeparator);
+        row.mbox->attachmentsFolder = platform::withTrailingSeparator(platform::folderOf(path)) +
+                                      u"Attachments" + std::u16string(1, platform::kSeparator);
         row.hasAttachmentsFolder = platform::folderExists(row.mbox->attachmentsFolder);
     }
     return row;

@@ -83,7 +83,7 @@ private:
         std::shared_ptr<std::atomic<bool>> finished;
     };
     bool runOneTask();
-    void requestWake();  // calls the wake hook unless a wake is already on its way
+    void requestWake();       // calls the wake hook unless a wake is already on its way
     void joinEndedOrphans();  // UI thread
     bool runDueTimers();
     Clock::time_point nextDue() const;  // caller holds mutex_
@@ -98,7 +98,7 @@ private:
     std::function<void()> wakeHook_;
     std::function<void()> waitHook_;  // UI thread only
     unsigned wakeCount_ = 0;
-    bool wakePending_ = false;  // a wake hook call not yet answered by processPending/processSlice
+    bool wakePending_ = false;       // a wake hook call not yet answered by processPending/processSlice
     Clock::duration longestWait_{};  // UI thread only
     std::vector<Orphan> orphans_;  // UI thread only
 };

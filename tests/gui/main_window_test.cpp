@@ -1,25 +1,34 @@
 // The main window driven through its widgets: the ribbon buttons, the tree, the message list, the
 // file viewer and the dialogs, with message boxes and file pickers answered by scripts.
+#include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
+#include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QHelpEvent>
-#include <QToolTip>
-#include <QDockWidget>
-#include <QTextDocument>
-#include <QUrl>
 #include <QLabel>
-#include <QDirIterator>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
+#include <QUrl>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -71,8 +80,17 @@ private slots:
     void secondInstanceIsRefused();
     void browserLoadsOnlyInlinedData();
     void longPagesAreCutForTheViewer();
+    void stopDuringASaveEndsItAfterTheCurrentMessage();
+    void keysOpenSaveHelpStopAndPreviewByArrows();
+    void droppedFilesAndFoldersAreOpened();
+    void layoutRecentListAndSaveChoicesAreRemembered();
+    void headerClickSortsAndTheFilterNarrows();
+    void panesStayDockedAndComeBackFromView();
+    void previewShowsTwentyBodyLines_data();
+    void previewShowsTwentyBodyLines();
+    void systemLookIsOfferedAndRemembered();
 
-private:
+  private:
     app::CMainFrame& frame() { return session->frame(); }
     gui::CKelvaMainWindow& window() { return session->window(); }
     void clickRibbon(int command) { QTest::mouseClick(window().ribbon().button(command), Qt::LeftButton); }
@@ -88,7 +106,8 @@ private:
     }
     void clickTree(const QPoint& point) { QTest::mouseClick(window().tree().viewport(), Qt::LeftButton, {}, point); }
     void openInbox();
-    void listInbox();
+    void listInbox(int rows = kInboxMessages);
+    void startSession();
 
     std::unique_ptr<QTemporaryDir> scratch;
     std::unique_ptr<gui::CGuiSession> session;
@@ -101,6 +120,10 @@ void MainWindowTest::init() {
     QDir(scratch->path()).mkpath(QStringLiteral("logs"));
     qputenv("TMPDIR", (scratch->path() + QStringLiteral("/tmp")).toUtf8());
     answers.clear();
+    startSession();
+}
+
+void MainWindowTest::startSession() {
     session = std::make_unique<gui::CGuiSession>();
     session->host().automation.answerBox = [this](const ui::MessageBoxRequest& request) {
         auto it = answers.find(toQ(request.text));
@@ -129,10 +152,10 @@ void MainWindowTest::openInbox() {
     QTRY_VERIFY_WITH_TIMEOUT(mailboxItem() != nullptr, kWait);
 }
 
-void MainWindowTest::listInbox() {
+void MainWindowTest::listInbox(int rows) {
     clickTree(window().tree().labelRect(mailboxItem()).center());
     QVERIFY(waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(window().messageList().model()->rowCount(), kInboxMessages, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(window().messageList().model()->rowCount(), rows, kWait);
 }
 
 void MainWindowTest::openThroughTheDialogListsAndPreviews() {
@@ -173,7 +196,9 @@ void MainWindowTest::openThroughTheDialogListsAndPreviews() {
     QVERIFY(!model->data(model->index(2, 1), Qt::DecorationRole).isNull());  // the paperclip
     QVERIFY(model->data(model->index(0, 1), Qt::DecorationRole).isNull());
     QHeaderView* header = window().messageList().horizontalHeader();
-    QCOMPARE(header->sectionSize(2), 300);
+    // Up to their own 300 pixels, the text columns leave the date in view.
+    QVERIFY(header->sectionSize(2) <= 300 && header->sectionSize(2) >= 80);
+    QVERIFY(header->sectionViewportPosition(5) + 150 <= window().messageList().viewport()->width());
     QCOMPARE(header->sectionResizeMode(2), QHeaderView::Fixed);        // "To"
     QCOMPARE(header->sectionResizeMode(3), QHeaderView::Interactive);  // "From"
 
@@ -194,7 +219,11 @@ void MainWindowTest::openThroughTheDialogListsAndPreviews() {
 
     // A click below the last row previews nothing.
     const int before = window().logView().count();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(100, list.viewport()->height() - 3));
+    window().resize(1280, 1000);
+    QTest::qWait(50);
+    const int below = list.visualRect(model->index(kInboxMessages - 1, 4)).bottom() + 4;
+    QVERIFY(below < list.viewport()->height());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(100, below));
     QVERIFY(session->idle());
     QCOMPARE(window().logView().count(), before);
 }
@@ -405,6 +434,239 @@ void MainWindowTest::longPagesAreCutForTheViewer() {
     QCOMPARE(gui::CBackgroundRenderer::preparePage("<p>one</p>\n<p>two three</p>", 16),
              std::string("<p>one</p>\n<p><p><i>The rest of this message is not shown in the preview.</i></p>"));
     QCOMPARE(gui::CBackgroundRenderer::preparePage("<p>short</p>", 16), std::string("<p>short</p>"));
+}
+
+// A mailbox of n short messages, each with its own subject, sender and date.
+static QString writeMailbox(const QString& path, int n, int bodyLines = 3) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    for (int i = 0; i < n; ++i) {
+        QByteArray m = "From sender@example.com Mon Mar  2 09:15:00 2026\n";
+        m += "From: Sender " + QByteArray::number(i % 7) + " <s" + QByteArray::number(i) + "@example.com>\n";
+        m += "To: Receiver <r@example.com>\n";
+        m += "Subject: Message " + QByteArray::number(i) + (i % 2 ? " odd" : " even") + "\n";
+        m += "Date: " +
+             QDateTime(QDate(2026, 3, 1 + (n - i) % 28), QTime(9, 0)).toString(Qt::RFC2822Date).toLatin1() +
+             "\n\n";
+        for (int l = 0; l < bodyLines; ++l) m += "Body line " + QByteArray::number(l + 1) + "\n";
+        m += "\n";
+        file.write(m);
+    }
+    return path;
+}
+
+void MainWindowTest::stopDuringASaveEndsItAfterTheCurrentMessage() {
+    const QString box = writeMailbox(scratch->filePath(QStringLiteral("many.mbox")), 3000);
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    const QString out = scratch->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->setText(out);
+        dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    };
+    answers[QStringLiteral("Are you sure to stop the running process?")] = scan::BoxAnswer::Yes;
+    QElapsedTimer asked;
+    session->host().automation.answerBox = [&](const ui::MessageBoxRequest& request) {
+        if (toQ(request.text) == QStringLiteral("Are you sure to stop the running process?")) asked.start();
+        auto it = answers.find(toQ(request.text));
+        return it != answers.end() ? it->second : ui::defaultAnswer(request.buttons);
+    };
+    // The save runs on its worker: the window takes the Stop click (Esc) while it runs.
+    clickRibbon(app::ID_SAVE);
+    QTRY_VERIFY_WITH_TIMEOUT(window().logView().count() > 20, kWait);
+    QVERIFY(frame().IsStopEnabled());
+    clickRibbon(app::ID_STOP);
+    QVERIFY(boxShown(QStringLiteral("Are you sure to stop the running process?")));
+    QVERIFY(QTest::qWaitFor([this] { return session->idle(); }, 1000));
+    QVERIFY(asked.elapsed() < 1000);
+    int written = 0;
+    for (QDirIterator it(out, {QStringLiteral("*.eml")}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext(); it.next())
+        ++written;
+    QVERIFY(written > 0 && written < 3000);
+    bool logged = false;
+    for (int i = 0; i < window().logView().count(); ++i)
+        logged |= window().logView().item(i)->text().startsWith(
+            QStringLiteral("Saving Process Stopped. %1 ").arg(written));
+    QVERIFY(logged);
+}
+
+void MainWindowTest::keysOpenSaveHelpStopAndPreviewByArrows() {
+    int helps = 0;
+    session->host().automation.openHelp = [&] { ++helps; };
+    QTest::keyClick(&window(), Qt::Key_F1);
+    QCOMPARE(helps, 1);
+    QTest::keyClick(&window(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(boxShown(QStringLiteral("Please select Mbox file to save data.")));
+    bool dialogRan = false;
+    session->host().automation.selectFiles = [&](ui::CSelectFilesDlg& dlg) {
+        dialogRan = true;
+        dlg.OnCancel();
+    };
+    QTest::keyClick(&window(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(dialogRan);
+
+    openInbox();
+    if (QTest::currentTestFailed()) return;
+    listInbox();
+    if (QTest::currentTestFailed()) return;
+    gui::CMessageListView& list = window().messageList();
+    list.previewRow(0);
+    QVERIFY(waitIdle());
+    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Lunch on Friday"),
+                              kWait);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Down);
+    QVERIFY(waitIdle());
+    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Re: Lunch on Friday"),
+                              kWait);
+
+    // Tab runs from the tree through the filter to the list and the viewer.
+    QCOMPARE(window().tree().nextInFocusChain() != nullptr, true);
+    QWidget* afterList = list.nextInFocusChain();
+    while (afterList && afterList->focusPolicy() == Qt::NoFocus) afterList = afterList->nextInFocusChain();
+    QCOMPARE(afterList, static_cast<QWidget*>(window().fileViewer().browser()));
+
+    // Ctrl+Q asks the close question.
+    answers[QStringLiteral("Do you want to close the application?")] = scan::BoxAnswer::No;
+    QTest::keyClick(&window(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(boxShown(QStringLiteral("Do you want to close the application?")));
+    QVERIFY(window().isVisible());
+    QCOMPARE(window().ribbon().button(app::ID_OPEN)->text(), QStringLiteral("&Open"));
+}
+
+void MainWindowTest::droppedFilesAndFoldersAreOpened() {
+    const QString folder = scratch->filePath(QStringLiteral("dropped"));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/inner")));
+    writeMailbox(folder + QStringLiteral("/inner/a.mbox"), 2);
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&window(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(&window(), &dropped);
+    };
+    drop({QUrl::fromLocalFile(kInbox), QUrl::fromLocalFile(folder)});
+    QTRY_COMPARE_WITH_TIMEOUT(window().tree().topLevelItemCount(), 2, kWait);
+    QVERIFY(waitIdle());
+    QCOMPARE(window().tree().topLevelItem(0)->text(0), kInbox);
+    QVERIFY(window().tree().topLevelItem(1)->text(0).endsWith(QStringLiteral("/inner/a.mbox")));
+}
+
+void MainWindowTest::layoutRecentListAndSaveChoicesAreRemembered() {
+    openInbox();
+    if (QTest::currentTestFailed()) return;
+    QCOMPARE(window().recentMenu().actions().size(), 1);
+    QCOMPARE(window().recentMenu().actions().front()->text(), kInbox);
+    const QString out = scratch->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        dialog.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(exporter::IDC_SAVE_HTML))->click();
+        dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->setText(out);
+        dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    };
+    clickRibbon(app::ID_SAVE);
+    QVERIFY(waitIdle());
+    window().resize(1111, 777);
+    window().messageList().horizontalHeader()->resizeSection(3, 123);
+    window().saveLayout();
+    session.reset();
+    startSession();
+    QVERIFY(!session->settings().value(QStringLiteral("Window/geometry")).isNull());
+    QCOMPARE(window().messageList().horizontalHeader()->sectionSize(3), 123);
+    QCOMPARE(window().recentMenu().actions().front()->text(), kInbox);
+    bool checked = false;
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        checked = dialog.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(exporter::IDC_SAVE_HTML))
+                      ->isChecked();
+        QVERIFY(dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->text().startsWith(out));
+        dialog.reject();
+    };
+    openInbox();
+    clickRibbon(app::ID_SAVE);
+    QVERIFY(checked);
+}
+
+void MainWindowTest::headerClickSortsAndTheFilterNarrows() {
+    const QString box = writeMailbox(scratch->filePath(QStringLiteral("ten.mbox")), 12);
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(12);
+    gui::CMessageListView& list = window().messageList();
+    list.listModel().flush();
+    QAbstractItemModel* model = list.model();
+    QCOMPARE(model->rowCount(), 12);
+    // The dates fall as the messages go on; by time, not text, the last comes first.
+    QHeaderView* header = list.horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(5) + 20, header->height() / 2));
+    QCOMPARE(model->index(0, 4).data().toString(), QStringLiteral("Message 11 odd"));
+    QCOMPARE(model->index(11, 4).data().toString(), QStringLiteral("Message 0 even"));
+    QTest::keyClicks(&window().filterBox(), QStringLiteral("ODD sender 3"));
+    QCOMPARE(model->rowCount(), 1);  // messages 3 and 10 have sender 3; only 3 is odd
+    // A click on the filtered row previews that message, not the mailbox's first.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(model->index(0, 4)).center());
+    QVERIFY(waitIdle());
+    QTRY_COMPARE_WITH_TIMEOUT(toQ(frame().previewBrowser.subjectText), QStringLiteral("Message 3 odd"),
+                              kWait);
+}
+
+void MainWindowTest::panesStayDockedAndComeBackFromView() {
+    for (QDockWidget* pane : {&window().treePane(), &window().outputPane()}) {
+        QVERIFY(!(pane->features() & QDockWidget::DockWidgetFloatable));
+        pane->close();
+        QVERIFY(!pane->isVisible());
+        QAction* toggle = nullptr;
+        for (QAction* action : window().ribbon().viewMenu()->actions())
+            if (action->text() == pane->windowTitle()) toggle = action;
+        QVERIFY(toggle);
+        toggle->trigger();
+        QVERIFY(pane->isVisible());
+        QVERIFY(!pane->isFloating());
+    }
+}
+
+void MainWindowTest::previewShowsTwentyBodyLines_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1400x900") << QSize(1400, 900);
+    QTest::newRow("1024x768") << QSize(1024, 768);
+}
+
+void MainWindowTest::previewShowsTwentyBodyLines() {
+    QFETCH(QSize, size);
+    cleanup();
+    init();
+    window().resize(size);
+    window().sizeOutputPaneForBody();
+    const QString box = writeMailbox(scratch->filePath(QStringLiteral("long.mbox")), 1, 40);
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(1);
+    window().messageList().previewRow(0);
+    QVERIFY(waitIdle());
+    QTRY_VERIFY_WITH_TIMEOUT(!window().fileViewer().rendering(), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        window().fileViewer().browser()->toPlainText().contains(QStringLiteral("Body line 40")), kWait);
+    QTextBrowser* browser = window().fileViewer().browser();
+    const QTextCursor bottom = browser->cursorForPosition(QPoint(10, browser->viewport()->height() - 4));
+    const QString lastShown = bottom.block().text();
+    QVERIFY2(lastShown.startsWith(QStringLiteral("Body line ")), qPrintable(lastShown));
+    QVERIFY2(lastShown.mid(10).toInt() >= 20, qPrintable(lastShown));
+}
+
+void MainWindowTest::systemLookIsOfferedAndRemembered() {
+    QAction* system = nullptr;
+    for (QAction* action : window().ribbon().lookMenu()->actions())
+        if (action->text() == QStringLiteral("S&ystem")) system = action;
+    QVERIFY(system);
+    system->trigger();
+    QCOMPARE(frame().applicationLook, app::kSystemLook);
+    QCOMPARE(app::CSettings(fromQ(scratch->filePath(QStringLiteral("settings.conf")))).applicationLook(),
+             app::kSystemLook);
+    window().runCommand(215);
 }
 
 QTEST_MAIN(MainWindowTest)

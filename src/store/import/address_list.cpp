@@ -163,7 +163,7 @@ public:
             m.address = mime::DecodeUnlabelled(bare);
             m.name = decodedName(comment);
         } else if (!atLocal.empty()) {
-            m.address = decodeUnlabelled(atLocal);
+            m.address = mime::DecodeUnlabelled(atLocal);
             m.name = decodedName(comment.empty() ? phrase : comment);
         } else {
             m.name = decodedName(phrase.empty() ? comment : phrase);

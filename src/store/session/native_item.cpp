@@ -96,7 +96,7 @@ bool NativeItem::saveAs(const std::u16string& path, int format) {
     bool ok = false;
     // A document rendered ahead names no attachment files: it serves while none was saved.
     if (rendered_ && rendered_->format == format && savedFiles_->empty()) {
-        if (!items::writeWholeFile(path, rendered_->document, &error)) throw StoreError(error);
+        if (!items::writeItemFile(path, rendered_->document, &error)) throw StoreError(error);
         return true;
     }
     switch (format) {

@@ -96,7 +96,7 @@ TEST(CfbWriterTest, StreamsOfEverySizeRoundTripWholeAndInPieces) {
         ASSERT_TRUE(cf.endStream());
         expected[pieces] = data;
     }
-    ASSERT_TRUE(cf.finish()) << cf.error();
+    ASSERT_TRUE(cf.finish()) << cf.failure().message;
     const CfbContents contents = readBack(path);
     EXPECT_EQ(contents.streams, expected);
     EXPECT_EQ(contents.difatSectors, 0u);
@@ -125,7 +125,7 @@ TEST(CfbWriterTest, NestedStoragesAndManySiblingsFormValidTrees) {
     const auto deep2 = cf.addStorage(*deep1, u"deeper");
     ASSERT_TRUE(cf.addStream(*deep2, u"leaf", "leaf data"));
     expected[u"deep/deeper/leaf"] = "leaf data";
-    ASSERT_TRUE(cf.finish()) << cf.error();
+    ASSERT_TRUE(cf.finish()) << cf.failure().message;
     const CfbContents contents = readBack(path);
     EXPECT_EQ(contents.streams, expected);
     EXPECT_EQ(contents.storages.size(), 42u);
@@ -143,7 +143,7 @@ TEST(CfbWriterTest, MiniAndRegularSectorsInterleave) {
         expected[name] = patternBytes(size, static_cast<unsigned>(i) + 500);
         ASSERT_TRUE(cf.addStream(kRootEntry, name, expected[name]));
     }
-    ASSERT_TRUE(cf.finish()) << cf.error();
+    ASSERT_TRUE(cf.finish()) << cf.failure().message;
     const CfbContents contents = readBack(path);
     EXPECT_EQ(contents.streams, expected);
     EXPECT_GT(contents.miniFatSectors, 0u);
@@ -161,7 +161,7 @@ TEST(CfbWriterTest, LargeStreamNeedsDifatSectors) {
     for (int i = 0; i < 9; ++i) ASSERT_TRUE(cf.append(block));
     ASSERT_TRUE(cf.append("tail"));
     ASSERT_TRUE(cf.endStream());
-    ASSERT_TRUE(cf.finish()) << cf.error();
+    ASSERT_TRUE(cf.finish()) << cf.failure().message;
     const CfbContents contents = readBack(path);
     EXPECT_GT(contents.fatSectors, 109u);
     EXPECT_EQ(contents.difatSectors, 1u);
@@ -188,7 +188,7 @@ TEST(CfbWriterTest, RefusesBadNamesAndMisuse) {
     EXPECT_FALSE(cf.addStorage(999, u"no such parent"));
     ASSERT_TRUE(cf.beginStream(kRootEntry, u"open"));
     EXPECT_FALSE(cf.beginStream(kRootEntry, u"second"));
-    EXPECT_FALSE(cf.error().empty());
+    EXPECT_FALSE(cf.failure().message.empty());
     ASSERT_TRUE(cf.finish());  // closes the open stream
     EXPECT_FALSE(cf.finish());
     const CfbContents contents = readBack(dir / "misuse.cfb");
@@ -206,7 +206,7 @@ TEST(CfbWriterTest, UnfinishedFileIsRemovedAndUnwritablePathFails) {
     EXPECT_FALSE(std::filesystem::exists(path));
     CompoundFileWriter cf;
     EXPECT_FALSE(cf.open(u16(dir / "no-such-folder" / "x.cfb")));
-    EXPECT_FALSE(cf.error().empty());
+    EXPECT_FALSE(cf.failure().message.empty());
     EXPECT_FALSE(cf.addStream(kRootEntry, u"s", "data"));
 }
 
@@ -260,7 +260,7 @@ TEST(CfbWriterTest, StoragesClosedAsTheyAreWrittenFormValidTrees) {
             expected[name + u"/inner/leaf"] = "leaf";
         }
         if (i + 1 < kStorages) {
-            ASSERT_TRUE(cf.closeStorage(*box)) << cf.error();
+            ASSERT_TRUE(cf.closeStorage(*box)) << cf.failure().message;
         }
         if (i == 0) {
             EXPECT_FALSE(cf.addStream(*box, u"late", "x")) << "a closed storage takes no children";
@@ -273,7 +273,7 @@ TEST(CfbWriterTest, StoragesClosedAsTheyAreWrittenFormValidTrees) {
     EXPECT_FALSE(cf.closeStorage(kRootEntry));
     ASSERT_TRUE(cf.endStream());
     expected[u"open"] = "";
-    ASSERT_TRUE(cf.finish()) << cf.error();
+    ASSERT_TRUE(cf.finish()) << cf.failure().message;
     const CfbContents contents = readBack(path);
     EXPECT_EQ(contents.streams, expected);
     EXPECT_EQ(contents.storages.size(), static_cast<std::size_t>(kStorages + 6));
@@ -307,7 +307,7 @@ TEST(CfbWriterTest, StopRequestFailsTheNextStorageOrStreamAndRemovesTheFile) {
         EXPECT_EQ(polls, 2);
         stop = true;
         EXPECT_FALSE(cf.addStream(*box, u"t", "data"));
-        EXPECT_EQ(cf.error(), "stopped");
+        EXPECT_EQ(cf.failure().message, "stopped");
         EXPECT_FALSE(cf.addStorage(kRootEntry, u"other"));
     }
     EXPECT_FALSE(std::filesystem::exists(path));

@@ -88,9 +88,9 @@ void runRoundTrip(bool withHeaders, RoundTripResult& result) {
         testing_support::writeFile(w.root / "src" / (m.name + ".eml"), m.bytes);
         auto message = store::import::importMessage(m.bytes);
         if (!withHeaders) message.props.remove(store::mapi::PidTagTransportMessageHeaders);
-        std::string error;
-        ASSERT_TRUE(store::msg::writeMsgFile(message, platform::fromNativePath((w.root / "msg" / (m.name + ".msg")).string()), &error))
-            << m.name << ": " << error;
+        const auto msgPath = platform::fromNativePath((w.root / "msg" / (m.name + ".msg")).string());
+        const auto written = store::msg::writeMsgFile(message, msgPath);
+        ASSERT_TRUE(written) << m.name << ": " << written.failure().message;
         names.push_back(m.name);
     }
     ASSERT_GT(names.size(), 100u);

@@ -188,8 +188,10 @@ TEST(AttachmentFilesTest, NamesAndSaving) {
     std::string error;
     ASSERT_TRUE(store_test::readCompoundFile(dir / "e.msg", contents, error)) << error;
     EXPECT_EQ(contents.streams.at(u"__substg1.0_0037001F"), store::utf16le(u"news"));
-    EXPECT_FALSE(saveAttachmentFile(a, u16(dir / "missing" / "x"), &error));
-    EXPECT_FALSE(error.empty());
+    const auto missing = saveAttachmentFile(a, u16(dir / "missing" / "x"));
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.failure().code, ENOENT);
+    EXPECT_NE(missing.failure().message.find("No such file or directory"), std::string::npos);
 }
 
 TEST_F(UtcTime, SentTimeReadsLikeAMailClient) {

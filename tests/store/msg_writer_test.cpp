@@ -96,7 +96,8 @@ std::string utf16(std::u16string_view text) { return store::utf16le(text); }
 
 CfbContents writeAndRead(const Message& m, const std::filesystem::path& path) {
     std::string error;
-    EXPECT_TRUE(store::msg::writeMsgFile(m, u16(path), &error)) << error;
+    const auto written = store::msg::writeMsgFile(m, u16(path));
+    EXPECT_TRUE(written) << written.failure().message;
     CfbContents contents;
     EXPECT_TRUE(store_test::readCompoundFile(path, contents, error)) << error;
     return contents;
@@ -278,9 +279,9 @@ TEST(MsgWriterTest, ManyRecipientsAndAttachmentsGetHexNumberedStorages) {
 
 TEST(MsgWriterTest, FailuresLeaveNoFile) {
     TempDir dir;
-    std::string error;
-    EXPECT_FALSE(store::msg::writeMsgFile(fullMessage(), u16(dir / "missing" / "x.msg"), &error));
-    EXPECT_FALSE(error.empty());
+    const auto missing = store::msg::writeMsgFile(fullMessage(), u16(dir / "missing" / "x.msg"));
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.failure().code, ENOENT) << missing.failure().message;
 
     // Nesting deeper than the writer allows.
     Message deepest = store_test::simpleMessage(u"bottom", u"");
@@ -291,9 +292,9 @@ TEST(MsgWriterTest, FailuresLeaveNoFile) {
         outer.attachments.push_back(std::move(a));
         deepest = std::move(outer);
     }
-    error.clear();
-    EXPECT_FALSE(store::msg::writeMsgFile(deepest, u16(dir / "deep.msg"), &error));
-    EXPECT_NE(error.find("nested"), std::string::npos) << error;
+    const auto deep = store::msg::writeMsgFile(deepest, u16(dir / "deep.msg"));
+    EXPECT_FALSE(deep);
+    EXPECT_NE(deep.failure().message.find("nested"), std::string::npos) << deep.failure().message;
     EXPECT_FALSE(std::filesystem::exists(dir / "deep.msg"));
 }
 
@@ -309,8 +310,8 @@ TEST(MsgOracleTest, StructureCheckFindsEverythingRequired) {
     const auto python = store_test::pythonWithOlefile();
     if (!oracle || !python) GTEST_SKIP() << "oracle scripts or python3-olefile not available";
     TempDir dir;
-    std::string error;
-    ASSERT_TRUE(store::msg::writeMsgFile(fullMessage(), u16(dir / "full.msg"), &error)) << error;
+    const auto written = store::msg::writeMsgFile(fullMessage(), u16(dir / "full.msg"));
+    ASSERT_TRUE(written) << written.failure().message;
     const auto result = store_test::runCommand(*python + " " + store_test::shellQuote((*oracle / "msg_facts.py").string()) +
                                                " --check-only " + store_test::shellQuote((dir / "full.msg").string()));
     ASSERT_EQ(result.status, 0) << result.output;
@@ -334,8 +335,8 @@ TEST(MsgOracleTest, MsgconvertReadsTheMessageBack) {
                       u"Date: Fri, 01 Mar 2024 12:34:56 +0000\r\n"
                       u"Message-ID: <full@example.com>\r\n\r\n");
     const auto path = dir / "full.msg";
-    std::string error;
-    ASSERT_TRUE(store::msg::writeMsgFile(m, u16(path), &error)) << error;
+    const auto written = store::msg::writeMsgFile(m, u16(path));
+    ASSERT_TRUE(written) << written.failure().message;
     const auto facts = msgconvertFacts(path);
     if (!facts) GTEST_SKIP() << "msgconvert, python3-olefile or the oracle scripts are not available";
     const auto& f = *facts;

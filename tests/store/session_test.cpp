@@ -77,8 +77,11 @@ TEST_F(SessionTest, EngineAndProfile) {
 // attachments, then deleted and purged so that the staging store holds nothing.
 TEST_F(SessionTest, FileExportThroughTheStagingStore) {
     const std::u16string staging = u16(dir / "Tartmp.pst");
-    for (const auto& [format, extension] : {std::pair{library::kSaveAsMsg, ".msg"}, {library::kSaveAsRtf, ".rtf"},
-                                            {library::kSaveAsHtml, ".html"}}) {
+    // Plain variables, not a structured binding: clang 14 cannot capture those in the lambdas below.
+    for (const auto& formatAndExtension : {std::pair{library::kSaveAsMsg, ".msg"}, {library::kSaveAsRtf, ".rtf"},
+                                           {library::kSaveAsHtml, ".html"}}) {
+        const auto format = formatAndExtension.first;
+        const char* const extension = formatAndExtension.second;
         if (callGuarded(session, [](auto& s) { return s.loggedOn(); })) callGuarded(session, [](auto& s) { s.logOff(); });
         callGuarded(session, [&](auto& s) { return s.openStore(staging, std::nullopt, std::nullopt); });
         auto folder = callGuarded(session, [](auto& s) { return s.defaultFolder(library::kDefaultFolderImport); });

@@ -24,12 +24,18 @@ CompoundFileWriter::~CompoundFileWriter() {
 }
 
 bool CompoundFileWriter::fail(std::string message) {
-    error_ = std::move(message);
+    failure_ = {0, std::move(message)};
+    return false;
+}
+
+bool CompoundFileWriter::failWriting(const std::string& what) {
+    failure_ = out_.errorCode() ? systemFailure(what + " " + out_.nativePath(), out_.errorCode())
+                                : Failure{0, what + " " + out_.nativePath()};
     return false;
 }
 
 bool CompoundFileWriter::open(const std::u16string& path) {
-    if (!out_.open(path)) return fail("cannot create " + out_.nativePath());
+    if (!out_.open(path)) return failWriting("cannot create");
     out_.write(std::string(kSectorSize, '\0'));  // the header, written last
     dirPending_ = Directory::unusedEntry();      // the root entry's place, filled in last
     return true;
@@ -59,7 +65,7 @@ bool CompoundFileWriter::closeStorage(EntryId storage) {
     if (storage == kRootEntry || finished_ || !out_.isOpen()) return fail("no storage to close");
     if (!dir_.close(storage, [this](std::uint32_t number, std::string_view entry) { takeEntry(number, entry); }))
         return fail("no storage to close");
-    return out_.ok() || fail("cannot write " + out_.nativePath());
+    return out_.ok() || failWriting("cannot write");
 }
 
 void CompoundFileWriter::takeEntry(std::uint32_t number, std::string_view entry) {
@@ -159,7 +165,7 @@ bool CompoundFileWriter::append(std::string_view data) {
     pending_.erase(0, done);
     for (; data.size() - used >= kSectorSize; used += kSectorSize) emit(data.substr(used, kSectorSize));
     pending_.append(data.substr(used));
-    return out_.ok() || fail("cannot write " + out_.nativePath());
+    return out_.ok() || failWriting("cannot write");
 }
 
 bool CompoundFileWriter::endStream() {
@@ -176,7 +182,7 @@ bool CompoundFileWriter::endStream() {
     }
     openStream_.reset();
     pending_.clear();
-    return out_.ok() || fail("cannot write " + out_.nativePath());
+    return out_.ok() || failWriting("cannot write");
 }
 
 void CompoundFileWriter::addToMiniStream(DirEntry& entry, std::string_view data) {
@@ -262,7 +268,7 @@ bool CompoundFileWriter::finish() {
     finished_ = true;
     if (!out_.close()) {
         out_.discard();
-        return fail("cannot write " + out_.nativePath());
+        return failWriting("cannot write");
     }
     return true;
 }

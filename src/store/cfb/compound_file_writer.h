@@ -21,6 +21,7 @@
 
 #include "store/cfb/directory.h"
 #include "store/cfb/output_file.h"
+#include "store/result.h"
 #include "store/stop_request.h"
 
 namespace store::cfb {
@@ -55,11 +56,13 @@ public:
     // header, and closes the file. True when the whole file was written.
     bool finish();
 
-    // Why the last call failed (empty when nothing failed).
-    const std::string& error() const { return error_; }
+    // Why the last call failed (empty when nothing failed); the code is errno when the system failed.
+    const Failure& failure() const { return failure_; }
 
 private:
     bool fail(std::string message);
+    // A failure of the file itself: the message with the system's reason.
+    bool failWriting(const std::string& what);
     std::uint32_t allocateSector();
     // Writes one sector at the end of a chain, linking it in (first and last are ENDOFCHAIN while it is
     // empty).
@@ -98,7 +101,7 @@ private:
 
     StopRequest stopRequest_;
     bool finished_ = false;
-    std::string error_;
+    Failure failure_;
 };
 
 }  // namespace store::cfb

@@ -1,5 +1,6 @@
 #include "store/cfb/output_file.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -11,6 +12,11 @@ namespace store::cfb {
 
 OutputFile::~OutputFile() { close(); }
 
+void OutputFile::failed() {
+    if (ok_ || errorCode_ == 0) errorCode_ = errno;
+    ok_ = false;
+}
+
 bool OutputFile::open(const std::u16string& path) {
     close();
     path_ = platform::nativePath(path);
@@ -18,6 +24,7 @@ bool OutputFile::open(const std::u16string& path) {
     const int fd = platform::openOutputFile(path_, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     file_ = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
     if (fd >= 0 && !file_) ::close(fd);
+    errorCode_ = file_ ? 0 : errno;
     ok_ = file_ != nullptr;
     if (file_) std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
     return ok_;
@@ -25,22 +32,22 @@ bool OutputFile::open(const std::u16string& path) {
 
 void OutputFile::write(std::string_view bytes) {
     if (!file_ || !ok_ || bytes.empty()) return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) ok_ = false;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed();
 }
 
 void OutputFile::writeAt(std::uint64_t offset, std::string_view bytes) {
     if (!file_ || !ok_) return;
     if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) {
-        ok_ = false;
+        failed();
         return;
     }
     write(bytes);
-    if (fseeko(file_, 0, SEEK_END) != 0) ok_ = false;
+    if (fseeko(file_, 0, SEEK_END) != 0) failed();
 }
 
 bool OutputFile::close() {
     if (!file_) return ok_;
-    if (std::fclose(file_) != 0) ok_ = false;
+    if (std::fclose(file_) != 0) failed();
     file_ = nullptr;
     return ok_;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A file created (or truncated) for writing, buffered, with writes at an earlier offset for headers
-// that are completed last. Errors are sticky: once a write fails, ok() stays false.
+// that are completed last. Errors are sticky: once a write fails, ok() stays false and errorCode()
+// keeps the system's reason (errno) for it.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -25,12 +26,16 @@ public:
 
     bool isOpen() const { return file_ != nullptr; }
     bool ok() const { return ok_; }
+    int errorCode() const { return errorCode_; }
     const std::string& nativePath() const { return path_; }
 
 private:
     std::FILE* file_ = nullptr;
     std::string path_;
     bool ok_ = false;
+    int errorCode_ = 0;
+
+    void failed();
 };
 
 }  // namespace store::cfb

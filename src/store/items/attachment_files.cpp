@@ -1,8 +1,5 @@
 #include "store/items/attachment_files.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "platform/codepage.h"
 #include "platform/file_output.h"
 #include "platform/paths.h"
@@ -60,16 +57,15 @@ std::u16string attachmentFileName(const Attachment& attachment) {
     return attachment.isEmbeddedMessage() ? u"message.msg" : u"attachment";
 }
 
-bool writeItemFile(const std::u16string& path, std::string_view bytes, std::string* error) {
-    if (platform::writeWholeFile(path, bytes)) return true;
-    if (error) *error = "cannot write " + platform::nativePath(path) + ": " + std::strerror(errno);
-    return false;
+Result<void> writeItemFile(const std::u16string& path, std::string_view bytes) {
+    if (platform::writeWholeFile(path, bytes)) return {};
+    return systemFailure("cannot write " + platform::nativePath(path));
 }
 
-bool saveAttachmentFile(const Attachment& attachment, const std::u16string& path, std::string* error) {
-    if (attachment.embedded) return msg::writeMsgFile(*attachment.embedded, path, error);
+Result<void> saveAttachmentFile(const Attachment& attachment, const std::u16string& path) {
+    if (attachment.embedded) return msg::writeMsgFile(*attachment.embedded, path);
     const auto data = attachment.props.getBinary(PidTagAttachDataBinary);
-    return writeItemFile(path, data ? *data : std::string_view(), error);
+    return writeItemFile(path, data ? *data : std::string_view());
 }
 
 }  // namespace store::items

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/mapi/message.h"
+#include "store/result.h"
 
 namespace store::items {
 
@@ -22,11 +23,11 @@ std::u16string attachmentFileName(const mapi::Attachment& attachment);
 // the folder of the item file that names them; empty where an attachment was not saved.
 using SavedAttachmentFiles = std::vector<std::u16string>;
 
-// Writes the attachment's contents to path; false with the reason in `error` when it cannot.
-bool saveAttachmentFile(const mapi::Attachment& attachment, const std::u16string& path, std::string* error = nullptr);
+// Writes the attachment's contents to path.
+Result<void> saveAttachmentFile(const mapi::Attachment& attachment, const std::u16string& path);
 
 // Writes bytes to a file, replacing it (platform::writeWholeFile); nothing is left behind when writing
-// fails, and `error` says why ("cannot write <path>: <system's reason>").
-bool writeItemFile(const std::u16string& path, std::string_view bytes, std::string* error = nullptr);
+// fails ("cannot write <path>: <system's reason>").
+Result<void> writeItemFile(const std::u16string& path, std::string_view bytes);
 
 }  // namespace store::items

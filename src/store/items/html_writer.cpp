@@ -85,9 +85,9 @@ std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFile
     return fromPlainBody(message, h, header);
 }
 
-bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error,
-                   const SavedAttachmentFiles& savedFiles) {
-    return writeItemFile(path, htmlDocument(message, savedFiles), error);
+Result<void> writeHtmlFile(const mapi::Message& message, const std::u16string& path,
+                           const SavedAttachmentFiles& savedFiles) {
+    return writeItemFile(path, htmlDocument(message, savedFiles));
 }
 
 }  // namespace store::items

@@ -10,7 +10,7 @@
 namespace store::items {
 
 std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
-bool writeHtmlFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr,
-                   const SavedAttachmentFiles& savedFiles = {});
+Result<void> writeHtmlFile(const mapi::Message& message, const std::u16string& path,
+                           const SavedAttachmentFiles& savedFiles = {});
 
 }  // namespace store::items

@@ -73,9 +73,9 @@ std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles
     return out;
 }
 
-bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error,
-                  const SavedAttachmentFiles& savedFiles) {
-    return writeItemFile(path, rtfDocument(message, savedFiles), error);
+Result<void> writeRtfFile(const mapi::Message& message, const std::u16string& path,
+                          const SavedAttachmentFiles& savedFiles) {
+    return writeItemFile(path, rtfDocument(message, savedFiles));
 }
 
 }  // namespace store::items

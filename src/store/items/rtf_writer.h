@@ -11,8 +11,8 @@
 namespace store::items {
 
 std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
-bool writeRtfFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr,
-                  const SavedAttachmentFiles& savedFiles = {});
+Result<void> writeRtfFile(const mapi::Message& message, const std::u16string& path,
+                          const SavedAttachmentFiles& savedFiles = {});
 
 // RTF text for UTF-16 text: control characters of RTF escaped, line breaks as \par, tabs as \tab,
 // other characters beyond ASCII as \uN\'3f (N the signed 16-bit code unit, '?' the fallback).

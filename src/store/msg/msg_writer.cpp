@@ -28,17 +28,19 @@ public:
     explicit MsgFileWriter(const StopRequest& stop) { cf_.setStopRequest(stop); }
 
     bool write(const mapi::Message& message, const std::u16string& path) {
-        if (!cf_.open(path)) return fail(cf_.error());
+        if (!cf_.open(path)) return fail(cf_.failure());
         cf_.setClsid(cfb::kRootEntry, kMessageFileClsid.bytes);
         if (!writeMessage(cfb::kRootEntry, message, 0) || !writeNameIds()) return false;
-        return cf_.finish() || fail(cf_.error());
+        return cf_.finish() || fail(cf_.failure());
     }
 
-    const std::string& error() const { return error_; }
+    const Failure& failure() const { return failure_; }
 
 private:
-    bool fail(const std::string& message) {
-        if (error_.empty()) error_ = message.empty() ? "cannot write the message file" : message;
+    bool fail(const Failure& failure) {
+        if (failure_.message.empty())
+            failure_ = failure.message.empty() ? Failure{failure.code, "cannot write the message file"}
+                                               : failure;
         return false;
     }
 
@@ -46,9 +48,9 @@ private:
                          const std::string& extraEntries = {}) {
         std::string stream;
         auto sink = [&](std::u16string_view name, std::string_view bytes) { return cf_.addStream(storage, name, bytes); };
-        if (!encodeProperties(props, header, names_, sink, stream)) return fail(cf_.error());
+        if (!encodeProperties(props, header, names_, sink, stream)) return fail(cf_.failure());
         stream += extraEntries;
-        return cf_.addStream(storage, kPropertiesStream, stream) || fail(cf_.error());
+        return cf_.addStream(storage, kPropertiesStream, stream) || fail(cf_.failure());
     }
 
     bool writeMessage(EntryId storage, const mapi::Message& message, int depth) {
@@ -63,30 +65,31 @@ private:
         if (!writeProperties(storage, message.props, header, extra)) return false;
         for (std::size_t i = 0; i < message.recipients.size(); ++i) {
             auto sub = cf_.addStorage(storage, numberedName(u"__recip_version1.0_#", i));
-            if (!sub) return fail(cf_.error());
+            if (!sub) return fail(cf_.failure());
             if (!writeProperties(*sub, message.recipients[i], {})) return false;
-            if (!cf_.closeStorage(*sub)) return fail(cf_.error());
+            if (!cf_.closeStorage(*sub)) return fail(cf_.failure());
         }
         for (std::size_t i = 0; i < message.attachments.size(); ++i) {
             auto sub = cf_.addStorage(storage, numberedName(u"__attach_version1.0_#", i));
-            if (!sub || !writeAttachment(*sub, message.attachments[i], depth)) return fail(cf_.error());
-            if (!cf_.closeStorage(*sub)) return fail(cf_.error());
+            if (!sub || !writeAttachment(*sub, message.attachments[i], depth)) return fail(cf_.failure());
+            if (!cf_.closeStorage(*sub)) return fail(cf_.failure());
         }
         return true;
     }
 
     bool writeAttachment(EntryId storage, const mapi::Attachment& attachment, int depth) {
         if (!attachment.embedded) return writeProperties(storage, attachment.props, {});
-        if (depth + 1 > kMaxEmbeddingDepth) return fail("embedded messages are nested too deeply");
+        if (depth + 1 > kMaxEmbeddingDepth)
+            return fail(Failure{0, "embedded messages are nested too deeply"});
         if (!writeProperties(storage, attachment.props, {}, objectEntry(mapi::PidTagAttachDataObject))) return false;
         auto sub = cf_.addStorage(storage, kEmbeddedStorage);
-        if (!sub) return fail(cf_.error());
+        if (!sub) return fail(cf_.failure());
         return writeMessage(*sub, *attachment.embedded, depth + 1);
     }
 
     bool writeNameIds() {
         auto storage = cf_.addStorage(cfb::kRootEntry, kNameIdStorage);
-        if (!storage) return fail(cf_.error());
+        if (!storage) return fail(cf_.failure());
         const NameIdStreams streams = encodeNameIds(names_);
         bool ok = cf_.addStream(*storage, u"__substg1.0_00020102", streams.guids) &&
                   cf_.addStream(*storage, u"__substg1.0_00030102", streams.entries) &&
@@ -94,22 +97,20 @@ private:
         for (const auto& [id, bytes] : streams.hashed) {
             ok = ok && cf_.addStream(*storage, valueStreamName(mapi::PropTag(id, mapi::PT_BINARY)), bytes);
         }
-        return ok || fail(cf_.error());
+        return ok || fail(cf_.failure());
     }
 
     cfb::CompoundFileWriter cf_;
     mapi::NamedPropertyMap names_;
-    std::string error_;
+    Failure failure_;
 };
 
 }  // namespace
 
-bool writeMsgFile(const mapi::Message& message, const std::u16string& path, std::string* error,
-                  const StopRequest& stop) {
+Result<void> writeMsgFile(const mapi::Message& message, const std::u16string& path, const StopRequest& stop) {
     MsgFileWriter writer(stop);
-    const bool ok = writer.write(message, path);
-    if (!ok && error) *error = writer.error();
-    return ok;
+    if (!writer.write(message, path)) return writer.failure();
+    return {};
 }
 
 }  // namespace store::msg

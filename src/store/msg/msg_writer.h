@@ -7,15 +7,17 @@
 #include <string>
 
 #include "store/mapi/message.h"
+#include "store/result.h"
 #include "store/stop_request.h"
 
 namespace store::msg {
 
 // Adds PidTagStoreSupportMask (Unicode strings) to the top message when the model has none.
-// Returns false, with the reason in `error` and no file left behind, when the file cannot be written
-// or `stop` answered true (polled before every storage and stream, so at least once per recipient).
-bool writeMsgFile(const mapi::Message& message, const std::u16string& path, std::string* error = nullptr,
-                  const StopRequest& stop = {});
+// Fails, with the reason and no file left behind, when the file cannot be written or `stop`
+// answered true (the reason "stopped"; polled before every storage and stream, so at least once per
+// recipient).
+Result<void> writeMsgFile(const mapi::Message& message, const std::u16string& path,
+                          const StopRequest& stop = {});
 
 // Deepest nesting of embedded messages that is written.
 inline constexpr int kMaxEmbeddingDepth = 64;

@@ -92,20 +92,20 @@ void NativeItem::prepareSaveAs(int format) {
 
 bool NativeItem::saveAs(const std::u16string& path, int format) {
     const mapi::Message& message = *content();
-    std::string error;
-    bool ok = false;
+    Result<void> written;
     // A document rendered ahead names no attachment files: it serves while none was saved.
     if (rendered_ && rendered_->format == format && savedFiles_->empty()) {
-        if (!items::writeItemFile(path, rendered_->document, &error)) throw StoreError(error);
+        written = items::writeItemFile(path, rendered_->document);
+        if (!written) throw StoreError(written.failure().message);
         return true;
     }
     switch (format) {
-    case library::kSaveAsMsg: ok = msg::writeMsgFile(message, path, &error, store_->stopRequest()); break;
-    case library::kSaveAsRtf: ok = items::writeRtfFile(message, path, &error, savedLinks(path)); break;
-    case library::kSaveAsHtml: ok = items::writeHtmlFile(message, path, &error, savedLinks(path)); break;
+    case library::kSaveAsMsg: written = msg::writeMsgFile(message, path, store_->stopRequest()); break;
+    case library::kSaveAsRtf: written = items::writeRtfFile(message, path, savedLinks(path)); break;
+    case library::kSaveAsHtml: written = items::writeHtmlFile(message, path, savedLinks(path)); break;
     default: throw StoreError("unknown file format");
     }
-    if (!ok) throw StoreError(error);
+    if (!written) throw StoreError(written.failure().message);
     return true;
 }
 
@@ -137,8 +137,8 @@ std::shared_ptr<library::Attachment> NativeAttachments::item(int oneBasedIndex) 
 std::u16string NativeAttachment::fileName() { return items::attachmentFileName(message_->attachments.at(index_)); }
 
 bool NativeAttachment::saveFile(const std::u16string& path) {
-    std::string error;
-    if (!items::saveAttachmentFile(message_->attachments.at(index_), path, &error)) throw StoreError(error);
+    if (Result<void> saved = items::saveAttachmentFile(message_->attachments.at(index_), path); !saved)
+        throw StoreError(saved.failure().message);
     if (savedFiles_) {
         if (savedFiles_->size() <= index_) savedFiles_->resize(index_ + 1);
         (*savedFiles_)[index_] = path;

@@ -48,11 +48,6 @@ void completeRecipient(PropertyList& row) {
                                                             textOf(row, mapi::PidTagEmailAddress.value()))});
 }
 
-// Types a PST keeps (toPstProperties leaves the others out).
-bool isStoredType(mapi::PropType type) {
-    return type != mapi::PropType::Object && type != mapi::PropType::Unspecified && type != mapi::PropType::Null;
-}
-
 }  // namespace
 
 std::uint32_t propertyBytes(const PropertyList& properties) {
@@ -104,15 +99,8 @@ std::vector<std::uint32_t> MessageWriter::recipientColumnsOf(const mapi::Message
     std::unordered_set<std::uint32_t> seen(columns.begin(), columns.end());
     for (const mapi::PropertyBag& recipient : message.recipients) {
         for (const mapi::Property& p : recipient.properties()) {
-            if (!isStoredType(p.type)) continue;
-            std::uint16_t id = p.key.id();
-            if (p.key.isNamed()) {
-                const auto named = names_.idOf(p.key.name());
-                if (!named) continue;
-                id = *named;
-            }
-            const std::uint32_t tag = (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(p.type);
-            if (seen.insert(tag).second) columns.push_back(tag);
+            const auto tag = storedTag(p, names_);
+            if (tag && seen.insert(*tag).second) columns.push_back(*tag);
         }
     }
     return columns;

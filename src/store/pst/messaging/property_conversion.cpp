@@ -20,21 +20,26 @@ std::string encodeMultiValue(mapi::PropType type, const std::vector<std::string>
     return out;
 }
 
+std::optional<std::uint32_t> storedTag(const mapi::Property& p, mapi::NamedPropertyMap& names) {
+    if (p.type == mapi::PropType::Object || p.type == mapi::PropType::Unspecified ||
+        p.type == mapi::PropType::Null)
+        return std::nullopt;
+    std::uint16_t id = p.key.id();
+    if (p.key.isNamed()) {
+        const auto named = names.idOf(p.key.name());
+        if (!named) return std::nullopt;
+        id = *named;
+    }
+    return (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(p.type);
+}
+
 PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names) {
     PropertyList out;
     out.reserve(bag.size());
     for (const mapi::Property& p : bag.properties()) {
-        if (p.type == mapi::PropType::Object || p.type == mapi::PropType::Unspecified ||
-            p.type == mapi::PropType::Null)
-            continue;
-        std::uint16_t id = p.key.id();
-        if (p.key.isNamed()) {
-            const auto named = names.idOf(p.key.name());
-            if (!named) continue;
-            id = *named;
-        }
-        const std::uint32_t tag = (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(p.type);
-        out.push_back({tag, mapi::isMultiValued(p.type) ? encodeMultiValue(p.type, p.values) : p.data});
+        const auto tag = storedTag(p, names);
+        if (!tag) continue;
+        out.push_back({*tag, mapi::isMultiValued(p.type) ? encodeMultiValue(p.type, p.values) : p.data});
     }
     return out;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Property bags of the message model as PST property lists: named properties get the store's ids,
 // multi-valued properties their counted layout.
+#include <optional>
+
 #include "store/mapi/named_property.h"
 #include "store/mapi/property_bag.h"
 #include "store/pst/ltp/property.h"
@@ -10,6 +12,10 @@ namespace store::pst {
 // Every property of the bag except PT_OBJECT values (embedded messages are written as subnodes) and
 // named properties for which no id is left.
 PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names);
+
+// The tag a property is stored under: named properties get the store's id. Empty for PT_OBJECT and
+// valueless types, and for a named property for which no id is left.
+std::optional<std::uint32_t> storedTag(const mapi::Property& property, mapi::NamedPropertyMap& names);
 
 // The on-disk value of a multi-valued property from its elements.
 std::string encodeMultiValue(mapi::PropType type, const std::vector<std::string>& values);

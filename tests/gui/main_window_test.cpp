@@ -465,7 +465,7 @@ void MainWindowTest::stopDuringASaveEndsItAfterTheCurrentMessage() {
         dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->setText(out);
         dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
     };
-    answers[QStringLiteral("Are you sure to stop the running process?")] = scan::BoxAnswer::Yes;
+    answers[QStringLiteral("Are you sure to stop the running process?")] = frame::BoxAnswer::Yes;
     QElapsedTimer asked;
     session->host().automation.answerBox = [&](const ui::MessageBoxRequest& request) {
         if (toQ(request.text) == QStringLiteral("Are you sure to stop the running process?")) asked.start();
@@ -529,7 +529,7 @@ void MainWindowTest::keysOpenSaveHelpStopAndPreviewByArrows() {
     QCOMPARE(afterList, static_cast<QWidget*>(window().fileViewer().browser()));
 
     // Ctrl+Q asks the close question.
-    answers[QStringLiteral("Do you want to close the application?")] = scan::BoxAnswer::No;
+    answers[QStringLiteral("Do you want to close the application?")] = frame::BoxAnswer::No;
     QTest::keyClick(&window(), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(boxShown(QStringLiteral("Do you want to close the application?")));
     QVERIFY(window().isVisible());

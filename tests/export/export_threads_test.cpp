@@ -59,7 +59,7 @@ protected:
     void useNativeLibrary() {
         store::session::NativeSessionOptions options;
         options.profileListPath = u16(dir / "profiles.list");
-        options.stopRequest = [] { return frame::g_busy == 0; };
+        options.stopRequest = [] { return frame::g_stopRequested.load(); };
         store::registerNativeLibrary(options);
     }
     void useFakeLibrary() {
@@ -199,12 +199,12 @@ TEST_F(ExportThreads, StopEndsTheRunAfterTheMessageBeingWritten) {
         if (format == exporter::SaveMsg) {
             useFakeLibrary();
             journal.onCall = [&](const std::string& call) {
-                if (call == "save" && ++saves == 5) frame::g_busy = 0;
+                if (call == "save" && ++saves == 5) frame::g_stopRequested = true;
             };
         } else {
             store::session::NativeSessionOptions options;
             options.profileListPath = u16(dir / "profiles.list");
-            options.stopRequest = [] { return frame::g_busy == 0; };
+            options.stopRequest = [] { return frame::g_stopRequested.load(); };
             library::registerSessionFactory([options] { return stopping_session::afterSaves(options, 5); });
         }
         open({mailbox("Inbox.mbox", variedMailbox(30))});

@@ -3,7 +3,7 @@
 // flag the export polls, as the Stop command does, right after the item is stored.
 #include <memory>
 
-#include "scan/frame_context.h"
+#include "frame/process_state.h"
 #include "store/session/native_session.h"
 
 namespace stopping_session {
@@ -11,7 +11,7 @@ namespace stopping_session {
 struct Counter {
     int left;
     void saved() {
-        if (--left == 0) frame::g_busy = 0;
+        if (--left == 0) frame::g_stopRequested = true;
     }
 };
 

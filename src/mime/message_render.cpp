@@ -174,6 +174,15 @@ std::u16string ListAttachmentNames(const std::u16string& messagePath) {
     return ListAttachmentNamesOf(std::move(bytes));
 }
 
+namespace {
+// A text part the sender marked as an attachment ("Content-Disposition: attachment"): the exports carry
+// it as a file, so the preview lists it too; other text parts are bodies.
+bool isDispositionAttachment(const CMimeBody& leaf) {
+    const CMimeHeaderField* disposition = leaf.LookupField("Content-Disposition");
+    return disposition && EqualsNoCase(disposition->LeadingValue(), "attachment");
+}
+}  // namespace
+
 std::u16string ListAttachmentNamesOf(std::string bytes) {
     ConvertLfToCrLf(bytes);
     CMimeMessage message;
@@ -182,7 +191,8 @@ std::u16string ListAttachmentNamesOf(std::string bytes) {
     message.CollectLeaves(leaves);
     std::u16string list;
     for (const CMimeBody* leaf : leaves) {
-        if (leaf->MediaTypeIndex() == kMediaText || !leaf->HasAttachmentName()) continue;
+        if (!leaf->HasAttachmentName()) continue;
+        if (leaf->MediaTypeIndex() == kMediaText && !isDispositionAttachment(*leaf)) continue;
         std::string name = leaf->PartName();
         if (name.empty()) name = leaf->DispositionFileName();  // named only by Content-Disposition
         list += ToDisplayText(name);

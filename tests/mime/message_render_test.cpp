@@ -71,22 +71,25 @@ TEST(ForceHtmlContentType, TheExportKeepsMultipartsMessagesAndBase64Bodies) {
     }
 }
 
-TEST(ListAttachmentNames, NamesOfNonTextLeavesJoinedByCommas) {
+TEST(ListAttachmentNames, NamesOfNonTextLeavesAndTextAttachmentsJoinedByCommas) {
     auto part = [](const std::string& headers) { return "--b\r\n" + headers + "\r\n\r\nAAAA\r\n"; };
     std::string message = "Content-Type: multipart/mixed; boundary=b\r\n\r\n" +
                           part("Content-Type: text/plain; name=notes.txt") +
                           part("Content-Type: application/pdf; name=\"a.pdf\"") +
                           part("Content-Type: image/png\r\nContent-Disposition: attachment; filename=pic.png") +
                           part("Content-Type: application/pdf; name=\"=?UTF-8?Q?r=C3=A9sum=C3=A9.pdf?=\"") +
-                          part("Content-Type: application/zip") + "--b--\r\n";
-    EXPECT_EQ(ListAttachmentNamesOf(message), u"a.pdf,pic.png,r\u00E9sum\u00E9.pdf");
+                          part("Content-Type: application/zip") +
+                          part("Content-Type: text/plain\r\nContent-Disposition: ATTACHMENT; filename=\"notes 2.txt\"") +
+                          part("Content-Type: text/plain\r\nContent-Disposition: inline; filename=body.txt") + "--b--\r\n";
+    EXPECT_EQ(ListAttachmentNamesOf(message), u"a.pdf,pic.png,r\u00E9sum\u00E9.pdf,notes 2.txt");
 
     // A file with LF line ends is converted before it is read.
     TempDir dir;
     std::string lf = message;
     for (std::size_t at; (at = lf.find("\r\n")) != std::string::npos;) lf.erase(at, 1);
     testing_support::writeFile(dir / "m.mht", lf);
-    EXPECT_EQ(ListAttachmentNames(platform::fromNativePath((dir / "m.mht").string())), u"a.pdf,pic.png,r\u00E9sum\u00E9.pdf");
+    EXPECT_EQ(ListAttachmentNames(platform::fromNativePath((dir / "m.mht").string())),
+              u"a.pdf,pic.png,r\u00E9sum\u00E9.pdf,notes 2.txt");
     EXPECT_EQ(ListAttachmentNames(u"/nonexistent/m.mht"), u"");
 }
 

@@ -31,6 +31,15 @@ std::optional<std::u16string> belowRoot(const std::u16string& path, const std::u
     return path.substr(prefix.size());
 }
 
+std::u16string withoutSbd(const std::u16string& name) {
+    const std::u16string_view suffix = kThunderbirdSubfolders;
+    if (name.size() > suffix.size() && name.ends_with(suffix))
+        return name.substr(0, name.size() - suffix.size());
+    return name;
+}
+
+}  // namespace
+
 std::vector<std::u16string> splitResolved(const std::u16string& relative) {
     std::vector<std::u16string> parts;
     std::size_t start = 0;
@@ -47,15 +56,6 @@ std::vector<std::u16string> splitResolved(const std::u16string& relative) {
     }
     return parts;
 }
-
-std::u16string withoutSbd(const std::u16string& name) {
-    const std::u16string_view suffix = kThunderbirdSubfolders;
-    if (name.size() > suffix.size() && name.ends_with(suffix))
-        return name.substr(0, name.size() - suffix.size());
-    return name;
-}
-
-}  // namespace
 
 bool hierarchyRooted() {
     return !normalizedRoot().empty();

@@ -10,6 +10,10 @@ namespace exporter {
 
 // The chain for such a mailbox; nothing when no root applies and the path is no bundle file (the
 // plain rule of hierarchyParts holds then).
+// The parts of a relative path, with "." dropped and ".." resolved lexically (never above the start), so
+// that a folder chain built from them never climbs out of its destination.
+std::vector<std::u16string> splitResolved(const std::u16string& relative);
+
 std::optional<std::vector<std::u16string>> shapedHierarchyParts(const std::u16string& mailboxPath);
 
 // True when the hierarchy is taken relative to a root.

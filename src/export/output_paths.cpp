@@ -68,23 +68,8 @@ std::u16string claimNumberedFolder(const std::u16string& destination, const std:
 
 std::vector<std::u16string> hierarchyParts(const std::u16string& mailboxPath) {
     if (auto shaped = shapedHierarchyParts(mailboxPath)) return *shaped;
-    std::vector<std::u16string> parts;
-    if (!platform::isAbsolute(mailboxPath)) return parts;
-    std::u16string relative = platform::relativeToRoot(mailboxPath);
-    std::size_t start = 0;
-    while (start <= relative.size()) {
-        std::size_t end = relative.find(platform::kSeparator, start);
-        if (end == std::u16string::npos) end = relative.size();
-        std::u16string part = relative.substr(start, end - start);
-        // Resolved as the file system would, so that the chain never climbs out of the destination.
-        if (part == u"..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != u".") {
-            parts.push_back(std::move(part));
-        }
-        start = end + 1;
-    }
-    return parts;
+    if (!platform::isAbsolute(mailboxPath)) return {};
+    return splitResolved(platform::relativeToRoot(mailboxPath));
 }
 
 std::u16string createOutputFolder(const std::u16string& destination, const std::u16string& mailboxPath,

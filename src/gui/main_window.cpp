@@ -32,8 +32,8 @@
 
 namespace gui {
 
-CKelvaMainWindow::CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host, QSettings* settings)
-    : frame_(frame), host_(host), settings_(settings) {
+CKelvaMainWindow::CKelvaMainWindow(app::CMainFrame& frame, QSettings* settings)
+    : frame_(frame), settings_(settings) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(toQ(ui::kApplicationTitle));
     setWindowIcon(pictures::applicationIcon());

@@ -20,7 +20,6 @@ class QTabWidget;
 
 namespace gui {
 
-class CQtHost;
 class CMailboxTreeWidget;
 class CMessageListView;
 class CFileViewerWidget;
@@ -29,7 +28,7 @@ class CRibbonBar;
 class CKelvaMainWindow : public QMainWindow {
 public:
   // settings: the program's settings file (window geometry, panes, columns, recent mailboxes); may be null.
-  CKelvaMainWindow(app::CMainFrame& frame, CQtHost& host, QSettings* settings = nullptr);
+  CKelvaMainWindow(app::CMainFrame& frame, QSettings* settings = nullptr);
   ~CKelvaMainWindow() override;
 
   CRibbonBar& ribbon() const { return *ribbon_; }
@@ -87,7 +86,6 @@ private:
     void flushLog();
 
     app::CMainFrame& frame_;
-    CQtHost& host_;
     CRibbonBar* ribbon_;
     QLabel* caption_;
     CMessageListView* list_;

@@ -119,6 +119,11 @@ std::u16string buildMailboxFolder(ExportRun& run, std::shared_ptr<library::Folde
     return relative;
 }
 
+// "Name[k/count]": how the log names message k (0-based) of a mailbox.
+std::u16string itemLabel(const std::u16string& mailboxName, std::uint64_t k, std::uint64_t count) {
+    return mailboxName + u"[" + decimal(static_cast<long long>(k + 1)) + u"/" + decimal(static_cast<long long>(count)) + u"]";
+}
+
 // With labels as folders a message's folders are known only once it is read, and it may go into
 // several: such a mailbox is imported one message at a time on this thread.
 void importMailboxByLabels(ExportRun& run, const std::u16string& mailboxName,
@@ -129,8 +134,7 @@ void importMailboxByLabels(ExportRun& run, const std::u16string& mailboxName,
     LabelTargets targets(target);
     for (std::uint64_t k = 0; k < count && run.running(); ++k) {
         run.progressPosition(static_cast<int>(k));
-        const std::u16string progress =
-            mailboxName + u"[" + decimal(static_cast<long long>(k + 1)) + u"/" + decimal(static_cast<long long>(count)) + u"]";
+        const std::u16string progress = itemLabel(mailboxName, k, count);
         const ExportedMessage message = exportedMessage(source, k);
         reportNotAttached(run, message, progress);
         if (!message.bytes) {
@@ -157,8 +161,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
     PipelineStages<ImportedItem> stages = importStages(run, source, items);
     stages.write = [&](ImportedItem& slot) {
         run.progressPosition(static_cast<int>(slot.k));
-        const std::u16string progress =
-            mailboxName + u"[" + decimal(static_cast<long long>(slot.k + 1)) + u"/" + decimal(static_cast<long long>(count)) + u"]";
+        const std::u16string progress = itemLabel(mailboxName, slot.k, count);
         reportNotAttached(run, slot.message, progress);
         if (!slot.readable) return run.failed(progress);
         const bool saved = callGuarded(slot.item, [](library::Item& i) { return i.save(); }) && slot.imported;

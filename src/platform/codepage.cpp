@@ -140,21 +140,27 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
     return true;
 }
 
-}  // namespace
-
-std::u16string utf8ToUtf16(std::string_view bytes) {
+// UTF-8 to UTF-16; onInvalid(out, sequence) writes what stands for an invalid byte sequence.
+template <class OnInvalid>
+std::u16string decodeUtf8To16(std::string_view bytes, OnInvalid onInvalid) {
     std::u16string out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         std::size_t len;
         long cp = decodeUtf8(bytes, i, len);
         if (cp < 0)
-            out.push_back(kReplacement);
+            onInvalid(out, bytes.substr(i, len));
         else
             appendUtf16(out, static_cast<unsigned long>(cp));
         i += len;
     }
     return out;
+}
+
+}  // namespace
+
+std::u16string utf8ToUtf16(std::string_view bytes) {
+    return decodeUtf8To16(bytes, [](std::u16string& out, std::string_view) { out.push_back(kReplacement); });
 }
 
 std::size_t utf16LengthOfUtf8(std::string_view bytes) {
@@ -197,20 +203,9 @@ void appendUtf8(std::string& out, char32_t cp) {
 }
 
 std::u16string utf8ToUtf16Lossless(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        std::size_t len;
-        long cp = decodeUtf8(bytes, i, len);
-        if (cp >= 0) {
-            appendUtf16(out, static_cast<unsigned long>(cp));
-        } else {
-            for (std::size_t k = 0; k < len; ++k)
-                out.push_back(static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(bytes[i + k])));
-        }
-        i += len;
-    }
-    return out;
+    return decodeUtf8To16(bytes, [](std::u16string& out, std::string_view sequence) {
+        for (unsigned char byte : sequence) out.push_back(static_cast<char16_t>(kEscapedByteBase + byte));
+    });
 }
 
 bool isEscapedByteAt(std::u16string_view text, std::size_t i) {

@@ -312,7 +312,7 @@ TEST_F(FileSafety, ConcurrentRunsIntoOneDestinationNeverShareAnOutput) {
             for (const char* name : {"Inbox.mbox.pst", "0Inbox.mbox.pst"}) {
                 const fs::path out = dir / (std::string("read-") + name);
                 fs::create_directories(out);
-                const std::string read = "readpst -q -e -o " + quoted(out) + " " + quoted(dest / name) + " >/dev/null 2>&1";
+                const std::string read = "readpst -q -j 0 -e -o " + quoted(out) + " " + quoted(dest / name) + " >/dev/null 2>&1";
                 ASSERT_EQ(std::system(read.c_str()), 0) << name;
                 const auto subjects = emlSubjects(out);
                 EXPECT_EQ(subjects.size(), static_cast<std::size_t>(kCount)) << name;

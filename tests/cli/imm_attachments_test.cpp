@@ -80,7 +80,7 @@ TEST_F(ImmAttachments, EmlAndPstCarryTheSampleFilesByteForByte) {
     if (!store_test::hasProgram("readpst")) GTEST_SKIP() << "readpst is not installed";
     ASSERT_EQ(convert("pst"), 0) << out.str() << err.str();
     fs::create_directories(dir / "readpst");
-    store_test::CommandResult read = runCommand("readpst -q -e -o " + shellQuote((dir / "readpst").string()) + " " +
+    store_test::CommandResult read = runCommand("readpst -q -j 0 -e -o " + shellQuote((dir / "readpst").string()) + " " +
                                                 shellQuote((dir / "out" / "Mailbox.imm.pst").string()));
     ASSERT_EQ(read.status, 0) << read.output;
     std::vector<fs::path> items = filesWithExtension(dir / "readpst", ".eml");

@@ -103,7 +103,7 @@ TEST(Interrupt, ASignalStopsTheRunWithItsStatusAndTheCountOfSavedMessages) {
             EXPECT_EQ(countFiles(dir / "out", ".eml"), saved);
         } else if (store_test::hasProgram("readpst")) {
             fs::create_directories(dir / "read");
-            store_test::CommandResult read = runCommand("readpst -q -e -o " + shellQuote((dir / "read").string()) + " " +
+            store_test::CommandResult read = runCommand("readpst -q -j 0 -e -o " + shellQuote((dir / "read").string()) + " " +
                                                         shellQuote((dir / "out" / "big.mbox.pst").string()));
             EXPECT_EQ(read.status, 0) << read.output;
             EXPECT_EQ(countFiles(dir / "read", ".eml"), saved);

@@ -10,12 +10,13 @@ namespace exporter {
 using library::callGuarded;
 
 PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& source,
-                                          std::shared_ptr<library::Items> items, std::optional<int> saveAsFormat) {
+                                          std::shared_ptr<library::Items> items, std::optional<int> saveAsFormat,
+                                          bool prepareSave) {
     PipelineStages<ImportedItem> stages;
     stages.start = [items = std::move(items)](std::uint64_t k) {
         return ImportedItem{k, callGuarded(items, [](library::Items& i) { return i.add(); }), {}, {}, false, false};
     };
-    stages.prepare = [source, saveAsFormat](ImportedItem& slot) {
+    stages.prepare = [source, saveAsFormat, prepareSave](ImportedItem& slot) {
         slot.message = exportedMessage(source, slot.k);
         slot.readable = slot.message.bytes.has_value();
         if (!slot.readable) return;
@@ -31,6 +32,7 @@ PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& s
         callGuarded(slot.item, [](library::Item& i) { i.markSentAndRead(); });
         applyMessageState(slot.item, slot.header);
         if (saveAsFormat) callGuarded(slot.item, [&](library::Item& i) { i.prepareSaveAs(*saveAsFormat); });
+        if (prepareSave && slot.imported) callGuarded(slot.item, [](library::Item& i) { i.prepareSave(); });
     };
     stages.keepGoing = [&run] { return run.running(); };
     stages.weight = [source](std::uint64_t k) { return source.messageBytes(k); };

@@ -23,8 +23,10 @@ struct ImportedItem {
 };
 
 // The start, prepare and keepGoing (the run is not stopped) stages; the caller adds write. With a
-// save-as format the worker also converts the item for it ahead (Item::prepareSaveAs).
+// save-as format the worker also converts the item for it ahead (Item::prepareSaveAs); with
+// prepareSave it encodes the item for its store ahead of Item::save (Item::prepareSave).
 PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& source,
-                                          std::shared_ptr<library::Items> items, std::optional<int> saveAsFormat = {});
+                                          std::shared_ptr<library::Items> items, std::optional<int> saveAsFormat = {},
+                                          bool prepareSave = false);
 
 }  // namespace exporter

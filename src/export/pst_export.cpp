@@ -158,7 +158,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
     const std::uint64_t count = source.count();
     run.progressRange(static_cast<int>(count));
     auto items = callGuarded(target, [](library::Folder& f) { return f.items(); });
-    PipelineStages<ImportedItem> stages = importStages(run, source, items);
+    PipelineStages<ImportedItem> stages = importStages(run, source, items, std::nullopt, true);
     stages.write = [&](ImportedItem& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string progress = itemLabel(mailboxName, slot.k, count);

@@ -51,6 +51,9 @@ public:
     // May convert the item for a later saveAs in that format ahead of time, on another thread than the
     // one that saves it; saveAs writes the same file either way.
     virtual void prepareSaveAs(int format) { (void)format; }
+    // May do the work of a later save() ahead of time, on another thread than the one that saves it
+    // (while no other call is made on the item); save() stores the same either way.
+    virtual void prepareSave() {}
     virtual std::shared_ptr<Attachments> attachments() = 0;
     virtual void remove(int mode) = 0;
 };

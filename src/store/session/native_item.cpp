@@ -23,6 +23,7 @@ const std::shared_ptr<mapi::Message>& NativeItem::content() {
 // The message to change: a saved message is shared with the store, so it is copied first.
 mapi::Message& NativeItem::editable() {
     rendered_.reset();
+    prepared_.reset();
     if (content().use_count() > 1) message_ = std::make_shared<mapi::Message>(*message_);
     return *message_;
 }
@@ -35,6 +36,7 @@ void NativeItem::checkImportType(int type) {
 void NativeItem::replaceContent(mapi::Message message) {
     message_ = std::make_shared<mapi::Message>(std::move(message));
     rendered_.reset();
+    prepared_.reset();
     savedFiles_->clear();
 }
 
@@ -67,9 +69,20 @@ void NativeItem::markSentAndRead() {
 
 void NativeItem::applyState(const library::MessageState& state) { applyMessageState(editable().props, state); }
 
+void NativeItem::prepareSave() {
+    const mapi::Message& message = *content();
+    // Whatever fails here, save() does all the work itself and meets the same failure.
+    try {
+        prepared_ = store_->prepareSave(message);
+    } catch (...) {
+        prepared_.reset();
+    }
+}
+
 bool NativeItem::save() {
     std::shared_ptr<const mapi::Message> message = content();
-    const MessageRef saved = store_->saveMessage(folder_, std::move(message));
+    const MessageRef saved = prepared_ ? store_->savePrepared(folder_, std::move(message), std::move(prepared_))
+                                       : store_->saveMessage(folder_, std::move(message));
     if (saved_) store_->deleteMessage(*saved_);  // the earlier version
     saved_ = saved;
     return true;
@@ -124,6 +137,7 @@ void NativeItem::remove(int mode) {
         saved_.reset();
     }
     message_.reset();
+    prepared_.reset();
 }
 
 int NativeAttachments::count() { return static_cast<int>(message_->attachments.size()); }

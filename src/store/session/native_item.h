@@ -26,6 +26,8 @@ public:
     bool saveAs(const std::u16string& path, int format) override;
     // Renders the RTF or HTML document, used by saveAs while no attachment file was saved since.
     void prepareSaveAs(int format) override;
+    // Encodes the message for its store ahead of save() where the store can (a PST file).
+    void prepareSave() override;
     std::shared_ptr<library::Attachments> attachments() override;
     // Mode 1 moves the saved message to Deleted Items, any other mode deletes it; the item's message
     // is released and every later call on the item fails.
@@ -47,6 +49,7 @@ private:
         std::string document;
     };
     std::optional<Rendered> rendered_;  // what prepareSaveAs made of the current content
+    std::unique_ptr<StoreBackend::PreparedSave> prepared_;  // what prepareSave made of it
     // Full paths the attachments were saved to (by index), so that RTF and HTML name the files written.
     std::shared_ptr<std::vector<std::u16string>> savedFiles_ = std::make_shared<std::vector<std::u16string>>();
 };

@@ -12,6 +12,10 @@ namespace {
 pst::FolderId folderId(FolderRef ref) { return {pst::Nid(static_cast<std::uint32_t>(ref.id))}; }
 FolderRef folderRef(pst::FolderId id) { return {id.nid.value()}; }
 
+struct PreparedPstMessage : StoreBackend::PreparedSave {
+    std::unique_ptr<pst::PreparedMessage> message;
+};
+
 class PstStore : public StoreBackend {
 public:
     explicit PstStore(std::unique_ptr<pst::MessageStore> store) : store_(std::move(store)) {}
@@ -50,8 +54,21 @@ public:
     }
 
     MessageRef saveMessage(FolderRef folder, std::shared_ptr<const mapi::Message> message) override {
+        return savePrepared(folder, std::move(message), nullptr);
+    }
+    std::unique_ptr<PreparedSave> prepareSave(const mapi::Message& message) const override {
+        auto prepared = store().prepareMessage(message, stopRequest());
+        if (!prepared) return nullptr;
+        auto out = std::make_unique<PreparedPstMessage>();
+        out->message = std::move(prepared);
+        return out;
+    }
+    MessageRef savePrepared(FolderRef folder, std::shared_ptr<const mapi::Message> message,
+                            std::unique_ptr<PreparedSave> prepared) override {
         checkFolder(folder);
-        auto id = store().saveMessage(folderId(folder), *message, stopRequest());
+        auto* pstPrepared = dynamic_cast<PreparedPstMessage*>(prepared.get());
+        pst::PreparedMessage* encoded = pstPrepared ? pstPrepared->message.get() : nullptr;
+        auto id = store().saveMessage(folderId(folder), *message, stopRequest(), encoded);
         if (!id)
             throw StoreError("the message could not be written to the PST file: " + id.failure().message);
         return {id->nid.value()};

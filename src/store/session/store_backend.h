@@ -48,6 +48,21 @@ public:
     virtual std::optional<FolderRef> parentOf(FolderRef folder) const = 0;
 
     virtual MessageRef saveMessage(FolderRef folder, std::shared_ptr<const mapi::Message> message) = 0;
+    // The part of saveMessage a backend can do ahead of time: called on any thread, also while other
+    // messages are saved; nothing when there is none (or not for this message).
+    struct PreparedSave {
+        virtual ~PreparedSave() = default;
+    };
+    virtual std::unique_ptr<PreparedSave> prepareSave(const mapi::Message& message) const {
+        (void)message;
+        return nullptr;
+    }
+    // saveMessage with what prepareSave made of the same message; the result is the same.
+    virtual MessageRef savePrepared(FolderRef folder, std::shared_ptr<const mapi::Message> message,
+                                    std::unique_ptr<PreparedSave> prepared) {
+        (void)prepared;
+        return saveMessage(folder, std::move(message));
+    }
     virtual void deleteMessage(MessageRef message) = 0;
     // Moves the message into Deleted Items (a backend that cannot move deletes it).
     virtual void moveToDeletedItems(MessageRef message) = 0;

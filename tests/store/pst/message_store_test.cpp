@@ -327,5 +327,62 @@ TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
     EXPECT_TRUE(lostSaved);
 }
 
+// Messages encoded ahead (as the export's workers do) give the file that saving them directly
+// gives: the store id is random, so the prepared file may differ from a direct one only where two
+// direct files differ among themselves. The shapes cover single blocks, data trees of one and two
+// levels, a subnode tree over several SLBLOCKs, embedded messages and named properties.
+TEST(PstMessageStore, PreparedMessagesWriteTheSameFileAsDirectSaves) {
+    std::vector<mapi::Message> messages;
+    for (const std::vector<std::size_t>& sizes : std::vector<std::vector<std::size_t>>{
+             {}, {100, 5000}, {40000}, {9u << 20}, std::vector<std::size_t>(350, 10)}) {
+        SampleOptions o;
+        o.subject = u"Shape " + std::u16string(1, static_cast<char16_t>(u'A' + messages.size()));
+        o.html = "<p>html</p>";
+        o.attachmentSizes = sizes;
+        o.embedded = messages.size() % 2 == 1;
+        messages.push_back(sampleMessage(o));
+    }
+    messages[1].props.setString(mapi::NamedProperty::byName(mapi::PS_PUBLIC_STRINGS, u"x-first-here"), u"new name");
+    messages.push_back(messages[1]);  // its name has an id by now
+
+    TempDir dir;
+    auto write = [&](const std::string& name, bool prepare) {
+        auto store = MessageStore::create(u16(dir / name), kDefaultStoreName).value();
+        const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Inbox");
+        std::vector<bool> preparedOnes;
+        for (const mapi::Message& message : messages) {
+            std::unique_ptr<PreparedMessage> prepared = prepare ? store->prepareMessage(message) : nullptr;
+            preparedOnes.push_back(prepared != nullptr);
+            EXPECT_TRUE(store->saveMessage(folder, message, {}, prepared.get()));
+        }
+        EXPECT_TRUE(store->close());
+        expectStructurallySound(dir / name);
+        return std::pair(testing_support::readFile(dir / name), preparedOnes);
+    };
+    const auto [direct, none] = write("direct.pst", false);
+    const auto [again, none2] = write("again.pst", false);
+    const auto [prepared, preparedOnes] = write("prepared.pst", true);
+    // A name the store has not handed out an id for leaves the message to saveMessage.
+    EXPECT_EQ(preparedOnes, (std::vector<bool>{false, false, true, true, true, true}));
+    ASSERT_EQ(prepared.size(), direct.size());
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < direct.size(); ++i)
+        if (prepared[i] != direct[i] && again[i] == direct[i]) ++differing;
+    EXPECT_EQ(differing, 0u);
+}
+
+TEST(PstMessageStore, AMessageTooLargeToHoldInMemoryIsNotPrepared) {
+    TempDir dir;
+    auto store = MessageStore::create(u16(dir / "large.pst"), kDefaultStoreName).value();
+    SampleOptions o;
+    o.attachmentSizes = {20u << 20};
+    const mapi::Message message = sampleMessage(o);
+    const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Inbox");
+    ASSERT_TRUE(store->saveMessage(folder, message));  // names its named properties
+    EXPECT_FALSE(store->prepareMessage(message));
+    o.attachmentSizes = {1u << 20};
+    EXPECT_TRUE(store->prepareMessage(sampleMessage(o)));
+}
+
 }  // namespace
 }  // namespace store::pst

@@ -12,7 +12,7 @@ constexpr std::size_t kPcRecordSize = 8;
 
 }  // namespace
 
-std::uint32_t storeValue(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+std::uint32_t storeValue(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
                          const std::string& value) {
     if (value.empty()) return 0;
     if (value.size() <= kMaxHeapItem) return heap.allocate(value).value();
@@ -21,7 +21,7 @@ std::uint32_t storeValue(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, s
     return nid.value();
 }
 
-NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const PropertyList& properties) {
+NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const PropertyList& properties) {
     std::vector<const Property*> sorted;
     for (const Property& p : properties) sorted.push_back(&p);
     std::stable_sort(sorted.begin(), sorted.end(), [](const Property* a, const Property* b) { return a->id() < b->id(); });

@@ -11,7 +11,7 @@
 
 namespace store::pst {
 
-NodeContent buildPropertyContext(NodeDatabase& db, SubnodeIds& ids, const PropertyList& properties);
+NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const PropertyList& properties);
 
 // Reads a node's properties (and the subnodes they refer to); empty when the node is damaged.
 std::optional<PropertyList> readPropertyContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes);
@@ -21,7 +21,7 @@ std::optional<std::string> resolveHnid(NodeDatabase& db, const HeapReader& heap,
                                        const std::vector<SubnodeEntry>& subnodes, std::uint32_t hnid);
 
 // Stores a variable-size value as an HNID: empty -> 0, small -> heap item, large -> new subnode.
-std::uint32_t storeValue(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+std::uint32_t storeValue(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
                          const std::string& value);
 
 }  // namespace store::pst

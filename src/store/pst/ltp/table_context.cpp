@@ -80,7 +80,7 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
 namespace {
 
 // The row's bytes: cells at their offsets, the cell-existence bitmap at the end.
-std::string encodeRow(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
                       const Layout& layout, const TableRow& row) {
     std::string bytes(layout.rowSize, '\0');
     char* ceb = bytes.data() + layout.end1;
@@ -110,7 +110,7 @@ std::string encodeRow(NodeDatabase& db, SubnodeIds& ids, HeapBuilder& heap, std:
 // Heap order as Outlook writes it, which some readers rely on: the row index header, TCINFO, the
 // row index records, the row matrix (when small), then the values the rows refer to. Blocks of a
 // large row matrix are padded to full size, rows never straddling them.
-NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
     const Layout layout = layoutColumns(std::move(columns));
     NodeContent content;
@@ -165,7 +165,7 @@ NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std
     return content;
 }
 
-NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows) {
     return buildTableContext(db, ids, std::move(columns), rows.size(), [&rows](std::size_t i) { return rows[i]; });
 }

@@ -24,9 +24,9 @@ struct TableRow {
 // Columns are property tags; the row id and row version columns are added when missing. Rows are
 // asked for one at a time, so a large table never exists whole in memory; the row matrix of a large
 // table goes to the file block by block.
-NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt);
-NodeContent buildTableContext(NodeDatabase& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows);
 
 struct Table {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
 #include <random>
 
 #include "platform/paths.h"
@@ -215,8 +216,59 @@ std::optional<FolderId> MessageStore::parentOf(FolderId id) const {
     return FolderId{record->parent};
 }
 
-Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message,
-                                            const StopRequest& stop) {
+namespace {
+
+// A prepared message is held in memory whole; larger ones are written while they are made.
+constexpr std::size_t kMaxPreparedBytes = 16u << 20;
+
+struct NameWithoutId {};
+
+Bid fileIdOf(Bid recorded, const std::vector<Bid>& fileIds) {
+    return recorded.isNull() ? recorded : fileIds.at(BlockRecorder::indexOf(recorded));
+}
+
+}  // namespace
+
+NamedIds MessageStore::namesForSaving() {
+    return [this](const mapi::NamedProperty& name) {
+        if (auto id = names_.find(name)) return id;
+        std::unique_lock lock(namesMutex_);
+        return names_.idOf(name);
+    };
+}
+
+std::unique_ptr<PreparedMessage> MessageStore::prepareMessage(const mapi::Message& message,
+                                                              const StopRequest& stop) const {
+    const NamedIds known = [this](const mapi::NamedProperty& name) {
+        std::shared_lock lock(namesMutex_);
+        auto id = names_.find(name);
+        if (!id) throw NameWithoutId{};
+        return id;
+    };
+    auto prepared = std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes), {}});
+    try {
+        prepared->written = MessageWriter(prepared->blocks, known, stop).write(message);
+    } catch (const NameWithoutId&) {
+        return nullptr;
+    } catch (const BlockRecorder::RecordingLimit&) {
+        return nullptr;
+    } catch (const LimitError&) {
+        return nullptr;  // saveMessage refuses it with the reason
+    }
+    return prepared;
+}
+
+WrittenMessage MessageStore::writePrepared(PreparedMessage& prepared, const StopRequest& stop) {
+    throwIfStopped(stop);  // before anything is written
+    const std::vector<Bid> fileIds = db_->writeRecorded(prepared.blocks);
+    WrittenMessage written = std::move(prepared.written);
+    written.data = fileIdOf(written.data, fileIds);
+    written.subnodes = fileIdOf(written.subnodes, fileIds);
+    return written;
+}
+
+Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message, const StopRequest& stop,
+                                            PreparedMessage* prepared) {
     FolderRecord* record = folder(id);
     if (!record) return Failure{0, "no such folder"};
     if (!db_->flushWrites()) return *db_->failure();
@@ -225,7 +277,7 @@ Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& me
     WrittenMessage written;
     try {
         nid = db_->allocateNid(NidType::NormalMessage);
-        written = MessageWriter(*db_, names_, stop).write(message);
+        written = prepared ? writePrepared(*prepared, stop) : MessageWriter(*db_, namesForSaving(), stop).write(message);
     } catch (const LimitError& error) {
         // The message is refused whole; its blocks are freed and the store goes on.
         db_->releaseBlocksSince(mark);

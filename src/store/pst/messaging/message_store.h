@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "store/mapi/named_property.h"
 #include "store/pst/messaging/entry_id.h"
 #include "store/pst/messaging/folder.h"
+#include "store/pst/messaging/message_writer.h"
 #include "store/pst/ndb/node_database.h"
 #include "store/stop_request.h"
 
@@ -29,6 +31,12 @@ struct FolderId {
 struct MessageId {
     Nid nid;
     friend auto operator<=>(const MessageId&, const MessageId&) = default;
+};
+
+// A message encoded into blocks ahead of saveMessage, away from the file (see prepareMessage).
+struct PreparedMessage {
+    BlockRecorder blocks;
+    WrittenMessage written;  // its block ids are the recorder's
 };
 
 inline constexpr std::u16string_view kDefaultStoreName = u"Personal Folders";
@@ -63,7 +71,16 @@ public:
     // file's failure) or the message holds more than the format can (the store goes on). The
     // message is in the file for good once the next commit succeeds (see keptCount()).
     // Throws StopError when `stop` answers true while the message is written (see MessageWriter).
-    Result<MessageId> saveMessage(FolderId folder, const mapi::Message& message, const StopRequest& stop = {});
+    // With `prepared` (made by prepareMessage from the same message) the blocks made ahead are written;
+    // the file is the same as without.
+    Result<MessageId> saveMessage(FolderId folder, const mapi::Message& message, const StopRequest& stop = {},
+                                  PreparedMessage* prepared = nullptr);
+    // Encodes the message for saveMessage ahead of time; may run on other threads while this store
+    // saves other messages. Nothing when saveMessage is better left to do the work: a named property
+    // of the message has no id in the store yet (ids are handed out in the order messages are
+    // saved), the message is large (its blocks then go to the file as they are made) or more than
+    // the format holds. Throws StopError when `stop` answers true.
+    std::unique_ptr<PreparedMessage> prepareMessage(const mapi::Message& message, const StopRequest& stop = {}) const;
     std::vector<MessageId> messages(FolderId folder) const;
     std::size_t messageCount(FolderId folder) const;
     bool deleteMessage(MessageId message);
@@ -104,9 +121,13 @@ private:
     void writeFolder(FolderRecord& record);
     void writeTableNode(Nid nid, const std::vector<std::uint32_t>& columns, const std::vector<TableRow>& rows);
     void writePropertyNode(Nid nid, Nid parent, const PropertyList& props);
+    WrittenMessage writePrepared(PreparedMessage& prepared, const StopRequest& stop);
+    NamedIds namesForSaving();
 
     std::unique_ptr<NodeDatabase> db_;
     mapi::NamedPropertyMap names_;
+    // prepareMessage reads names_ on other threads; ids are added under the exclusive lock.
+    mutable std::shared_mutex namesMutex_;
     std::size_t namesWritten_ = 0;
     StoreUid uid_{};
     std::u16string displayName_;

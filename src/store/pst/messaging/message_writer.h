@@ -1,12 +1,13 @@
 #pragma once
 // Writes a message of the model as a node: its property context, the recipient table, the
 // attachment table and one attachment subnode per attachment (embedded messages nest as subnodes
-// of their attachment). Every block goes to the file at once. The recipient table is made one row
+// of their attachment). Every block goes to the block writer at once (the file, or a recorder). The recipient table is made one row
 // at a time; the stop request is polled before each row and, when it answers true, StopError is
 // thrown (blocks written until then stay unreferenced).
 #include "store/mapi/message.h"
 #include "store/pst/ltp/property.h"
 #include "store/pst/ltp/table_context.h"
+#include "store/pst/messaging/property_conversion.h"
 #include "store/pst/ndb/node_database.h"
 #include "store/stop_request.h"
 
@@ -20,8 +21,8 @@ struct WrittenMessage {
 
 class MessageWriter {
 public:
-    MessageWriter(NodeDatabase& db, mapi::NamedPropertyMap& names, StopRequest stop = {})
-        : db_(db), names_(names), stop_(std::move(stop)) {}
+    MessageWriter(BlockWriter& db, NamedIds names, StopRequest stop = {})
+        : db_(db), names_(std::move(names)), stop_(std::move(stop)) {}
     WrittenMessage write(const mapi::Message& message);
 
 private:
@@ -32,8 +33,8 @@ private:
     SubnodeEntry writeRecipientTable(const mapi::Message& message, SubnodeIds& ids);
     std::vector<std::uint32_t> recipientColumnsOf(const mapi::Message& message);
 
-    NodeDatabase& db_;
-    mapi::NamedPropertyMap& names_;
+    BlockWriter& db_;
+    NamedIds names_;
     StopRequest stop_;
 };
 

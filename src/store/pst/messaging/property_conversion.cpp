@@ -20,20 +20,20 @@ std::string encodeMultiValue(mapi::PropType type, const std::vector<std::string>
     return out;
 }
 
-std::optional<std::uint32_t> storedTag(const mapi::Property& p, mapi::NamedPropertyMap& names) {
+std::optional<std::uint32_t> storedTag(const mapi::Property& p, const NamedIds& names) {
     if (p.type == mapi::PropType::Object || p.type == mapi::PropType::Unspecified ||
         p.type == mapi::PropType::Null)
         return std::nullopt;
     std::uint16_t id = p.key.id();
     if (p.key.isNamed()) {
-        const auto named = names.idOf(p.key.name());
+        const auto named = names(p.key.name());
         if (!named) return std::nullopt;
         id = *named;
     }
     return (static_cast<std::uint32_t>(id) << 16) | static_cast<std::uint16_t>(p.type);
 }
 
-PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names) {
+PropertyList toPstProperties(const mapi::PropertyBag& bag, const NamedIds& names) {
     PropertyList out;
     out.reserve(bag.size());
     for (const mapi::Property& p : bag.properties()) {
@@ -42,6 +42,14 @@ PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMa
         out.push_back({*tag, mapi::isMultiValued(p.type) ? encodeMultiValue(p.type, p.values) : p.data});
     }
     return out;
+}
+
+std::optional<std::uint32_t> storedTag(const mapi::Property& property, mapi::NamedPropertyMap& names) {
+    return storedTag(property, NamedIds([&names](const mapi::NamedProperty& name) { return names.idOf(name); }));
+}
+
+PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names) {
+    return toPstProperties(bag, NamedIds([&names](const mapi::NamedProperty& name) { return names.idOf(name); }));
 }
 
 }  // namespace store::pst

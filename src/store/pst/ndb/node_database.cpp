@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "store/pst/ndb/bytes.h"
+#include "store/pst/ndb/crc.h"
 #include "store/pst/ndb/page.h"
 
 namespace store::pst {
@@ -60,12 +62,15 @@ Result<std::unique_ptr<NodeDatabase>> NodeDatabase::open(const std::string& nati
 
 NodeDatabase::~NodeDatabase() { file_.close(); }
 
-Bid NodeDatabase::writeBlock(std::string_view data, bool internal) {
-    if (data.size() > kMaxBlockData)
-        throw LimitError("a block of " + std::to_string(data.size()) + " bytes (at most " +
-                         std::to_string(kMaxBlockData) + ")");
+Bid NodeDatabase::nextBid(bool internal) {
     const Bid bid(header_.nextBlockBid | (internal ? 0x2 : 0x0));
     header_.nextBlockBid += kBidStep;
+    return bid;
+}
+
+Bid NodeDatabase::writeBlock(std::string_view data, bool internal) {
+    checkBlockSize(data.size());
+    const Bid bid = nextBid(internal);
     const Ib ib = space_.allocate(blockFileSize(data.size()), 64);
     file_.write(ib, encodeBlock(data, bid, ib));
     blocks_.push_back({BlockRef{bid, ib}, static_cast<std::uint16_t>(data.size()), kRefCount});
@@ -73,62 +78,29 @@ Bid NodeDatabase::writeBlock(std::string_view data, bool internal) {
     return bid;
 }
 
-Bid NodeDatabase::writeTreeOver(const std::vector<Bid>& leaves, const std::vector<std::uint32_t>& sizes) {
-    if (leaves.size() == 1) return leaves.front();
-    std::uint64_t total = 0;
-    for (std::uint32_t size : sizes) total += size;
-    // A data tree records its size in 32 bits and has at most two levels of XBLOCKs.
-    if (total > UINT32_MAX || leaves.size() > kXBlockEntries * kXBlockEntries)
-        throw LimitError("a data tree of " + std::to_string(total) + " bytes in " +
-                         std::to_string(leaves.size()) + " blocks");
-    if (leaves.size() <= kXBlockEntries)
-        return writeBlock(encodeDataTreeBlock(1, static_cast<std::uint32_t>(total), leaves), true);
-    std::vector<Bid> middles;
-    for (std::size_t i = 0; i < leaves.size(); i += kXBlockEntries) {
-        const std::size_t n = std::min(kXBlockEntries, leaves.size() - i);
-        std::uint64_t bytes = 0;
-        for (std::size_t k = i; k < i + n; ++k) bytes += sizes[k];
-        middles.push_back(writeBlock(
-            encodeDataTreeBlock(1, static_cast<std::uint32_t>(bytes), std::span(leaves).subspan(i, n)), true));
+std::vector<Bid> NodeDatabase::writeRecorded(BlockRecorder& recorder) {
+    std::vector<Bid> fileIds;
+    fileIds.reserve(recorder.blocks().size());
+    for (const BlockRecorder::Block& block : recorder.blocks()) fileIds.push_back(nextBid(block.internal));
+    std::string& image = recorder.image();
+    for (std::size_t i = 0; i < fileIds.size(); ++i) {
+        const BlockRecorder::Block& block = recorder.blocks()[i];
+        const std::size_t fileSize = blockFileSize(block.size);
+        char* at = image.data() + block.offset;
+        char* trailer = at + fileSize - kBlockTrailerSize;
+        // Blocks of trees refer to other blocks: their ids, and so their CRC, are known only now.
+        if (block.internal) {
+            remapBlockIds(at, block.size, fileIds);
+            storeU32(trailer + 4, computeCrc(std::string_view(at, block.size)));
+        }
+        const Ib ib = space_.allocate(fileSize, 64);
+        storeU16(trailer + 2, computeSig(ib, fileIds[i].value()));
+        storeU64(trailer + 8, fileIds[i].value());
+        file_.write(ib, std::string_view(at, fileSize));
+        blocks_.push_back({BlockRef{fileIds[i], ib}, block.size, kRefCount});
     }
-    return writeBlock(encodeDataTreeBlock(2, static_cast<std::uint32_t>(total), middles), true);
-}
-
-Bid NodeDatabase::writeData(std::string_view data) {
-    if (data.size() <= kMaxBlockData) return writeBlock(data, false);
-    std::vector<Bid> leaves;
-    std::vector<std::uint32_t> sizes;
-    for (std::size_t pos = 0; pos < data.size(); pos += kMaxBlockData) {
-        const std::string_view piece = data.substr(pos, kMaxBlockData);
-        leaves.push_back(writeBlock(piece, false));
-        sizes.push_back(static_cast<std::uint32_t>(piece.size()));
-    }
-    return writeTreeOver(leaves, sizes);
-}
-
-Bid NodeDatabase::writeBlocks(const std::vector<std::string>& blocks) {
-    std::vector<Bid> leaves;
-    std::vector<std::uint32_t> sizes;
-    for (const std::string& block : blocks) {
-        leaves.push_back(writeBlock(block, false));
-        sizes.push_back(static_cast<std::uint32_t>(block.size()));
-    }
-    return writeTreeOver(leaves, sizes);
-}
-
-Bid NodeDatabase::writeSubnodes(std::vector<SubnodeEntry> entries) {
-    if (entries.empty()) return Bid();
-    std::sort(entries.begin(), entries.end(), [](const SubnodeEntry& a, const SubnodeEntry& b) { return a.nid < b.nid; });
-    if (entries.size() <= kSlBlockEntries) return writeBlock(encodeSlBlock(entries), true);
-    // One SIBLOCK holds 510 SLBLOCKs (173,400 subnodes), far more than any message has.
-    if (entries.size() > kSlBlockEntries * kSiBlockEntries)
-        throw LimitError(std::to_string(entries.size()) + " subnodes in one node");
-    std::vector<std::pair<Nid, Bid>> branches;
-    for (std::size_t i = 0; i < entries.size(); i += kSlBlockEntries) {
-        const std::size_t n = std::min(kSlBlockEntries, entries.size() - i);
-        branches.emplace_back(entries[i].nid, writeBlock(encodeSlBlock(std::span(entries).subspan(i, n)), true));
-    }
-    return writeBlock(encodeSiBlock(branches), true);
+    if (!fileIds.empty()) dirty_ = true;
+    return fileIds;
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "store/pst/ndb/block.h"
+#include "store/pst/ndb/block_writer.h"
 #include "store/pst/ndb/btree.h"
 #include "store/pst/ndb/header.h"
 #include "store/pst/ndb/allocation_map.h"
@@ -18,27 +19,21 @@
 
 namespace store::pst {
 
-class NodeDatabase {
+class NodeDatabase : public BlockWriter {
 public:
     // A new, empty file (truncated if it exists); the failure says why it cannot be created.
     static Result<std::unique_ptr<NodeDatabase>> create(const std::string& nativePath);
     // An existing Unicode PST file, trees read into memory; the failure says why it is not one.
     static Result<std::unique_ptr<NodeDatabase>> open(const std::string& nativePath);
 
-    ~NodeDatabase();
+    ~NodeDatabase() override;
     NodeDatabase(const NodeDatabase&) = delete;
     NodeDatabase& operator=(const NodeDatabase&) = delete;
 
-    // --- blocks, written at once -------------------------------------------------------------
-    // A data tree of any size: one block, or blocks under an XBLOCK (or XXBLOCKs).
-    Bid writeData(std::string_view data);
-    // A data tree whose leaf blocks are exactly these (each at most 8176 bytes), as heaps need.
-    Bid writeBlocks(const std::vector<std::string>& blocks);
-    // The same, for leaf blocks written one at a time: each leaf first, then the tree over them.
-    Bid writeLeaf(std::string_view data) { return writeBlock(data, false); }
-    Bid writeTreeOver(const std::vector<Bid>& leaves, const std::vector<std::uint32_t>& sizes);
-    // A subnode tree (SLBLOCK, or SIBLOCK over SLBLOCKs); a null id when there are no entries.
-    Bid writeSubnodes(std::vector<SubnodeEntry> entries);
+    // --- blocks, written at once (writeData, writeBlocks, ... of BlockWriter) -----------------
+    // Writes recorded blocks in their order with the next block ids, as if they had been written one
+    // by one; returns the file's id of each recorded block. The recorder's image is changed.
+    std::vector<Bid> writeRecorded(BlockRecorder& recorder);
 
     // --- nodes ---------------------------------------------------------------------------------
     void setNode(const NbtEntry& entry);
@@ -92,7 +87,8 @@ public:
 
 private:
     NodeDatabase() = default;
-    Bid writeBlock(std::string_view data, bool internal);
+    Bid writeBlock(std::string_view data, bool internal) override;
+    Bid nextBid(bool internal);
     const BbtEntry* findBlock(Bid bid) const;
     std::optional<std::string> readBlock(Bid bid);
     bool readLeafBlocks(Bid bid, int depth, std::vector<std::string>& out);

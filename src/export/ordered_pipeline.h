@@ -4,6 +4,7 @@
 // a few messages per worker, and about kPipelineBytes of their input, are between being started and
 // being written: memory stays flat however long the mailbox is and however large its messages. With
 // one thread everything runs on the calling thread, message by message.
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -108,14 +109,25 @@ private:
         if (idle) wake_.notify_all();
     }
 
+    // The writer waits for a run of ready messages, not for each one: waking it costs a system call
+    // and a switch of threads, and the writer is faster than the workers.
     std::unique_ptr<Entry> takeFront() {
         std::unique_lock lock(mutex_);
-        writerWaiting_ = true;
-        done_.wait(lock, [&] { return entries_.front()->ready; });
-        writerWaiting_ = false;
+        if (!entries_.front()->ready) {
+            writerWants_ = std::min<std::size_t>(entries_.size(), std::max<std::uint64_t>(1, window_ / 4));
+            done_.wait(lock, [&] { return readyRun() >= writerWants_; });
+            writerWants_ = 0;
+        }
         std::unique_ptr<Entry> entry = std::move(entries_.front());
         entries_.pop_front();
         return entry;
+    }
+
+    // How many messages from the front are ready (counted up to what the writer waits for).
+    std::size_t readyRun() const {
+        std::size_t n = 0;
+        while (n < entries_.size() && n < writerWants_ && entries_[n]->ready) ++n;
+        return n;
     }
 
     void work() {
@@ -139,7 +151,7 @@ private:
             {
                 std::lock_guard lock(mutex_);
                 entry->ready = true;
-                wakeWriter = writerWaiting_ && entries_.front().get() == entry;
+                wakeWriter = writerWants_ > 0 && readyRun() >= writerWants_;
             }
             if (wakeWriter) done_.notify_one();
         }
@@ -151,7 +163,7 @@ private:
     std::condition_variable wake_;  // work to do, or closing
     std::condition_variable done_;  // an entry became ready
     bool closing_ = false;
-    bool writerWaiting_ = false;
+    std::size_t writerWants_ = 0;  // ready messages at the front the writer waits for; 0: it does not wait
     int idleWorkers_ = 0;
     std::deque<std::unique_ptr<Entry>> entries_;  // started and not yet written, in order
     std::deque<Entry*> todo_;                     // started and not yet taken by a worker

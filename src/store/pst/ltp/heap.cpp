@@ -56,6 +56,7 @@ Hid HeapBuilder::allocate(std::string_view bytes) {
         ++index;
     }
     Block& block = blocks_.back();
+    if (block.items.empty()) block.items.reserve(std::max(bytes.size(), std::size_t{1024}));
     block.items.append(bytes);
     block.ends.push_back(static_cast<std::uint16_t>(block.items.size()));
     return Hid(static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(block.ends.size()));
@@ -79,7 +80,9 @@ std::vector<std::string> HeapBuilder::takeBlocks() {
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
         Block& block = blocks_[i];
         const std::size_t header = headerSize(i);
-        std::string data(header, '\0');
+        std::string data;
+        data.reserve(serializedSize(i, block, 0, 0));
+        data.resize(header, '\0');
         if (i == 0) {
             storeU32(data.data() + 4, userRoot_.value());
             data[2] = static_cast<char>(kHeapSignature);

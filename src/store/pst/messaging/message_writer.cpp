@@ -1,7 +1,6 @@
 #include "store/pst/messaging/message_writer.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "store/mapi/property_tags.h"
 #include "store/pst/ltp/property_context.h"
@@ -96,11 +95,11 @@ SubnodeEntry MessageWriter::writeAttachment(const mapi::Attachment& attachment, 
 // The standard columns and every tag a recipient row has, each once.
 std::vector<std::uint32_t> MessageWriter::recipientColumnsOf(const mapi::Message& message) {
     std::vector<std::uint32_t> columns = recipientTableColumns();
-    std::unordered_set<std::uint32_t> seen(columns.begin(), columns.end());
+    // Recipients have a few dozen properties at most: a search of the list beats a hash set.
     for (const mapi::PropertyBag& recipient : message.recipients) {
         for (const mapi::Property& p : recipient.properties()) {
             const auto tag = storedTag(p, names_);
-            if (tag && seen.insert(*tag).second) columns.push_back(*tag);
+            if (tag && std::find(columns.begin(), columns.end(), *tag) == columns.end()) columns.push_back(*tag);
         }
     }
     return columns;

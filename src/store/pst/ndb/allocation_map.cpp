@@ -122,11 +122,20 @@ void AllocationMapBuilder::markAllocated(Ib ib, std::uint64_t size) {
     if (ib < kFirstAMapOffset || size == 0) return;
     std::uint64_t slot = (ib - kFirstAMapOffset) / 64;
     const std::uint64_t endSlot = (ib - kFirstAMapOffset + size + 63) / 64;
-    for (; slot < endSlot; ++slot) {
-        const std::uint64_t region = slot / (kPageDataSize * 8);
+    constexpr std::uint64_t kRegionSlots = kPageDataSize * 8;
+    while (slot < endSlot) {
+        const std::uint64_t region = slot / kRegionSlots;
         if (region >= regions_) return;
-        const std::uint64_t bit = slot % (kPageDataSize * 8);
+        const std::uint64_t bit = slot % kRegionSlots;
+        // Whole bytes at once where the extent covers them.
+        if (bit % 8 == 0 && endSlot - slot >= 8) {
+            const std::uint64_t bytes = std::min((endSlot - slot) / 8, (kRegionSlots - bit) / 8);
+            std::fill_n(bits_[region].begin() + static_cast<std::ptrdiff_t>(bit / 8), bytes, static_cast<char>(0xFF));
+            slot += bytes * 8;
+            continue;
+        }
         bits_[region][bit / 8] = static_cast<char>(bits_[region][bit / 8] | (0x80 >> (bit % 8)));
+        ++slot;
     }
 }
 

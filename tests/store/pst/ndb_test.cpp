@@ -120,6 +120,29 @@ TEST(PstAllocationMap, MarksSlotsAndCountsFreeSpace) {
     EXPECT_EQ(loadU64(pages[0].bytes.data() + 504), kFirstAMapOffset);
 }
 
+TEST(PstAllocationMap, MarksExactlyTheSlotsOfExtentsAtAnyAlignment) {
+    // Extents that start and end inside a byte of the map, span whole bytes, and cross into the next
+    // region; every slot they touch is marked and no other.
+    struct Extent {
+        std::uint64_t offset;  // from the first map
+        std::uint64_t size;
+    };
+    for (const Extent e : {Extent{64 * 3, 64 * 2}, Extent{64 * 5, 64 * 20 + 1}, Extent{64 * 8, 64 * 16},
+                           Extent{kRegionSize - 64 * 11, 64 * 30}, Extent{2048, 1}}) {
+        SCOPED_TRACE(e.offset);
+        AllocationMapBuilder maps(kFirstAMapOffset + 2 * kRegionSize);
+        AllocationMapBuilder reference(kFirstAMapOffset + 2 * kRegionSize);
+        maps.markAllocated(kFirstAMapOffset + e.offset, e.size);
+        for (std::uint64_t at = e.offset / 64 * 64; at < e.offset + e.size; at += 64)
+            reference.markAllocated(kFirstAMapOffset + at, 1);
+        const auto pages = maps.pages();
+        const auto expected = reference.pages();
+        ASSERT_EQ(pages.size(), expected.size());
+        for (std::size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(pages[i].bytes, expected[i].bytes) << i;
+        EXPECT_EQ(maps.freeBytes(), reference.freeBytes());
+    }
+}
+
 TEST(PstNodeDatabase, ManyNodesAndBlocksSurviveReopen) {
     TempDir dir;
     const std::string path = (dir / "t.pst").string();

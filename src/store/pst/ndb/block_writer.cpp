@@ -86,6 +86,8 @@ Bid BlockRecorder::writeBlock(std::string_view data, bool internal) {
     const std::size_t fileSize = blockFileSize(data.size());
     if (fileSize > maxBytes_ - std::min(maxBytes_, offset)) throw RecordingLimit{};
     const Bid bid(4 * (blocks_.size() + 1) | (internal ? 0x2 : 0x0));
+    if (image_.capacity() < offset + fileSize)
+        image_.reserve(std::max({offset + fileSize, 2 * image_.capacity(), std::size_t{32} << 10}));
     image_.resize(offset + fileSize, '\0');
     char* at = image_.data() + offset;
     std::copy(data.begin(), data.end(), at);

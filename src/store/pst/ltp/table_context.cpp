@@ -85,21 +85,19 @@ std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::
     std::string bytes(layout.rowSize, '\0');
     char* ceb = bytes.data() + layout.end1;
     for (const Column& c : layout.columns) {
-        std::string value;
+        char* cell = bytes.data() + c.offset;
         if (c.tag == kTagRowId) {
-            putU32(value, row.rowId);
+            storeU32(cell, row.rowId);
         } else if (c.tag == kTagRowVersion) {
-            putU32(value, 0);
+            storeU32(cell, 0);
         } else if (const Property* p = findProperty(row.cells, c.tag)) {
             if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF)))
-                value = p->value.substr(0, c.size);
+                std::copy_n(p->value.data(), std::min<std::size_t>(c.size, p->value.size()), cell);
             else
-                putU32(value, storeValue(db, ids, heap, subnodes, p->value));
+                storeU32(cell, storeValue(db, ids, heap, subnodes, p->value));
         } else {
             continue;
         }
-        value.resize(c.size, '\0');
-        bytes.replace(c.offset, c.size, value);
         ceb[c.bit / 8] = static_cast<char>(ceb[c.bit / 8] | (0x80 >> (c.bit % 8)));
     }
     return bytes;

@@ -245,9 +245,11 @@ std::unique_ptr<PreparedMessage> MessageStore::prepareMessage(const mapi::Messag
         if (!id) throw NameWithoutId{};
         return id;
     };
-    auto prepared = std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes), {}});
+    auto prepared = std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes), {}, {}});
     try {
         prepared->written = MessageWriter(prepared->blocks, known, stop).write(message);
+        prepared->row = ContentsRow::pack(Nid(), prepared->written.properties);
+        PropertyList().swap(prepared->written.properties);
     } catch (const NameWithoutId&) {
         return nullptr;
     } catch (const BlockRecorder::RecordingLimit&) {
@@ -256,15 +258,6 @@ std::unique_ptr<PreparedMessage> MessageStore::prepareMessage(const mapi::Messag
         return nullptr;  // saveMessage refuses it with the reason
     }
     return prepared;
-}
-
-WrittenMessage MessageStore::writePrepared(PreparedMessage& prepared, const StopRequest& stop) {
-    throwIfStopped(stop);  // before anything is written
-    const std::vector<Bid> fileIds = db_->writeRecorded(prepared.blocks);
-    WrittenMessage written = std::move(prepared.written);
-    written.data = fileIdOf(written.data, fileIds);
-    written.subnodes = fileIdOf(written.subnodes, fileIds);
-    return written;
 }
 
 Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& message, const StopRequest& stop,
@@ -277,7 +270,14 @@ Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& me
     WrittenMessage written;
     try {
         nid = db_->allocateNid(NidType::NormalMessage);
-        written = prepared ? writePrepared(*prepared, stop) : MessageWriter(*db_, namesForSaving(), stop).write(message);
+        if (prepared) {
+            throwIfStopped(stop);  // before anything is written
+            const std::vector<Bid> fileIds = db_->writeRecorded(prepared->blocks);
+            written.data = fileIdOf(prepared->written.data, fileIds);
+            written.subnodes = fileIdOf(prepared->written.subnodes, fileIds);
+        } else {
+            written = MessageWriter(*db_, namesForSaving(), stop).write(message);
+        }
     } catch (const LimitError& error) {
         // The message is refused whole; its blocks are freed and the store goes on.
         db_->releaseBlocksSince(mark);
@@ -289,7 +289,12 @@ Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& me
         return *db_->failure();
     }
     db_->setNode({nid, written.data, written.subnodes, record->nid});
-    record->contents.push_back(ContentsRow::pack(nid, written.properties));
+    if (prepared) {
+        record->contents.push_back(std::move(prepared->row));
+        record->contents.back().message = nid;
+    } else {
+        record->contents.push_back(ContentsRow::pack(nid, written.properties));
+    }
     record->dirty = true;
     ++savedCount_;
     checkpointIfDue();

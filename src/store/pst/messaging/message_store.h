@@ -36,7 +36,8 @@ struct MessageId {
 // A message encoded into blocks ahead of saveMessage, away from the file (see prepareMessage).
 struct PreparedMessage {
     BlockRecorder blocks;
-    WrittenMessage written;  // its block ids are the recorder's
+    WrittenMessage written;  // its block ids are the recorder's; no properties (they are in row)
+    ContentsRow row;         // for the folder's contents table, without the message's id
 };
 
 inline constexpr std::u16string_view kDefaultStoreName = u"Personal Folders";
@@ -121,7 +122,6 @@ private:
     void writeFolder(FolderRecord& record);
     void writeTableNode(Nid nid, const std::vector<std::uint32_t>& columns, const std::vector<TableRow>& rows);
     void writePropertyNode(Nid nid, Nid parent, const PropertyList& props);
-    WrittenMessage writePrepared(PreparedMessage& prepared, const StopRequest& stop);
     NamedIds namesForSaving();
 
     std::unique_ptr<NodeDatabase> db_;

@@ -80,6 +80,7 @@ public:
             if (!stages_.keepGoing()) return;
             if (entry->error) std::rethrow_exception(entry->error);
             stages_.write(entry->slot);
+            retire(std::move(entry));
         }
     }
 
@@ -96,6 +97,13 @@ private:
         std::lock_guard lock(mutex_);
         todo_.push_back(entry.get());
         entries_.push_back(std::move(entry));
+    }
+
+    // A written message is destroyed by a worker: the memory was taken on the workers' threads, and
+    // the writer is spared giving it back.
+    void retire(std::unique_ptr<Entry> entry) {
+        std::lock_guard lock(mutex_);
+        retired_.push_back(std::move(entry));
     }
 
     // Wake-ups cost a system call each: workers are woken only when one waits, the writer only when
@@ -133,6 +141,7 @@ private:
     void work() {
         for (;;) {
             Entry* entry = nullptr;
+            std::vector<std::unique_ptr<Entry>> retired;
             {
                 std::unique_lock lock(mutex_);
                 ++idleWorkers_;
@@ -141,7 +150,9 @@ private:
                 if (closing_) return;
                 entry = todo_.front();
                 todo_.pop_front();
+                retired.swap(retired_);
             }
+            retired.clear();
             try {
                 stages_.prepare(entry->slot);
             } catch (...) {
@@ -167,6 +178,7 @@ private:
     int idleWorkers_ = 0;
     std::deque<std::unique_ptr<Entry>> entries_;  // started and not yet written, in order
     std::deque<Entry*> todo_;                     // started and not yet taken by a worker
+    std::vector<std::unique_ptr<Entry>> retired_;  // written, to be destroyed by a worker
     std::vector<std::jthread> workers_;           // last member: joined before the entries go
 };
 

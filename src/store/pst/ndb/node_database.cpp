@@ -278,13 +278,16 @@ bool NodeDatabase::commit() {
     if (!writeHeader(nbt, bbt, fileEnd, maps)) return false;
     dirty_ = false;
 
-    // The old tree pages become free space; their trailers are wiped so that tools which look for
-    // lost items in free space do not take them for live index pages.
-    const std::string noTrailer(kPageSize - kPageDataSize, '\0');
+    // The old tree pages become free space; they are wiped so that tools which look for lost items
+    // in free space do not take them for live index pages. In file order, neighbours go in one write.
+    std::vector<Ib> oldPages;
     for (const BlockRef& old : pages_) {
-        file_.write(old.ib + kPageDataSize, noTrailer);
+        oldPages.push_back(old.ib);
         freedAfterCommit_.emplace_back(old.ib, kPageSize);
     }
+    std::sort(oldPages.begin(), oldPages.end());
+    const std::string wiped(kPageSize, '\0');
+    for (Ib ib : oldPages) file_.write(ib, wiped);
     file_.flush();
     pages_ = std::move(pages);
     // Nothing on disk refers to these any more.

@@ -53,10 +53,16 @@ Layout layoutColumns(std::vector<std::uint32_t> tags) {
     return layout;
 }
 
+constexpr std::size_t kTcInfoHeaderSize = 22;
+constexpr std::size_t kTcInfoColumnSize = 8;
+
+std::size_t tcInfoSize(const Layout& layout) { return kTcInfoHeaderSize + kTcInfoColumnSize * layout.columns.size(); }
+
 std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsHnid) {
     std::vector<Column> byTag = layout.columns;
     std::sort(byTag.begin(), byTag.end(), [](const Column& a, const Column& b) { return a.tag < b.tag; });
     std::string out;
+    out.reserve(tcInfoSize(layout));
     put8(out, kTcType);
     put8(out, static_cast<std::uint8_t>(byTag.size()));
     putU16(out, layout.end4);
@@ -114,7 +120,7 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
     BthSlots rowIndex{reserveBthHeader(heap), Hid()};
-    const Hid tcInfo = heap.reserve(encodeTcInfo(layout, Hid(), 0).size());
+    const Hid tcInfo = heap.reserve(tcInfoSize(layout));
     heap.setUserRoot(tcInfo);
     rowIndex.leaf = reserveBthLeaf(heap, rowCount * kRowIndexRecordSize);
     const bool inHeap = rowCount * layout.rowSize <= kMaxHeapItem;

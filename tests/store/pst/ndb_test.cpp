@@ -141,6 +141,14 @@ TEST(PstAllocationMap, MarksExactlyTheSlotsOfExtentsAtAnyAlignment) {
         for (std::size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(pages[i].bytes, expected[i].bytes) << i;
         EXPECT_EQ(maps.freeBytes(), reference.freeBytes());
     }
+    // The free map holds a region's longest run of free slots: here gaps of 13 and 100 slots, starting
+    // inside a byte of the map, in an otherwise full region.
+    AllocationMapBuilder maps(kFirstAMapOffset + kRegionSize);
+    maps.markAllocated(kFirstAMapOffset, 64 * 37);
+    maps.markAllocated(kFirstAMapOffset + 64 * 50, 64 * 900);
+    maps.markAllocated(kFirstAMapOffset + 64 * 1050, kRegionSize - 64 * 1050);
+    EXPECT_EQ(maps.firstFreeMap()[0], 100);
+    EXPECT_EQ(maps.freeBytes(), 113u * 64);
 }
 
 TEST(PstNodeDatabase, ManyNodesAndBlocksSurviveReopen) {

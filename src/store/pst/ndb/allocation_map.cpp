@@ -1,7 +1,9 @@
 #include "store/pst/ndb/allocation_map.h"
 
 #include <algorithm>
+#include <bit>
 
+#include "store/pst/ndb/bytes.h"
 #include "store/pst/ndb/page.h"
 
 namespace store::pst {
@@ -143,6 +145,16 @@ std::uint8_t AllocationMapBuilder::longestFreeRun(std::uint64_t region) const {
     std::uint64_t longest = 0;
     std::uint64_t run = 0;
     for (unsigned char byte : bits_[region]) {
+        // Full and empty bytes, most of a map, at once.
+        if (byte == 0xFF) {
+            run = 0;
+            continue;
+        }
+        if (byte == 0) {
+            run += 8;
+            longest = std::max(longest, run);
+            continue;
+        }
         for (int bit = 0; bit < 8; ++bit) {
             run = (byte & (0x80 >> bit)) ? 0 : run + 1;
             longest = std::max(longest, run);
@@ -177,9 +189,12 @@ std::vector<MapPage> AllocationMapBuilder::pages() const {
 }
 
 std::uint32_t AllocationMapBuilder::freeSlots(std::uint64_t region) const {
-    std::uint32_t free = 0;
-    for (unsigned char byte : bits_[region]) free += 8 - static_cast<std::uint32_t>(__builtin_popcount(byte));
-    return free;
+    const std::string& bits = bits_[region];
+    std::uint32_t used = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bits.size(); i += 8) used += static_cast<std::uint32_t>(std::popcount(loadU64(bits.data() + i)));
+    for (; i < bits.size(); ++i) used += static_cast<std::uint32_t>(std::popcount(static_cast<unsigned char>(bits[i])));
+    return static_cast<std::uint32_t>(8 * bits.size()) - used;
 }
 
 std::uint64_t AllocationMapBuilder::freeBytes() const {

@@ -55,8 +55,8 @@ TEST(HeaderLookup, FindsTheFirstFieldWithoutRegardToCase) {
     ASSERT_NE(header.LookupField("content-type"), nullptr);
     EXPECT_EQ(header.LookupField("content-type")->name, "Content-Type");
     EXPECT_EQ(*header.FieldText("subject"), "one");
-    EXPECT_EQ(header.FieldText("Missing"), nullptr);
-    ASSERT_NE(header.FieldText("X-Empty"), nullptr);
+    EXPECT_EQ(header.FieldText("Missing"), std::nullopt);
+    ASSERT_NE(header.FieldText("X-Empty"), std::nullopt);
     EXPECT_EQ(*header.FieldText("X-Empty"), "");
     EXPECT_EQ(*header.FromText(), "f");
     EXPECT_EQ(*header.ToText(), "t");
@@ -71,7 +71,7 @@ TEST(HeaderLookup, MboxSeparatorLineIsNotTheFromField) {
          {"From ann@x Mon Jan  1 10:00:00 2024\r\nSubject: s\r\n\r\n", "From ann@x\r\nSubject: s\r\n\r\n"}) {
         CMimeHeader header;
         EXPECT_GT(parse(header, text), 0);
-        EXPECT_EQ(header.FromText(), nullptr) << text;
+        EXPECT_EQ(header.FromText(), std::nullopt) << text;
         EXPECT_EQ(header.Fields().size(), 2u);
     }
 }
@@ -79,14 +79,14 @@ TEST(HeaderLookup, MboxSeparatorLineIsNotTheFromField) {
 TEST(HeaderPut, OverwritesOrAppends) {
     CMimeHeader header;
     parse(header, "Subject: =?a?q?x?=\r\nTo: t\r\n\r\n");
-    EXPECT_EQ(header.LookupField("Subject")->charset, "a");
+    EXPECT_EQ(header.LookupField("Subject")->Charset(), "a");
     header.PutFieldText("SUBJECT", "new");
     header.PutField(CMimeHeaderField("Cc", "c", "cs"));
     ASSERT_EQ(header.Fields().size(), 3u);
     EXPECT_EQ(header.Fields()[0].name, "SUBJECT");
-    EXPECT_EQ(header.Fields()[0].value, "new");
-    EXPECT_EQ(header.Fields()[0].charset, "");
-    EXPECT_EQ(header.Fields()[2].charset, "cs");
+    EXPECT_EQ(header.Fields()[0].Value(), "new");
+    EXPECT_EQ(header.Fields()[0].Charset(), "");
+    EXPECT_EQ(header.Fields()[2].Charset(), "cs");
 }
 
 TEST(HeaderWrite, WritesFieldsAndTheBlankLine) {

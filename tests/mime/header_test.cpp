@@ -89,6 +89,24 @@ TEST(HeaderPut, OverwritesOrAppends) {
     EXPECT_EQ(header.Fields()[2].Charset(), "cs");
 }
 
+TEST(HeaderPut, AReadFieldKeepsItsWrittenValueUntilTheProgramChangesIt) {
+    CMimeHeader header;
+    parse(header, "Content-Type: text/plain; name==?utf-8?q?f=C3=A9?=\r\n\r\n");
+    CMimeHeaderField* type = header.LookupField("Content-Type");
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->RawValue(), "text/plain; name==?utf-8?q?f=C3=A9?=");  // as written, decoded when asked
+    EXPECT_EQ(type->Value(), "text/plain; name=f\xC3\xA9");
+    EXPECT_EQ(type->ParamText("name"), "f\xC3\xA9");
+    type->PutParam("charset", "x");
+    // Now a field the program made: its text, written in the charset of the word it was read with.
+    EXPECT_EQ(type->RawValue(), "text/plain; name=f\xC3\xA9; charset=\"x\"");
+    EXPECT_EQ(type->Charset(), "utf-8");
+    std::string out(static_cast<std::size_t>(type->StoredSize()), '\0');
+    out.resize(static_cast<std::size_t>(type->WriteTo(out.data(), static_cast<std::int64_t>(out.size()))));
+    EXPECT_NE(out.find("=?utf-8?"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\xC3"), std::string::npos) << out;
+}
+
 TEST(HeaderWrite, WritesFieldsAndTheBlankLine) {
     CMimeHeader header;
     header.PutFieldText("From", "a");

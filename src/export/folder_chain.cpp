@@ -63,7 +63,8 @@ bool hierarchyRooted() {
 
 std::optional<std::u16string> outsideRootNotice(const std::u16string& mailboxPath) {
     const std::u16string root = normalizedRoot();
-    if (root.empty() || !platform::isAbsolute(mailboxPath) || belowRoot(mailboxPath, root)) return std::nullopt;
+    if (root.empty() || !platform::isAbsolute(mailboxPath) || belowRoot(mailboxPath, root))
+        return std::nullopt;
     return u"The mailbox " + mailboxPath + u" is not inside the hierarchy root " + root +
            u": its folders follow its full path.";
 }

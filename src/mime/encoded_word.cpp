@@ -62,7 +62,8 @@ std::int64_t CMimeEncodedWord::Decode(char* out, std::int64_t max) {
             written += count;
             room -= count;
         } else if (piece.kind == detail::FieldPiece::Kind::Text) {
-            const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(piece.bytes.size()), room);
+            const std::int64_t count =
+                std::min<std::int64_t>(static_cast<std::int64_t>(piece.bytes.size()), room);
             std::memcpy(out + written, piece.bytes.data(), static_cast<std::size_t>(count));
             written += count;
             room -= count;

@@ -40,7 +40,8 @@ std::optional<ParamLocation> CMimeHeaderField::LocateParam(std::string_view para
     return locateParam(Value(), paramName);
 }
 
-std::optional<ParamLocation> CMimeHeaderField::locateParam(const std::string& value, std::string_view paramName) {
+std::optional<ParamLocation> CMimeHeaderField::locateParam(const std::string& value,
+                                                           std::string_view paramName) {
     const std::string_view text = textOf(value);
     std::size_t p = text.find(';');
     if (p == std::string_view::npos) return std::nullopt;

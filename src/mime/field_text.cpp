@@ -16,7 +16,8 @@ struct Segment {
 
 std::string wordBytes(const detail::FieldPiece& word) {
     std::string out(word.bytes.size(), '\0');
-    out.resize(static_cast<std::size_t>(detail::DecodeWordText(word, out.data(), static_cast<std::int64_t>(out.size()))));
+    out.resize(static_cast<std::size_t>(
+        detail::DecodeWordText(word, out.data(), static_cast<std::int64_t>(out.size()))));
     return out;
 }
 

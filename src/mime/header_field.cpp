@@ -61,8 +61,8 @@ CMimeHeaderField::Decoded CMimeHeaderField::DecodedValue() const {
     codec->BindInput(stored_, false);
     Decoded decoded;
     decoded.bytes.resize(stored_.size());
-    decoded.bytes.resize(
-        static_cast<std::size_t>(codec->Convert(decoded.bytes.data(), static_cast<std::int64_t>(stored_.size()))));
+    decoded.bytes.resize(static_cast<std::size_t>(
+        codec->Convert(decoded.bytes.data(), static_cast<std::int64_t>(stored_.size()))));
     decoded.charset = std::move(codec->charset);
     return decoded;
 }

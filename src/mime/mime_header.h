@@ -27,11 +27,11 @@ struct ParamLocation {
 
 class CMimeHeaderField {
 public:
-    // A decoded value: the bytes and the charset of the first encoded word (empty when none).
-    struct Decoded {
-        std::string bytes;
-        std::string charset;
-    };
+  // A decoded value: the bytes and the charset of the first encoded word (empty when none).
+  struct Decoded {
+      std::string bytes;
+      std::string charset;
+  };
 
     CMimeHeaderField() = default;
     // A field the system makes: its text, written in charset (encoded words for non-ASCII) when set.
@@ -73,7 +73,7 @@ public:
 
     std::string name;  // exactly as it stood before the colon
 
-private:
+  private:
     static std::optional<ParamLocation> locateParam(const std::string& value, std::string_view paramName);
 
     std::string stored_;   // read: as written; made: the text

@@ -14,7 +14,9 @@ constexpr std::size_t npos = std::string_view::npos;
 // Longest charset name the strict rules accept, plus one.
 constexpr std::size_t kMaxStrictCharset = 64;
 
-bool isStrictBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isStrictBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Position of the next "=?" at or after from that starts before the last two bytes, or npos.
 std::size_t findWordStart(std::string_view in, std::size_t from) {
@@ -39,7 +41,8 @@ bool FieldWordReader::readWord(std::size_t at, FieldPiece& word, std::size_t& en
     if (rules_ == WordRules::Library) {
         while (q < n && in_[q] != '\0' && in_[q] != '?') ++q;
     } else {
-        while (q < n && q - at - 2 <= kMaxStrictCharset && in_[q] != '?' && in_[q] != '\0' && !isStrictBlank(in_[q]))
+        while (q < n && q - at - 2 <= kMaxStrictCharset && in_[q] != '?' && in_[q] != '\0' &&
+               !isStrictBlank(in_[q]))
             ++q;
         if (q == at + 2) return false;
     }

@@ -26,14 +26,14 @@ struct FieldPiece {
 };
 
 class FieldWordReader {
-public:
+  public:
     FieldWordReader(std::string_view value, WordRules rules) : in_(value), rules_(rules) {}
 
     // The next piece; false at the end. Without wordsAllowed a "=?" is read as text (a decoder that
     // has no room left for a word).
     bool next(FieldPiece& piece, bool wordsAllowed = true);
 
-private:
+  private:
     bool readWord(std::size_t at, FieldPiece& word, std::size_t& end);
     std::size_t closeFrom(std::size_t from);  // the first "?=" at or after from, or npos
     bool isGap(std::string_view run, std::size_t at, std::size_t nextStart);
@@ -42,7 +42,7 @@ private:
     WordRules rules_;
     std::size_t position_ = 0;
     bool afterWord_ = false;
-    std::size_t searchedFrom_ = 0;        // the last close search and its answer: positions only grow,
+    std::size_t searchedFrom_ = 0;              // the last close search and its answer: positions only grow,
     std::size_t foundClose_ = ~std::size_t{0};  // so each byte is searched about once
     bool searched_ = false;
 };

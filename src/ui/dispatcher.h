@@ -73,7 +73,7 @@ private:
         Task callback;
     };
     bool runOneTask();
-    void requestWake();       // calls the wake hook unless a wake is already on its way
+    void requestWake();  // calls the wake hook unless a wake is already on its way
     bool runDueTimers();
     Clock::time_point nextDue() const;  // caller holds mutex_
 

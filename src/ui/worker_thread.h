@@ -20,7 +20,8 @@ public:
     // without one it is written to the standard error.
     using FailureHandler = std::function<void(const std::string& what)>;
     // The body receives the thread's stop token; a body that does not poll it may take none.
-    CWorkerThread(CDispatcher& dispatcher, std::function<void(std::stop_token)> body, FailureHandler onFailure = {});
+    CWorkerThread(CDispatcher& dispatcher, std::function<void(std::stop_token)> body,
+                  FailureHandler onFailure = {});
     CWorkerThread(CDispatcher& dispatcher, std::function<void()> body, FailureHandler onFailure = {});
     // Requests a stop and waits for the thread. Destroying a worker while the UI thread serves one of
     // its sends cannot wait (the send never returns) and would leave the body running over its owner's

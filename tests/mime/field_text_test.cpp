@@ -72,7 +72,8 @@ TEST(FieldText, MalformedWordsAreTextInUtf16ButWordsInTheLibrarysDecoding) {
         CMimeEncodedWord library;
         library.BindInput(c.raw, false);
         std::string shown(std::char_traits<char>::length(c.raw), '\0');
-        shown.resize(static_cast<std::size_t>(library.Convert(shown.data(), static_cast<std::int64_t>(shown.size()))));
+        shown.resize(
+            static_cast<std::size_t>(library.Convert(shown.data(), static_cast<std::int64_t>(shown.size()))));
         EXPECT_EQ(shown, c.shown) << c.raw;
         EXPECT_EQ(u8(DecodeFieldText(c.raw)), c.text) << c.raw;
     }

@@ -106,8 +106,8 @@ TEST(DispatcherDeathTest, AWorkerDestroyedInTheMiddleOfItsOwnSendEndsTheProgramI
         {
             ui::CDispatcher dispatcher;
             std::unique_ptr<ui::CWorkerThread> worker;
-            worker = std::make_unique<ui::CWorkerThread>(
-                dispatcher, [&] { dispatcher.invoke([&] { worker.reset(); }); });
+            worker = std::make_unique<ui::CWorkerThread>(dispatcher,
+                                                         [&] { dispatcher.invoke([&] { worker.reset(); }); });
             dispatcher.runUntil([&] { return !worker; });
         },
         "destroyed while its own message was being handled");

@@ -9,8 +9,6 @@
 namespace mime {
 namespace {
 
-constexpr std::size_t npos = std::string_view::npos;
-
 bool isLetterB(char letter) { return letter == 'B' || letter == 'b'; }
 
 // Writes whole pieces while they fit; after the first piece that does not fit nothing more is written.

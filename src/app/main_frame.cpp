@@ -295,7 +295,8 @@ void CMainFrame::OnStop() {
 }
 
 void CMainFrame::requestStop() {
-    frame::g_stopRequested = true;
+    frame::g_stopRequested = true;  // what the jobs poll, here and in the command line
+    if (workerThread) workerThread->requestStop();
 }
 
 void CMainFrame::OnSave() {

@@ -61,6 +61,14 @@ bool hierarchyRooted() {
     return !normalizedRoot().empty();
 }
 
+std::optional<std::u16string> outsideRootNotice(const std::u16string& mailboxPath) {
+    const std::u16string root = normalizedRoot();
+    if (root.empty() || !platform::isAbsolute(mailboxPath) || belowRoot(mailboxPath, root))
+        return std::nullopt;
+    return u"The mailbox " + mailboxPath + u" is not inside the hierarchy root " + root +
+           u": its folders follow its full path.";
+}
+
 std::optional<std::vector<std::u16string>> shapedHierarchyParts(const std::u16string& mailboxPath) {
     if (!platform::isAbsolute(mailboxPath)) return std::nullopt;
     const std::optional<std::u16string> relative = belowRoot(mailboxPath, normalizedRoot());

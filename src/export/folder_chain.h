@@ -19,6 +19,10 @@ std::optional<std::vector<std::u16string>> shapedHierarchyParts(const std::u16st
 // True when the hierarchy is taken relative to a root.
 bool hierarchyRooted();
 
+// The log line for a mailbox that a rooted hierarchy cannot place because it lies outside the root:
+// its folders then follow its full path. Nothing when no root is set or the mailbox lies below it.
+std::optional<std::u16string> outsideRootNotice(const std::u16string& mailboxPath);
+
 // The output folder of a mailbox below a hierarchy root: the chain's folders are shared, and the
 // mailbox's own folder is claimed unless this run made it as the parent of another mailbox (a
 // Thunderbird folder with its own messages and subfolders).

@@ -5,20 +5,17 @@
 #include <utility>
 
 #include "export/mail_headers.h"
-#include "mime/mime_codec.h"
+#include "mime/field_text.h"
 #include "mime/text_util.h"
 #include "platform/codepage.h"
 
 namespace exporter {
 namespace {
 
+// Encoded words in a label are decoded like any header text, each in its own charset.
 std::string decodedWords(std::string_view text) {
     if (text.find("=?") == std::string_view::npos) return std::string(text);
-    mime::CMimeEncodedWord codec;
-    codec.BindInput(text, false);
-    std::string out(static_cast<std::size_t>(codec.OutputSizeBound()), '\0');
-    out.resize(static_cast<std::size_t>(codec.Convert(out.data(), static_cast<std::int64_t>(out.size()))));
-    return out;
+    return platform::utf16ToUtf8(mime::DecodeFieldText(text));
 }
 
 std::string_view trimmed(std::string_view text) {

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "export/folder_chain.h"
 #include "export/output_paths.h"
 #include "export/save_options.h"
 #include "platform/codepage.h"
@@ -80,6 +81,8 @@ void forEachCheckedMailbox(ExportRun& run, const std::function<void(const Checke
         if (mailbox.row >= run.frame.catalogue.size()) continue;
         run.frame.selectRow(mailbox.row);
         run.source = MailboxSource{run.frame.currentMbox.load(), run.frame.currentIsImm};
+        if (g_saveInHierarchy != 0)
+            if (auto notice = outsideRootNotice(mailbox.path)) run.log(*notice);
         writeGuarded(run, mailbox, write);
     }
 }

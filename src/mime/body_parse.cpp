@@ -26,7 +26,7 @@ std::size_t findDelimiter(std::string_view in, std::string_view delimiter, std::
 }  // namespace
 
 bool CMimeBody::decodeContent(std::string_view encoded) {
-    const std::string* encoding = TransferEncodingText();
+    const std::optional<std::string> encoding = TransferEncodingText();
     auto codec = MakeTransferCodec(encoding ? std::string_view(*encoding) : std::string_view());
     codec->BindInput(encoded, false);
     const std::int64_t bound = codec->OutputSizeBound();

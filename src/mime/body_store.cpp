@@ -6,7 +6,7 @@ namespace mime {
 namespace {
 
 std::unique_ptr<CMimeCodeBase> encoderFor(const CMimeBody& body) {
-    const std::string* encoding = body.TransferEncodingText();
+    const std::optional<std::string> encoding = body.TransferEncodingText();
     auto codec = MakeTransferCodec(encoding ? std::string_view(*encoding) : std::string_view());
     codec->BindInput(body.Content(), body.ContentSize(), true);
     return codec;

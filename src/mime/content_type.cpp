@@ -18,12 +18,12 @@ std::string paramOf(const CMimeHeader& header, std::string_view field, std::stri
 }  // namespace
 
 int CMimeBody::MediaTypeIndex() const {
-    const std::string* type = ContentTypeText();
+    const std::optional<std::string> type = ContentTypeText();
     return type ? MediaTypeIndexOf(*type) : kMediaText;
 }
 
 std::string CMimeBody::MainTypeText() const {
-    const std::string* type = ContentTypeText();
+    const std::optional<std::string> type = ContentTypeText();
     if (!type) return "text";
     return type->substr(0, type->find('/'));
 }
@@ -77,7 +77,7 @@ std::string CMimeBody::NewBoundary() {
     const std::string boundary = text;
 
     if (CMimeHeaderField* type = LookupField("Content-Type")) {
-        if (!EqualsNoCase(MainTypeText(), "multipart")) type->value = "multipart/mixed";
+        if (!EqualsNoCase(MainTypeText(), "multipart")) type->SetText("multipart/mixed");
         type->PutParam("boundary", boundary);
     } else {
         CMimeHeaderField field("Content-Type", "multipart/mixed");

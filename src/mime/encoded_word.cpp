@@ -4,11 +4,10 @@
 #include "mime/codec_primitives.h"
 #include "mime/mime_codec.h"
 #include "mime/text_util.h"
+#include "mime/word_reader.h"
 
 namespace mime {
 namespace {
-
-constexpr std::size_t npos = std::string_view::npos;
 
 bool isLetterB(char letter) { return letter == 'B' || letter == 'b'; }
 
@@ -40,80 +39,33 @@ private:
     bool full_ = false;
 };
 
-// Position of the next "=?" at or after from that starts before the last two bytes, or npos.
-std::size_t findWordStart(std::string_view in, std::size_t from) {
-    if (in.size() < 3) return npos;
-    return FindBytes(in.substr(0, in.size() - 1), "=?", from);
-}
-
-bool allSpace(std::string_view run) {
-    return std::all_of(run.begin(), run.end(),
-                       [](char c) { return IsSpaceByte(static_cast<unsigned char>(c)); });
-}
-
-// The parts of one encoded word starting with "=?" at a given position.
-struct Word {
-    std::string_view charset;
-    char letter;            // lower case
-    std::string_view text;  // encoded text
-    std::size_t next;       // position after the closing "?=" (or the end of input)
-};
-
-bool readWord(std::string_view in, std::size_t at, Word& word) {
-    const std::size_t n = in.size();
-    std::size_t q = at + 2;
-    while (q < n && in[q] != '\0' && in[q] != '?') ++q;
-    if (q >= n || in[q] != '?') return false;
-    if (q + 2 >= n || in[q + 2] != '?') return false;
-    const std::size_t textStart = q + 3;
-    if (textStart >= n) return false;
-    word.letter = static_cast<char>(LowerAscii(static_cast<unsigned char>(in[q + 1])));
-    if (word.letter != 'b' && word.letter != 'q') return false;
-    const std::size_t close = FindBytes(in, "?=", textStart);
-    const std::size_t textEnd = close == npos ? n : close;
-    word.charset = in.substr(at + 2, q - at - 2);
-    word.text = in.substr(textStart, textEnd - textStart);
-    word.next = close == npos ? n : close + 2;
-    return true;
-}
-
 }  // namespace
 
 std::int64_t CMimeEncodedWord::DecodedSizeBound() const { return inputLength; }
 
 std::int64_t CMimeEncodedWord::Decode(char* out, std::int64_t max) {
     charset.clear();
-    const std::string_view in = Input();
+    detail::FieldWordReader reader(Input(), detail::WordRules::Library);
     std::int64_t room = max;
     std::int64_t written = 0;
-    std::size_t p = 0;
-    while (room > 0 && p < in.size()) {
-        Word word;
-        if (room > 2 && in.compare(p, 2, "=?") == 0 && readWord(in, p, word)) {
+    detail::FieldPiece piece;
+    while (room > 0 && reader.next(piece, room > 2)) {
+        if (piece.kind == detail::FieldPiece::Kind::Word) {
             // Only a word that decodes names the charset: a malformed "=?" is plain text.
             if (charset.empty()) {
-                charset.assign(word.charset);
-                encodingLetter = word.letter;
+                charset.assign(piece.charset);
+                encodingLetter = piece.letter;
             }
-            const std::int64_t count = word.letter == 'b'
-                                           ? detail::Base64Decode(word.text, out + written, room)
-                                           : detail::QpDecode(word.text, out + written, room, true);
+            const std::int64_t count = detail::DecodeWordText(piece, out + written, room);
             written += count;
             room -= count;
-            p = word.next;
-            continue;
-        }
-        const std::size_t next = findWordStart(in, p + 1);
-        const std::size_t runEnd = next == npos ? in.size() : next;
-        const std::string_view run = in.substr(p, runEnd - p);
-        // White space (folding included) between two encoded words disappears.
-        if (!(p > 0 && next != npos && allSpace(run))) {
-            const std::int64_t count = std::min<std::int64_t>(static_cast<std::int64_t>(run.size()), room);
-            std::memcpy(out + written, run.data(), static_cast<std::size_t>(count));
+        } else if (piece.kind == detail::FieldPiece::Kind::Text) {
+            const std::int64_t count =
+                std::min<std::int64_t>(static_cast<std::int64_t>(piece.bytes.size()), room);
+            std::memcpy(out + written, piece.bytes.data(), static_cast<std::size_t>(count));
             written += count;
             room -= count;
         }
-        p = runEnd;
     }
     return written;
 }

@@ -29,6 +29,7 @@ std::size_t valueEnd(std::string_view text, std::size_t start) {
 }  // namespace
 
 std::string CMimeHeaderField::LeadingValue() const {
+    const std::string value = Value();
     std::size_t end = value.find(';');
     if (end == std::string::npos) end = value.size();
     while (end > 0 && IsSpaceByte(static_cast<unsigned char>(value[end - 1]))) --end;
@@ -36,6 +37,11 @@ std::string CMimeHeaderField::LeadingValue() const {
 }
 
 std::optional<ParamLocation> CMimeHeaderField::LocateParam(std::string_view paramName) const {
+    return locateParam(Value(), paramName);
+}
+
+std::optional<ParamLocation> CMimeHeaderField::locateParam(const std::string& value,
+                                                           std::string_view paramName) {
     const std::string_view text = textOf(value);
     std::size_t p = text.find(';');
     if (p == std::string_view::npos) return std::nullopt;
@@ -59,7 +65,8 @@ std::optional<ParamLocation> CMimeHeaderField::LocateParam(std::string_view para
 
 bool CMimeHeaderField::ParamText(std::string_view paramName, std::string& text) const {
     text.clear();
-    const auto where = LocateParam(paramName);
+    const std::string value = Value();
+    const auto where = locateParam(value, paramName);
     if (!where) return false;
     std::string_view found = std::string_view(value).substr(where->position, where->length);
     if (!found.empty() && found.front() == '"') {
@@ -81,15 +88,16 @@ void CMimeHeaderField::PutParam(std::string_view paramName, std::string_view par
     if (paramValue.empty() || paramValue.front() != '"') quoted += '"';
     quoted += paramValue;
     if (!(paramValue.size() >= 2 && paramValue.back() == '"')) quoted += '"';
-    raw.clear();
-    if (const auto where = LocateParam(paramName)) {
+    std::string value = Value();
+    if (const auto where = locateParam(value, paramName)) {
         value.replace(where->position, where->length, quoted);
-        return;
+    } else {
+        value += "; ";
+        value += paramName;
+        value += '=';
+        value += quoted;
     }
-    value += "; ";
-    value += paramName;
-    value += '=';
-    value += quoted;
+    SetText(std::move(value));
 }
 
 }  // namespace mime

@@ -2,8 +2,9 @@
 // Header field values as a reader sees them, in UTF-16: folding removed and RFC 2047 encoded words
 // decoded, each word in its own charset (adjacent words of one charset are joined first, so that
 // characters split between words survive). Bytes outside encoded words are taken as UTF-8 when valid,
-// else Windows-1252. The words' bytes come from the encoded-word codec (CMimeEncodedWord); the display
-// text of the message list (ToDisplayText of the decoded value) does not consult charsets.
+// else Windows-1252. Words are found by the same reader as the library's field decoder
+// (word_reader.h), under its strict rules; the display text of the message list (ToDisplayText of
+// CMimeHeaderField::Value) does not consult charsets.
 #include <string>
 #include <string_view>
 

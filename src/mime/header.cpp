@@ -62,9 +62,10 @@ std::vector<const CMimeHeaderField*> CMimeHeader::FieldsNamed(std::string_view n
     return named;
 }
 
-const std::string* CMimeHeader::FieldText(std::string_view name) const {
+std::optional<std::string> CMimeHeader::FieldText(std::string_view name) const {
     const CMimeHeaderField* field = LookupField(name);
-    return field ? &field->value : nullptr;
+    if (!field) return std::nullopt;
+    return field->Value();
 }
 
 void CMimeHeader::PutField(const CMimeHeaderField& field) {

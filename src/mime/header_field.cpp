@@ -23,9 +23,9 @@ std::size_t findValueEnd(std::string_view in, std::size_t from) {
 
 std::int64_t CMimeHeaderField::Parse(const char* text, std::int64_t length) {
     name.clear();
-    value.clear();
-    charset.clear();
-    raw.clear();
+    stored_.clear();
+    charset_.clear();
+    made_ = false;
     if (!text || length <= 0) return 0;
     const std::string_view in(text, static_cast<std::size_t>(length));
 
@@ -50,27 +50,36 @@ std::int64_t CMimeHeaderField::Parse(const char* text, std::int64_t length) {
 
     const std::size_t end = findValueEnd(in, valueStart);
     if (end == npos) return 0;
-    const std::string_view written = in.substr(valueStart, end - valueStart);
-    if (FindBytes(written, "=?", 0) == npos) {
-        value.assign(written);  // no encoded word: every field codec decodes this to itself
-    } else {
-        auto codec = MakeFieldCodec(name);
-        codec->BindInput(written, false);
-        value.resize(written.size());
-        value.resize(
-            static_cast<std::size_t>(codec->Convert(value.data(), static_cast<std::int64_t>(written.size()))));
-        charset = std::move(codec->charset);
-        raw.assign(written);
-    }
+    stored_.assign(in.substr(valueStart, end - valueStart));
     return static_cast<std::int64_t>(end + 2);
+}
+
+CMimeHeaderField::Decoded CMimeHeaderField::DecodedValue() const {
+    // No encoded word: every field codec decodes the value to itself.
+    if (made_ || FindBytes(stored_, "=?", 0) == npos) return {stored_, charset_};
+    auto codec = MakeFieldCodec(name);
+    codec->BindInput(stored_, false);
+    Decoded decoded;
+    decoded.bytes.resize(stored_.size());
+    decoded.bytes.resize(static_cast<std::size_t>(
+        codec->Convert(decoded.bytes.data(), static_cast<std::int64_t>(stored_.size()))));
+    decoded.charset = std::move(codec->charset);
+    return decoded;
+}
+
+void CMimeHeaderField::SetText(std::string text) {
+    charset_ = Charset();
+    stored_ = std::move(text);
+    made_ = true;
 }
 
 std::int64_t CMimeHeaderField::StoredSize() const {
     const auto nameLength = static_cast<std::int64_t>(name.size());
-    if (charset.empty()) return nameLength + 4 + static_cast<std::int64_t>(value.size());
+    const Decoded value = DecodedValue();
+    if (value.charset.empty()) return nameLength + 4 + static_cast<std::int64_t>(value.bytes.size());
     auto codec = MakeFieldCodec(name);
-    codec->charset = charset;
-    codec->BindInput(value, true);
+    codec->charset = value.charset;
+    codec->BindInput(value.bytes, true);
     return nameLength + 4 + codec->EncodedSizeBound();
 }
 
@@ -80,9 +89,10 @@ std::int64_t CMimeHeaderField::WriteTo(char* buffer, std::int64_t size) const {
     std::memcpy(buffer, name.data(), name.size());
     std::memcpy(buffer + nameLength, ": ", 2);
     std::int64_t written = nameLength + 2;
+    const Decoded value = DecodedValue();
     auto codec = MakeFieldCodec(name);
-    codec->charset = charset;
-    codec->BindInput(value, true);
+    codec->charset = value.charset;
+    codec->BindInput(value.bytes, true);
     written += codec->Encode(buffer + written, size - nameLength - 4);
     std::memcpy(buffer + written, "\r\n", 2);
     return written + 2;

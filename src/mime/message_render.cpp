@@ -61,7 +61,7 @@ bool staysInside(const std::filesystem::path& folder, const std::filesystem::pat
 }
 
 void copyField(const CMimeMessage& source, std::string_view name, std::string_view asName, CMimeMessage& result) {
-    if (const std::string* value = source.FieldText(name)) result.PutFieldText(asName, *value);
+    if (const std::optional<std::string> value = source.FieldText(name)) result.PutFieldText(asName, *value);
 }
 
 // The name of a marker as a path inside the attachments folder: leading '-' removed, '\' taken as the
@@ -159,7 +159,7 @@ bool ForceHtmlContentTypeForExport(std::string& bytes) {
     std::string_view value = std::string_view(bytes).substr(valueStart, 40);
     value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
     if (StartsWithNoCase(value, "multipart/") || StartsWithNoCase(value, "message/")) return false;
-    if (const std::string* encoding = header.TransferEncodingText()) {
+    if (const std::optional<std::string> encoding = header.TransferEncodingText()) {
         std::string_view text(*encoding);
         text.remove_prefix(std::min(text.find_first_not_of(" \t"), text.size()));
         if (StartsWithNoCase(text, "base64")) return false;

@@ -1,9 +1,11 @@
 #pragma once
-// Header fields and headers. A header is an ordered list of fields (duplicates allowed), each with its
-// name as written, its value with RFC 2047 words decoded (folding kept), the charset of the first
-// encoded word decoding found, and the value as written. Readers that honour each word's charset
-// decode the written value on demand (DecodeFieldText, field_text.h). Text given to Parse must use CR LF line ends; bytes past the given
-// length are never read, and the end of the text counts like a zero byte.
+// Header fields and headers. A header is an ordered list of fields (duplicates allowed). A field read
+// from mail keeps its value only as written (encoded words and folding kept) and decodes it when asked:
+// Value() gives the bytes the system shows (the library's field decoder, folding kept) and Charset()
+// the charset of its first encoded word; DecodeFieldText (field_text.h) gives UTF-16 text, each word in
+// its own charset. A field the system makes holds its text and the charset to write it in.
+// Text given to Parse must use CR LF line ends; bytes past the given length are never read, and the
+// end of the text counts like a zero byte.
 //
 // Return values: Parse gives the bytes consumed or 0 for a malformed header; WriteTo gives the bytes
 // written or 0 when a field does not fit. Size buffers with StoredSize().
@@ -25,9 +27,16 @@ struct ParamLocation {
 
 class CMimeHeaderField {
 public:
+  // A decoded value: the bytes and the charset of the first encoded word (empty when none).
+  struct Decoded {
+      std::string bytes;
+      std::string charset;
+  };
+
     CMimeHeaderField() = default;
-    CMimeHeaderField(std::string name, std::string value, std::string charset = {})
-        : name(std::move(name)), value(std::move(value)), charset(std::move(charset)) {}
+    // A field the system makes: its text, written in charset (encoded words for non-ASCII) when set.
+    CMimeHeaderField(std::string name, std::string text, std::string charset = {})
+        : name(std::move(name)), stored_(std::move(text)), charset_(std::move(charset)), made_(true) {}
 
     // Reads one field from the start of the text (skipping stray continuation lines before it);
     // returns the bytes consumed, the terminating CR LF included, or 0 when the text holds no complete
@@ -35,13 +44,24 @@ public:
     std::int64_t Parse(const char* text, std::int64_t length);
     // Bytes WriteTo needs: name + 4 + the field codec's bound for the value.
     std::int64_t StoredSize() const;
-    // Writes name, ": ", the value (encoded in charset when it is set) and CR LF; 0 when size is below
-    // the name's length + 4.
+    // Writes name, ": ", the value (encoded in Charset() when it is set) and CR LF; 0 when size is
+    // below the name's length + 4.
     std::int64_t WriteTo(char* buffer, std::int64_t size) const;
+
+    // The value as written: encoded words not decoded, folding kept. For a field that Parse read, the
+    // text between the colon (and the blanks after it) and the final CR LF; for a made one, its text.
+    const std::string& RawValue() const { return stored_; }
+    // The value decoded on demand (continuation lines keep their CR LF and leading white space) and
+    // the charset of its first encoded word; a made field gives its text and charset.
+    Decoded DecodedValue() const;
+    std::string Value() const { return DecodedValue().bytes; }
+    std::string Charset() const { return DecodedValue().charset; }
+    // Replaces the value with a text of the system's, keeping Charset() for writing it.
+    void SetText(std::string text);
 
     // The value up to its first ';' without trailing white space; the whole value when there is none.
     std::string LeadingValue() const;
-    // Finds a ';' parameter by name (case-insensitive, whole name); quoted or token value.
+    // Finds a ';' parameter by name (case-insensitive, whole name) in Value(); quoted or token value.
     std::optional<ParamLocation> LocateParam(std::string_view paramName) const;
     // The parameter's value without its enclosing quotes (no escapes interpreted); false and an empty
     // text when absent.
@@ -51,14 +71,14 @@ public:
     // The field is then one the system made: its written value is the new value.
     void PutParam(std::string_view paramName, std::string_view paramValue);
 
-    // The value as written: encoded words not decoded, folding kept. For a field that Parse read and
-    // nothing changed since, the text between the colon (and the blanks after it) and the final CR LF.
-    const std::string& RawValue() const { return raw.empty() ? value : raw; }
+    std::string name;  // exactly as it stood before the colon
 
-    std::string name;     // exactly as it stood before the colon
-    std::string value;    // decoded; continuation lines keep their CR LF and leading white space
-    std::string charset;  // of the first encoded word decoded, or empty
-    std::string raw;      // the written value when decoding changed it (it holds "=?"), else empty
+  private:
+    static std::optional<ParamLocation> locateParam(const std::string& value, std::string_view paramName);
+
+    std::string stored_;   // read: as written; made: the text
+    std::string charset_;  // made: the charset to write the text in
+    bool made_ = false;
 };
 
 class CMimeHeader {
@@ -85,20 +105,20 @@ public:
     CMimeHeaderField* LookupField(std::string_view name);
     // Every field of that name (case-insensitive), in order.
     std::vector<const CMimeHeaderField*> FieldsNamed(std::string_view name) const;
-    // The value of that field, or null when there is none (distinct from an empty value). Pointers
-    // stay valid until the header changes.
-    const std::string* FieldText(std::string_view name) const;
-    // Overwrites the name, value and charset of the first field of that name, or appends a copy.
+    // The decoded value of that field (CMimeHeaderField::Value), or nothing when there is none
+    // (distinct from an empty value).
+    std::optional<std::string> FieldText(std::string_view name) const;
+    // Overwrites the first field of that name with a copy of the field, or appends one.
     void PutField(const CMimeHeaderField& field);
     // PutField with the name, the value and an empty charset.
     void PutFieldText(std::string_view name, std::string_view value);
 
-    const std::string* FromText() const { return FieldText("From"); }
-    const std::string* ToText() const { return FieldText("To"); }
-    const std::string* SubjectText() const { return FieldText("Subject"); }
-    const std::string* DateText() const { return FieldText("Date"); }
-    const std::string* ContentTypeText() const { return FieldText("Content-Type"); }
-    const std::string* TransferEncodingText() const { return FieldText("Content-Transfer-Encoding"); }
+    std::optional<std::string> FromText() const { return FieldText("From"); }
+    std::optional<std::string> ToText() const { return FieldText("To"); }
+    std::optional<std::string> SubjectText() const { return FieldText("Subject"); }
+    std::optional<std::string> DateText() const { return FieldText("Date"); }
+    std::optional<std::string> ContentTypeText() const { return FieldText("Content-Type"); }
+    std::optional<std::string> TransferEncodingText() const { return FieldText("Content-Transfer-Encoding"); }
 
     // All fields in the order read or added.
     const std::vector<CMimeHeaderField>& Fields() const { return fields; }

@@ -18,7 +18,7 @@ namespace {
 
 bool isAttachment(const mime::CMimeBody& leaf) {
     if (leaf.HasAttachmentName()) return true;
-    const std::string* disposition = leaf.FieldText("Content-Disposition");
+    const std::optional<std::string> disposition = leaf.FieldText("Content-Disposition");
     return disposition && mime::StartsWithNoCase(*disposition, "attachment");
 }
 
@@ -38,7 +38,7 @@ std::string toUtf8(std::string_view bytes, const std::string& charset) {
 }
 
 std::string contentIdOf(const mime::CMimeBody& part) {
-    const std::string* id = part.FieldText("Content-ID");
+    const std::optional<std::string> id = part.FieldText("Content-ID");
     if (!id) return {};
     std::string value = *id;
     std::size_t start = value.find_first_not_of(" \t<");

@@ -9,7 +9,7 @@ namespace scan {
 namespace {
 
 std::u16string displayValue(const mime::CMimeHeader& header, std::string_view name) {
-    const std::string* value = header.FieldText(name);
+    const std::optional<std::string> value = header.FieldText(name);
     return value ? mime::ToDisplayText(*value) : std::u16string();
 }
 
@@ -37,7 +37,7 @@ MessageSummary summarizeMessage(std::string& bytes, bool isImm, const CMboxFile&
     summary.to = displayValue(message, "To");
     summary.from = displayValue(message, "From");
     summary.subject = displayValue(message, "Subject");
-    if (const std::string* date = message.DateText()) summary.date = mime::ToDisplayText(*date);
+    if (const std::optional<std::string> date = message.DateText()) summary.date = mime::ToDisplayText(*date);
     summary.hasAttachments = isImm ? !mbox.imAttachmentNames.empty() : anyLeafNamed(message);
     return summary;
 }

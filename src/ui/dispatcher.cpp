@@ -33,27 +33,6 @@ void CDispatcher::invoke(const Task& task) {
     if (state->failure) std::rethrow_exception(state->failure);
 }
 
-CDispatcher::~CDispatcher() {
-    // Threads handed over by workers destroyed in the middle of a send: serve them until they end.
-    while (!orphans_.empty()) {
-        processPending();
-        joinEndedOrphans();
-        if (!orphans_.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
-void CDispatcher::adoptThread(std::thread thread, std::shared_ptr<std::atomic<bool>> finished) {
-    orphans_.push_back({std::move(thread), std::move(finished)});
-}
-
-void CDispatcher::joinEndedOrphans() {
-    std::erase_if(orphans_, [this](Orphan& orphan) {
-        if (!orphan.finished->load() || isServing(orphan.thread.get_id())) return false;
-        orphan.thread.join();
-        return true;
-    });
-}
-
 void CDispatcher::post(Task task) {
     {
         std::unique_lock lock(mutex_);
@@ -150,7 +129,6 @@ bool CDispatcher::processPending() {
     bool ran = false;
     while (runOneTask()) ran = true;
     if (runDueTimers()) ran = true;
-    if (!orphans_.empty()) joinEndedOrphans();
     return ran;
 }
 
@@ -163,7 +141,6 @@ bool CDispatcher::processSlice(std::chrono::milliseconds budget) {
     bool ran = false;
     while (Clock::now() < end && runOneTask()) ran = true;
     if (runDueTimers()) ran = true;
-    if (!orphans_.empty()) joinEndedOrphans();
     bool more = false;
     {
         std::lock_guard lock(mutex_);

@@ -22,8 +22,6 @@ public:
 
     // The constructing thread is the UI thread.
     CDispatcher();
-    // Serves and joins the adopted threads that are still running.
-    ~CDispatcher();
     CDispatcher(const CDispatcher&) = delete;
     CDispatcher& operator=(const CDispatcher&) = delete;
 
@@ -60,10 +58,6 @@ public:
     // The longest runUntil so far: the time the UI thread spent waiting with user input held back.
     Clock::duration longestWait() const { return longestWait_; }
 
-    // UI thread: takes over a worker thread whose owner could not wait for it (it is in the middle of a
-    // send being served further up the stack); it is joined once it has finished and is no longer served.
-    void adoptThread(std::thread thread, std::shared_ptr<std::atomic<bool>> finished);
-
     // Timers run on the UI thread from processPending; ids are the caller's.
     void startTimer(int id, std::chrono::milliseconds period, Task callback);
     void killTimer(int id);
@@ -78,13 +72,8 @@ private:
         Clock::time_point due;
         Task callback;
     };
-    struct Orphan {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
-    };
     bool runOneTask();
-    void requestWake();       // calls the wake hook unless a wake is already on its way
-    void joinEndedOrphans();  // UI thread
+    void requestWake();  // calls the wake hook unless a wake is already on its way
     bool runDueTimers();
     Clock::time_point nextDue() const;  // caller holds mutex_
 
@@ -100,7 +89,6 @@ private:
     unsigned wakeCount_ = 0;
     bool wakePending_ = false;       // a wake hook call not yet answered by processPending/processSlice
     Clock::duration longestWait_{};  // UI thread only
-    std::vector<Orphan> orphans_;  // UI thread only
 };
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #include "ui/worker_thread.h"
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 
@@ -29,20 +30,27 @@ void runGuarded(const std::function<void()>& body, const CWorkerThread::FailureH
 
 }  // namespace
 
-CWorkerThread::CWorkerThread(CDispatcher& dispatcher, std::function<void()> body, FailureHandler onFailure)
+CWorkerThread::CWorkerThread(CDispatcher& dispatcher, std::function<void(std::stop_token)> body,
+                             FailureHandler onFailure)
     : dispatcher_(dispatcher), finished_(std::make_shared<std::atomic<bool>>(false)) {
-    thread_ = std::thread([&dispatcher, finished = finished_, body = std::move(body), onFailure = std::move(onFailure)] {
-        runGuarded(body, onFailure);
+    thread_ = std::jthread([&dispatcher, finished = finished_, body = std::move(body),
+                            onFailure = std::move(onFailure)](std::stop_token stop) {
+        runGuarded([&] { body(stop); }, onFailure);
         finished->store(true);
         dispatcher.wake();
     });
     id_ = thread_.get_id();
 }
 
+CWorkerThread::CWorkerThread(CDispatcher& dispatcher, std::function<void()> body, FailureHandler onFailure)
+    : CWorkerThread(
+          dispatcher, [body = std::move(body)](std::stop_token) { body(); }, std::move(onFailure)) {}
+
 CWorkerThread::~CWorkerThread() {
-    // Only reachable by destroying it in the middle of its own send: never detached, the dispatcher
-    // (which the thread still uses) joins it once the send has been served.
-    if (!wait() && thread_.joinable()) dispatcher_.adoptThread(std::move(thread_), finished_);
+    requestStop();
+    if (wait()) return;
+    std::cerr << "A worker thread was destroyed while its own message was being handled.\n";
+    std::abort();
 }
 
 bool CWorkerThread::wait() {

@@ -293,6 +293,14 @@ def thunderbird_checks(tool, work, tb):
     check(found == ["Inbox/1.eml", "Inbox/2.eml", "Inbox/3.eml", "Inbox/Work/1.eml", "Inbox/Work/Deep/1.eml"],
           "EML export of the Thunderbird tree: %s" % found)
 
+    # A mailbox outside the root keeps its full path, and the log says so.
+    outside = os.path.join(work, "gmail.mbox")
+    result = convert(tool, work, ["--verbose", "convert", "--to", "eml", "--dest", os.path.join(work, "tb-outside"),
+                                  "--hierarchy-root", tb, outside, os.path.join(tb, "Inbox")])
+    notice = "The mailbox %s is not inside the hierarchy root %s: its folders follow its full path." % (outside, tb)
+    check(result.stdout.count(notice) == 1 and result.stdout.count("is not inside the hierarchy root") == 1,
+          "notice for a mailbox outside the root:\n%s" % result.stdout)
+
 
 def apple_checks(tool, work):
     out = os.path.join(work, "apple-pst")

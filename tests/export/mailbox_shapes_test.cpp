@@ -53,6 +53,9 @@ TEST(GmailLabels, FoldersOfEachLabelKind) {
         {"\"Family, Friends\",=?UTF-8?Q?Re=C3=A7u?=",
          LabelFolders::Every,
          {{u"Family, Friends"}, {u"Re\u00E7u"}}},
+        {"=?iso-8859-1?q?Caf=E9?=,=?utf-8?b?w4Q=?= =?utf-8?b?w7Y=?=",  // each word in its charset
+         LabelFolders::Every,
+         {{u"Caf\u00E9"}, {u"\u00C4\u00F6"}}},
         {"../../etc,a/./b,Inbox,inbox", LabelFolders::Every, {{u"etc"}, {u"a", u"b"}, {u"Inbox"}}},
         {"x\\y:z", LabelFolders::Every, {{u"x_y_z"}}},
     };
@@ -98,8 +101,15 @@ TEST(FolderChain, ThunderbirdTreesBelowTheRootAndAppleBundles) {
                   (Parts{u"a", u"b.sbd"}));
         EXPECT_FALSE(shapedHierarchyParts(u"/home/ann/Local Folders2/Inbox"));  // outside: the plain rule
         EXPECT_TRUE(hierarchyRooted());
+        // ... and the log says so, naming the mailbox and the root.
+        EXPECT_EQ(outsideRootNotice(u"/home/ann/Local Folders2/Inbox"),
+                  u"The mailbox /home/ann/Local Folders2/Inbox is not inside the hierarchy root "
+                  u"/home/ann/.thunderbird/p/Mail/Local Folders: its folders follow its full path.");
+        EXPECT_FALSE(outsideRootNotice(u"/home/ann/.thunderbird/p/Mail/Local Folders/Inbox.sbd/Work"));
+        EXPECT_FALSE(outsideRootNotice(u"Inbox"));  // a relative path makes no folders at all
     }
     EXPECT_FALSE(hierarchyRooted());
+    EXPECT_FALSE(outsideRootNotice(u"/mail/Inbox"));
     EXPECT_EQ(shapedHierarchyParts(u"/mail/Archive.mbox/mbox"), (Parts{u"mail", u"Archive.mbox"}));
     EXPECT_FALSE(shapedHierarchyParts(u"/mail/Inbox.sbd/Work"));  // .sbd only below a root
 }

@@ -40,7 +40,7 @@ inline std::string shape(const mime::CMimeBody& body) {
 // does. A body with content shows "+content".
 inline std::string outline(const mime::CMimeBody& body) {
     std::string out = "{";
-    for (const auto& field : body.Fields()) out += field.name + ": " + field.value + "|";
+    for (const auto& field : body.Fields()) out += field.name + ": " + field.Value() + "|";
     if (body.Content()) out += "+content";
     out += "}";
     if (body.Parts().empty()) return out;

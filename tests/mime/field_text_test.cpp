@@ -3,6 +3,7 @@
 
 #include "mime/charset_text.h"
 #include "mime/field_text.h"
+#include "mime/mime_codec.h"
 #include "platform/codepage.h"
 
 using namespace mime;
@@ -50,4 +51,30 @@ TEST(FieldText, EncodedWordsInTheirOwnCharsets) {
         {"folded\r\n\tline", "folded\tline"},
     };
     for (const Case& c : cases) EXPECT_EQ(u8(DecodeFieldText(c.raw)), c.text) << c.raw;
+}
+
+TEST(FieldText, MalformedWordsAreTextInUtf16ButWordsInTheLibrarysDecoding) {
+    // One reader of encoded words with two rules: the library's decoder (the shown bytes) takes any
+    // charset name and an unclosed word; the UTF-16 text keeps such words as they stand.
+    struct Case {
+        const char* raw;
+        const char* shown;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"=?utf-8?q?unclosed", "unclosed", "=?utf-8?q?unclosed"},
+        {"=?utf 8?q?x?=", "x", "=?utf 8?q?x?="},
+        {"=??q?x?=", "x", "=??q?x?="},
+        {"=?utf-8?q?a?= =?bad", "a=?bad", "a =?bad"},
+        {"=?utf-8?q?a?=\r\n =?utf-8?q?b?= c", "ab c", "ab c"},
+    };
+    for (const Case& c : cases) {
+        CMimeEncodedWord library;
+        library.BindInput(c.raw, false);
+        std::string shown(std::char_traits<char>::length(c.raw), '\0');
+        shown.resize(
+            static_cast<std::size_t>(library.Convert(shown.data(), static_cast<std::int64_t>(shown.size()))));
+        EXPECT_EQ(shown, c.shown) << c.raw;
+        EXPECT_EQ(u8(DecodeFieldText(c.raw)), c.text) << c.raw;
+    }
 }

@@ -48,8 +48,8 @@ TEST(HeaderFieldParse, ReadsOneField) {
         CMimeHeaderField field;
         EXPECT_EQ(field.Parse(c.text.data(), static_cast<std::int64_t>(c.text.size())), c.consumed);
         EXPECT_EQ(field.name, c.fieldName);
-        EXPECT_EQ(field.value, c.value);
-        EXPECT_EQ(field.charset, c.charset);
+        EXPECT_EQ(field.Value(), c.value);
+        EXPECT_EQ(field.Charset(), c.charset);
     }
 }
 
@@ -135,7 +135,7 @@ TEST(HeaderFieldParams, PutParamQuotesAndReplaces) {
     for (const auto& c : cases) {
         CMimeHeaderField field("Content-Type", c.value);
         field.PutParam(c.param, c.paramValue);
-        EXPECT_EQ(field.value, c.expected) << c.value << " / " << c.paramValue;
+        EXPECT_EQ(field.Value(), c.expected) << c.value << " / " << c.paramValue;
     }
 }
 
@@ -221,12 +221,12 @@ TEST(HeaderFieldWrite, StoredFieldsReadBackToTheirValue) {
         ASSERT_EQ(read.Parse(text.data(), static_cast<std::int64_t>(text.size())),
                   static_cast<std::int64_t>(text.size()));
         // Folding after ',' and ';' adds CR LF TAB and drops the blanks that followed.
-        std::string expected = field.value;
+        std::string expected = field.Value();
         for (const char* from : {", ", "; "}) {
             for (std::size_t at = expected.find(from); at != std::string::npos; at = expected.find(from, at))
                 expected.replace(at, 2, std::string(1, from[0]) + "\r\n\t");
         }
-        EXPECT_EQ(read.value, expected) << text;
-        EXPECT_EQ(read.charset, field.charset);
+        EXPECT_EQ(read.Value(), expected) << text;
+        EXPECT_EQ(read.Charset(), field.Charset());
     }
 }

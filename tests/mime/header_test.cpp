@@ -55,8 +55,8 @@ TEST(HeaderLookup, FindsTheFirstFieldWithoutRegardToCase) {
     ASSERT_NE(header.LookupField("content-type"), nullptr);
     EXPECT_EQ(header.LookupField("content-type")->name, "Content-Type");
     EXPECT_EQ(*header.FieldText("subject"), "one");
-    EXPECT_EQ(header.FieldText("Missing"), nullptr);
-    ASSERT_NE(header.FieldText("X-Empty"), nullptr);
+    EXPECT_EQ(header.FieldText("Missing"), std::nullopt);
+    ASSERT_NE(header.FieldText("X-Empty"), std::nullopt);
     EXPECT_EQ(*header.FieldText("X-Empty"), "");
     EXPECT_EQ(*header.FromText(), "f");
     EXPECT_EQ(*header.ToText(), "t");
@@ -71,7 +71,7 @@ TEST(HeaderLookup, MboxSeparatorLineIsNotTheFromField) {
          {"From ann@x Mon Jan  1 10:00:00 2024\r\nSubject: s\r\n\r\n", "From ann@x\r\nSubject: s\r\n\r\n"}) {
         CMimeHeader header;
         EXPECT_GT(parse(header, text), 0);
-        EXPECT_EQ(header.FromText(), nullptr) << text;
+        EXPECT_EQ(header.FromText(), std::nullopt) << text;
         EXPECT_EQ(header.Fields().size(), 2u);
     }
 }
@@ -79,14 +79,32 @@ TEST(HeaderLookup, MboxSeparatorLineIsNotTheFromField) {
 TEST(HeaderPut, OverwritesOrAppends) {
     CMimeHeader header;
     parse(header, "Subject: =?a?q?x?=\r\nTo: t\r\n\r\n");
-    EXPECT_EQ(header.LookupField("Subject")->charset, "a");
+    EXPECT_EQ(header.LookupField("Subject")->Charset(), "a");
     header.PutFieldText("SUBJECT", "new");
     header.PutField(CMimeHeaderField("Cc", "c", "cs"));
     ASSERT_EQ(header.Fields().size(), 3u);
     EXPECT_EQ(header.Fields()[0].name, "SUBJECT");
-    EXPECT_EQ(header.Fields()[0].value, "new");
-    EXPECT_EQ(header.Fields()[0].charset, "");
-    EXPECT_EQ(header.Fields()[2].charset, "cs");
+    EXPECT_EQ(header.Fields()[0].Value(), "new");
+    EXPECT_EQ(header.Fields()[0].Charset(), "");
+    EXPECT_EQ(header.Fields()[2].Charset(), "cs");
+}
+
+TEST(HeaderPut, AReadFieldKeepsItsWrittenValueUntilTheProgramChangesIt) {
+    CMimeHeader header;
+    parse(header, "Content-Type: text/plain; name==?utf-8?q?f=C3=A9?=\r\n\r\n");
+    CMimeHeaderField* type = header.LookupField("Content-Type");
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->RawValue(), "text/plain; name==?utf-8?q?f=C3=A9?=");  // as written, decoded when asked
+    EXPECT_EQ(type->Value(), "text/plain; name=f\xC3\xA9");
+    EXPECT_EQ(type->ParamText("name"), "f\xC3\xA9");
+    type->PutParam("charset", "x");
+    // Now a field the program made: its text, written in the charset of the word it was read with.
+    EXPECT_EQ(type->RawValue(), "text/plain; name=f\xC3\xA9; charset=\"x\"");
+    EXPECT_EQ(type->Charset(), "utf-8");
+    std::string out(static_cast<std::size_t>(type->StoredSize()), '\0');
+    out.resize(static_cast<std::size_t>(type->WriteTo(out.data(), static_cast<std::int64_t>(out.size()))));
+    EXPECT_NE(out.find("=?utf-8?"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\xC3"), std::string::npos) << out;
 }
 
 TEST(HeaderWrite, WritesFieldsAndTheBlankLine) {

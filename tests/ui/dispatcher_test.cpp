@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 
 #include "ui/dispatcher.h"
@@ -69,19 +71,46 @@ TEST(Dispatcher, ManySendsInARowEachReturnAfterTheirTask) {
     EXPECT_EQ(count, 20000);
 }
 
-TEST(Dispatcher, AWorkerDestroyedInTheMiddleOfItsOwnSendIsJoinedLaterNotDetached) {
-    std::atomic<bool> afterSend{false};
+TEST(Dispatcher, AStopRequestReachesTheWorkerThroughItsTokenAndDestroyingItAsksAndWaits) {
+    ui::CDispatcher dispatcher;
+    std::atomic<int> rounds{0};
+    auto pollUntilStopped = [&](std::stop_token stop) {
+        while (!stop.stop_requested()) {
+            dispatcher.post([] {});
+            ++rounds;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    ui::CWorkerThread asked(dispatcher, pollUntilStopped);
+    EXPECT_FALSE(asked.stopRequested());
+    dispatcher.runUntil([&] { return rounds > 3; });
+    asked.requestStop();
+    EXPECT_TRUE(asked.wait());
+    EXPECT_FALSE(asked.running());
+
+    std::atomic<bool> ended{false};
     {
-        ui::CDispatcher dispatcher;
-        std::unique_ptr<ui::CWorkerThread> worker;
-        worker = std::make_unique<ui::CWorkerThread>(dispatcher, [&] {
-            dispatcher.invoke([&] { worker.reset(); });  // the owner lets go while serving this send
-            afterSend = true;
+        ui::CWorkerThread dropped(dispatcher, [&](std::stop_token stop) {
+            pollUntilStopped(stop);
+            ended = true;
         });
-        dispatcher.runUntil([&] { return !worker; });
-        EXPECT_FALSE(worker);
-    }  // the dispatcher joins the thread it adopted
-    EXPECT_TRUE(afterSend);
+        dispatcher.runUntil([&] { return rounds > 10; });
+    }  // the destructor asks it to stop and joins it, serving its posts meanwhile
+    EXPECT_TRUE(ended);
+}
+
+TEST(DispatcherDeathTest, AWorkerDestroyedInTheMiddleOfItsOwnSendEndsTheProgramInsteadOfHanging) {
+    // Its body would go on over the owner's freed state and no wait for it can end: never detached.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            ui::CDispatcher dispatcher;
+            std::unique_ptr<ui::CWorkerThread> worker;
+            worker = std::make_unique<ui::CWorkerThread>(dispatcher,
+                                                         [&] { dispatcher.invoke([&] { worker.reset(); }); });
+            dispatcher.runUntil([&] { return !worker; });
+        },
+        "destroyed while its own message was being handled");
 }
 
 TEST(Dispatcher, NestedWaitsKeepServingEveryWorker) {

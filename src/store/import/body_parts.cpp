@@ -27,9 +27,10 @@ std::string trimmed(std::string_view text) {
 std::u16string identifier(const mime::CMimeBody& body, std::string_view name) {
     const mime::CMimeHeaderField* field = body.LookupField(name);
     if (!field) return {};
-    std::string value = trimmed(mime::Unfold(field->value));
+    const mime::CMimeHeaderField::Decoded decoded = field->DecodedValue();
+    std::string value = trimmed(mime::Unfold(decoded.bytes));
     if (value.size() >= 2 && value.front() == '<' && value.back() == '>') value = trimmed(value.substr(1, value.size() - 2));
-    return field->charset.empty() ? mime::DecodeUnlabelled(value) : mime::DecodeText(value, field->charset);
+    return decoded.charset.empty() ? mime::DecodeUnlabelled(value) : mime::DecodeText(value, decoded.charset);
 }
 
 class PartWalker {
@@ -160,8 +161,9 @@ PartInfo describePart(const mime::CMimeBody& body, bool digestMember) {
     PartInfo info;
     std::string type;
     if (const mime::CMimeHeaderField* field = body.LookupField("Content-Type")) {
-        info.contentType = parseParameters(mime::Unfold(field->value));
-        info.typeCharset = field->charset;
+        const mime::CMimeHeaderField::Decoded decoded = field->DecodedValue();
+        info.contentType = parseParameters(mime::Unfold(decoded.bytes));
+        info.typeCharset = decoded.charset;
         type = lower(info.contentType.leading);
     }
     const std::size_t slash = type.find('/');
@@ -173,8 +175,9 @@ PartInfo describePart(const mime::CMimeBody& body, bool digestMember) {
         info.subType = trimmed(type.substr(slash + 1));
     }
     if (const mime::CMimeHeaderField* field = body.LookupField("Content-Disposition")) {
-        info.dispositionParams = parseParameters(mime::Unfold(field->value));
-        info.dispositionCharset = field->charset;
+        const mime::CMimeHeaderField::Decoded decoded = field->DecodedValue();
+        info.dispositionParams = parseParameters(mime::Unfold(decoded.bytes));
+        info.dispositionCharset = decoded.charset;
         info.disposition = lower(info.dispositionParams.leading);
     }
     auto name = parameterText(info.dispositionParams, "filename", info.dispositionCharset);

@@ -35,6 +35,7 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "gui/attachment_actions.h"
 #include "gui/background_renderer.h"
 #include "gui/file_viewer_widget.h"
 #include "gui/looks.h"
@@ -89,6 +90,10 @@ private slots:
     void previewShowsTwentyBodyLines_data();
     void previewShowsTwentyBodyLines();
     void systemLookIsOfferedAndRemembered();
+    void safeAttachmentNames_data();
+    void safeAttachmentNames();
+    void attachmentsAreSavedOrOpenedByEnterAndDoubleClick();
+    void helpFallsBackToItsOwnWindowThenSaysSo();
 
   private:
     app::CMainFrame& frame() { return session->frame(); }
@@ -667,6 +672,158 @@ void MainWindowTest::systemLookIsOfferedAndRemembered() {
     QCOMPARE(app::CSettings(fromQ(scratch->filePath(QStringLiteral("settings.conf")))).applicationLook(),
              app::kSystemLook);
     window().runCommand(215);
+}
+
+void MainWindowTest::safeAttachmentNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("safe");
+    QTest::newRow("plain") << QStringLiteral("report.pdf") << QStringLiteral("report.pdf");
+    QTest::newRow("parent folder") << QStringLiteral("../x") << QStringLiteral("x");
+    QTest::newRow("absolute") << QStringLiteral("/etc/passwd") << QStringLiteral("passwd");
+    QTest::newRow("backslashes") << QStringLiteral("..\\..\\win.ini") << QStringLiteral("win.ini");
+    QTest::newRow("dots only") << QStringLiteral("..") << QStringLiteral("attachment");
+    QTest::newRow("trailing slash") << QStringLiteral("dir/") << QStringLiteral("attachment");
+    QTest::newRow("hidden") << QStringLiteral(".bashrc") << QStringLiteral("bashrc");
+    QTest::newRow("controls") << QString::fromUtf8("a\x01\tb\x1b\x7f.txt") << QStringLiteral("ab.txt");
+    QTest::newRow("bidi override") << QString::fromUtf8("invoice\u202Efdp.exe") << QStringLiteral("invoicefdp.exe");
+    QTest::newRow("blanks") << QStringLiteral("  \n ") << QStringLiteral("attachment");
+}
+
+void MainWindowTest::safeAttachmentNames() {
+    QFETCH(QString, name);
+    QFETCH(QString, safe);
+    QCOMPARE(gui::safeAttachmentName(name), safe);
+    // Long names are cut to what a Linux file system takes, whole characters and the extension kept.
+    const QString longName = gui::safeAttachmentName(QString(300, QChar(0x00e9)) + name);
+    QVERIFY(longName.toUtf8().size() <= 255);
+    if (safe.contains(u'.')) QVERIFY(longName.endsWith(safe.mid(safe.lastIndexOf(u'.'))));
+}
+
+// One message whose attachments carry binary bytes, a text file sent as an attachment and hostile names.
+static QString writeAttachmentMailbox(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    file.write("From a@example.com Mon Mar  2 09:15:00 2026\n"
+               "From: Ann <a@example.com>\nTo: b@example.com\nSubject: Files\n"
+               "Content-Type: multipart/mixed; boundary=b\n\n"
+               "--b\nContent-Type: text/plain\n\nsee attached\n"
+               "--b\nContent-Type: application/pdf; name=\"a.pdf\"\nContent-Transfer-Encoding: base64\n\n"
+               "JVBERi0xLjQK/wABAg==\n"
+               "--b\nContent-Type: text/plain\nContent-Disposition: attachment; filename=\"notes.txt\"\n\nnote\n"
+               "--b\nContent-Type: application/octet-stream; name=\"../x\"\n\nup\n"
+               "--b\nContent-Type: application/octet-stream; name=\"/etc/passwd\"\n\nroot\n"
+               "--b\nContent-Type: application/octet-stream; name=\"c\x01tl\x1b.bin\"\n\nctl\n"
+               "--b\nContent-Type: application/octet-stream; name=\"" + QByteArray(300, 'L') + ".bin\"\n\nlong\n"
+               "--b--\n");
+    return path;
+}
+
+void MainWindowTest::attachmentsAreSavedOrOpenedByEnterAndDoubleClick() {
+    const QString box = writeAttachmentMailbox(scratch->filePath(QStringLiteral("files.mbox")));
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(1);
+    if (QTest::currentTestFailed()) return;
+    window().messageList().previewRow(0);
+    QVERIFY(waitIdle());
+    QListWidget* list = window().fileViewer().attachmentList();
+    QTRY_COMPARE_WITH_TIMEOUT(list->count(), 6, kWait);
+    QCOMPARE(list->item(1)->text(), QStringLiteral("notes.txt"));
+
+    const QString out = scratch->filePath(QStringLiteral("saved"));
+    QVERIFY(QDir().mkpath(out));
+    session->settings().setValue(QStringLiteral("Files/attachmentFolder"), out);
+    QString choice = QStringLiteral("save");
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        QCOMPARE(dialog.objectName(), QStringLiteral("attachmentChoice"));
+        dialog.findChild<QPushButton*>(choice)->click();
+    };
+    std::vector<ui::FileDialogRequest> asked;
+    session->host().automation.chooseFile = [&](const ui::FileDialogRequest& request, bool save) {
+        asked.push_back(request);
+        return save ? std::optional(request.defaultPath) : std::nullopt;  // the user keeps the offered name
+    };
+    // Enter on one row, a double-click on the next.
+    for (int row = 0; row < list->count(); ++row) {
+        list->setCurrentRow(row);
+        list->setFocus();
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        if (row % 2) {  // a double-click is a click, then a press that the system reports as a double-click
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        } else
+            QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(asked.size(), static_cast<std::size_t>(row + 1));
+    }
+    for (const ui::FileDialogRequest& request : asked) {
+        QVERIFY(request.overwritePrompt);  // an existing file is replaced only when the dialog confirms
+        QCOMPARE(QFileInfo(toQ(request.defaultPath)).absolutePath(), out);
+    }
+    QStringList saved = QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(saved.size(), 6);
+    QCOMPARE(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(!QFileInfo::exists(scratch->filePath(QStringLiteral("x"))));
+    auto bytesOf = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+    };
+    QCOMPARE(bytesOf(out + QStringLiteral("/a.pdf")), QByteArray("%PDF-1.4\n\xff\x00\x01\x02", 13));
+    QCOMPARE(bytesOf(out + QStringLiteral("/notes.txt")), QByteArray("note"));
+    QCOMPARE(bytesOf(out + QStringLiteral("/x")), QByteArray("up"));
+    QCOMPARE(bytesOf(out + QStringLiteral("/passwd")), QByteArray("root"));
+    QCOMPARE(bytesOf(out + QStringLiteral("/ctl.bin")), QByteArray("ctl"));
+
+    // Open: a copy in a private folder, handed to the desktop, removed when the program ends.
+    choice = QStringLiteral("open");
+    QList<QUrl> opened;
+    session->host().automation.openUrl = [&](const QUrl& url) {
+        opened << url;
+        return true;
+    };
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    list->setCurrentRow(2);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(opened.size(), 2);
+    const QString folder = session->attachments().openFolder();
+    QVERIFY(!folder.isEmpty());
+    QCOMPARE(QFileInfo(folder).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    QVERIFY(opened[0].toLocalFile().startsWith(folder + u'/'));
+    QVERIFY(opened[1].toLocalFile().startsWith(folder + u'/'));
+    QCOMPARE(QFileInfo(opened[1].toLocalFile()).fileName(), QStringLiteral("x"));
+    QCOMPARE(bytesOf(opened[0].toLocalFile()), QByteArray("%PDF-1.4\n\xff\x00\x01\x02", 13));
+
+    // No application for the file: the user is told.
+    session->host().automation.openUrl = [](const QUrl&) { return false; };
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY(boxShown(QStringLiteral("No application could be started to open ../x.")));
+    session.reset();
+    QVERIFY(!QFileInfo::exists(folder));
+    startSession();
+}
+
+void MainWindowTest::helpFallsBackToItsOwnWindowThenSaysSo() {
+    gui::CQtHost& host = session->host();
+    host.automation.openHelp = nullptr;
+    QList<QUrl> tried;
+    host.automation.openUrl = [&](const QUrl& url) {
+        tried << url;
+        return false;  // no web browser can be started
+    };
+    clickRibbon(app::ID_HELP);
+    QCOMPARE(tried, QList<QUrl>{QUrl::fromLocalFile(gui::CQtHost::guidePath())});
+    auto* guide = window().findChild<QDialog*>(QStringLiteral("guideWindow"));
+    QVERIFY(guide && guide->isVisible());
+    QVERIFY(guide->findChild<QTextBrowser*>()->toPlainText().contains(QStringLiteral("Save")));
+    guide->close();
+
+    const QString missing = scratch->filePath(QStringLiteral("no-guide.html"));
+    host.guideFile = missing;
+    clickRibbon(app::ID_HELP);
+    QVERIFY(boxShown(QStringLiteral("The help guide could not be shown: no web browser could be started and the guide ") +
+                     missing + QStringLiteral(" could not be read.")));
+    QVERIFY(!window().findChild<QDialog*>(QStringLiteral("guideWindow")) ||
+            !window().findChild<QDialog*>(QStringLiteral("guideWindow"))->isVisible());
 }
 
 QTEST_MAIN(MainWindowTest)

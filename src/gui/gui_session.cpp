@@ -40,6 +40,7 @@ bool CGuiSession::start(const SessionOptions& options) {
         options.settingsPath.empty() ? app::CSettings::defaultPath() : options.settingsPath;
     settings_ = std::make_unique<QSettings>(toQ(settingsPath), QSettings::IniFormat);
     host_.settings = settings_.get();
+    applyRememberedScanChoices(*settings_);
     window_ = std::make_unique<CKelvaMainWindow>(frame(), settings_.get());
     window_->openFiles = [this](const std::vector<std::u16string>& files,
                                 const std::vector<std::u16string>& folders) { openFiles(files, folders); };

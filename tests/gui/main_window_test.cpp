@@ -94,6 +94,8 @@ private slots:
     void safeAttachmentNames();
     void attachmentsAreSavedOrOpenedByEnterAndDoubleClick();
     void helpFallsBackToItsOwnWindowThenSaysSo();
+    void moreSaveOptionsReachTheExportAndAreRemembered();
+    void contentLengthChoiceAppliesToTheNextScan();
 
   private:
     app::CMainFrame& frame() { return session->frame(); }
@@ -824,6 +826,160 @@ void MainWindowTest::helpFallsBackToItsOwnWindowThenSaysSo() {
                      missing + QStringLiteral(" could not be read.")));
     QVERIFY(!window().findChild<QDialog*>(QStringLiteral("guideWindow")) ||
             !window().findChild<QDialog*>(QStringLiteral("guideWindow"))->isVisible());
+}
+
+// The .eml files below the folder, as paths relative to it.
+static QStringList emlFilesBelow(const QString& folder) {
+    QStringList files;
+    for (QDirIterator it(folder, {QStringLiteral("*.eml")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+static QByteArray allBytesBelow(const QString& folder) {
+    QByteArray all;
+    for (const QString& name : emlFilesBelow(folder)) {
+        QFile file(folder + u'/' + name);
+        if (file.open(QIODevice::ReadOnly)) all += file.readAll();
+    }
+    return all;
+}
+
+void MainWindowTest::moreSaveOptionsReachTheExportAndAreRemembered() {
+    // A Gmail-style mailbox in a Thunderbird-shaped tree: Local/Inbox.sbd/Gmail.
+    const QString tree = scratch->filePath(QStringLiteral("Local"));
+    QVERIFY(QDir().mkpath(tree + QStringLiteral("/Inbox.sbd")));
+    const QString box = tree + QStringLiteral("/Inbox.sbd/Gmail");
+    {
+        QFile file(box);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("From a@example.com Mon Mar  2 09:15:00 2026\nX-Gmail-Labels: Inbox,Work\nSubject: one\n\nfirst\n\n"
+                   "From b@example.com Mon Mar  2 09:16:00 2026\nX-Gmail-Labels: Work/Project,Opened\nSubject: two\n\n"
+                   ">From the escaped line\n\n");
+    }
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+
+    struct Choices {
+        bool labels, firstOnly, unescape, hierarchy;
+        QString root;
+    };
+    auto save = [&](const Choices& c, const QString& out) {
+        QVERIFY(QDir().mkpath(out));
+        session->host().automation.dialogShown = [&](QDialog& dialog) {
+            auto button = [&](int id) { return dialog.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(id)); };
+            auto child = [&](const char* name) { return dialog.findChild<QWidget*>(QString::fromLatin1(name)); };
+            auto set = [](QAbstractButton* b, bool on) {
+                if (b->isChecked() != on) QTest::mouseClick(b, Qt::LeftButton);
+            };
+            QVERIFY(!child("moreOptionsGroup")->isVisible());
+            QTest::mouseClick(static_cast<QAbstractButton*>(child("moreOptions")), Qt::LeftButton);
+            QVERIFY(child("moreOptionsGroup")->isVisible());
+            QTest::mouseClick(button(exporter::IDC_SAVE_EML), Qt::LeftButton);
+            set(button(exporter::IDC_LABEL_FOLDERS), c.labels);
+            set(button(exporter::IDC_HIERARCHY), c.hierarchy);
+            // "First label only" goes with the labels, the root with the hierarchy.
+            QCOMPARE(child("firstLabelOnly")->isEnabled(), c.labels);
+            QCOMPARE(child("hierarchyRoot")->isEnabled(), c.hierarchy);
+            QCOMPARE(child("hierarchyRootBrowse")->isEnabled(), c.hierarchy);
+            if (c.labels) set(static_cast<QAbstractButton*>(child("firstLabelOnly")), c.firstOnly);
+            set(static_cast<QAbstractButton*>(child("unescapeFrom")), c.unescape);
+            if (c.hierarchy) static_cast<QLineEdit*>(child("hierarchyRoot"))->setText(c.root);
+            dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->setText(out);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+            if (dialog.isVisible()) dialog.reject();
+        };
+        clickRibbon(app::ID_SAVE);
+        QVERIFY(waitIdle());
+    };
+
+    struct Case {
+        const char* name;
+        Choices choices;
+        QStringList files;  // relative to the destination
+        bool unescaped;
+    };
+    const Case cases[] = {
+        {"every label", {true, false, false, false, {}},
+         {QStringLiteral("Gmail/Inbox/"), QStringLiteral("Gmail/Work/"), QStringLiteral("Gmail/Work/Project/")}, false},
+        {"first label only: each message once", {true, true, true, false, {}},
+         {QStringLiteral("Gmail/Inbox/"), QStringLiteral("Gmail/Work/Project/")}, true},
+        {"hierarchy below the root", {false, false, false, true, tree},
+         {QStringLiteral("Inbox/Gmail/"), QStringLiteral("Inbox/Gmail/")}, false},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        const QString out = scratch->filePath(QStringLiteral("out%1").arg(++run));
+        save(c.choices, out);
+        if (QTest::currentTestFailed()) return;
+        const QStringList files = emlFilesBelow(out);
+        QStringList folders;
+        for (const QString& file : files) folders << file.left(file.lastIndexOf(u'/') + 1);
+        QVERIFY2(folders == c.files, qPrintable(QString::fromLatin1(c.name) + QStringLiteral(": ") + files.join(u' ')));
+        QCOMPARE(allBytesBelow(out).contains("\n>From the escaped line"), !c.unescaped);
+    }
+
+    // A root that is no folder keeps the dialog open and says so.
+    const QString missing = scratch->filePath(QStringLiteral("no-such-root"));
+    save({false, false, false, true, missing}, scratch->filePath(QStringLiteral("refused")));
+    QVERIFY(boxShown(QStringLiteral("The hierarchy root is not a folder: ") + missing));
+    QVERIFY(emlFilesBelow(scratch->filePath(QStringLiteral("refused"))).isEmpty());
+
+    // The last confirmed choices come back in the next session.
+    session.reset();
+    startSession();
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    std::map<QString, bool> checked;
+    QString root;
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        for (auto* button : dialog.findChildren<QAbstractButton*>())
+            checked[button->objectName()] = button->isChecked() && button->isEnabled();
+        root = dialog.findChild<QLineEdit*>(QStringLiteral("hierarchyRoot"))->text();
+        dialog.reject();
+    };
+    clickRibbon(app::ID_SAVE);
+    QVERIFY(checked[QStringLiteral("button%1").arg(exporter::IDC_HIERARCHY)]);
+    QVERIFY(!checked[QStringLiteral("button%1").arg(exporter::IDC_LABEL_FOLDERS)]);
+    QVERIFY(!checked[QStringLiteral("firstLabelOnly")]);  // kept, but off without the labels
+    QVERIFY(!checked[QStringLiteral("unescapeFrom")]);
+    QCOMPARE(root, tree);
+}
+
+void MainWindowTest::contentLengthChoiceAppliesToTheNextScan() {
+    // A Content-Length message whose body holds a "From " line, then one more message.
+    const QString box = scratch->filePath(QStringLiteral("cl.mbox"));
+    {
+        QFile file(box);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray body = "one\nFrom here on\nlast\n";
+        file.write("From a@example.com Mon Mar  2 09:15:00 2026\nSubject: a\nContent-Length: " +
+                   QByteArray::number(body.size()) + "\n\n" + body + "\n" +
+                   "From b@example.com Mon Mar  2 09:16:00 2026\nSubject: b\nContent-Length: 2\n\nx\n\n");
+    }
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(3);  // split at the "From " line of the body
+    const QString out = scratch->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("moreOptions"))->click();
+        dialog.findChild<QCheckBox*>(QStringLiteral("contentLength"))->click();
+        dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->setText(out);
+        dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    };
+    clickRibbon(app::ID_SAVE);
+    QVERIFY(waitIdle());
+    // The mailbox opened next, in this session or the next one, keeps the body whole.
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(2);
+    session.reset();
+    startSession();
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(2);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -93,6 +93,7 @@ private slots:
     void safeAttachmentNames_data();
     void safeAttachmentNames();
     void attachmentsAreSavedOrOpenedByEnterAndDoubleClick();
+    void immAttachmentsComeFromTheAttachmentsFolder();
     void helpFallsBackToItsOwnWindowThenSaysSo();
     void moreSaveOptionsReachTheExportAndAreRemembered();
     void contentLengthChoiceAppliesToTheNextScan();
@@ -802,6 +803,33 @@ void MainWindowTest::attachmentsAreSavedOrOpenedByEnterAndDoubleClick() {
     session.reset();
     QVERIFY(!QFileInfo::exists(folder));
     startSession();
+}
+
+void MainWindowTest::immAttachmentsComeFromTheAttachmentsFolder() {
+    const QString imm = QStringLiteral(KELVA_SOURCE_DIR "/samples/imm/Mailbox.imm");
+    session->openFiles({fromQ(imm)});
+    QVERIFY(waitIdle());
+    listInbox(3);
+    if (QTest::currentTestFailed()) return;
+    window().messageList().previewRow(1);  // "Re: Budget figures": report.pdf and budget.csv
+    QVERIFY(waitIdle());
+    QListWidget* list = window().fileViewer().attachmentList();
+    QTRY_COMPARE_WITH_TIMEOUT(list->count(), 2, kWait);
+    const QString out = scratch->filePath(QStringLiteral("saved"));
+    QVERIFY(QDir().mkpath(out));
+    session->settings().setValue(QStringLiteral("Files/attachmentFolder"), out);
+    session->host().automation.dialogShown = [](QDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("save"))->click();
+    };
+    session->host().automation.chooseFile = [](const ui::FileDialogRequest& request, bool) {
+        return std::optional(request.defaultPath);
+    };
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QFile saved(out + QStringLiteral("/report.pdf"));
+    QFile original(QStringLiteral(KELVA_SOURCE_DIR "/samples/imm/Attachments/report.pdf"));
+    QVERIFY(saved.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), original.readAll());
 }
 
 void MainWindowTest::helpFallsBackToItsOwnWindowThenSaysSo() {

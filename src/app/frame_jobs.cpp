@@ -21,7 +21,7 @@ public:
         });
     }
     void addAttachment(const preview::AttachmentItem& item) override {
-        onUiThread(d_, [&] { v_.attachments.push_back({item.name, item.withIcon ? 0 : -1}); });
+        onUiThread(d_, [&] { v_.attachments.push_back({item.name, item.withIcon ? 0 : -1, item.file}); });
     }
     void invalidate() override {
         onUiThread(d_, [&] {

@@ -173,14 +173,14 @@ bool CMainFrame::refuseWhileBusy() {
 }
 
 std::optional<std::u16string> CMainFrame::chooseSnapshotToSave() {
-    ui::FileDialogRequest request{kSnapshotFilter, kSnapshotExtension, true, false};
+    ui::FileDialogRequest request{kSnapshotFilter, kSnapshotExtension, true, false, {}};
     std::optional<std::u16string> chosen;
     dispatcher_.invoke([&] { chosen = host_.chooseSaveFile(request); });
     return chosen;
 }
 
 std::optional<std::u16string> CMainFrame::chooseSnapshotToLoad() {
-    ui::FileDialogRequest request{kSnapshotFilter, u"", false, true};
+    ui::FileDialogRequest request{kSnapshotFilter, u"", false, true, {}};
     std::optional<std::u16string> chosen;
     dispatcher_.invoke([&] { chosen = host_.chooseOpenFile(request); });
     return chosen;

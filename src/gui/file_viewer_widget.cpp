@@ -41,6 +41,9 @@ CFileViewerWidget::CFileViewerWidget(ui::CKelvaStaticViewer& viewer, QWidget* pa
     attachments_->setIconSize(QSize(16, 16));
     attachments_->setFrameShape(QFrame::NoFrame);
     attachments_->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(attachments_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (onAttachmentActivated) onAttachmentActivated(attachments_->row(item));
+    });
     browser_ = new CSafeBrowser(this);
     viewer_.onChanged = [this] { refresh(); };
     refresh();

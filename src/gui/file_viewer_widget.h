@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QTextBrowser>
 #include <QWidget>
+#include <functional>
 
 #include "gui/background_renderer.h"
 #include "ui/static_viewer.h"
@@ -29,6 +30,8 @@ public:
     QListWidget* attachmentList() const { return attachments_; }
     CSafeBrowser* browser() const { return browser_; }
     static QIcon fileTypeIcon(const QString& name);
+    // Told of a double-click or Enter on a row of the attachment list.
+    std::function<void(int row)> onAttachmentActivated;
     // True while the file to show is still being rendered.
     bool rendering() const { return renderer_.busy(); }
 

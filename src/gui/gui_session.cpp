@@ -2,6 +2,7 @@
 
 #include "frame/process_state.h"
 #include "app/settings.h"
+#include "gui/file_viewer_widget.h"
 #include "gui/qt_text.h"
 #include "gui/save_output_dialog.h"
 #include "scan/frame_context.h"
@@ -15,6 +16,7 @@ CGuiSession::CGuiSession() : bridge_(std::make_unique<CDispatcherBridge>(dispatc
 
 CGuiSession::~CGuiSession() {
     window_.reset();
+    attachments_.reset();  // removes the opened copies
     host_.settings = nullptr;
     application_.reset();  // the frame stops a running job and waits for it
 
@@ -38,10 +40,13 @@ bool CGuiSession::start(const SessionOptions& options) {
         options.settingsPath.empty() ? app::CSettings::defaultPath() : options.settingsPath;
     settings_ = std::make_unique<QSettings>(toQ(settingsPath), QSettings::IniFormat);
     host_.settings = settings_.get();
+    applyRememberedScanChoices(*settings_);
     window_ = std::make_unique<CKelvaMainWindow>(frame(), settings_.get());
     window_->openFiles = [this](const std::vector<std::u16string>& files,
                                 const std::vector<std::u16string>& folders) { openFiles(files, folders); };
     host_.setMainWindow(window_.get());
+    attachments_ = std::make_unique<CAttachmentActions>(host_);
+    window_->fileViewer().onAttachmentActivated = [this](int row) { attachments_->activate(frame().previewBrowser, row); };
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "gui/attachment_actions.h"
 #include "gui/dispatcher_bridge.h"
 #include "gui/main_window.h"
 #include "gui/qt_host.h"
@@ -39,6 +40,7 @@ public:
     // through the file-selection dialog's own steps (the dialog is not shown).
     void openFiles(const std::vector<std::u16string>& files, const std::vector<std::u16string>& folders = {});
     QSettings& settings() { return *settings_; }
+    CAttachmentActions& attachments() { return *attachments_; }
 
   private:
     ui::CDispatcher dispatcher_;
@@ -47,6 +49,7 @@ public:
     std::unique_ptr<app::CKelvaHaldenApp> application_;
     std::unique_ptr<QSettings> settings_;
     std::unique_ptr<CKelvaMainWindow> window_;
+    std::unique_ptr<CAttachmentActions> attachments_;
 };
 
 }  // namespace gui

@@ -98,6 +98,11 @@ std::optional<std::u16string> CQtHost::chooseFile(const ui::FileDialogRequest& r
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(toQ(request.defaultExtension));
+    if (!request.defaultPath.empty()) {
+        const QFileInfo start(toQ(request.defaultPath));
+        dialog.setDirectory(start.absolutePath());
+        dialog.selectFile(start.fileName());
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     if (execDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return platform::recoverPath(fromQ(dialog.selectedFiles().front()));
@@ -129,14 +134,18 @@ void CQtHost::openHelp() {
     if (!showGuide()) {
         ui::MessageBoxRequest request;
         request.text = u"The help guide could not be shown: no web browser could be started and the guide " +
-                       fromQ(guidePath()) + u" could not be read.";
+                       fromQ(guideFile.isEmpty() ? guidePath() : guideFile) + u" could not be read.";
         messageBox(request);
     }
 }
 
+bool CQtHost::openUrl(const QUrl& url) {
+    return automation.openUrl ? automation.openUrl(url) : QDesktopServices::openUrl(url);
+}
+
 bool CQtHost::showGuide() {
-    const QString path = guidePath();
-    if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return true;
+    const QString path = guideFile.isEmpty() ? guidePath() : guideFile;
+    if (QFileInfo::exists(path) && openUrl(QUrl::fromLocalFile(path))) return true;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     // No browser: the guide in a window of the program (links to other pages open nothing).

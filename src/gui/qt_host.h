@@ -13,6 +13,7 @@
 
 class QDialog;
 class QSettings;
+class QUrl;
 
 namespace gui {
 
@@ -27,6 +28,8 @@ struct HostAutomation {
     std::function<std::optional<std::u16string>(const std::u16string& title)> browseFolder;
     std::function<std::optional<std::u16string>(const ui::FileDialogRequest&, bool save)> chooseFile;
     std::function<void()> openHelp;
+    // Replaces the desktop's launcher of URLs (the browser, the default applications); true when started.
+    std::function<bool(const QUrl&)> openUrl;
     // Replaces the end of the process.
     std::function<void(int code)> endProcess;
 };
@@ -46,6 +49,10 @@ public:
     int execDialog(QDialog& dialog);
     // The bundled user guide: installed beside the program, else the one in the source tree.
     static QString guidePath();
+    // The guide Help shows; empty: guidePath().
+    QString guideFile;
+    // Opens the URL with the desktop's application for it; false when none could be started.
+    bool openUrl(const QUrl& url);
 
     frame::BoxAnswer messageBox(const ui::MessageBoxRequest& request) override;
     void runSelectFilesDialog(ui::CSelectFilesDlg& dialog) override;

@@ -1,6 +1,7 @@
 #include "preview/preview_job.h"
 
 #include "platform/file_output.h"
+#include "preview/attachment_files.h"
 #include "mime/message_render.h"
 #include "platform/paths.h"
 #include "scan/message_reader.h"
@@ -13,19 +14,20 @@ namespace {
 std::vector<AttachmentItem> attachmentItems(const std::u16string& nameList, const scan::CMboxFile& mbox, bool isImm) {
     std::vector<AttachmentItem> items;
     if (isImm) {
-        for (std::u16string name : mbox.imAttachmentNames) {
+        for (const std::u16string& marker : mbox.imAttachmentNames) {
+            std::u16string name = marker;
             std::size_t start = name.find_first_not_of(u'-');
             name = start == std::u16string::npos ? std::u16string() : name.substr(start);
             std::size_t cut = name.find_last_of(u"/\\");
             if (cut != std::u16string::npos) name = name.substr(cut + 1);
-            items.push_back({name, false});
+            items.push_back({name, false, imAttachmentPath(mbox.attachmentsFolder, marker)});
         }
         return items;
     }
     for (std::size_t start = 0; !nameList.empty() && start <= nameList.size();) {
         std::size_t comma = nameList.find(u',', start);
         if (comma == std::u16string::npos) comma = nameList.size();
-        items.push_back({nameList.substr(start, comma - start), true});
+        items.push_back({nameList.substr(start, comma - start), true, {}});
         start = comma + 1;
     }
     return items;

@@ -15,6 +15,7 @@ namespace preview {
 struct AttachmentItem {
     std::u16string name;
     bool withIcon = true;  // ordinary mailboxes show the file type's icon; .imm names have none
+    std::u16string file;   // .imm: the attachment file inside the attachments folder (empty when it leads outside)
 };
 
 struct PreviewedMessage {

@@ -33,6 +33,7 @@ struct FileDialogRequest {
     std::u16string defaultExtension;  // save dialogs: appended when the name has none
     bool overwritePrompt = false;
     bool ownedByMainWindow = true;
+    std::u16string defaultPath;       // the folder and name the dialog starts with; empty: none
 };
 
 class IHost {

@@ -24,6 +24,7 @@ public:
     struct Attachment {
         std::u16string name;
         int icon = -1;  // 0: the file type's small icon, looked up by the name; -1: no icon
+        std::u16string file;  // the attachment's own file (.imm); empty: a part of the shown message
     };
 
     std::u16string subjectText, fromText, toText, dateText;

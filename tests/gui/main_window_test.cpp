@@ -35,6 +35,7 @@
 #include <thread>
 
 #include "app/settings.h"
+#include "gui/attachment_actions.h"
 #include "gui/background_renderer.h"
 #include "gui/file_viewer_widget.h"
 #include "gui/looks.h"
@@ -89,6 +90,13 @@ private slots:
     void previewShowsTwentyBodyLines_data();
     void previewShowsTwentyBodyLines();
     void systemLookIsOfferedAndRemembered();
+    void safeAttachmentNames_data();
+    void safeAttachmentNames();
+    void attachmentsAreSavedOrOpenedByEnterAndDoubleClick();
+    void immAttachmentsComeFromTheAttachmentsFolder();
+    void helpFallsBackToItsOwnWindowThenSaysSo();
+    void moreSaveOptionsReachTheExportAndAreRemembered();
+    void contentLengthChoiceAppliesToTheNextScan();
 
   private:
     app::CMainFrame& frame() { return session->frame(); }
@@ -667,6 +675,339 @@ void MainWindowTest::systemLookIsOfferedAndRemembered() {
     QCOMPARE(app::CSettings(fromQ(scratch->filePath(QStringLiteral("settings.conf")))).applicationLook(),
              app::kSystemLook);
     window().runCommand(215);
+}
+
+void MainWindowTest::safeAttachmentNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("safe");
+    QTest::newRow("plain") << QStringLiteral("report.pdf") << QStringLiteral("report.pdf");
+    QTest::newRow("parent folder") << QStringLiteral("../x") << QStringLiteral("x");
+    QTest::newRow("absolute") << QStringLiteral("/etc/passwd") << QStringLiteral("passwd");
+    QTest::newRow("backslashes") << QStringLiteral("..\\..\\win.ini") << QStringLiteral("win.ini");
+    QTest::newRow("dots only") << QStringLiteral("..") << QStringLiteral("attachment");
+    QTest::newRow("trailing slash") << QStringLiteral("dir/") << QStringLiteral("attachment");
+    QTest::newRow("hidden") << QStringLiteral(".bashrc") << QStringLiteral("bashrc");
+    QTest::newRow("controls") << QString::fromUtf8("a\x01\tb\x1b\x7f.txt") << QStringLiteral("ab.txt");
+    QTest::newRow("bidi override") << QString::fromUtf8("invoice\u202Efdp.exe") << QStringLiteral("invoicefdp.exe");
+    QTest::newRow("blanks") << QStringLiteral("  \n ") << QStringLiteral("attachment");
+}
+
+void MainWindowTest::safeAttachmentNames() {
+    QFETCH(QString, name);
+    QFETCH(QString, safe);
+    QCOMPARE(gui::safeAttachmentName(name), safe);
+    // Long names are cut to what a Linux file system takes, whole characters and the extension kept.
+    const QString longName = gui::safeAttachmentName(QString(300, QChar(0x00e9)) + name);
+    QVERIFY(longName.toUtf8().size() <= 255);
+    if (safe.contains(u'.')) QVERIFY(longName.endsWith(safe.mid(safe.lastIndexOf(u'.'))));
+}
+
+// One message whose attachments carry binary bytes, a text file sent as an attachment and hostile names.
+static QString writeAttachmentMailbox(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return {};
+    file.write("From a@example.com Mon Mar  2 09:15:00 2026\n"
+               "From: Ann <a@example.com>\nTo: b@example.com\nSubject: Files\n"
+               "Content-Type: multipart/mixed; boundary=b\n\n"
+               "--b\nContent-Type: text/plain\n\nsee attached\n"
+               "--b\nContent-Type: application/pdf; name=\"a.pdf\"\nContent-Transfer-Encoding: base64\n\n"
+               "JVBERi0xLjQK/wABAg==\n"
+               "--b\nContent-Type: text/plain\nContent-Disposition: attachment; filename=\"notes.txt\"\n\nnote\n"
+               "--b\nContent-Type: application/octet-stream; name=\"../x\"\n\nup\n"
+               "--b\nContent-Type: application/octet-stream; name=\"/etc/passwd\"\n\nroot\n"
+               "--b\nContent-Type: application/octet-stream; name=\"c\x01tl\x1b.bin\"\n\nctl\n"
+               "--b\nContent-Type: application/octet-stream; name=\"" + QByteArray(300, 'L') + ".bin\"\n\nlong\n"
+               "--b--\n");
+    return path;
+}
+
+void MainWindowTest::attachmentsAreSavedOrOpenedByEnterAndDoubleClick() {
+    const QString box = writeAttachmentMailbox(scratch->filePath(QStringLiteral("files.mbox")));
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(1);
+    if (QTest::currentTestFailed()) return;
+    window().messageList().previewRow(0);
+    QVERIFY(waitIdle());
+    QListWidget* list = window().fileViewer().attachmentList();
+    QTRY_COMPARE_WITH_TIMEOUT(list->count(), 6, kWait);
+    QCOMPARE(list->item(1)->text(), QStringLiteral("notes.txt"));
+
+    const QString out = scratch->filePath(QStringLiteral("saved"));
+    QVERIFY(QDir().mkpath(out));
+    session->settings().setValue(QStringLiteral("Files/attachmentFolder"), out);
+    QString choice = QStringLiteral("save");
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        QCOMPARE(dialog.objectName(), QStringLiteral("attachmentChoice"));
+        dialog.findChild<QPushButton*>(choice)->click();
+    };
+    std::vector<ui::FileDialogRequest> asked;
+    session->host().automation.chooseFile = [&](const ui::FileDialogRequest& request, bool save) {
+        asked.push_back(request);
+        return save ? std::optional(request.defaultPath) : std::nullopt;  // the user keeps the offered name
+    };
+    // Enter on one row, a double-click on the next.
+    for (int row = 0; row < list->count(); ++row) {
+        list->setCurrentRow(row);
+        list->setFocus();
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        if (row % 2) {  // a double-click is a click, then a press that the system reports as a double-click
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        } else
+            QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(asked.size(), static_cast<std::size_t>(row + 1));
+    }
+    for (const ui::FileDialogRequest& request : asked) {
+        QVERIFY(request.overwritePrompt);  // an existing file is replaced only when the dialog confirms
+        QCOMPARE(QFileInfo(toQ(request.defaultPath)).absolutePath(), out);
+    }
+    QStringList saved = QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(saved.size(), 6);
+    QCOMPARE(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(!QFileInfo::exists(scratch->filePath(QStringLiteral("x"))));
+    auto bytesOf = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+    };
+    QCOMPARE(bytesOf(out + QStringLiteral("/a.pdf")), QByteArray("%PDF-1.4\n\xff\x00\x01\x02", 13));
+    QCOMPARE(bytesOf(out + QStringLiteral("/notes.txt")), QByteArray("note"));
+    QCOMPARE(bytesOf(out + QStringLiteral("/x")), QByteArray("up"));
+    QCOMPARE(bytesOf(out + QStringLiteral("/passwd")), QByteArray("root"));
+    QCOMPARE(bytesOf(out + QStringLiteral("/ctl.bin")), QByteArray("ctl"));
+
+    // Open: a copy in a private folder, handed to the desktop, removed when the program ends.
+    choice = QStringLiteral("open");
+    QList<QUrl> opened;
+    session->host().automation.openUrl = [&](const QUrl& url) {
+        opened << url;
+        return true;
+    };
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    list->setCurrentRow(2);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(opened.size(), 2);
+    const QString folder = session->attachments().openFolder();
+    QVERIFY(!folder.isEmpty());
+    QCOMPARE(QFileInfo(folder).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    QVERIFY(opened[0].toLocalFile().startsWith(folder + u'/'));
+    QVERIFY(opened[1].toLocalFile().startsWith(folder + u'/'));
+    QCOMPARE(QFileInfo(opened[1].toLocalFile()).fileName(), QStringLiteral("x"));
+    QCOMPARE(bytesOf(opened[0].toLocalFile()), QByteArray("%PDF-1.4\n\xff\x00\x01\x02", 13));
+
+    // No application for the file: the user is told.
+    session->host().automation.openUrl = [](const QUrl&) { return false; };
+    QTest::keyClick(list, Qt::Key_Return);
+    QVERIFY(boxShown(QStringLiteral("No application could be started to open ../x.")));
+    session.reset();
+    QVERIFY(!QFileInfo::exists(folder));
+    startSession();
+}
+
+void MainWindowTest::immAttachmentsComeFromTheAttachmentsFolder() {
+    const QString imm = QStringLiteral(KELVA_SOURCE_DIR "/samples/imm/Mailbox.imm");
+    session->openFiles({fromQ(imm)});
+    QVERIFY(waitIdle());
+    listInbox(3);
+    if (QTest::currentTestFailed()) return;
+    window().messageList().previewRow(1);  // "Re: Budget figures": report.pdf and budget.csv
+    QVERIFY(waitIdle());
+    QListWidget* list = window().fileViewer().attachmentList();
+    QTRY_COMPARE_WITH_TIMEOUT(list->count(), 2, kWait);
+    const QString out = scratch->filePath(QStringLiteral("saved"));
+    QVERIFY(QDir().mkpath(out));
+    session->settings().setValue(QStringLiteral("Files/attachmentFolder"), out);
+    session->host().automation.dialogShown = [](QDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("save"))->click();
+    };
+    session->host().automation.chooseFile = [](const ui::FileDialogRequest& request, bool) {
+        return std::optional(request.defaultPath);
+    };
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QFile saved(out + QStringLiteral("/report.pdf"));
+    QFile original(QStringLiteral(KELVA_SOURCE_DIR "/samples/imm/Attachments/report.pdf"));
+    QVERIFY(saved.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), original.readAll());
+}
+
+void MainWindowTest::helpFallsBackToItsOwnWindowThenSaysSo() {
+    gui::CQtHost& host = session->host();
+    host.automation.openHelp = nullptr;
+    QList<QUrl> tried;
+    host.automation.openUrl = [&](const QUrl& url) {
+        tried << url;
+        return false;  // no web browser can be started
+    };
+    clickRibbon(app::ID_HELP);
+    QCOMPARE(tried, QList<QUrl>{QUrl::fromLocalFile(gui::CQtHost::guidePath())});
+    auto* guide = window().findChild<QDialog*>(QStringLiteral("guideWindow"));
+    QVERIFY(guide && guide->isVisible());
+    QVERIFY(guide->findChild<QTextBrowser*>()->toPlainText().contains(QStringLiteral("Save")));
+    guide->close();
+
+    const QString missing = scratch->filePath(QStringLiteral("no-guide.html"));
+    host.guideFile = missing;
+    clickRibbon(app::ID_HELP);
+    QVERIFY(boxShown(QStringLiteral("The help guide could not be shown: no web browser could be started and the guide ") +
+                     missing + QStringLiteral(" could not be read.")));
+    QVERIFY(!window().findChild<QDialog*>(QStringLiteral("guideWindow")) ||
+            !window().findChild<QDialog*>(QStringLiteral("guideWindow"))->isVisible());
+}
+
+// The .eml files below the folder, as paths relative to it.
+static QStringList emlFilesBelow(const QString& folder) {
+    QStringList files;
+    for (QDirIterator it(folder, {QStringLiteral("*.eml")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+static QByteArray allBytesBelow(const QString& folder) {
+    QByteArray all;
+    for (const QString& name : emlFilesBelow(folder)) {
+        QFile file(folder + u'/' + name);
+        if (file.open(QIODevice::ReadOnly)) all += file.readAll();
+    }
+    return all;
+}
+
+void MainWindowTest::moreSaveOptionsReachTheExportAndAreRemembered() {
+    // A Gmail-style mailbox in a Thunderbird-shaped tree: Local/Inbox.sbd/Gmail.
+    const QString tree = scratch->filePath(QStringLiteral("Local"));
+    QVERIFY(QDir().mkpath(tree + QStringLiteral("/Inbox.sbd")));
+    const QString box = tree + QStringLiteral("/Inbox.sbd/Gmail");
+    {
+        QFile file(box);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("From a@example.com Mon Mar  2 09:15:00 2026\nX-Gmail-Labels: Inbox,Work\nSubject: one\n\nfirst\n\n"
+                   "From b@example.com Mon Mar  2 09:16:00 2026\nX-Gmail-Labels: Work/Project,Opened\nSubject: two\n\n"
+                   ">From the escaped line\n\n");
+    }
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+
+    struct Choices {
+        bool labels, firstOnly, unescape, hierarchy;
+        QString root;
+    };
+    auto save = [&](const Choices& c, const QString& out) {
+        QVERIFY(QDir().mkpath(out));
+        session->host().automation.dialogShown = [&](QDialog& dialog) {
+            auto button = [&](int id) { return dialog.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(id)); };
+            auto child = [&](const char* name) { return dialog.findChild<QWidget*>(QString::fromLatin1(name)); };
+            auto set = [](QAbstractButton* b, bool on) {
+                if (b->isChecked() != on) QTest::mouseClick(b, Qt::LeftButton);
+            };
+            QVERIFY(!child("moreOptionsGroup")->isVisible());
+            QTest::mouseClick(static_cast<QAbstractButton*>(child("moreOptions")), Qt::LeftButton);
+            QVERIFY(child("moreOptionsGroup")->isVisible());
+            QTest::mouseClick(button(exporter::IDC_SAVE_EML), Qt::LeftButton);
+            set(button(exporter::IDC_LABEL_FOLDERS), c.labels);
+            set(button(exporter::IDC_HIERARCHY), c.hierarchy);
+            // "First label only" goes with the labels, the root with the hierarchy.
+            QCOMPARE(child("firstLabelOnly")->isEnabled(), c.labels);
+            QCOMPARE(child("hierarchyRoot")->isEnabled(), c.hierarchy);
+            QCOMPARE(child("hierarchyRootBrowse")->isEnabled(), c.hierarchy);
+            if (c.labels) set(static_cast<QAbstractButton*>(child("firstLabelOnly")), c.firstOnly);
+            set(static_cast<QAbstractButton*>(child("unescapeFrom")), c.unescape);
+            if (c.hierarchy) static_cast<QLineEdit*>(child("hierarchyRoot"))->setText(c.root);
+            dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->setText(out);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+            if (dialog.isVisible()) dialog.reject();
+        };
+        clickRibbon(app::ID_SAVE);
+        QVERIFY(waitIdle());
+    };
+
+    struct Case {
+        const char* name;
+        Choices choices;
+        QStringList files;  // relative to the destination
+        bool unescaped;
+    };
+    const Case cases[] = {
+        {"every label", {true, false, false, false, {}},
+         {QStringLiteral("Gmail/Inbox/"), QStringLiteral("Gmail/Work/"), QStringLiteral("Gmail/Work/Project/")}, false},
+        {"first label only: each message once", {true, true, true, false, {}},
+         {QStringLiteral("Gmail/Inbox/"), QStringLiteral("Gmail/Work/Project/")}, true},
+        {"hierarchy below the root", {false, false, false, true, tree},
+         {QStringLiteral("Inbox/Gmail/"), QStringLiteral("Inbox/Gmail/")}, false},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        const QString out = scratch->filePath(QStringLiteral("out%1").arg(++run));
+        save(c.choices, out);
+        if (QTest::currentTestFailed()) return;
+        const QStringList files = emlFilesBelow(out);
+        QStringList folders;
+        for (const QString& file : files) folders << file.left(file.lastIndexOf(u'/') + 1);
+        QVERIFY2(folders == c.files, qPrintable(QString::fromLatin1(c.name) + QStringLiteral(": ") + files.join(u' ')));
+        QCOMPARE(allBytesBelow(out).contains("\n>From the escaped line"), !c.unescaped);
+    }
+
+    // A root that is no folder keeps the dialog open and says so.
+    const QString missing = scratch->filePath(QStringLiteral("no-such-root"));
+    save({false, false, false, true, missing}, scratch->filePath(QStringLiteral("refused")));
+    QVERIFY(boxShown(QStringLiteral("The hierarchy root is not a folder: ") + missing));
+    QVERIFY(emlFilesBelow(scratch->filePath(QStringLiteral("refused"))).isEmpty());
+
+    // The last confirmed choices come back in the next session.
+    session.reset();
+    startSession();
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    std::map<QString, bool> checked;
+    QString root;
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        for (auto* button : dialog.findChildren<QAbstractButton*>())
+            checked[button->objectName()] = button->isChecked() && button->isEnabled();
+        root = dialog.findChild<QLineEdit*>(QStringLiteral("hierarchyRoot"))->text();
+        dialog.reject();
+    };
+    clickRibbon(app::ID_SAVE);
+    QVERIFY(checked[QStringLiteral("button%1").arg(exporter::IDC_HIERARCHY)]);
+    QVERIFY(!checked[QStringLiteral("button%1").arg(exporter::IDC_LABEL_FOLDERS)]);
+    QVERIFY(!checked[QStringLiteral("firstLabelOnly")]);  // kept, but off without the labels
+    QVERIFY(!checked[QStringLiteral("unescapeFrom")]);
+    QCOMPARE(root, tree);
+}
+
+void MainWindowTest::contentLengthChoiceAppliesToTheNextScan() {
+    // A Content-Length message whose body holds a "From " line, then one more message.
+    const QString box = scratch->filePath(QStringLiteral("cl.mbox"));
+    {
+        QFile file(box);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray body = "one\nFrom here on\nlast\n";
+        file.write("From a@example.com Mon Mar  2 09:15:00 2026\nSubject: a\nContent-Length: " +
+                   QByteArray::number(body.size()) + "\n\n" + body + "\n" +
+                   "From b@example.com Mon Mar  2 09:16:00 2026\nSubject: b\nContent-Length: 2\n\nx\n\n");
+    }
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(3);  // split at the "From " line of the body
+    const QString out = scratch->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    session->host().automation.dialogShown = [&](QDialog& dialog) {
+        dialog.findChild<QPushButton*>(QStringLiteral("moreOptions"))->click();
+        dialog.findChild<QCheckBox*>(QStringLiteral("contentLength"))->click();
+        dialog.findChild<QLineEdit*>(QStringLiteral("folder"))->setText(out);
+        dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    };
+    clickRibbon(app::ID_SAVE);
+    QVERIFY(waitIdle());
+    // The mailbox opened next, in this session or the next one, keeps the body whole.
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(2);
+    session.reset();
+    startSession();
+    session->openFiles({fromQ(box)});
+    QVERIFY(waitIdle());
+    listInbox(2);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -48,7 +48,7 @@ TEST(Viewer, ClearViewEmptiesTheTextsAndSwitchesToTheHeaderLayout) {
     ui::CKelvaStaticViewer viewer;
     EXPECT_EQ(viewer.Layout(400, 300).browser, (ui::ViewerRect{10, 10, 380, 280}));
     viewer.subjectText = u"s";
-    viewer.attachments.push_back({u"a.pdf", 1});
+    viewer.attachments.push_back({u"a.pdf", 1, {}});
     viewer.ClearView();
     EXPECT_TRUE(viewer.subjectText.empty());
     EXPECT_TRUE(viewer.attachments.empty());

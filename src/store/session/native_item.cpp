@@ -84,8 +84,29 @@ items::SavedAttachmentFiles NativeItem::savedLinks(const std::u16string& itemPat
     return links;
 }
 
+namespace {
+
+// The attachment bytes a message holds, embedded messages included.
+std::uint64_t attachmentBytes(const mapi::Message& message) {
+    std::uint64_t total = 0;
+    for (const mapi::Attachment& attachment : message.attachments) {
+        if (auto data = attachment.props.getBinary(mapi::PidTagAttachDataBinary)) total += data->size();
+        if (attachment.embedded) total += attachmentBytes(*attachment.embedded);
+    }
+    return total;
+}
+
+// A message file built ahead is held in memory until it is written: large ones are written directly.
+constexpr std::uint64_t kLargestMsgAhead = 16ull << 20;
+
+}  // namespace
+
 void NativeItem::prepareSaveAs(int format) {
     const mapi::Message& message = *content();
+    if (format == library::kSaveAsMsg && attachmentBytes(message) <= kLargestMsgAhead) {
+        if (Result<std::string> bytes = msg::msgFileBytes(message, store_->stopRequest()))
+            rendered_ = Rendered{format, std::move(*bytes)};
+    }
     if (format == library::kSaveAsRtf) rendered_ = Rendered{format, items::rtfDocument(message)};
     if (format == library::kSaveAsHtml) rendered_ = Rendered{format, items::htmlDocument(message)};
 }
@@ -93,8 +114,9 @@ void NativeItem::prepareSaveAs(int format) {
 bool NativeItem::saveAs(const std::u16string& path, int format) {
     const mapi::Message& message = *content();
     Result<void> written;
-    // A document rendered ahead names no attachment files: it serves while none was saved.
-    if (rendered_ && rendered_->format == format && savedFiles_->empty()) {
+    // A document rendered ahead names no attachment files: it serves while none was saved (a message
+    // file names none at all).
+    if (rendered_ && rendered_->format == format && (format == library::kSaveAsMsg || savedFiles_->empty())) {
         written = items::writeItemFile(path, rendered_->document);
         if (!written) throw StoreError(written.failure().message);
         return true;

@@ -24,7 +24,8 @@ public:
     bool save() override;
     // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
     bool saveAs(const std::u16string& path, int format) override;
-    // Renders the RTF or HTML document, used by saveAs while no attachment file was saved since.
+    // Renders the RTF or HTML document, used by saveAs while no attachment file was saved since, or
+    // builds the message file (unless its attachments are large).
     void prepareSaveAs(int format) override;
     std::shared_ptr<library::Attachments> attachments() override;
     // Mode 1 moves the saved message to Deleted Items, any other mode deletes it; the item's message

@@ -35,6 +35,11 @@ std::optional<std::string> rootOf(const std::string& native) {
     return best;
 }
 
+bool isRoot(const std::string& native) {
+    std::lock_guard lock(g_rootsMutex);
+    return std::find(g_roots.begin(), g_roots.end(), native) != g_roots.end();
+}
+
 std::vector<std::string> partsOf(std::string_view relative) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -185,6 +190,34 @@ bool writeWholeFile(const std::u16string& path, std::string_view bytes) {
 
 bool rewriteFileInPlace(const std::u16string& path, std::string_view bytes) {
     return writeThrough(path, bytes, 0, true);
+}
+
+OutputFolder::OutputFolder(const std::u16string& folder) {
+    const std::string native = withoutTrailingSeparators(nativePath(folder));
+    if (isRoot(native)) {  // a root is opened as given, as for the files below it
+        fd_.reset(::open(native.empty() ? "/" : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return;
+    }
+    std::optional<Parent> parent = openParent(native, false);
+    if (!parent) return;
+    fd_.reset(::openat(parent->folder.get(), parent->name.c_str(), O_RDONLY | O_DIRECTORY | parent->noFollow | O_CLOEXEC));
+}
+
+bool OutputFolder::writeWholeFile(const std::string& name, std::string_view bytes) {
+    if (!fd_ || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+        errno = EINVAL;
+        return false;
+    }
+    const int fd = ::openat(fd_.get(), name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    if (!ok) {
+        const int reason = errno;
+        ::unlinkat(fd_.get(), name.c_str(), 0);
+        errno = reason;
+    }
+    return ok;
 }
 
 bool readWholeFile(const std::u16string& path, std::string& bytes) {

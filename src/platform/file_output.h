@@ -60,6 +60,21 @@ bool writeWholeFile(const std::u16string& path, std::string_view bytes);
 bool rewriteFileInPlace(const std::u16string& path, std::string_view bytes);
 // Writes all bytes at the descriptor's position; false on any failure.
 bool writeAll(int fd, std::string_view bytes);
+// A folder opened once (below an output root without following any link, as openOutputFile reaches
+// it) for writing many files into it by name: each write then opens only the file itself. The folder
+// is the one that was there when it was opened, even if something is renamed afterwards.
+class OutputFolder {
+public:
+    explicit OutputFolder(const std::u16string& folder);
+    explicit operator bool() const { return static_cast<bool>(fd_); }
+    // writeWholeFile for the file of that name (no separator) in the folder; the file is never reached
+    // through a link.
+    bool writeWholeFile(const std::string& name, std::string_view bytes);
+
+private:
+    Descriptor fd_;
+};
+
 // Reads the whole file into bytes; false when it cannot be opened or read.
 bool readWholeFile(const std::u16string& path, std::string& bytes);
 

@@ -111,3 +111,31 @@ TEST(FileOutput, AnOutputFolderWritesByNameAndNeverThroughALink) {
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
     EXPECT_FALSE(std::filesystem::exists(dir / "escape.eml"));
 }
+
+TEST(FileOutput, AHeldFolderServesClaimsWritesAndRemovalsAsTheWalkFromTheRootDoes) {
+    TempDir dir;
+    const std::filesystem::path root = dir / "dest";
+    const std::filesystem::path elsewhere = dir / "elsewhere";
+    std::filesystem::create_directories(root);
+    std::filesystem::create_directories(elsewhere);
+    platform::addOutputRoot(fromNativePath(root.string()));
+    auto path = [&](const std::string& name) { return fromNativePath((root / "box" / name).string()); };
+    {
+        // Held before the folder exists: opened once it is made.
+        const platform::HeldOutputFolder held(fromNativePath((root / "box").string() + "/"));
+        ASSERT_TRUE(platform::makeOutputFolders(fromNativePath((root / "box").string())));
+        EXPECT_EQ(platform::claimOutputFile(path("a.txt")), platform::Claim::Claimed);
+        EXPECT_EQ(platform::claimOutputFile(path("a.txt")), platform::Claim::Taken);
+        ASSERT_TRUE(platform::writeWholeFile(path("a.txt"), "held"));
+        EXPECT_EQ(testing_support::readFile(root / "box" / "a.txt"), "held");
+        std::filesystem::create_symlink(elsewhere / "planted.txt", root / "box" / "b.txt");
+        EXPECT_FALSE(platform::writeWholeFile(path("b.txt"), "x"));
+        EXPECT_TRUE(platform::removeOutputFile(path("a.txt")));
+        EXPECT_FALSE(platform::writeWholeFile(path(".."), "x"));
+    }
+    // Afterwards the same paths are walked again.
+    EXPECT_TRUE(platform::writeWholeFile(path("c.txt"), "walked"));
+    EXPECT_FALSE(platform::writeWholeFile(path("b.txt"), "x"));
+    EXPECT_FALSE(std::filesystem::exists(root / "box" / "a.txt"));
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+}

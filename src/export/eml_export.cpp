@@ -68,6 +68,7 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
         if (folder && target == outputFolder + name) return folder.writeWholeFile(platform::nativePath(name), bytes);
         return platform::writeWholeFile(target, bytes);
     };
+    const ReportBatch batch(run);
     stages.write = [&](EmlSlot& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string name = decimal(static_cast<long long>(slot.k + 1)) + u".eml";

@@ -125,11 +125,34 @@ def summary(args):
     count, seconds = out.split()
     py_rate = int(count) / float(seconds)
     rate = ours["items_per_second"]
+    listing = list_rate(args, mbox, int(count))
     print("summary: %s, %d messages" % (mbox, int(count)))
     print("  readMessage + summarizeMessage  %9.0f messages/s  %6.0f MB/s  peak RSS %.1f MiB" % (
         rate, ours["bytes_per_second"] / 1e6, ours["peak_rss_mib"]))
     print("  python mailbox + BytesHeaderParser %6.0f messages/s  -> ours %.1fx python (goal >= 10x)" % (
         py_rate, rate / py_rate))
+    if listing:
+        print("  mbox2pst list --json (scan + listing, whole program) %7.0f messages/s  -> %.1fx python, %.2fx the"
+              " %d messages/s of the earlier listing (goal >= 2x)" % (listing, listing / py_rate, listing / LIST_BEFORE,
+                                                                        LIST_BEFORE))
+
+
+# `mbox2pst list --json` messages/s when the listing was last measured before it handed rows over in batches.
+LIST_BEFORE = 18000
+
+
+def list_rate(args, mbox, count):
+    """Messages per second of the listing as the user waits for it: `mbox2pst list --json` from start to
+    end (scan, summaries, JSON rows), best of 3, or nothing without the program."""
+    cli = os.path.join(args.build, "src", "cli", "mbox2pst")
+    if not os.path.exists(cli):
+        return None
+    logs = tempfile.mkdtemp(prefix="list-bench.")
+    try:
+        seconds = best_time([cli, "--no-progress", "--log-dir", logs, "list", "--json", mbox])
+    finally:
+        shutil.rmtree(logs, ignore_errors=True)
+    return count / seconds
 
 
 PY_MIME = """

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <sys/stat.h>
 
 #include "cli/convert_summary.h"
 #include "export/gmail_labels.h"
@@ -36,6 +37,7 @@ bool isPst(const std::string& format) { return format == "pst" || format == "sin
 void applyMailboxShapeOptions(const ConvertRequest& request) {
     if (request.labels == "first") exporter::g_labelFolders = static_cast<int>(exporter::LabelFolders::First);
     exporter::g_unescapeFrom = request.unescapeFrom ? 1 : 0;
+    exporter::g_exportThreads = request.threads;
     exporter::g_hierarchyRoot =
         request.hierarchyRoot.empty() ? std::u16string() : platform::fromNativePath(absolutePath(request.hierarchyRoot));
 }
@@ -61,20 +63,27 @@ namespace fs = std::filesystem;
 
 struct FileState {
     std::uintmax_t size = 0;
-    fs::file_time_type modified{};
+    std::int64_t modifiedSeconds = 0;
+    long modifiedNanoseconds = 0;
     bool operator==(const FileState&) const = default;
 };
 
-// The regular files below a folder (links not followed), by path relative to it.
+// The regular files below a folder (links not followed), by path relative to it. One stat per file:
+// the entries' paths are the folder's own spelling plus their names, so the relative path is what
+// follows that prefix (resolving it again would cost a readlink per part of every path).
 std::map<std::string, FileState> fileStates(const std::string& folder) {
     std::map<std::string, FileState> states;
     std::error_code ec;
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
-        std::error_code statError;
-        if (!it->is_regular_file(statError)) continue;
-        FileState state{it->file_size(statError), it->last_write_time(statError)};
-        if (!statError) states[fs::relative(it->path(), folder, statError).string()] = state;
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        const std::string path = it->path().string();
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        std::string relative = path.substr(std::min(folder.size(), path.size()));
+        relative.erase(0, relative.find_first_not_of('/'));
+        states[relative] = FileState{static_cast<std::uintmax_t>(info.st_size), info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
     }
     return states;
 }

@@ -21,6 +21,7 @@ struct ConvertRequest {
     bool messageState = false;  // keep read, replied, forwarded and flagged state
     bool unescapeFrom = false;  // mboxrd: unescape ">From " lines by one level
     std::string hierarchyRoot{};  // the hierarchy relative to this folder
+    int threads = 0;              // worker threads of the export; 0: one per core
 };
 
 // The formats convert accepts, in the order the help lists them.

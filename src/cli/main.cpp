@@ -154,6 +154,8 @@ int main(int argc, char** argv) {
                       "Unescape \">From \" lines by one level (mboxrd)");
     convert->add_option("--hierarchy-root", convertRequest.hierarchyRoot,
                         "Keep each mailbox's folder path relative to this folder (Thunderbird NAME.sbd becomes NAME)");
+    convert->add_option("--threads", convertRequest.threads, "Worker threads that read and convert messages (default: one per core)")
+        ->check(CLI::Range(1, 64));
     convert->fallthrough();
 
     CLI::App* snapshot = app.add_subcommand("snapshot", "Snapshot files");

@@ -6,6 +6,7 @@
 #include "export/save_options.h"
 #include "mime/message_render.h"
 #include "platform/file_output.h"
+#include "platform/paths.h"
 #include "scan/mbox_variants.h"
 #include "scan/message_reader.h"
 #include "scan/message_summary.h"
@@ -61,6 +62,13 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
     stages.prepare = [&source](EmlSlot& slot) { slot.message = exportedMessage(source, slot.k); };
     stages.keepGoing = [&run] { return run.running(); };
     stages.weight = [&source](std::uint64_t k) { return source.messageBytes(k); };
+    // The mailbox's folder is opened once: each message then costs the opening of its own file only.
+    platform::OutputFolder folder(outputFolder);
+    auto writeFile = [&](const std::u16string& target, const std::u16string& name, const std::string& bytes) {
+        if (folder && target == outputFolder + name) return folder.writeWholeFile(platform::nativePath(name), bytes);
+        return platform::writeWholeFile(target, bytes);
+    };
+    const ReportBatch batch(run);
     stages.write = [&](EmlSlot& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string name = decimal(static_cast<long long>(slot.k + 1)) + u".eml";
@@ -70,7 +78,7 @@ void writeMailboxEml(ExportRun& run, const std::u16string& outputFolder) {
         const std::vector<std::u16string> paths =
             bytes ? labelOutputPaths(outputFolder, name, *bytes) : std::vector<std::u16string>{path};
         bool written = bytes.has_value();
-        for (const std::u16string& target : paths) written = written && platform::writeWholeFile(target, *bytes);
+        for (const std::u16string& target : paths) written = written && writeFile(target, name, *bytes);
         if (!written) return run.failed(paths.front());
         run.savedItem(paths.front());
     };

@@ -2,6 +2,7 @@
 // What one export run shares between its writers: the frame it reports to, the library session of
 // the library modes, and the count of messages that could not be saved.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,7 +56,11 @@ struct ExportRun {
     int currentMessage = 0;  // the last progress position: the 0-based message being written
     std::u16string lastFailedItem{};  // a message with several failure lines counts once
 
-    void log(const std::u16string& line) { frame.logStatus(line); }
+    void log(const std::u16string& line) {
+        if (!batchReports) return frame.logStatus(line);
+        pendingReports.push_back(Report{line, 0});
+        flushReportsWhenDue();
+    }
     // A message written: logged and counted.
     void savedItem(const std::u16string& item) {
         ++saved;
@@ -75,8 +80,62 @@ struct ExportRun {
     }
     void progressPosition(int position) {
         currentMessage = position;
-        frame.setProgressPosition(position);
+        if (!batchReports) return frame.setProgressPosition(position);
+        pendingReports.push_back(Report{{}, position});
+        flushReportsWhenDue();
     }
+
+    // Log lines and progress positions of a writer that batches them (ReportBatch), in the order made:
+    // each hand-off to the user-interface thread costs two thread switches, so they go over together,
+    // at most kReportBatchTime after the first of them was made.
+    struct Report {
+        std::u16string line;  // empty: a progress position
+        int position = 0;
+    };
+    static constexpr std::size_t kReportBatchSize = 128;
+    static constexpr std::chrono::milliseconds kReportBatchTime{20};
+    bool batchReports = false;
+    std::vector<Report> pendingReports{};
+    std::chrono::steady_clock::time_point firstPending{};
+
+    void flushReports() {
+        if (pendingReports.empty()) return;
+        std::vector<Report> reports = std::move(pendingReports);
+        pendingReports.clear();
+        frame.runOnUiThread([&] {
+            for (const Report& report : reports) {
+                if (report.line.empty())
+                    frame.setProgressPosition(report.position);
+                else
+                    frame.logStatus(report.line);
+            }
+        });
+    }
+    void flushReportsWhenDue() {
+        const auto now = std::chrono::steady_clock::now();
+        if (pendingReports.size() == 1) firstPending = now;
+        if (pendingReports.size() >= kReportBatchSize || now - firstPending >= kReportBatchTime) flushReports();
+    }
+};
+
+// While it lives, the run's log lines and progress positions are batched; they are all handed over
+// when it ends (also by an exception), before anything else reports.
+class ReportBatch {
+public:
+    explicit ReportBatch(ExportRun& run) : run_(run) { run_.batchReports = true; }
+    ~ReportBatch() {
+        run_.batchReports = false;
+        try {
+            run_.flushReports();
+        } catch (...) {
+            // The frame is gone or failed: the lines cannot be shown anywhere.
+        }
+    }
+    ReportBatch(const ReportBatch&) = delete;
+    ReportBatch& operator=(const ReportBatch&) = delete;
+
+private:
+    ExportRun& run_;
 };
 
 // Decimal text of a number, for paths and log lines.

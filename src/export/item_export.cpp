@@ -74,6 +74,9 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
     const int format = saveAsFormat(extension);
     const std::u16string attachmentFolder = outputFolder + mailboxName + kAttachmentFolderSuffix + u"/";
     PipelineStages<ImportedItem> stages = importStages(run, source, items, format);
+    // The writer reaches the item files and the attachment files from their folders held open.
+    const platform::HeldOutputFolder heldItems(outputFolder), heldAttachments(attachmentFolder);
+    const ReportBatch batch(run);
     stages.write = [&](ImportedItem& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string name = decimal(static_cast<long long>(slot.k + 1)) + extension;

@@ -14,6 +14,13 @@
 #include "platform/paths.h"
 
 namespace platform {
+
+// A folder this thread holds open (HeldOutputFolder), by native path without a trailing separator.
+struct HeldFolder {
+    std::string native;
+    std::optional<OutputFolder> folder;  // opened when first needed, once it exists
+};
+
 namespace {
 
 std::mutex g_rootsMutex;
@@ -35,6 +42,11 @@ std::optional<std::string> rootOf(const std::string& native) {
     return best;
 }
 
+bool isRoot(const std::string& native) {
+    std::lock_guard lock(g_rootsMutex);
+    return std::find(g_roots.begin(), g_roots.end(), native) != g_roots.end();
+}
+
 std::vector<std::string> partsOf(std::string_view relative) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -50,13 +62,34 @@ std::vector<std::string> partsOf(std::string_view relative) {
 // The folder that holds the path's last part, opened from the root without following links below it,
 // and that last part. Folders on the way are created when `makeFolders`.
 struct Parent {
-    Descriptor folder;
+    Descriptor folder;  // none when the folder is one held open (folderFd)
     std::string name;
     int noFollow = O_NOFOLLOW;  // below a root the last part is never followed either
+    int folderFd = -1;
+    int fd() const { return folder ? folder.get() : folderFd; }
 };
+
+thread_local std::vector<HeldFolder*> t_heldFolders;
+
+// The held folder that directly contains the path, opened; null when there is none.
+const OutputFolder* heldParentOf(const std::string& native, std::string_view name) {
+    if (t_heldFolders.empty() || name.empty() || name == "." || name == "..") return nullptr;
+    const std::string_view parent = std::string_view(native).substr(0, native.size() - name.size() - 1);
+    for (HeldFolder* held : t_heldFolders) {
+        if (held->native != parent) continue;
+        if (!held->folder || !*held->folder) held->folder.emplace(fromNativePath(held->native));
+        return *held->folder ? &*held->folder : nullptr;
+    }
+    return nullptr;
+}
 
 std::optional<Parent> openParent(const std::string& native, bool makeFolders) {
     std::optional<std::string> root = rootOf(native);
+    if (root) {
+        const std::size_t slash = native.rfind('/');
+        if (const OutputFolder* held = heldParentOf(native, std::string_view(native).substr(slash + 1)))
+            return Parent{Descriptor(), native.substr(slash + 1), O_NOFOLLOW, held->descriptor()};
+    }
     if (!root) {
         // Outside every root: the folder is opened as named.
         const std::size_t slash = native.rfind('/');
@@ -130,7 +163,7 @@ int openOutputFile(const std::u16string& path, int flags, mode_t mode) {
 int openOutputFile(const std::string& native, int flags, mode_t mode) {
     std::optional<Parent> parent = openParent(native, false);
     if (!parent) return -1;
-    return ::openat(parent->folder.get(), parent->name.c_str(), flags | parent->noFollow | O_CLOEXEC, mode);
+    return ::openat(parent->fd(), parent->name.c_str(), flags | parent->noFollow | O_CLOEXEC, mode);
 }
 
 bool makeOutputFolders(const std::u16string& path) {
@@ -138,9 +171,9 @@ bool makeOutputFolders(const std::u16string& path) {
     if (native.empty()) return true;
     std::optional<Parent> parent = openParent(native, true);
     if (!parent) return false;
-    if (::mkdirat(parent->folder.get(), parent->name.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (::mkdirat(parent->fd(), parent->name.c_str(), 0777) != 0 && errno != EEXIST) return false;
     Descriptor folder(
-        ::openat(parent->folder.get(), parent->name.c_str(), O_RDONLY | O_DIRECTORY | parent->noFollow | O_CLOEXEC));
+        ::openat(parent->fd(), parent->name.c_str(), O_RDONLY | O_DIRECTORY | parent->noFollow | O_CLOEXEC));
     return static_cast<bool>(folder);
 }
 
@@ -148,20 +181,20 @@ bool removeOutputFile(const std::u16string& path) { return removeOutputFile(nati
 
 bool removeOutputFile(const std::string& native) {
     std::optional<Parent> parent = openParent(native, false);
-    return parent && ::unlinkat(parent->folder.get(), parent->name.c_str(), 0) == 0;
+    return parent && ::unlinkat(parent->fd(), parent->name.c_str(), 0) == 0;
 }
 
 Claim claimOutputFolder(const std::u16string& path) {
     std::optional<Parent> parent = openParent(withoutTrailingSeparators(nativePath(path)), true);
     if (!parent) return Claim::Failed;
-    if (::mkdirat(parent->folder.get(), parent->name.c_str(), 0777) == 0) return Claim::Claimed;
+    if (::mkdirat(parent->fd(), parent->name.c_str(), 0777) == 0) return Claim::Claimed;
     return errno == EEXIST ? Claim::Taken : Claim::Failed;
 }
 
 Claim claimOutputFile(const std::u16string& path) {
     std::optional<Parent> parent = openParent(nativePath(path), true);
     if (!parent) return Claim::Failed;
-    int fd = ::openat(parent->folder.get(), parent->name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+    int fd = ::openat(parent->fd(), parent->name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       0644);
     if (fd < 0) return errno == EEXIST ? Claim::Taken : Claim::Failed;
     ::close(fd);
@@ -186,6 +219,41 @@ bool writeWholeFile(const std::u16string& path, std::string_view bytes) {
 bool rewriteFileInPlace(const std::u16string& path, std::string_view bytes) {
     return writeThrough(path, bytes, 0, true);
 }
+
+OutputFolder::OutputFolder(const std::u16string& folder) {
+    const std::string native = withoutTrailingSeparators(nativePath(folder));
+    if (isRoot(native)) {  // a root is opened as given, as for the files below it
+        fd_.reset(::open(native.empty() ? "/" : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return;
+    }
+    std::optional<Parent> parent = openParent(native, false);
+    if (!parent) return;
+    fd_.reset(::openat(parent->fd(), parent->name.c_str(), O_RDONLY | O_DIRECTORY | parent->noFollow | O_CLOEXEC));
+}
+
+bool OutputFolder::writeWholeFile(const std::string& name, std::string_view bytes) {
+    if (!fd_ || name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
+        errno = EINVAL;
+        return false;
+    }
+    const int fd = ::openat(fd_.get(), name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    if (!ok) {
+        const int reason = errno;
+        ::unlinkat(fd_.get(), name.c_str(), 0);
+        errno = reason;
+    }
+    return ok;
+}
+
+HeldOutputFolder::HeldOutputFolder(const std::u16string& folder)
+    : held_(std::make_unique<HeldFolder>(HeldFolder{withoutTrailingSeparators(nativePath(folder)), std::nullopt})) {
+    t_heldFolders.push_back(held_.get());
+}
+
+HeldOutputFolder::~HeldOutputFolder() { std::erase(t_heldFolders, held_.get()); }
 
 bool readWholeFile(const std::u16string& path, std::string& bytes) {
     std::ifstream in(nativePath(path), std::ios::binary);

@@ -6,6 +6,7 @@
 // O_NOFOLLOW, part by part, so a symbolic link planted inside the destination (dangling or not) never
 // sends output elsewhere; the root itself is opened as given, since the user may have chosen a link.
 // Paths outside every root are opened as given.
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -60,6 +61,38 @@ bool writeWholeFile(const std::u16string& path, std::string_view bytes);
 bool rewriteFileInPlace(const std::u16string& path, std::string_view bytes);
 // Writes all bytes at the descriptor's position; false on any failure.
 bool writeAll(int fd, std::string_view bytes);
+// A folder opened once (below an output root without following any link, as openOutputFile reaches
+// it) for writing many files into it by name: each write then opens only the file itself. The folder
+// is the one that was there when it was opened, even if something is renamed afterwards.
+class OutputFolder {
+public:
+    explicit OutputFolder(const std::u16string& folder);
+    explicit operator bool() const { return static_cast<bool>(fd_); }
+    // writeWholeFile for the file of that name (no separator) in the folder; the file is never reached
+    // through a link.
+    bool writeWholeFile(const std::string& name, std::string_view bytes);
+    int descriptor() const { return fd_.get(); }
+
+private:
+    Descriptor fd_;
+};
+
+struct HeldFolder;
+
+// While it lives, the files directly in `folder` (below an output root) that this thread creates,
+// claims, writes or removes by path are reached from the folder's descriptor, opened once (when first
+// needed, once the folder exists) as openOutputFile reaches it, instead of from the root part by part.
+class HeldOutputFolder {
+public:
+    explicit HeldOutputFolder(const std::u16string& folder);
+    ~HeldOutputFolder();
+    HeldOutputFolder(const HeldOutputFolder&) = delete;
+    HeldOutputFolder& operator=(const HeldOutputFolder&) = delete;
+
+private:
+    std::unique_ptr<HeldFolder> held_;
+};
+
 // Reads the whole file into bytes; false when it cannot be opened or read.
 bool readWholeFile(const std::u16string& path, std::string& bytes);
 

@@ -1,8 +1,10 @@
 #include "scan/listing_job.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/paths.h"
 #include "scan/mailbox_kinds.h"
@@ -16,6 +18,15 @@ std::u16string decimal(long long value) {
     std::string text = std::to_string(value);
     return std::u16string(text.begin(), text.end());
 }
+
+constexpr std::size_t kListingBatchRows = 256;
+constexpr auto kListingBatchTime = std::chrono::milliseconds(20);
+
+struct PendingRow {
+    std::uint64_t k = 0;
+    bool ok = false;
+    frame::ListRow row;
+};
 
 frame::ListRow summaryRow(CMboxFile& mbox, bool isImm, std::uint64_t k, const std::u16string& name, bool& ok) {
     frame::ListRow row;
@@ -72,20 +83,39 @@ int FolderListingJob(FrameContext& frame) {
     };
     if (count > 0) sendPosition(0);
     std::uint64_t unreadable = 0;
+    // Rows are summarised in batches and handed to the user-interface thread one batch at a time (a
+    // hand-off per row costs two thread switches, more than summarising the row). A batch goes over
+    // when it is kListingBatchRows long or kListingBatchTime old, so the list still grows smoothly.
+    std::vector<PendingRow> batch;
+    batch.reserve(kListingBatchRows);
+    auto handOver = [&] {
+        // Each row, its caption and the next message's position in that order; Stop (asked while a
+        // row is shown) keeps the rows before it.
+        frame.runOnUiThread([&] {
+            for (PendingRow& pending : batch) {
+                if (frame::g_stopRequested) break;
+                if (pending.ok) {
+                    const int r = list.AppendRow(pending.row);
+                    frame.showCaption(name + u" [" + decimal(r) + u" / " + total + u"]");
+                } else {
+                    ++unreadable;  // could not be read whole (or not allocated): skipped
+                }
+                if (pending.k + 1 < count) sendPosition(pending.k + 1);
+            }
+        });
+        batch.clear();
+    };
+    auto batchStarted = std::chrono::steady_clock::now();
     for (std::uint64_t k = 0; k < count; ++k) {
         if (frame::g_stopRequested) break;  // Stop was confirmed
-        bool ok = false;
-        frame::ListRow row = summaryRow(mbox, isImm, k, name, ok);
-        if (!ok) ++unreadable;
-        // The row, its caption and the next message's position go over in one hand-off, in that order.
-        frame.runOnUiThread([&] {
-            if (ok) {  // not ok: the message could not be read whole (or not allocated) and is skipped
-                const int r = list.AppendRow(row);
-                frame.showCaption(name + u" [" + decimal(r) + u" / " + total + u"]");
-            }
-            if (k + 1 < count) sendPosition(k + 1);
-        });
+        if (batch.empty()) batchStarted = std::chrono::steady_clock::now();
+        PendingRow& pending = batch.emplace_back();
+        pending.k = k;
+        pending.row = summaryRow(mbox, isImm, k, name, pending.ok);
+        if (batch.size() >= kListingBatchRows || std::chrono::steady_clock::now() - batchStarted >= kListingBatchTime)
+            handOver();
     }
+    if (!batch.empty() && !frame::g_stopRequested) handOver();
 
     if (unreadable > 0)
         frame.logStatus(decimal(static_cast<long long>(unreadable)) +

@@ -1,7 +1,9 @@
 #pragma once
 // Little-endian encoding of integers into byte buffers, as every on-disk structure of the store uses.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -51,18 +53,30 @@ inline std::uint64_t loadU64(const char* at) {
     return v;
 }
 
-// UTF-16 text as UTF-16LE bytes (no terminator), and back (an odd last byte is dropped).
+// UTF-16 text as UTF-16LE bytes (no terminator), and back (an odd last byte is dropped). On a
+// little-endian machine both are plain copies.
 inline std::string utf16le(std::u16string_view text) {
     std::string out;
-    out.reserve(text.size() * 2);
-    for (char16_t c : text) putU16(out, static_cast<std::uint16_t>(c));
+    if constexpr (std::endian::native == std::endian::little) {
+        out.resize(text.size() * 2);
+        if (!text.empty()) std::memcpy(out.data(), text.data(), out.size());
+    } else {
+        out.reserve(text.size() * 2);
+        for (char16_t c : text) putU16(out, static_cast<std::uint16_t>(c));
+    }
     return out;
 }
 
 inline std::u16string fromUtf16le(std::string_view bytes) {
     std::u16string out;
-    out.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(loadU16(bytes.data() + i)));
+    if constexpr (std::endian::native == std::endian::little) {
+        out.resize(bytes.size() / 2);
+        if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    } else {
+        out.reserve(bytes.size() / 2);
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+            out.push_back(static_cast<char16_t>(loadU16(bytes.data() + i)));
+    }
     return out;
 }
 

@@ -60,6 +60,26 @@ TEST_F(FolderListing, ThreeMessagesCountAlongInTheCaptionAndEndWithTheBox) {
     EXPECT_EQ(testing_support::readFile(testing_support::u8(frame->previewPath)).substr(0, 2), "\xFF\xFE");
 }
 
+TEST_F(FolderListing, RowsHandedOverInBatchesKeepTheirOrderCaptionsAndProgress) {
+    openBoxes({mailbox("many.mbox", testing_support::mailboxOf(600))});
+    std::vector<int> positionsAtRows;
+    frame->messageList.onRowAdded = [&](int, const frame::ListRow&) { positionsAtRows.push_back(frame->progressBar.position()); };
+    clickFolder(1);
+    const auto& list = frame->messageList.rows();
+    ASSERT_EQ(list.size(), 600u);
+    for (std::size_t k = 0; k < list.size(); ++k) {
+        EXPECT_EQ(list[k].data, k);
+        EXPECT_EQ(list[k].subject, u"Message " + u16(std::to_string(k)));
+        // Each row is added while the progress shows its own message.
+        EXPECT_EQ(positionsAtRows[k], static_cast<int>(k));
+    }
+    ASSERT_EQ(captions.size(), 602u);
+    EXPECT_EQ(captions[1], u"many.mbox [0 / 600]");
+    EXPECT_EQ(captions[600], u"many.mbox [599 / 600]");
+    EXPECT_EQ(captions.back(), u"many.mbox [600]");
+    EXPECT_EQ(frame->progressBar.position(), 600);
+}
+
 TEST_F(FolderListing, AnEmptyMailboxShowsItsNameAndNothingElse) {
     openBoxes({mailbox("empty.mbox", "")});
     clickFolder(1);

@@ -28,7 +28,7 @@ expect() {
 
 expect "mbox2pst " "convert list scan show snapshot"
 expect "mbox2pst --log-dir /tmp s" "scan show snapshot"
-expect "mbox2pst convert --t" "--temp --to"
+expect "mbox2pst convert --t" "--temp --threads --to"
 expect "mbox2pst convert --to " "eml html msg pst rtf single-pst"
 expect "mbox2pst --log-encoding " "utf-16 utf-8"
 expect "mbox2pst show --te" "--temp --text"

@@ -2,8 +2,11 @@
 // and one message as the viewer shows it.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "cli/convert_command.h"
 #include "cli/show_command.h"
+#include "export/save_options.h"
 #include "cli_fixture.h"
 
 namespace {
@@ -61,6 +64,24 @@ TEST_F(Convert, EveryItemFormatAndPstModeCompletes) {
         EXPECT_GE(files, std::string(format).ends_with("pst") ? 1u : 2u) << format;
     }
     EXPECT_TRUE(fs::exists(dir / "out" / "Resultant.pst"));
+}
+
+TEST_F(Convert, ThreadsSetsTheExportsWorkerCountAndLeavesTheFilesAsTheyAre) {
+    std::map<std::string, std::string> oneThread;
+    for (int threads : {1, 3}) {
+        fs::remove_all(dir / "out");
+        cli::ConvertRequest r = request("msg");
+        r.threads = threads;
+        ASSERT_EQ(cli::runConvert(r, options, out, err), 0) << err.str();
+        EXPECT_EQ(exporter::exportThreadCount(), threads);
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(dir / "out"))
+            if (entry.is_regular_file()) files[entry.path().string()] = testing_support::readFile(entry.path());
+        if (threads == 1) oneThread = files;
+        EXPECT_EQ(files, oneThread);
+        EXPECT_EQ(files.size(), 2u);
+    }
+    exporter::g_exportThreads = 0;
 }
 
 TEST_F(Convert, RelativePathsAreTakenFromTheWorkingFolder) {

@@ -200,6 +200,8 @@ TEST_F(CliTest, TheProgramAnswersUsageErrorsWithStatusTwo) {
         {logs + "convert x --to zip --dest " + dir.path().string(), 2},
         {logs + "convert x --to eml --attach --dest " + dir.path().string(), 2},
         {logs + "convert --to eml --dest " + dir.path().string(), 2},
+        {logs + "convert x --to eml --threads 0 --dest " + dir.path().string(), 2},
+        {logs + "convert x --to eml --threads many --dest " + dir.path().string(), 2},
         {logs + "show x", 2},
         {logs + "-v -q scan x", 2},
         {logs + "--log-encoding latin1 scan x", 2},

@@ -83,3 +83,59 @@ TEST(FileOutput, RewritingInPlaceLeavesExactlyTheNewBytes) {
     }
     EXPECT_FALSE(platform::rewriteFileInPlace(fromNativePath((dir / "missing" / "x").string()), "x"));
 }
+
+TEST(FileOutput, AnOutputFolderWritesByNameAndNeverThroughALink) {
+    TempDir dir;
+    const std::filesystem::path root = dir / "dest";
+    const std::filesystem::path elsewhere = dir / "elsewhere";
+    std::filesystem::create_directories(root / "box");
+    std::filesystem::create_directories(elsewhere);
+    platform::addOutputRoot(fromNativePath(root.string()));
+    std::filesystem::create_directory_symlink(elsewhere, root / "linked");
+    std::filesystem::create_symlink(elsewhere / "planted.eml", root / "box" / "2.eml");
+
+    // The root itself and a folder below it open; a link below the root does not.
+    for (const std::filesystem::path& folder : {root, root / "box"}) {
+        platform::OutputFolder out(fromNativePath(folder.string() + "/"));
+        ASSERT_TRUE(out) << folder;
+        ASSERT_TRUE(out.writeWholeFile("1.eml", "first")) << folder;
+        ASSERT_TRUE(out.writeWholeFile("1.eml", "again")) << folder;
+        EXPECT_EQ(testing_support::readFile(folder / "1.eml"), "again");
+    }
+    EXPECT_FALSE(platform::OutputFolder(fromNativePath((root / "linked").string())));
+    EXPECT_FALSE(platform::OutputFolder(fromNativePath((root / "missing").string())));
+
+    platform::OutputFolder box(fromNativePath((root / "box").string()));
+    EXPECT_FALSE(box.writeWholeFile("2.eml", "x"));  // a dangling link planted where the file goes
+    for (const char* bad : {"", ".", "..", "../escape.eml", "sub/x.eml"}) EXPECT_FALSE(box.writeWholeFile(bad, "x")) << bad;
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    EXPECT_FALSE(std::filesystem::exists(dir / "escape.eml"));
+}
+
+TEST(FileOutput, AHeldFolderServesClaimsWritesAndRemovalsAsTheWalkFromTheRootDoes) {
+    TempDir dir;
+    const std::filesystem::path root = dir / "dest";
+    const std::filesystem::path elsewhere = dir / "elsewhere";
+    std::filesystem::create_directories(root);
+    std::filesystem::create_directories(elsewhere);
+    platform::addOutputRoot(fromNativePath(root.string()));
+    auto path = [&](const std::string& name) { return fromNativePath((root / "box" / name).string()); };
+    {
+        // Held before the folder exists: opened once it is made.
+        const platform::HeldOutputFolder held(fromNativePath((root / "box").string() + "/"));
+        ASSERT_TRUE(platform::makeOutputFolders(fromNativePath((root / "box").string())));
+        EXPECT_EQ(platform::claimOutputFile(path("a.txt")), platform::Claim::Claimed);
+        EXPECT_EQ(platform::claimOutputFile(path("a.txt")), platform::Claim::Taken);
+        ASSERT_TRUE(platform::writeWholeFile(path("a.txt"), "held"));
+        EXPECT_EQ(testing_support::readFile(root / "box" / "a.txt"), "held");
+        std::filesystem::create_symlink(elsewhere / "planted.txt", root / "box" / "b.txt");
+        EXPECT_FALSE(platform::writeWholeFile(path("b.txt"), "x"));
+        EXPECT_TRUE(platform::removeOutputFile(path("a.txt")));
+        EXPECT_FALSE(platform::writeWholeFile(path(".."), "x"));
+    }
+    // Afterwards the same paths are walked again.
+    EXPECT_TRUE(platform::writeWholeFile(path("c.txt"), "walked"));
+    EXPECT_FALSE(platform::writeWholeFile(path("b.txt"), "x"));
+    EXPECT_FALSE(std::filesystem::exists(root / "box" / "a.txt"));
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+}

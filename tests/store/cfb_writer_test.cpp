@@ -4,6 +4,7 @@
 
 #include "cfb_reader.h"
 #include "oracle_tools.h"
+#include "platform/codepage.h"
 #include "platform/paths.h"
 #include "store/cfb/compound_file_writer.h"
 #include "support/test_support.h"
@@ -193,6 +194,27 @@ TEST(CfbWriterTest, RefusesBadNamesAndMisuse) {
     EXPECT_FALSE(cf.finish());
     const CfbContents contents = readBack(dir / "misuse.cfb");
     EXPECT_EQ(contents.streams.size(), 2u);
+}
+
+TEST(CfbWriterTest, ADuplicateNameIsRefusedAmongFewAndManySiblings) {
+    // A storage checks a short list of its children's names until it has many, then an index: a
+    // duplicate is found on both sides of that change, whatever the case of its letters.
+    for (int siblings : {3, 31, 32, 33, 200}) {
+        TempDir dir;
+        CompoundFileWriter cf;
+        ASSERT_TRUE(cf.open(u16(dir / "names.cfb")));
+        const auto box = cf.addStorage(kRootEntry, u"box");
+        ASSERT_TRUE(box);
+        for (int i = 0; i < siblings; ++i)
+            ASSERT_TRUE(cf.addStream(*box, u"stream" + platform::utf8ToUtf16(std::to_string(i)), "x")) << i;
+        for (int i : {0, siblings / 2, siblings - 1}) {
+            EXPECT_FALSE(cf.addStream(*box, u"STREAM" + platform::utf8ToUtf16(std::to_string(i)), "y"))
+                << siblings << " siblings, duplicate of " << i;
+        }
+        EXPECT_TRUE(cf.addStream(*box, u"other", "z")) << siblings;
+        ASSERT_TRUE(cf.finish());
+        EXPECT_EQ(readBack(dir / "names.cfb").streams.size(), static_cast<std::size_t>(siblings + 1));
+    }
 }
 
 TEST(CfbWriterTest, UnfinishedFileIsRemovedAndUnwritablePathFails) {

@@ -298,6 +298,33 @@ TEST(MsgWriterTest, FailuresLeaveNoFile) {
     EXPECT_FALSE(std::filesystem::exists(dir / "deep.msg"));
 }
 
+TEST(MsgWriterTest, BytesBuiltInMemoryAreTheFileWritten) {
+    TempDir dir;
+    Message many = store_test::simpleMessage(u"many", u"body");
+    for (int i = 0; i < 40; ++i) many.recipients.push_back(store_test::recipient(MAPI_TO, u"r", u"r@example.com"));
+    const std::pair<const char*, Message> cases[] = {
+        {"empty", Message{}}, {"full", fullMessage()}, {"nested", nestedMessage(0)}, {"many", std::move(many)}};
+    for (const auto& [name, message] : cases) {
+        const std::filesystem::path path = dir / (std::string(name) + ".msg");
+        ASSERT_TRUE(store::msg::writeMsgFile(message, u16(path))) << name;
+        const auto bytes = store::msg::msgFileBytes(message);
+        ASSERT_TRUE(bytes) << name << ": " << bytes.failure().message;
+        EXPECT_EQ(*bytes, testing_support::readFile(path)) << name;
+    }
+    // A failure gives no bytes and says why.
+    Message deepest = store_test::simpleMessage(u"bottom", u"");
+    for (int i = 0; i < store::msg::kMaxEmbeddingDepth + 1; ++i) {
+        Message outer;
+        Attachment a;
+        a.setEmbeddedMessage(std::move(deepest));
+        outer.attachments.push_back(std::move(a));
+        deepest = std::move(outer);
+    }
+    const auto deep = store::msg::msgFileBytes(deepest);
+    EXPECT_FALSE(deep);
+    EXPECT_NE(deep.failure().message.find("nested"), std::string::npos) << deep.failure().message;
+}
+
 TEST(MsgWriterTest, EmptyMessageIsAValidFile) {
     TempDir dir;
     const CfbContents c = writeAndRead(Message{}, dir / "empty.msg");

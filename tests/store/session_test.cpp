@@ -186,6 +186,31 @@ TEST_F(SessionTest, BytesImportAndDocumentsRenderedAheadGiveTheSameFiles) {
     }
 }
 
+// A forwarded message is saved as a .msg attachment file: built ahead on a worker or when saved, the
+// same bytes; a change to the item after it was built ahead is never served stale.
+TEST_F(SessionTest, EmbeddedMessageFilesBuiltAheadAreTheFilesSavedDirectly) {
+    const std::string forwarded =
+        "From: ann@example.com\r\nTo: bob@example.com\r\nSubject: Outer\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\nSee below.\r\n"
+        "--b\r\nContent-Type: message/rfc822\r\n\r\nFrom: carl@example.com\r\nSubject: Inner\r\n\r\nInner body\r\n"
+        "--b--\r\n";
+    session->openStore(u16(dir / "Tartmp.pst"), std::nullopt, std::nullopt);
+    auto items = session->defaultFolder(library::kDefaultFolderImport)->items();
+    auto saved = [&](bool ahead, bool editAfter, const std::string& name) {
+        auto item = items->add();
+        EXPECT_TRUE(item->importBytes(forwarded, library::kImportRfc822));
+        if (ahead) item->prepareSaveAs(library::kSaveAsRtf);
+        if (editAfter) item->markSentAndRead();
+        auto attachment = item->attachments()->item(1);
+        EXPECT_TRUE(attachment->saveFile(u16(dir / name)));
+        return testing_support::readFile(dir / name);
+    };
+    const std::string direct = saved(false, false, "direct.msg");
+    ASSERT_GT(direct.size(), 512u);
+    EXPECT_TRUE(saved(true, false, "ahead.msg") == direct);
+    EXPECT_TRUE(saved(true, true, "edited.msg") == direct);
+}
+
 TEST_F(SessionTest, StagingStoreIsReusedAcrossLogOns) {
     const std::u16string staging = u16(dir / "Tartmp.pst");
     session->openStore(staging, std::nullopt, std::nullopt);

@@ -41,6 +41,12 @@ bool CompoundFileWriter::open(const std::u16string& path) {
     return true;
 }
 
+void CompoundFileWriter::openInMemory() {
+    out_.openInMemory();
+    out_.write(std::string(kSectorSize, '\0'));
+    dirPending_ = Directory::unusedEntry();
+}
+
 bool CompoundFileWriter::stopped() {
     if (!stopRequested(stopRequest_)) return false;
     return !fail("stopped");

@@ -34,6 +34,9 @@ public:
     ~CompoundFileWriter();  // an unfinished file is deleted
 
     bool open(const std::u16string& path);
+    // Builds the file in memory instead; takeBytes() gives it once finish() succeeded.
+    void openInMemory();
+    std::string takeBytes() { return out_.takeBytes(); }
 
     std::optional<EntryId> addStorage(EntryId parent, std::u16string_view name);
     bool setClsid(EntryId entry, const std::array<std::uint8_t, 16>& clsid);

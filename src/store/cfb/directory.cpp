@@ -56,17 +56,27 @@ int compareNames(std::u16string_view a, std::u16string_view b) {
 
 bool isValidName(std::u16string_view name) {
     if (name.empty() || name.size() > 31) return false;
-    return name.find_first_of(u"/\\:!") == std::u16string_view::npos;
+    for (char16_t c : name)
+        if (c == u'/' || c == u'\\' || c == u':' || c == u'!') return false;
+    return true;
 }
 
 struct Directory::Slot {
     DirEntry entry;
     std::uint64_t nameHash = 0;  // equal for names equal without regard to case
     bool inUse = false;
-    // Storages only: the children, and their name hashes for the duplicate check.
+    // Storages only: the children, and their name hashes for the duplicate check: a list while it is
+    // short (most storages of a message file hold a few streams), indexed once it grows.
     std::vector<EntryId> children;
+    std::vector<std::pair<std::uint64_t, EntryId>> fewChildNames;
     std::unordered_multimap<std::uint64_t, EntryId> childNames;
 };
+
+namespace {
+
+constexpr std::size_t kFewChildren = 32;
+
+}  // namespace
 
 Directory::Directory() {
     slots_.push_back(std::make_unique<Slot>());
@@ -89,10 +99,7 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     const DirEntry* p = find(parent);
     if (!p || p->closed || (p->type != EntryType::Storage && p->type != EntryType::Root)) return std::nullopt;
     const std::uint64_t hash = nameHash(name);
-    const auto [first, last] = slots_[parent]->childNames.equal_range(hash);
-    for (auto it = first; it != last; ++it) {
-        if (compareNames(slots_[it->second]->entry.name, name) == 0) return std::nullopt;
-    }
+    if (hasChildNamed(*slots_[parent], hash, name)) return std::nullopt;
     EntryId id;
     if (!freeSlots_.empty()) {
         id = freeSlots_.back();
@@ -110,8 +117,23 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     slot.entry.parent = parent;
     Slot& owner = *slots_[parent];
     owner.children.push_back(id);
-    owner.childNames.emplace(hash, id);
+    if (owner.childNames.empty() && owner.fewChildNames.size() < kFewChildren) {
+        owner.fewChildNames.emplace_back(hash, id);
+    } else {
+        if (owner.childNames.empty()) owner.childNames.insert(owner.fewChildNames.begin(), owner.fewChildNames.end());
+        std::vector<std::pair<std::uint64_t, EntryId>>().swap(owner.fewChildNames);
+        owner.childNames.emplace(hash, id);
+    }
     return id;
+}
+
+bool Directory::hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const {
+    for (const auto& [childHash, child] : owner.fewChildNames)
+        if (childHash == hash && compareNames(slots_[child]->entry.name, name) == 0) return true;
+    const auto [first, last] = owner.childNames.equal_range(hash);
+    for (auto it = first; it != last; ++it)
+        if (compareNames(slots_[it->second]->entry.name, name) == 0) return true;
+    return false;
 }
 
 bool Directory::close(EntryId storage, const EntrySink& sink) {
@@ -131,6 +153,7 @@ void Directory::closeOne(EntryId storage, const EntrySink& sink) {
     std::vector<EntryId> sorted = std::move(owner.children);
     owner.children = {};
     std::unordered_multimap<std::uint64_t, EntryId>().swap(owner.childNames);
+    std::vector<std::pair<std::uint64_t, EntryId>>().swap(owner.fewChildNames);
     owner.entry.closed = true;
     for (EntryId child : sorted) {
         const DirEntry& c = slots_[child]->entry;

@@ -74,6 +74,7 @@ public:
 private:
     struct Slot;
     void closeOne(EntryId storage, const EntrySink& sink);
+    bool hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const;
     std::uint32_t linkTree(const std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
                            int redDepth);
     std::string encode(const DirEntry& entry) const;

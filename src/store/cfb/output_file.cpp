@@ -1,5 +1,6 @@
 #include "store/cfb/output_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -19,6 +20,7 @@ void OutputFile::failed() {
 
 bool OutputFile::open(const std::u16string& path) {
     close();
+    inMemory_ = false;
     path_ = platform::nativePath(path);
     // Below an output root the file is reached without following symbolic links.
     const int fd = platform::openOutputFile(path_, O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -30,12 +32,30 @@ bool OutputFile::open(const std::u16string& path) {
     return ok_;
 }
 
+void OutputFile::openInMemory() {
+    close();
+    path_.clear();
+    memory_.clear();
+    inMemory_ = true;
+    ok_ = true;
+    errorCode_ = 0;
+}
+
 void OutputFile::write(std::string_view bytes) {
+    if (inMemory_) {
+        memory_.append(bytes);
+        return;
+    }
     if (!file_ || !ok_ || bytes.empty()) return;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed();
 }
 
 void OutputFile::writeAt(std::uint64_t offset, std::string_view bytes) {
+    if (inMemory_) {
+        if (offset > memory_.size()) memory_.resize(offset);
+        memory_.replace(offset, std::min<std::uint64_t>(bytes.size(), memory_.size() - offset), bytes);
+        return;
+    }
     if (!file_ || !ok_) return;
     if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) {
         failed();
@@ -46,6 +66,7 @@ void OutputFile::writeAt(std::uint64_t offset, std::string_view bytes) {
 }
 
 bool OutputFile::close() {
+    inMemory_ = false;
     if (!file_) return ok_;
     if (std::fclose(file_) != 0) failed();
     file_ = nullptr;
@@ -53,6 +74,8 @@ bool OutputFile::close() {
 }
 
 void OutputFile::discard() {
+    inMemory_ = false;
+    memory_.clear();
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;

@@ -1,7 +1,8 @@
 #pragma once
 // A file created (or truncated) for writing, buffered, with writes at an earlier offset for headers
 // that are completed last. Errors are sticky: once a write fails, ok() stays false and errorCode()
-// keeps the system's reason (errno) for it.
+// keeps the system's reason (errno) for it. Opened in memory, the bytes collect in a buffer instead,
+// for a caller that writes the whole file elsewhere (or on another thread).
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,7 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     bool open(const std::u16string& path);
+    void openInMemory();
     void write(std::string_view bytes);
     void writeAt(std::uint64_t offset, std::string_view bytes);  // then continues at the end
     // Flushes and closes; true when every write succeeded.
@@ -24,13 +26,18 @@ public:
     // Closes and deletes the file (used when writing failed half-way).
     void discard();
 
-    bool isOpen() const { return file_ != nullptr; }
+    // The bytes written in memory, taken out (after close).
+    std::string takeBytes() { return std::move(memory_); }
+
+    bool isOpen() const { return file_ != nullptr || inMemory_; }
     bool ok() const { return ok_; }
     int errorCode() const { return errorCode_; }
     const std::string& nativePath() const { return path_; }
 
 private:
     std::FILE* file_ = nullptr;
+    bool inMemory_ = false;
+    std::string memory_;
     std::string path_;
     bool ok_ = false;
     int errorCode_ = 0;

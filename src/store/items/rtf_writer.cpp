@@ -1,5 +1,7 @@
 #include "store/items/rtf_writer.h"
 
+#include <charconv>
+
 #include "store/items/attachment_files.h"
 #include "store/items/message_text.h"
 
@@ -25,7 +27,11 @@ std::string rtfEscape(std::u16string_view text) {
         } else {
             // The fallback as \'3f rather than a literal '?': some readers drop the character after a
             // literal fallback.
-            out += "\\u" + std::to_string(static_cast<std::int16_t>(c)) + "\\'3f";
+            char number[8];
+            const auto end = std::to_chars(number, number + sizeof number, static_cast<std::int16_t>(c)).ptr;
+            out += "\\u";
+            out.append(number, end);
+            out += "\\'3f";
         }
     }
     return out;

@@ -1,5 +1,7 @@
 #include "store/msg/msg_writer.h"
 
+#include <optional>
+
 #include "store/cfb/compound_file_writer.h"
 #include "store/mapi/property_tags.h"
 #include "store/msg/nameid_streams.h"
@@ -29,14 +31,24 @@ public:
 
     bool write(const mapi::Message& message, const std::u16string& path) {
         if (!cf_.open(path)) return fail(cf_.failure());
-        cf_.setClsid(cfb::kRootEntry, kMessageFileClsid.bytes);
-        if (!writeMessage(cfb::kRootEntry, message, 0) || !writeNameIds()) return false;
-        return cf_.finish() || fail(cf_.failure());
+        return writeOpened(message);
+    }
+
+    std::optional<std::string> bytes(const mapi::Message& message) {
+        cf_.openInMemory();
+        if (!writeOpened(message)) return std::nullopt;
+        return cf_.takeBytes();
     }
 
     const Failure& failure() const { return failure_; }
 
 private:
+    bool writeOpened(const mapi::Message& message) {
+        cf_.setClsid(cfb::kRootEntry, kMessageFileClsid.bytes);
+        if (!writeMessage(cfb::kRootEntry, message, 0) || !writeNameIds()) return false;
+        return cf_.finish() || fail(cf_.failure());
+    }
+
     bool fail(const Failure& failure) {
         if (failure_.message.empty())
             failure_ = failure.message.empty() ? Failure{failure.code, "cannot write the message file"}
@@ -111,6 +123,13 @@ Result<void> writeMsgFile(const mapi::Message& message, const std::u16string& pa
     MsgFileWriter writer(stop);
     if (!writer.write(message, path)) return writer.failure();
     return {};
+}
+
+Result<std::string> msgFileBytes(const mapi::Message& message, const StopRequest& stop) {
+    MsgFileWriter writer(stop);
+    std::optional<std::string> bytes = writer.bytes(message);
+    if (!bytes) return writer.failure();
+    return std::move(*bytes);
 }
 
 }  // namespace store::msg

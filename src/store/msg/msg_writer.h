@@ -19,6 +19,9 @@ namespace store::msg {
 Result<void> writeMsgFile(const mapi::Message& message, const std::u16string& path,
                           const StopRequest& stop = {});
 
+// The same file's bytes, built in memory (for a writer that only writes them out).
+Result<std::string> msgFileBytes(const mapi::Message& message, const StopRequest& stop = {});
+
 // Deepest nesting of embedded messages that is written.
 inline constexpr int kMaxEmbeddingDepth = 64;
 

@@ -24,6 +24,7 @@ const std::shared_ptr<mapi::Message>& NativeItem::content() {
 mapi::Message& NativeItem::editable() {
     rendered_.reset();
     prepared_.reset();
+    preparedFiles_.reset();
     if (content().use_count() > 1) message_ = std::make_shared<mapi::Message>(*message_);
     return *message_;
 }
@@ -37,6 +38,7 @@ void NativeItem::replaceContent(mapi::Message message) {
     message_ = std::make_shared<mapi::Message>(std::move(message));
     rendered_.reset();
     prepared_.reset();
+    preparedFiles_.reset();
     savedFiles_->clear();
 }
 
@@ -97,8 +99,47 @@ items::SavedAttachmentFiles NativeItem::savedLinks(const std::u16string& itemPat
     return links;
 }
 
+namespace {
+
+// The attachment bytes a message holds, embedded messages included.
+std::uint64_t attachmentBytes(const mapi::Message& message) {
+    std::uint64_t total = 0;
+    for (const mapi::Attachment& attachment : message.attachments) {
+        if (auto data = attachment.props.getBinary(mapi::PidTagAttachDataBinary)) total += data->size();
+        if (attachment.embedded) total += attachmentBytes(*attachment.embedded);
+    }
+    return total;
+}
+
+// A message file built ahead is held in memory until it is written: large ones are written directly.
+constexpr std::uint64_t kLargestMsgAhead = 16ull << 20;
+
+}  // namespace
+
+// The message files of small embedded-message attachments, which saveFile then only writes.
+void NativeItem::prepareEmbeddedFiles(const mapi::Message& message) {
+    auto prepared = std::make_shared<PreparedAttachmentFiles>();
+    prepared->of = &message;
+    prepared->bytes.resize(message.attachments.size());
+    bool any = false;
+    for (std::size_t i = 0; i < message.attachments.size(); ++i) {
+        const mapi::Attachment& attachment = message.attachments[i];
+        if (!attachment.embedded || attachmentBytes(*attachment.embedded) > kLargestMsgAhead) continue;
+        if (Result<std::string> bytes = msg::msgFileBytes(*attachment.embedded, store_->stopRequest())) {
+            prepared->bytes[i] = std::move(*bytes);
+            any = true;
+        }
+    }
+    preparedFiles_ = any ? std::move(prepared) : nullptr;
+}
+
 void NativeItem::prepareSaveAs(int format) {
     const mapi::Message& message = *content();
+    if (format == library::kSaveAsMsg && attachmentBytes(message) <= kLargestMsgAhead) {
+        if (Result<std::string> bytes = msg::msgFileBytes(message, store_->stopRequest()))
+            rendered_ = Rendered{format, std::move(*bytes)};
+    }
+    if (format == library::kSaveAsRtf || format == library::kSaveAsHtml) prepareEmbeddedFiles(message);
     if (format == library::kSaveAsRtf) rendered_ = Rendered{format, items::rtfDocument(message)};
     if (format == library::kSaveAsHtml) rendered_ = Rendered{format, items::htmlDocument(message)};
 }
@@ -106,8 +147,9 @@ void NativeItem::prepareSaveAs(int format) {
 bool NativeItem::saveAs(const std::u16string& path, int format) {
     const mapi::Message& message = *content();
     Result<void> written;
-    // A document rendered ahead names no attachment files: it serves while none was saved.
-    if (rendered_ && rendered_->format == format && savedFiles_->empty()) {
+    // A document rendered ahead names no attachment files: it serves while none was saved (a message
+    // file names none at all).
+    if (rendered_ && rendered_->format == format && (format == library::kSaveAsMsg || savedFiles_->empty())) {
         written = items::writeItemFile(path, rendered_->document);
         if (!written) throw StoreError(written.failure().message);
         return true;
@@ -123,7 +165,7 @@ bool NativeItem::saveAs(const std::u16string& path, int format) {
 }
 
 std::shared_ptr<library::Attachments> NativeItem::attachments() {
-    return std::make_shared<NativeAttachments>(content(), savedFiles_);
+    return std::make_shared<NativeAttachments>(content(), savedFiles_, preparedFiles_);
 }
 
 void NativeItem::remove(int mode) {
@@ -145,14 +187,19 @@ int NativeAttachments::count() { return static_cast<int>(message_->attachments.s
 std::shared_ptr<library::Attachment> NativeAttachments::item(int oneBasedIndex) {
     if (oneBasedIndex < 1 || static_cast<std::size_t>(oneBasedIndex) > message_->attachments.size())
         throw StoreError("no such attachment");
-    return std::make_shared<NativeAttachment>(message_, static_cast<std::size_t>(oneBasedIndex - 1), savedFiles_);
+    return std::make_shared<NativeAttachment>(message_, static_cast<std::size_t>(oneBasedIndex - 1), savedFiles_, prepared_);
 }
 
 std::u16string NativeAttachment::fileName() { return items::attachmentFileName(message_->attachments.at(index_)); }
 
 bool NativeAttachment::saveFile(const std::u16string& path) {
-    if (Result<void> saved = items::saveAttachmentFile(message_->attachments.at(index_), path); !saved)
-        throw StoreError(saved.failure().message);
+    const mapi::Attachment& attachment = message_->attachments.at(index_);
+    // A file built ahead from this very message serves as it is.
+    const bool built = prepared_ && prepared_->of == message_.get() && index_ < prepared_->bytes.size() &&
+                       prepared_->bytes[index_].has_value();
+    Result<void> saved = built ? items::writeItemFile(path, *prepared_->bytes[index_])
+                               : items::saveAttachmentFile(attachment, path);
+    if (!saved) throw StoreError(saved.failure().message);
     if (savedFiles_) {
         if (savedFiles_->size() <= index_) savedFiles_->resize(index_ + 1);
         (*savedFiles_)[index_] = path;

@@ -12,6 +12,14 @@
 
 namespace store::session {
 
+// Files of embedded-message attachments built ahead (prepareSaveAs), by attachment index, for the
+// message they were built from.
+struct PreparedAttachmentFiles {
+    const mapi::Message* of = nullptr;
+    std::vector<std::optional<std::string>> bytes;
+};
+using PreparedFiles = std::shared_ptr<const PreparedAttachmentFiles>;
+
 class NativeItem : public library::Item {
 public:
     NativeItem(std::shared_ptr<StoreBackend> store, FolderRef folder);
@@ -24,7 +32,8 @@ public:
     bool save() override;
     // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
     bool saveAs(const std::u16string& path, int format) override;
-    // Renders the RTF or HTML document, used by saveAs while no attachment file was saved since.
+    // Renders the RTF or HTML document, used by saveAs while no attachment file was saved since, or
+    // builds the message file (unless its attachments are large).
     void prepareSaveAs(int format) override;
     // Encodes the message for its store ahead of save() where the store can (a PST file).
     void prepareSave() override;
@@ -39,6 +48,7 @@ private:
     mapi::Message& editable();
     const std::shared_ptr<mapi::Message>& content();
     std::vector<std::u16string> savedLinks(const std::u16string& itemPath) const;
+    void prepareEmbeddedFiles(const mapi::Message& message);
 
     std::shared_ptr<StoreBackend> store_;
     FolderRef folder_;
@@ -52,14 +62,15 @@ private:
     std::unique_ptr<StoreBackend::PreparedSave> prepared_;  // what prepareSave made of it
     // Full paths the attachments were saved to (by index), so that RTF and HTML name the files written.
     std::shared_ptr<std::vector<std::u16string>> savedFiles_ = std::make_shared<std::vector<std::u16string>>();
+    PreparedFiles preparedFiles_;
 };
 
 using SavedFiles = std::shared_ptr<std::vector<std::u16string>>;
 
 class NativeAttachments : public library::Attachments {
 public:
-    NativeAttachments(std::shared_ptr<const mapi::Message> message, SavedFiles savedFiles)
-        : message_(std::move(message)), savedFiles_(std::move(savedFiles)) {}
+    NativeAttachments(std::shared_ptr<const mapi::Message> message, SavedFiles savedFiles, PreparedFiles prepared = {})
+        : message_(std::move(message)), savedFiles_(std::move(savedFiles)), prepared_(std::move(prepared)) {}
 
     int count() override;
     // From 1; throws outside 1..count.
@@ -68,12 +79,14 @@ public:
 private:
     std::shared_ptr<const mapi::Message> message_;
     SavedFiles savedFiles_;
+    PreparedFiles prepared_;
 };
 
 class NativeAttachment : public library::Attachment {
 public:
-    NativeAttachment(std::shared_ptr<const mapi::Message> message, std::size_t index, SavedFiles savedFiles)
-        : message_(std::move(message)), index_(index), savedFiles_(std::move(savedFiles)) {}
+    NativeAttachment(std::shared_ptr<const mapi::Message> message, std::size_t index, SavedFiles savedFiles,
+                     PreparedFiles prepared = {})
+        : message_(std::move(message)), index_(index), savedFiles_(std::move(savedFiles)), prepared_(std::move(prepared)) {}
 
     // A name that is safe as a file name (store/items/attachment_files.h).
     std::u16string fileName() override;
@@ -83,6 +96,7 @@ private:
     std::shared_ptr<const mapi::Message> message_;
     std::size_t index_;
     SavedFiles savedFiles_;
+    PreparedFiles prepared_;
 };
 
 }  // namespace store::session

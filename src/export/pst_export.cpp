@@ -132,6 +132,7 @@ void importMailboxByLabels(ExportRun& run, const std::u16string& mailboxName,
     const std::uint64_t count = source.count();
     run.progressRange(static_cast<int>(count));
     LabelTargets targets(target);
+    const ReportBatch batch(run);
     for (std::uint64_t k = 0; k < count && run.running(); ++k) {
         run.progressPosition(static_cast<int>(k));
         const std::u16string progress = itemLabel(mailboxName, k, count);
@@ -159,6 +160,7 @@ void importMailbox(ExportRun& run, const std::u16string& mailboxName, const std:
     run.progressRange(static_cast<int>(count));
     auto items = callGuarded(target, [](library::Folder& f) { return f.items(); });
     PipelineStages<ImportedItem> stages = importStages(run, source, items, std::nullopt, true);
+    const ReportBatch batch(run);
     stages.write = [&](ImportedItem& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string progress = itemLabel(mailboxName, slot.k, count);

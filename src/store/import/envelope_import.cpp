@@ -236,7 +236,12 @@ SubjectParts splitSubject(std::u16string_view subject) {
 }
 
 std::u16string transportHeaderText(std::string_view block) {
-    if (platform::isValidUtf8(block)) return mime::WithoutNul(platform::utf8ToUtf16(block)) + u"\r\n";
+    if (platform::isValidUtf8(block)) {
+        std::u16string text = platform::utf8ToUtf16(block);
+        std::erase(text, u'\0');
+        text += u"\r\n";
+        return text;
+    }
     std::u16string out;
     out.reserve(block.size() + 2);
     std::size_t p = 0;
@@ -246,7 +251,8 @@ std::u16string transportHeaderText(std::string_view block) {
         out += mime::DecodeUnlabelled(block.substr(p, end - p));
         p = end;
     }
-    return out + u"\r\n";
+    out += u"\r\n";
+    return out;
 }
 
 void importEnvelope(const CMimeHeader& header, std::string_view headerBlock, Message& message,

@@ -43,8 +43,8 @@ template <typename Slot>
 class Pipeline {
 public:
     Pipeline(const PipelineStages<Slot>& stages, int threads)
-        : stages_(stages), window_(8 * static_cast<std::uint64_t>(threads)) {
-        for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+        : stages_(stages), window_(8 * static_cast<std::uint64_t>(threads)), retired_(static_cast<std::size_t>(threads)) {
+        for (int i = 0; i < threads; ++i) workers_.emplace_back([this, i] { work(static_cast<std::size_t>(i)); });
     }
     ~Pipeline() {
         {
@@ -89,6 +89,7 @@ private:
         explicit Entry(Slot s) : slot(std::move(s)) {}
         Slot slot;
         bool ready = false;
+        std::size_t worker = 0;  // the worker that prepared it
         std::exception_ptr error;
     };
 
@@ -99,11 +100,12 @@ private:
         entries_.push_back(std::move(entry));
     }
 
-    // A written message is destroyed by a worker: the memory was taken on the workers' threads, and
-    // the writer is spared giving it back.
+    // A written message is destroyed by the worker that prepared it: the writer is spared giving the
+    // memory back, and it goes back to the allocator arena it came from without contending for
+    // another thread's.
     void retire(std::unique_ptr<Entry> entry) {
         std::lock_guard lock(mutex_);
-        retired_.push_back(std::move(entry));
+        retired_[entry->worker].push_back(std::move(entry));
     }
 
     // Wake-ups cost a system call each: workers are woken only when one waits, the writer only when
@@ -138,7 +140,7 @@ private:
         return n;
     }
 
-    void work() {
+    void work(std::size_t self) {
         for (;;) {
             Entry* entry = nullptr;
             std::vector<std::unique_ptr<Entry>> retired;
@@ -150,7 +152,7 @@ private:
                 if (closing_) return;
                 entry = todo_.front();
                 todo_.pop_front();
-                retired.swap(retired_);
+                retired.swap(retired_[self]);
             }
             retired.clear();
             try {
@@ -162,6 +164,7 @@ private:
             {
                 std::lock_guard lock(mutex_);
                 entry->ready = true;
+                entry->worker = self;
                 wakeWriter = writerWants_ > 0 && readyRun() >= writerWants_;
             }
             if (wakeWriter) done_.notify_one();
@@ -178,7 +181,7 @@ private:
     int idleWorkers_ = 0;
     std::deque<std::unique_ptr<Entry>> entries_;  // started and not yet written, in order
     std::deque<Entry*> todo_;                     // started and not yet taken by a worker
-    std::vector<std::unique_ptr<Entry>> retired_;  // written, to be destroyed by a worker
+    std::vector<std::vector<std::unique_ptr<Entry>>> retired_;  // written, by the worker to destroy them
     std::vector<std::jthread> workers_;           // last member: joined before the entries go
 };
 

@@ -83,8 +83,11 @@ void NativeItem::prepareSave() {
 
 bool NativeItem::save() {
     std::shared_ptr<const mapi::Message> message = content();
-    const MessageRef saved = prepared_ ? store_->savePrepared(folder_, std::move(message), std::move(prepared_))
-                                       : store_->saveMessage(folder_, std::move(message));
+    std::unique_ptr<StoreBackend::PreparedSave> prepared = std::move(prepared_);
+    const MessageRef saved = prepared ? store_->savePrepared(folder_, std::move(message), prepared.get())
+                                      : store_->saveMessage(folder_, std::move(message));
+    // What is left of it goes with the item, on the thread that made them both, not on the writer's.
+    spentPrepared_ = std::move(prepared);
     if (saved_) store_->deleteMessage(*saved_);  // the earlier version
     saved_ = saved;
     return true;

@@ -60,6 +60,7 @@ private:
     };
     std::optional<Rendered> rendered_;  // what prepareSaveAs made of the current content
     std::unique_ptr<StoreBackend::PreparedSave> prepared_;  // what prepareSave made of it
+    std::unique_ptr<StoreBackend::PreparedSave> spentPrepared_;  // what save left of it
     // Full paths the attachments were saved to (by index), so that RTF and HTML name the files written.
     std::shared_ptr<std::vector<std::u16string>> savedFiles_ = std::make_shared<std::vector<std::u16string>>();
     PreparedFiles preparedFiles_;

@@ -64,9 +64,9 @@ public:
         return out;
     }
     MessageRef savePrepared(FolderRef folder, std::shared_ptr<const mapi::Message> message,
-                            std::unique_ptr<PreparedSave> prepared) override {
+                            PreparedSave* prepared) override {
         checkFolder(folder);
-        auto* pstPrepared = dynamic_cast<PreparedPstMessage*>(prepared.get());
+        auto* pstPrepared = dynamic_cast<PreparedPstMessage*>(prepared);
         pst::PreparedMessage* encoded = pstPrepared ? pstPrepared->message.get() : nullptr;
         auto id = store().saveMessage(folderId(folder), *message, stopRequest(), encoded);
         if (!id)

@@ -57,9 +57,10 @@ public:
         (void)message;
         return nullptr;
     }
-    // saveMessage with what prepareSave made of the same message; the result is the same.
+    // saveMessage with what prepareSave made of the same message; the result is the same. The caller
+    // keeps what is left of `prepared` and gives it back.
     virtual MessageRef savePrepared(FolderRef folder, std::shared_ptr<const mapi::Message> message,
-                                    std::unique_ptr<PreparedSave> prepared) {
+                                    PreparedSave* prepared) {
         (void)prepared;
         return saveMessage(folder, std::move(message));
     }

@@ -1,5 +1,8 @@
 #include "store/import/body_parts.h"
 
+#include <map>
+#include <utility>
+
 #include "mime/charset_text.h"
 #include "mime/field_text.h"
 #include "store/import/message_text.h"
@@ -44,10 +47,10 @@ public:
         const bool digest = info.subType == "digest";
         if (info.subType == "related") {
             mime::CMimeBody* root = rootOfRelated(part, info);
-            return findBody(*root, describePart(*root, digest), subtype);
+            return findBody(*root, described(*root, digest), subtype);
         }
         for (const auto& child : part.Parts()) {
-            if (mime::CMimeBody* found = findBody(*child, describePart(*child, digest), subtype)) return found;
+            if (mime::CMimeBody* found = findBody(*child, described(*child, digest), subtype)) return found;
         }
         return nullptr;
     }
@@ -63,7 +66,7 @@ public:
             mime::CMimeBody* root = related ? rootOfRelated(part, info) : nullptr;
             const bool digest = info.subType == "digest";
             for (const auto& child : part.Parts()) {
-                collect(*child, describePart(*child, digest), alternative, inRelated || (related && child.get() != root));
+                collect(*child, described(*child, digest), alternative, inRelated || (related && child.get() != root));
             }
             return;
         }
@@ -71,6 +74,13 @@ public:
         // Another rendering of the body (text/enriched, a second plain text) is not an attachment.
         if (inAlternative && info.mainType == "text" && !readsAsAttachment(info)) return;
         parts_.attachments.push_back({&part, std::move(info), inRelated});
+    }
+
+    // describePart of the part, worked out once: the walks above look at each part several times.
+    const PartInfo& described(const mime::CMimeBody& part, bool digestMember = false) {
+        auto [it, added] = described_.try_emplace({&part, digestMember});
+        if (added) it->second = describePart(part, digestMember);
+        return it->second;
     }
 
 private:
@@ -89,6 +99,7 @@ private:
     }
 
     MessageParts& parts_;
+    std::map<std::pair<const mime::CMimeBody*, bool>, PartInfo> described_;
 };
 
 // A boundary that none of the lines of the text begins with.
@@ -205,11 +216,11 @@ std::optional<std::int32_t> codepageOf(std::string_view charset) {
 MessageParts classifyParts(mime::CMimeBody& root) {
     MessageParts parts;
     PartWalker walker(parts);
-    const PartInfo rootInfo = describePart(root);
+    const PartInfo& rootInfo = walker.described(root);
     parts.plain = walker.findBody(root, rootInfo, "plain");
     parts.html = walker.findBody(root, rootInfo, "html");
-    if (parts.plain) parts.plainInfo = describePart(*parts.plain);
-    if (parts.html) parts.htmlInfo = describePart(*parts.html);
+    if (parts.plain) parts.plainInfo = walker.described(*parts.plain);
+    if (parts.html) parts.htmlInfo = walker.described(*parts.html);
     walker.collect(root, rootInfo, false, false);
     return parts;
 }

@@ -12,6 +12,30 @@
 #include "platform/paths.h"
 
 namespace mime {
+
+// True when the file name, resolved inside the folder, stays inside it (links followed).
+bool StaysInside(const std::filesystem::path& folder, const std::filesystem::path& name) {
+    if (name.empty() || name.is_absolute()) return false;
+    for (const auto& part : name)
+        if (part == "..") return false;
+    std::error_code ec;
+    auto realFolder = std::filesystem::weakly_canonical(folder, ec);
+    if (ec) return false;
+    auto realFile = std::filesystem::weakly_canonical(folder / name, ec);
+    if (ec) return false;
+    auto [folderEnd, fileIt] = std::mismatch(realFolder.begin(), realFolder.end(), realFile.begin(), realFile.end());
+    return folderEnd == realFolder.end() && fileIt != realFile.end();
+}
+
+// The name of a marker as a path inside the attachments folder: leading '-' removed, '\' taken as the
+// separator (the markers are written with either).
+std::u16string MarkerPath(const std::u16string& rawName) {
+    std::u16string name = rawName;
+    name.erase(0, std::min(name.find_first_not_of(u'-'), name.size()));
+    std::replace(name.begin(), name.end(), u'\\', platform::kSeparator);
+    return name;
+}
+
 namespace {
 
 constexpr std::string_view kContentTypeLine = "\r\nContent-Type:";
@@ -46,40 +70,19 @@ void replaceContentTypeValue(std::string& bytes, std::size_t lineBreak) {
     bytes.replace(lineStart, valueEnd - lineStart, forced);
 }
 
-// True when the file name, resolved inside the folder, stays inside it (links followed).
-bool staysInside(const std::filesystem::path& folder, const std::filesystem::path& name) {
-    if (name.empty() || name.is_absolute()) return false;
-    for (const auto& part : name)
-        if (part == "..") return false;
-    std::error_code ec;
-    auto realFolder = std::filesystem::weakly_canonical(folder, ec);
-    if (ec) return false;
-    auto realFile = std::filesystem::weakly_canonical(folder / name, ec);
-    if (ec) return false;
-    auto [folderEnd, fileIt] = std::mismatch(realFolder.begin(), realFolder.end(), realFile.begin(), realFile.end());
-    return folderEnd == realFolder.end() && fileIt != realFile.end();
-}
 
 void copyField(const CMimeMessage& source, std::string_view name, std::string_view asName, CMimeMessage& result) {
     if (const std::optional<std::string> value = source.FieldText(name)) result.PutFieldText(asName, *value);
 }
 
-// The name of a marker as a path inside the attachments folder: leading '-' removed, '\' taken as the
-// separator (the markers are written with either).
-std::u16string markerPath(const std::u16string& rawName) {
-    std::u16string name = rawName;
-    name.erase(0, std::min(name.find_first_not_of(u'-'), name.size()));
-    std::replace(name.begin(), name.end(), u'\\', platform::kSeparator);
-    return name;
-}
 
 // Adds a part for the file the marker names; false when its content could not be attached whole (the
 // file is missing, unreadable, leads outside the folder, or is too large and is attached by name only).
 bool addAttachmentPart(CMimeMessage& result, const std::u16string& folder, const std::u16string& rawName) {
-    const std::u16string name = markerPath(rawName);
+    const std::u16string name = MarkerPath(rawName);
     const std::u16string path = platform::withTrailingSeparator(folder) + name;
     std::filesystem::path nativeFolder(platform::nativePath(folder));
-    if (!staysInside(nativeFolder, std::filesystem::path(platform::nativePath(name)))) return false;
+    if (!StaysInside(nativeFolder, std::filesystem::path(platform::nativePath(name)))) return false;
 
     std::error_code ec;
     std::filesystem::path nativeFile(platform::nativePath(path));
@@ -174,14 +177,18 @@ std::u16string ListAttachmentNames(const std::u16string& messagePath) {
     return ListAttachmentNamesOf(std::move(bytes));
 }
 
-namespace {
-// A text part the sender marked as an attachment ("Content-Disposition: attachment"): the exports carry
-// it as a file, so the preview lists it too; other text parts are bodies.
-bool isDispositionAttachment(const CMimeBody& leaf) {
+bool IsListedAttachment(const CMimeBody& leaf) {
+    if (!leaf.HasAttachmentName()) return false;
+    if (leaf.MediaTypeIndex() != kMediaText) return true;
+    // A text part the sender marked "Content-Disposition: attachment": the exports carry it as a file.
     const CMimeHeaderField* disposition = leaf.LookupField("Content-Disposition");
     return disposition && EqualsNoCase(disposition->LeadingValue(), "attachment");
 }
-}  // namespace
+
+std::string ListedAttachmentName(const CMimeBody& leaf) {
+    std::string name = leaf.PartName();
+    return name.empty() ? leaf.DispositionFileName() : name;  // named only by Content-Disposition
+}
 
 std::u16string ListAttachmentNamesOf(std::string bytes) {
     ConvertLfToCrLf(bytes);
@@ -191,11 +198,8 @@ std::u16string ListAttachmentNamesOf(std::string bytes) {
     message.CollectLeaves(leaves);
     std::u16string list;
     for (const CMimeBody* leaf : leaves) {
-        if (!leaf->HasAttachmentName()) continue;
-        if (leaf->MediaTypeIndex() == kMediaText && !isDispositionAttachment(*leaf)) continue;
-        std::string name = leaf->PartName();
-        if (name.empty()) name = leaf->DispositionFileName();  // named only by Content-Disposition
-        list += ToDisplayText(name);
+        if (!IsListedAttachment(*leaf)) continue;
+        list += ToDisplayText(ListedAttachmentName(*leaf));
         list += u',';
     }
     while (!list.empty() && list.back() == u',') list.pop_back();
@@ -244,7 +248,7 @@ RebuiltImMessage RebuildImMessageBytes(const std::vector<std::u16string>& attach
     if (CMimeBody* textPart = result.AddChildPart()) fillTextPart(*textPart, SelectTextBodies(source));
     RebuiltImMessage rebuilt;
     for (const std::u16string& name : attachmentNames)
-        if (!addAttachmentPart(result, attachmentsFolder, name)) rebuilt.notAttached.push_back(markerPath(name));
+        if (!addAttachmentPart(result, attachmentsFolder, name)) rebuilt.notAttached.push_back(MarkerPath(name));
 
     rebuilt.bytes.assign(static_cast<std::size_t>(std::max<std::int64_t>(result.StoredSize(), 0)), '\0');
     std::int64_t written = result.WriteTo(rebuilt.bytes.data(), static_cast<std::int64_t>(rebuilt.bytes.size()));

@@ -3,6 +3,7 @@
 // the content-type rewrite that makes a message without a declared text body show as HTML, the
 // attachment name list of the preview, the text body selection and the rebuild of .imm messages.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,15 @@ bool ForceHtmlContentTypeForExport(std::string& bytes);
 std::u16string ListAttachmentNames(const std::u16string& messagePath);
 // The same for message bytes already in memory.
 std::u16string ListAttachmentNamesOf(std::string bytes);
+// Whether the leaf is one the list above names: every named leaf except text parts, which are bodies
+// unless the sender marked them "Content-Disposition: attachment"; and the name it is listed by.
+bool IsListedAttachment(const CMimeBody& leaf);
+std::string ListedAttachmentName(const CMimeBody& leaf);
+
+// True when the file name, resolved inside the folder, stays inside it (links followed).
+bool StaysInside(const std::filesystem::path& folder, const std::filesystem::path& name);
+// The name of an .imm attachment marker as a path inside the attachments folder.
+std::u16string MarkerPath(const std::u16string& rawName);
 
 // The last text/html and text/plain leaves of a message, as display text.
 struct TextBodies {

@@ -4,6 +4,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include "app/settings.h"
+
 namespace gui {
 namespace {
 
@@ -38,7 +40,7 @@ const std::vector<LookEntry>& lookEntries() {
         {216, "B&lack Style", true},
         {217, "&Silver Style", true},
         {218, "&Aqua Style", true},
-        {219, "S&ystem", false},
+        {app::kSystemLook, "S&ystem", false},
     };
     return entries;
 }
@@ -73,7 +75,7 @@ QPalette lookPalette(int look) {
 }
 
 QColor ribbonColour(int look) {
-    if (look == 219) return QApplication::palette().color(QPalette::Window);
+    if (look == app::kSystemLook) return QApplication::palette().color(QPalette::Window);
     return coloursOf(look).ribbon;
 }
 
@@ -102,7 +104,7 @@ void rememberDesktopLook() {
 
 void applyLook(int look) {
     rememberDesktopLook();
-    if (look == 219) {
+    if (look == app::kSystemLook) {
         const DesktopLook& desktop = desktopLook();
         if (QStyle* style = QStyleFactory::create(desktop.style)) QApplication::setStyle(style);
         QApplication::setPalette(desktop.palette);

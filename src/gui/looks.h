@@ -17,7 +17,7 @@ QPalette lookPalette(int look);
 // The ribbon's background for a look.
 QColor ribbonColour(int look);
 // Sets the application's style and palette for the look (215 for an unknown value); the System look
-// (219) gives back the style and palette the desktop gave the program at its start.
+// (app::kSystemLook) gives back the style and palette the desktop gave the program at its start.
 void applyLook(int look);
 // Notes the desktop's style and palette; called once before any look is applied.
 void rememberDesktopLook();

@@ -4,16 +4,13 @@
 #include <optional>
 #include <string_view>
 
+#include "mime/text_util.h"
+
 namespace scan {
 namespace {
 
 constexpr std::size_t kHeaderReadLimit = 256 * 1024;
 constexpr std::uint64_t kMaxTrailingBreaks = 4;
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return (x | 0x20) == (y | 0x20); });
-}
 
 struct HeaderFacts {
     std::uint64_t bodyStart = 0;  // relative to the message's first byte
@@ -56,7 +53,7 @@ std::optional<HeaderFacts> headerFacts(std::string_view text) {
         }
         const std::size_t colon = line.find(':');
         if (!facts.contentLength && colon != std::string_view::npos &&
-            equalsNoCase(line.substr(0, colon), "Content-Length"))
+            mime::EqualsNoCase(line.substr(0, colon), "Content-Length"))
             facts.contentLength = decimalValue(line.substr(colon + 1));
     }
     return std::nullopt;

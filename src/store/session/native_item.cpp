@@ -20,11 +20,15 @@ const std::shared_ptr<mapi::Message>& NativeItem::content() {
     return message_;
 }
 
-// The message to change: a saved message is shared with the store, so it is copied first.
-mapi::Message& NativeItem::editable() {
+void NativeItem::dropPrepared() {
     rendered_.reset();
     prepared_.reset();
     preparedFiles_.reset();
+}
+
+// The message to change: a saved message is shared with the store, so it is copied first.
+mapi::Message& NativeItem::editable() {
+    dropPrepared();
     if (content().use_count() > 1) message_ = std::make_shared<mapi::Message>(*message_);
     return *message_;
 }
@@ -36,9 +40,7 @@ void NativeItem::checkImportType(int type) {
 
 void NativeItem::replaceContent(mapi::Message message) {
     message_ = std::make_shared<mapi::Message>(std::move(message));
-    rendered_.reset();
-    prepared_.reset();
-    preparedFiles_.reset();
+    dropPrepared();
     savedFiles_->clear();
 }
 

@@ -46,6 +46,8 @@ private:
     void checkImportType(int type);
     void replaceContent(mapi::Message message);
     mapi::Message& editable();
+    // Forgets what was made ahead of the save from the current content (it is about to change).
+    void dropPrepared();
     const std::shared_ptr<mapi::Message>& content();
     std::vector<std::u16string> savedLinks(const std::u16string& itemPath) const;
     void prepareEmbeddedFiles(const mapi::Message& message);

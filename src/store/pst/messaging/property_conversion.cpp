@@ -44,12 +44,4 @@ PropertyList toPstProperties(const mapi::PropertyBag& bag, const NamedIds& names
     return out;
 }
 
-std::optional<std::uint32_t> storedTag(const mapi::Property& property, mapi::NamedPropertyMap& names) {
-    return storedTag(property, NamedIds([&names](const mapi::NamedProperty& name) { return names.idOf(name); }));
-}
-
-PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names) {
-    return toPstProperties(bag, NamedIds([&names](const mapi::NamedProperty& name) { return names.idOf(name); }));
-}
-
 }  // namespace store::pst

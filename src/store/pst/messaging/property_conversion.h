@@ -16,12 +16,10 @@ using NamedIds = std::function<std::optional<std::uint16_t>(const mapi::NamedPro
 // Every property of the bag except PT_OBJECT values (embedded messages are written as subnodes) and
 // named properties for which no id is left.
 PropertyList toPstProperties(const mapi::PropertyBag& bag, const NamedIds& names);
-PropertyList toPstProperties(const mapi::PropertyBag& bag, mapi::NamedPropertyMap& names);
 
 // The tag a property is stored under: named properties get the store's id. Empty for PT_OBJECT and
 // valueless types, and for a named property for which no id is left.
 std::optional<std::uint32_t> storedTag(const mapi::Property& property, const NamedIds& names);
-std::optional<std::uint32_t> storedTag(const mapi::Property& property, mapi::NamedPropertyMap& names);
 
 // The on-disk value of a multi-valued property from its elements.
 std::string encodeMultiValue(mapi::PropType type, const std::vector<std::string>& values);

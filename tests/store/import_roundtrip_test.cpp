@@ -131,7 +131,7 @@ void runRoundTrip(bool withHeaders, RoundTripResult& result) {
         const auto explained =
             runCommand(py + shellQuote(explainer.string()) + " " + path("expected.json") + " " +
                        shellQuote((w.root / actualFile).string()) + " " +
-                       shellQuote((w.root / (stem + ".summary.json")).string()) + " " + reader + " > " +
+                       shellQuote((w.root / (stem + ".summary.json")).string()) + " " + reader + " " + path("src") + " > " +
                        shellQuote((w.root / (stem + ".explained.json")).string()));
         EXPECT_EQ(explained.status, 0) << explained.output;
         const auto figures =
@@ -177,11 +177,22 @@ void runRoundTrip(bool withHeaders, RoundTripResult& result) {
     }
 }
 
+// msgconvert rebuilds the MIME message; compared as it gives it back (its own artefacts undone), only
+// a subject ending in U+0000 differs: a MAPI string (PtypString) ends at its first NUL, so the import
+// drops it. msgreader shows the MAPI properties; with the non-body parts counted as kept, six messages
+// differ on the corpus, none by a fault of the file (known_differences.py proves each against the
+// facts): that subject; one sender where the source has two From mailboxes (a message has one, the
+// first, as Outlook's conversion keeps); a source route the oracle keeps and the import drops (mail
+// readers ignore it); a To of only "Mary Smith", whose first word the oracle takes for the address;
+// two delivery reports whose bytes are the source part's as they stand, which the oracle re-serialises.
 TEST(ImportRoundTrip, CorpusThroughMsgconvertKeepsTheFacts) {
     RoundTripResult r;
     runRoundTrip(true, r);
     if (r.total == 0) return;
-    EXPECT_GE(r.faithful / r.total, 0.99) << r.report;
+    EXPECT_GE(r.faithful / r.total, 0.995) << r.report;
+    if (r.msgreader.faithful >= 0) {
+        EXPECT_GE(r.msgreader.faithful / r.total, 0.975) << r.msgreader.report;
+    }
     // Counting the non-body parts as kept, every message is faithful or differs for a known cause
     // outside the file (known_differences.py checks each against the facts).
     for (const ReaderFidelity* f : {&r.msgconvert, &r.msgreader}) {
@@ -194,15 +205,15 @@ TEST(ImportRoundTrip, CorpusThroughMsgconvertKeepsTheFacts) {
 // msgconvert rebuilds subject, sender, recipients, date and message id from the properties alone.
 // What the properties cannot carry stays different: unparseable Date texts (3 messages), a second
 // From mailbox (1), a name-only sender, which msgconvert writes as "From: name" and the oracle reads as
-// an address (2), text after a NUL (2: the import drops U+0000), and msgconvert's own mapping: From from
-// PidTagSender*, which the Sender field fills (4), and To rebuilt from display names (3: a source route
-// the oracle keeps and the import drops, a name without address, an address with ';' that msgconvert
-// splits). On the corpus that is 15 of 248 messages.
+// an address (2), a subject ending in a NUL (1: the import drops U+0000), and msgconvert's own mapping:
+// From from PidTagSender*, which the Sender field fills (4), and To rebuilt from display names (3: a
+// source route the oracle keeps and the import drops, a name without address, an address with ';' that
+// msgconvert splits). On the corpus that is 14 of 248 messages.
 TEST(ImportRoundTrip, HeaderPropertiesAloneKeepTheFacts) {
     RoundTripResult r;
     runRoundTrip(false, r);
     if (r.total == 0) return;
-    EXPECT_GE(r.faithful / r.total, 0.93) << r.report;
+    EXPECT_GE(r.faithful / r.total, 0.94) << r.report;
 }
 
 }  // namespace

@@ -61,6 +61,41 @@ TEST(ImportCharsetTest, HeaderWordsNamesAndBodiesInEachCharset) {
     }
 }
 
+// HTML kept in its charset's bytes names that charset in a meta tag where browsers look for one, so
+// that readers of the HTML alone (a .msg reader, a browser) decode it as the code page says.
+TEST(ImportCharsetTest, HtmlBodiesNameTheCharsetTheyAreKeptIn) {
+    const std::string big5Meta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=big5\">";
+    const std::string utf8Meta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
+    struct Case {
+        const char* charset;  // of the MIME part; empty: none declared
+        std::string html;
+        std::string stored;   // PidTagHtml
+        std::int32_t codepage;
+    };
+    const Case cases[] = {
+        {"big5", "<p>\xA4\xA4</p>", big5Meta + "<p>\xA4\xA4</p>", 950},
+        {"big5", "<!DOCTYPE html><HTML lang=zh><Head>\r\n<title>t</title>",
+         "<!DOCTYPE html><HTML lang=zh><Head>" + big5Meta + "\r\n<title>t</title>", 950},
+        {"big5", "<!doctype html><header>x</header>", "<!doctype html>" + big5Meta + "<header>x</header>", 950},
+        // The same charset named already (alias and case aside): kept as it is.
+        {"big5", "<head><META charset=\"Big-5\"></head>\xA4\xA4", "<head><META charset=\"Big-5\"></head>\xA4\xA4", 950},
+        // Another charset named: the part's charset, which decides, comes first.
+        {"big5", "<html><meta charset=utf-8>\xA4\xA4", "<html>" + big5Meta + "<meta charset=utf-8>\xA4\xA4", 950},
+        {"utf-8", "\xEF\xBB\xBF<p>\xC3\xA9</p>", "\xEF\xBB\xBF<p>\xC3\xA9</p>", 65001},
+        // Converted to UTF-8 (no Windows code page for ISO-8859-10): named UTF-8.
+        {"iso-8859-10", "<p>\xE6</p>", utf8Meta + "<p>\xC3\xA6</p>", 65001},
+        // Nothing declared: nothing claimed.
+        {"", "<p>\xE9</p>", "<p>\xE9</p>", 1252},
+    };
+    for (const Case& c : cases) {
+        const std::string type = *c.charset ? std::string("; charset=") + c.charset : std::string();
+        const Message m = importMessage(mail({"Subject: html", "Content-Type: text/html" + type, "", c.html}));
+        ASSERT_TRUE(m.props.getBinary(PidTagHtml)) << c.html;
+        EXPECT_EQ(std::string(*m.props.getBinary(PidTagHtml)), c.stored + "\r\n") << c.html;
+        EXPECT_EQ(m.props.getLong(PidTagInternetCodepage), c.codepage) << c.html;
+    }
+}
+
 TEST(ImportCharsetTest, AnOverlongCharsetNumberIsAnUnknownCharset) {
     Message m = importMessage(
         "Subject: =?CP99999999999999999999?Q?caf=E9?=\r\n"
@@ -333,7 +368,9 @@ TEST(ImportStructureTest, BodiesAndAttachments) {
         "--outer--",
     }));
     EXPECT_EQ(str(m.props, PidTagBody), "Plain text");
-    EXPECT_EQ(std::string(*m.props.getBinary(PidTagHtml)), "<p>HTML caf\xE9 <img src=\"cid:logo@x\"></p>");
+    EXPECT_EQ(std::string(*m.props.getBinary(PidTagHtml)),
+              "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">"
+              "<p>HTML caf\xE9 <img src=\"cid:logo@x\"></p>");
     EXPECT_EQ(m.props.getLong(PidTagInternetCodepage), 28591);
     EXPECT_EQ(m.props.getLong(PidTagNativeBody), NATIVE_BODY_HTML);
     ASSERT_EQ(m.attachments.size(), 3u);

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Each known cause explains the difference it names and nothing else."""
+import hashlib
 import os
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -61,6 +63,27 @@ class KnownDifferencesTest(unittest.TestCase):
             with self.subTest(field=field, expected=expected, actual=actual, reader=reader):
                 found = K.explain(field, expected, actual, reader)
                 self.assertEqual(found, {cause} if cause else None)
+
+    def test_a_delivery_report_is_proven_by_the_source_part_bytes(self):
+        report = b"Reporting-MTA: dns; mx.example.org\r\nDiagnostic-Code: smtp; 550 a line longer than the " \
+                 b"oracle's re-serialisation keeps on one line, which it folds\r\n\r\n"
+        source = b"Content-Type: multipart/report; boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/plain\r\n\r\n" \
+                 b"Failed.\r\n--b\r\nContent-Type: message/delivery-status; name=dsn\r\n\r\n" + report + \
+                 b"\r\n--b--\r\n"
+        kept = hashlib.sha256(report.replace(b"\r\n", b"\n")).hexdigest()
+        expected = {"source": "1.eml", "attachments": [part("message/delivery-status", filename="dsn", sha="1")]}
+        with tempfile.TemporaryDirectory() as folder:
+            with open(os.path.join(folder, "1.eml"), "wb") as f:
+                f.write(source)
+            K.SOURCE_DIR = folder
+            try:
+                for sha, cause in ((kept, K.DSN_BYTES), ("2", None)):
+                    with self.subTest(sha=sha):
+                        actual = {"attachments": [part("message/delivery-status", filename="dsn", sha=sha)]}
+                        found = K.explain("attachments", expected, actual, "msgreader")
+                        self.assertEqual(found, {cause} if cause else None)
+            finally:
+                K.SOURCE_DIR = None
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #include "store/import/message_import.h"
 
 #include "mime/charset_text.h"
+#include "mime/text_util.h"
 #include "platform/cfile.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
@@ -29,19 +30,69 @@ void importPlainBody(mime::CMimeBody& part, const PartInfo& info, PropertyBag& p
     props.setString(PidTagBody, mime::DecodeText(part.ContentView(), info.charset()));
 }
 
-// The HTML keeps its bytes; the code page says how to read them. A charset without a Windows code
-// page is converted to UTF-8.
+// Where a tag that opens with `name` ("<head") ends in the lowered text, or npos.
+std::size_t afterTag(std::string_view lowered, std::string_view name) {
+    for (std::size_t at = lowered.find(name); at != std::string_view::npos; at = lowered.find(name, at + 1)) {
+        const std::size_t next = at + name.size();
+        if (next < lowered.size() && std::string_view(" \t\r\n/>").find(lowered[next]) != std::string_view::npos) {
+            const std::size_t end = lowered.find('>', next);
+            return end == std::string_view::npos ? end : end + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// The charset the first meta tag of the lowered text names, or an empty string.
+std::string metaCharset(std::string_view lowered) {
+    for (std::size_t at = lowered.find("<meta"); at != std::string_view::npos; at = lowered.find("<meta", at + 1)) {
+        const std::string_view tag = lowered.substr(at, lowered.find('>', at) - at);
+        std::size_t p = tag.find("charset");
+        if (p == std::string_view::npos) continue;
+        p = tag.find_first_not_of(" \t\r\n=\"'", p + 7);
+        const std::size_t end = tag.find_first_of(" \t\r\n;\"'/", p);
+        if (p != std::string_view::npos) return std::string(tag.substr(p, end - p));
+    }
+    return {};
+}
+
+// HTML kept in the bytes of its MIME charset names that charset in a meta tag in its first 1024 bytes
+// (where browsers look), as Outlook's own HTML bodies do, so that a reader that takes the HTML without
+// its code page (a browser, a .msg reader) reads it right. A document that names the same charset
+// there, or starts with a byte order mark, is kept as it is.
+std::string declaringCharset(std::string_view html, const std::string& charset) {
+    std::string lowered(html.substr(0, std::min<std::size_t>(html.size(), 1024)));
+    for (char& c : lowered) c = static_cast<char>(mime::LowerAscii(static_cast<unsigned char>(c)));
+    const std::string named = mime::CanonicalCharset(metaCharset(lowered));
+    const bool same = named == charset || (!named.empty() && codepageOf(named) && codepageOf(named) == codepageOf(charset));
+    if (same || lowered.starts_with("\xEF\xBB\xBF") || lowered.starts_with("\xFF\xFE") || lowered.starts_with("\xFE\xFF"))
+        return std::string(html);
+    std::size_t at = afterTag(lowered, "<head");
+    if (at == std::string::npos) at = afterTag(lowered, "<html");
+    if (at == std::string::npos) at = afterTag(lowered, "<!doctype");
+    if (at == std::string::npos) at = 0;
+    std::string name = charset;
+    for (char& c : name) c = static_cast<char>(mime::LowerAscii(static_cast<unsigned char>(c)));
+    std::string out;
+    out.reserve(html.size() + 64 + name.size());
+    out.append(html.substr(0, at));
+    out += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + name + "\">";
+    out.append(html.substr(at));
+    return out;
+}
+
+// The HTML keeps its bytes; the code page says how to read them, and so does the HTML itself. A
+// charset without a Windows code page is converted to UTF-8.
 std::int32_t importHtmlBody(mime::CMimeBody& part, const PartInfo& info, PropertyBag& props) {
     const std::string_view bytes = part.ContentView();
     const std::string charset = mime::CanonicalCharset(info.charset());
     std::optional<std::int32_t> codepage;
     if (!charset.empty() && charset != "US-ASCII" && mime::IsKnownCharset(charset)) codepage = codepageOf(charset);
     if (codepage) {
-        props.setBinary(PidTagHtml, std::string(bytes));
+        props.setBinary(PidTagHtml, declaringCharset(bytes, charset));
         return *codepage;
     }
     if (!charset.empty() && charset != "US-ASCII" && mime::IsKnownCharset(charset)) {
-        props.setBinary(PidTagHtml, platform::utf16ToUtf8(mime::DecodeText(bytes, charset)));
+        props.setBinary(PidTagHtml, declaringCharset(platform::utf16ToUtf8(mime::DecodeText(bytes, charset)), "UTF-8"));
         return 65001;
     }
     // No usable charset: UTF-8 when the bytes are UTF-8, else Windows-1252.

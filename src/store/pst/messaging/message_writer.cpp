@@ -49,8 +49,8 @@ void completeRecipient(PropertyList& row) {
 
 // Outlook stores a subject behind a two-character marker: U+0001 and one more than the length of the
 // prefix ("RE: ") it begins with. Readers drop the first two characters of a subject that begins with
-// a control character (libpff tests the first UTF-8 byte as a signed char, so any non-ASCII first
-// character counts), and without the marker such a subject would lose its beginning there.
+// a control character (pffexport tests the first byte of the UTF-8 text as a signed char, so there any
+// non-ASCII first character counts), and without the marker such a subject loses its beginning.
 void markSubject(PropertyList& list) {
     const auto subject = std::find_if(list.begin(), list.end(),
                                       [](const Property& p) { return p.tag == mapi::PidTagSubject.value(); });

@@ -137,6 +137,8 @@ def pffexport_states(pst, out):
             continue
         props = parse_item_values(os.path.join(folder, "ItemValues.txt"))
         subject = props.get(0x0037, (0, b""))[1].decode("utf-16-le", "replace").rstrip("\x00")
+        if subject[:1] == "\x01":  # Outlook's marker: U+0001 and the prefix length
+            subject = subject[2:]
         states[subject] = (int_prop(props, 0x0E07), int_prop(props, 0x1080), int_prop(props, 0x1081),
                            int_prop(props, 0x1090))
     return states

@@ -29,9 +29,17 @@ class KnownDifferencesTest(unittest.TestCase):
             # field, expected record, actual record, reader, cause (None: not explained)
             ("subject", {"subject": "Hello\x00"}, {"subject": "Hello"}, "pst-extractor", K.NUL_DROPPED),
             ("subject", {"subject": "Hello\x00"}, {"subject": "Help"}, "pst-extractor", None),
-            ("subject", {"subject": "メール"}, {"subject": "\ufffdール"}, "pffexport", K.PFF_SUBJECT),
-            ("subject", {"subject": "メール"}, {"subject": "\ufffdール"}, "readpst", None),
+            # The writer stores subjects as Outlook does, so that no reader loses their beginning.
+            ("subject", {"subject": "メール"}, {"subject": "\ufffdール"}, "pffexport", None),
             ("subject", {"subject": "Mail"}, {"subject": "ail"}, "pffexport", None),
+            # readpst's replacement characters are excused in an embedded message only.
+            ("subject", {"subject": "メール"}, {"subject": "\ufffd" * 9}, "readpst", None),
+            ("attachments", {"attachments": [embedded("メール")]}, {"attachments": [embedded("\ufffd" * 9)]},
+             "readpst", K.READPST_EMBEDDED),
+            ("attachments", {"attachments": [embedded("メール")]}, {"attachments": [embedded("\ufffd" * 8)]},
+             "readpst", None),
+            ("attachments", {"attachments": [embedded("Hi\x00")]}, {"attachments": [embedded("Hi")]},
+             "pst-extractor", K.NUL_DROPPED),
             ("from", {"from": [person("a@x.org"), person("b@x.org")]}, {"from": [person("a@x.org")]}, "msgreader",
              K.ONE_SENDER),
             ("from", {"from": [person("a@x.org"), person("b@x.org")]}, {"from": [person("b@x.org")]}, "msgreader",
@@ -55,9 +63,7 @@ class KnownDifferencesTest(unittest.TestCase):
             ("attachments", {"attachments": [], "other_parts": [part("multipart/mixed", size=0)]},
              {"attachments": [], "other_parts": []}, "readpst", K.READPST_EMPTY),
             ("attachments", {"attachments": [embedded("メール")], "other_parts": [dsn]},
-             {"attachments": [embedded("\ufffdール"), part(None)]}, "pffexport", K.PFF_SUBJECT),
-            ("attachments", {"attachments": [embedded("メール")], "other_parts": [dsn]},
-             {"attachments": [embedded("\ufffdール")]}, "pffexport", None),
+             {"attachments": [embedded("\ufffdール"), part(None)]}, "pffexport", None),
         ]
         for field, expected, actual, reader, cause in cases:
             with self.subTest(field=field, expected=expected, actual=actual, reader=reader):
@@ -84,6 +90,36 @@ class KnownDifferencesTest(unittest.TestCase):
                         self.assertEqual(found, {cause} if cause else None)
             finally:
                 K.SOURCE_DIR = None
+    def test_without_other_parts_only_the_attachments_count(self):
+        dsn = part("message/delivery-status")
+        cases = [
+            # expected record, actual record, cause (None: not explained)
+            ({"attachments": [embedded("メール")], "other_parts": [dsn]},
+             {"attachments": [embedded("\ufffd" * 9)], "other_parts": [dsn]}, K.READPST_EMBEDDED),
+            ({"attachments": [embedded("メール")], "other_parts": [dsn]},
+             {"attachments": [embedded("\ufffd" * 9)], "other_parts": []}, K.READPST_EMBEDDED),
+            ({"attachments": [embedded("メール")]},
+             {"attachments": [embedded("\ufffd" * 9), part("text/plain", filename="x.txt")]}, None),
+        ]
+        for expected, actual, cause in cases:
+            with self.subTest(expected=expected, actual=actual):
+                found = K.explain("attachments", expected, actual, "readpst", other_parts=False)
+                self.assertEqual(found, {cause} if cause else None)
+
+
+    def test_a_blank_mailbox_may_give_one_empty_item_only(self):
+        def extra(record, reader, blank=True):
+            result = {"explained": {}, "unexplained": []}
+            summary = {"mismatches": [], "missing": [], "extra": ["#1"], "expected_count": 0}
+            K.classify(summary, [], [dict(record, index=1)], reader, "/m", result, blank)
+            return list(result["explained"]), len(result["unexplained"])
+        empty = {"subject": None, "from": [], "to": [], "body_text": " ", "attachments": []}
+        self.assertEqual(extra(empty, "pffexport"), ([K.BLANK_MAILBOX], 0))
+        self.assertEqual(extra(dict(empty, **{"from": [person("mailer-daemon")]}), "readpst"), ([K.BLANK_MAILBOX], 0))
+        self.assertEqual(extra(dict(empty, **{"from": [person("mailer-daemon")]}), "pffexport"), ([], 1))
+        self.assertEqual(extra(dict(empty, subject="Hi"), "pffexport"), ([], 1))
+        self.assertEqual(extra(dict(empty, body_text="text"), "pst-extractor"), ([], 1))
+        self.assertEqual(extra(empty, "pffexport", blank=False), ([], 1))
 
 
 if __name__ == "__main__":

@@ -73,7 +73,47 @@ TEST(PstMessageStore, SavedMessagesAndFoldersSurviveReopenAndAppend) {
     ASSERT_TRUE(props);
     const Property* subject = findProperty(*props, 0x0037001F);
     ASSERT_TRUE(subject);
-    EXPECT_EQ(fromUtf16le(subject->value), u"Appended");
+    EXPECT_EQ(fromUtf16le(subject->value), u"\x01\x01" u"Appended");  // behind Outlook's marker
+}
+
+// A subject is stored as Outlook stores it: behind U+0001 and one more than the length of its prefix,
+// so that readers that drop two leading characters of a subject (libpst, libpff, java-libpst) show
+// it whole.
+TEST(PstMessageStore, SubjectsAreStoredBehindOutlooksMarker) {
+    struct Case {
+        std::u16string subject, normalized, stored;
+    };
+    const Case cases[] = {
+        {u"RE: Hello", u"Hello", u"\x01\x05" u"RE: Hello"},
+        {u"Hello", u"Hello", u"\x01\x01" u"Hello"},
+        {u"\u30a1\u30fc", u"\u30a1\u30fc", u"\x01\x01" u"\u30a1\u30fc"},  // begins with a non-ASCII character
+        {u"Fwd: x", u"", u"\x01\x01" u"Fwd: x"},                          // no normalized subject
+        {u"AW:" + std::u16string(40, u' ') + u"x", u"x", u"\x01\x01" u"AW:" + std::u16string(40, u' ') + u"x"},
+        {u"", u"", u""},
+    };
+    TempDir dir;
+    auto store = MessageStore::create(u16(dir / "s.pst"), kDefaultStoreName).value();
+    ASSERT_TRUE(store);
+    const FolderId folder = store->createFolder(store->topOfPersonalFolders(), u"Subjects");
+    for (const Case& c : cases) {
+        mapi::Message message = sampleMessage({});
+        message.props.setString(mapi::PidTagSubject, c.subject);
+        message.props.setString(mapi::PidTagNormalizedSubject, c.normalized);
+        ASSERT_TRUE(store->saveMessage(folder, message));
+    }
+    ASSERT_TRUE(store->close());
+    expectStructurallySound(dir / "s.pst");
+    auto reopened = MessageStore::open(u16(dir / "s.pst")).value();
+    ASSERT_TRUE(reopened);
+    const auto messages = reopened->messages(*reopened->findFolder(reopened->topOfPersonalFolders(), u"Subjects"));
+    ASSERT_EQ(messages.size(), std::size(cases));
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const auto props = reopened->messageProperties(messages[i]);
+        ASSERT_TRUE(props);
+        const Property* subject = findProperty(*props, mapi::PidTagSubject.value());
+        ASSERT_TRUE(subject);
+        EXPECT_EQ(fromUtf16le(subject->value), cases[i].stored) << i;
+    }
 }
 
 TEST(PstMessageStore, DeletingMessagesFreesThem) {
@@ -320,7 +360,7 @@ TEST(PstMessageStore, AFullDiskKeepsExactlyTheMessagesOfTheLastGoodCommit) {
             ASSERT_TRUE(props);
             const Property* subject = findProperty(*props, 0x0037001F);
             ASSERT_TRUE(subject);
-            EXPECT_EQ(fromUtf16le(subject->value), u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i)));
+            EXPECT_EQ(fromUtf16le(subject->value), u"\x01\x01" u"Message " + std::u16string(1, static_cast<char16_t>(u'A' + i)));
         }
     }
     EXPECT_TRUE(keptSome);

@@ -105,6 +105,25 @@ TEST(PstFileSpace, KeepsBlocksInsideRegionsAndSkipsMapPages) {
     EXPECT_EQ(regionLayout(8192).reservedBytes(), 2048u);
 }
 
+// Free extents that hold no 512-byte piece on a 512-byte boundary must not hide a longer one: map and
+// B-tree pages go into freed space, not to the end of the file.
+TEST(PstFileSpace, PagesReuseFreeSpaceBehindExtentsTheyDoNotFit) {
+    FileSpace space;
+    std::vector<Ib> blocks;
+    for (int i = 0; i < 48; ++i) blocks.push_back(space.allocate(576, 64));
+    const Ib end = space.end();
+    for (std::size_t i = 3; i < 30; i += 2)  // apart from each other; none reaches a boundary 512 before its end
+        if (blocks[i] % 512 != 0 && blocks[i] % 512 < 512 - 64) space.release(blocks[i], 576);
+    for (std::size_t i = 40; i < 43; ++i) space.release(blocks[i], 576);  // one extent of 1728 bytes
+    const std::uint64_t freeBefore = space.freeBytes();
+    const Ib page = space.allocate(512, 512);
+    EXPECT_EQ(page % 512, 0u);
+    EXPECT_GE(page, blocks[40]);
+    EXPECT_LT(page, blocks[43]);
+    EXPECT_EQ(space.end(), end);
+    EXPECT_EQ(space.freeBytes(), freeBefore - 512);
+}
+
 TEST(PstAllocationMap, MarksSlotsAndCountsFreeSpace) {
     AllocationMapBuilder maps(kFirstAMapOffset + kRegionSize);
     const std::uint64_t freeAtStart = maps.freeBytes();

@@ -41,7 +41,7 @@ void writeSampleStore(const fs::path& path) {
     html.html = "<html><body><p>Hello <b>HTML</b> world</p></body></html>";
     ASSERT_TRUE(store->saveMessage(inbox, sampleMessage(html)));
     SampleOptions unicode;
-    unicode.subject = u"Grüße – Привет – 日本語";
+    unicode.subject = u"Übergröße – Привет – 日本語";
     unicode.body = u"Ünïcödé body: Привет мир, 日本語のテキスト";
     ASSERT_TRUE(store->saveMessage(inbox, sampleMessage(unicode)));
     SampleOptions attachments;
@@ -115,7 +115,7 @@ TEST(PstReaders, OracleFactsMatchWhatWasWritten) {
         for (const std::string& line : {
                  reader + "|/Inbox.mbox|Plain message|ann@example.com|" + to + "Plain body text|",
                  reader + "|/Inbox.mbox|HTML message|ann@example.com|" + to + "Plain body text|",
-                 reader + "|/Inbox.mbox|Grüße – Привет – 日本語|ann@example.com|" + to + "Ünïcödé body: Привет мир|",
+                 reader + "|/Inbox.mbox|Übergröße – Привет – 日本語|ann@example.com|" + to + "Ünïcödé body: Привет мир|",
                  reader + "|/Inbox.mbox|With attachments|ann@example.com|" + to +
                      "Plain body text|file0.bin:10,file1.bin:9000,file2.bin:3145728",
                  reader + "|/mail/Nested.mbox|With embedded message|ann@example.com|" + to + "Plain body text|Inner message",

@@ -47,6 +47,26 @@ void completeRecipient(PropertyList& row) {
                                                             textOf(row, mapi::PidTagEmailAddress.value()))});
 }
 
+// Outlook stores a subject behind a two-character marker: U+0001 and one more than the length of the
+// prefix ("RE: ") it begins with. Readers drop the first two characters of a subject that begins with
+// a control character (pffexport tests the first byte of the UTF-8 text as a signed char, so there any
+// non-ASCII first character counts), and without the marker such a subject loses its beginning.
+void markSubject(PropertyList& list) {
+    const auto subject = std::find_if(list.begin(), list.end(),
+                                      [](const Property& p) { return p.tag == mapi::PidTagSubject.value(); });
+    if (subject == list.end() || subject->value.size() < 2) return;
+    const std::u16string text = textOf(list, mapi::PidTagSubject.value());
+    const std::u16string normalized = textOf(list, mapi::PidTagNormalizedSubject.value());
+    std::size_t prefix = 0;
+    if (!normalized.empty() && normalized.size() < text.size() && text.ends_with(normalized))
+        prefix = text.size() - normalized.size();
+    if (prefix + 1 >= 0x20) prefix = 0;  // the length must stay one ASCII character
+    std::string marked;
+    putU16(marked, 0x0001);
+    putU16(marked, static_cast<std::uint16_t>(prefix + 1));
+    subject->value.insert(0, marked);
+}
+
 }  // namespace
 
 std::uint32_t propertyBytes(const PropertyList& properties) {
@@ -122,6 +142,7 @@ SubnodeEntry MessageWriter::writeRecipientTable(const mapi::Message& message, Su
 WrittenMessage MessageWriter::writeMessage(const mapi::Message& message, SubnodeIds& ids) {
     WrittenMessage out;
     out.properties = toPstProperties(message.props, names_);
+    markSubject(out.properties);
     std::vector<SubnodeEntry> subnodes;
 
     subnodes.push_back(writeRecipientTable(message, ids));

@@ -74,17 +74,24 @@ void FileSpace::release(Ib ib, std::uint64_t size) {
 }
 
 std::optional<Ib> FileSpace::takeFree(std::uint64_t size, std::uint64_t align) {
-    constexpr int kCandidates = 8;
-    auto it = bySize_.lower_bound(size);
-    for (int tried = 0; it != bySize_.end() && tried < kCandidates; ++it, ++tried) {
+    // Cuts the aligned piece out of the extent at it; the rest stays free.
+    auto cut = [this, size, align](auto it) -> std::optional<Ib> {
         const auto [extentSize, extentIb] = *it;
         const Ib ib = (extentIb + align - 1) / align * align;
-        if (ib + size > extentIb + extentSize) continue;
+        if (ib + size > extentIb + extentSize) return std::nullopt;
         removeExtent(extentIb, extentSize);
         if (ib > extentIb) release(extentIb, ib - extentIb);
         if (extentIb + extentSize > ib + size) release(ib + size, extentIb + extentSize - ib - size);
         return ib;
-    }
+    };
+    constexpr int kCandidates = 8;
+    auto it = bySize_.lower_bound(size);
+    for (int tried = 0; it != bySize_.end() && tried < kCandidates; ++it, ++tried)
+        if (const auto ib = cut(it)) return ib;
+    // The smallest extents may all miss the alignment (pages need 512 bytes): an extent longer by the
+    // alignment's slack always holds an aligned piece (extents start on 64-byte boundaries).
+    if (align > 64)
+        if (it = bySize_.lower_bound(size + align - 64); it != bySize_.end()) return cut(it);
     return std::nullopt;
 }
 

@@ -194,16 +194,19 @@ bool canShieldControls(std::string_view utf8) {
 std::string swapControls(std::string_view utf8, std::string_view from, std::string_view to) {
     std::string out;
     out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto next = i + from.size() < utf8.size() ? static_cast<unsigned char>(utf8[i + from.size()]) : 0;
-        if (utf8.compare(i, from.size(), from) == 0 && next >= 0x80 && next <= 0x9F) {
-            out += to;
-            out.push_back(static_cast<char>(next));
-            i += from.size();
-        } else {
-            out.push_back(utf8[i]);
-        }
+    std::size_t copied = 0;
+    for (std::size_t at = utf8.find(from); at != std::string_view::npos; at = utf8.find(from, at + 1)) {
+        const std::size_t next = at + from.size();
+        if (next >= utf8.size()) break;
+        const auto c = static_cast<unsigned char>(utf8[next]);
+        if (c < 0x80 || c > 0x9F) continue;
+        out.append(utf8, copied, at - copied);
+        out += to;
+        out.push_back(static_cast<char>(c));
+        copied = next + 1;
+        at = next;
     }
+    out.append(utf8, copied);
     return out;
 }
 
@@ -211,9 +214,20 @@ std::string swapControls(std::string_view utf8, std::string_view from, std::stri
 // same tree from the simple builder, at a fraction of the cost; any other goes through gumbo.
 class ParsedHtml {
 public:
-    explicit ParsedHtml(std::string_view html)
+    explicit ParsedHtml(std::string_view html) {
         // The doctype first: the tree is built in standards mode, as the written document is read.
-        : input_("<!DOCTYPE html>" + limitHtmlNesting(html)), simple_(SimpleHtmlTree::parse(input_)) {
+        constexpr std::string_view kDoctype = "<!DOCTYPE html>";
+        // Markup with no more tags than the nesting bound, which the simple builder takes, is
+        // passed on by limitHtmlNesting as it is (see SimpleHtmlTree).
+        const bool fewTags = static_cast<std::size_t>(std::count(html.begin(), html.end(), '<')) <= kMaxHtmlNesting;
+        if (fewTags) {
+            input_.reserve(kDoctype.size() + html.size());
+            input_.append(kDoctype).append(html);
+            simple_ = SimpleHtmlTree::parse(input_);
+            if (simple_) return;
+        }
+        input_ = std::string(kDoctype) + limitHtmlNesting(html);
+        if (!fewTags) simple_ = SimpleHtmlTree::parse(input_);
         if (simple_) return;
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0;

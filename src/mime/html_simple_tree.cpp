@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "mime/html_nesting.h"
+
 namespace mime {
 namespace {
 
@@ -346,7 +348,7 @@ private:
                 at += 2;
                 break;
             }
-            if (!attribute(at, token)) return false;
+            if (token.attributes.size() == kMaxHtmlAttributes || !attribute(at, token)) return false;
         }
         const bool isVoid = token.kind == Kind::Void || token.kind == Kind::Rule || token.kind == Kind::HeadVoid;
         if (selfClosing && !isVoid) return false;
@@ -369,6 +371,7 @@ private:
             end += 2;
         }
         const std::string_view content = in_.substr(pos_, end - pos_);
+        if (decode && content.find('<') != std::string_view::npos) return false;  // read as a tag by limitHtmlNesting
         if (decode) {
             if (!appendText(content, token.text)) return false;
         } else {

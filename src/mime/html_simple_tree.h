@@ -7,6 +7,8 @@
 // html, head, body, tbody and tr elements. Anything else (misnested formatting, text in a table,
 // scripts, forms, foreign content, rare references, control characters ...) gives nothing, and the
 // caller parses with gumbo. For the markup it accepts the tree equals gumbo's, node by node.
+// It takes no tag with more than kMaxHtmlAttributes attributes and no '<' in a title, so markup it
+// takes with at most kMaxHtmlNesting '<' is markup that limitHtmlNesting passes on unchanged.
 #include <gumbo.h>
 
 #include <memory>

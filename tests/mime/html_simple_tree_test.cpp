@@ -5,6 +5,7 @@
 #include <string>
 
 #include "html_tree_check.h"
+#include "mime/html_nesting.h"
 #include "mime/html_sanitizer.h"
 
 namespace {
@@ -37,7 +38,7 @@ TEST(HtmlSimpleTree, BuildsGumbosTreeForPlainMarkup) {
         "<b><i>x</i></b><font color=red><span>y</span></font><a href=\"http://x\">l</a><b><b><b>3</b></b></b>",
         "<title>T &amp; t</title><style>p{}</style>text",
         "<head></head>\n<style>b{}</style><body>x</body>\n",
-        "<head><title>a<b</title>\n</head>\n<body>y",
+        "<head><title>a &lt;b</title>\n</head>\n<body>y",
         "<!-- c --><p>x<!---->y</p>",
         "a < b & c <3 &#39;&#x2014;&quot;",
         "<body>x</body>\n<!-- after -->\n</html>\n<!-- end -->\n",
@@ -54,6 +55,8 @@ TEST(HtmlSimpleTree, BuildsGumbosTreeForPlainMarkup) {
         const auto tree = mime::SimpleHtmlTree::parse(input);
         ASSERT_TRUE(tree);
         EXPECT_EQ(html_check::treeText(*tree->output().root), html_check::gumboTreeText(input));
+        // With few tags, what it takes is what the sanitiser's nesting bound passes on unchanged.
+        EXPECT_EQ(mime::limitHtmlNesting(html), html);
     }
 }
 
@@ -86,12 +89,16 @@ TEST(HtmlSimpleTree, DeclinesMarkupItCannotBuildAlike) {
         "<td>cell outside a table</td>",
         "<image src=x>",
         "<html><body>x</body>y",
+        "<title>a<b</title>",          // a tag to the nesting bound
     };
     for (const char* html : cases) {
         SCOPED_TRACE(html);
         EXPECT_FALSE(mime::SimpleHtmlTree::parse(document(html)));
     }
     EXPECT_FALSE(mime::SimpleHtmlTree::parse("<p>without the doctype"));
+    std::string wide = "<p";
+    for (std::size_t i = 0; i <= mime::kMaxHtmlAttributes; ++i) wide += " a" + std::to_string(i);
+    EXPECT_FALSE(mime::SimpleHtmlTree::parse(document(wide + ">x")));
 }
 
 }  // namespace

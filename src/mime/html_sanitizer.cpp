@@ -41,6 +41,25 @@ constexpr auto kCommonAttributes = std::to_array<std::string_view>({
     "rules", "scope", "size", "span", "start", "style", "summary", "text", "title", "type", "valign", "value",
     "vlink", "vspace", "width"});
 
+// escapeHtml, appended to out (runs without a character to escape copied at once).
+void appendEscapedHtml(std::string& out, std::string_view text) {
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::string_view entity;
+        switch (text[i]) {
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '"': entity = "&quot;"; break;
+        default: continue;
+        }
+        out.append(text, copied, i - copied);
+        out += entity;
+        copied = i + 1;
+    }
+    out.append(text, copied);
+}
+
 template <std::size_t N>
 constexpr bool isSorted(const std::array<std::string_view, N>& names) {
     return std::is_sorted(names.begin(), names.end());
@@ -153,11 +172,22 @@ std::string cssForSearch(std::string_view css) {
 }
 
 // Whether CSS can load something or run code: url(), image functions, @import, old script hooks.
+// Each ends in '(' or ':' or starts with '@', where a search for them starts.
+constexpr std::string_view kLoadingCss[] = {"url(", "src(", "image(", "image-set(", "cross-fade(", "element(",
+                                            "paint(", "@import", "expression(", "behavior:", "binding:",
+                                            "javascript:", "vbscript:"};
+
 bool cssLoadsOrRuns(std::string_view css) {
+    // Only an escape makes one of the marks where the text has none.
+    if (css.find_first_of("(:@\\") == std::string_view::npos) return false;
     const std::string text = cssForSearch(css);
-    for (std::string_view bad : {"url(", "src(", "image(", "image-set(", "cross-fade(", "element(", "paint(",
-                                 "@import", "expression(", "behavior:", "binding:", "javascript:", "vbscript:"})
-        if (text.find(bad) != std::string::npos) return true;
+    for (std::size_t at = text.find_first_of("(:@"); at != std::string::npos; at = text.find_first_of("(:@", at + 1)) {
+        for (std::string_view bad : kLoadingCss) {
+            const std::size_t start = bad.front() == '@' ? at : at + 1 - std::min(at + 1, bad.size());
+            if (text[at] == (bad.front() == '@' ? '@' : bad.back()) && text.compare(start, bad.size(), bad) == 0)
+                return true;
+        }
+    }
     return false;
 }
 
@@ -322,13 +352,17 @@ private:
         while (!stack.empty()) {
             Frame& top = stack.back();
             if (top.next == top.children->length) {
-                if (!top.endTag.empty()) out_ += "</" + std::string(top.endTag) + ">";
+                if (!top.endTag.empty()) {
+                    out_ += "</";
+                    out_ += top.endTag;
+                    out_ += '>';
+                }
                 stack.pop_back();
                 continue;
             }
             const auto& node = *static_cast<const GumboNode*>(top.children->data[top.next++]);
             if (node.type == GUMBO_NODE_TEXT || node.type == GUMBO_NODE_WHITESPACE) {
-                out_ += escapeHtml(node.v.text.text);
+                appendEscapedHtml(out_, node.v.text.text);
                 continue;
             }
             std::string_view name;
@@ -341,7 +375,8 @@ private:
             } else if (name == "style") {
                 styleElement(node);
             } else {
-                out_ += "<" + std::string(name);
+                out_ += '<';
+                out_ += name;
                 attributes(name, node.v.element.attributes);
                 if (name == "details") out_ += " open";  // its text shown, not folded away
                 out_ += ">";
@@ -372,7 +407,11 @@ private:
                 pictureBlocked = pictureBlocked || (element == "img" && name == "src");
                 continue;
             }
-            out_ += " " + std::string(name) + "=\"" + escapeHtml(*value) + "\"";
+            out_ += ' ';
+            out_ += name;
+            out_ += "=\"";
+            appendEscapedHtml(out_, *value);
+            out_ += '"';
         }
         if (pictureBlocked) out_ += " alt=\"[remote image blocked]\"";
     }
@@ -450,15 +489,7 @@ std::string sanitizeHtmlDocument(std::string_view html, const HtmlSanitizeOption
 std::string escapeHtml(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out.push_back(c);
-        }
-    }
+    appendEscapedHtml(out, text);
     return out;
 }
 

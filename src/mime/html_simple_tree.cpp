@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -429,26 +430,31 @@ private:
 
 }  // namespace
 
-// The nodes of the tree and the strings and lists they point to (addresses stay put in deques).
+// The nodes of the tree and the strings and lists they point to, all in one arena (addresses stay
+// put in deques).
 struct SimpleHtmlTree::Nodes {
+    std::pmr::monotonic_buffer_resource arena{16384};
+
     struct Element {
+        explicit Element(std::pmr::memory_resource* arena) : name(arena), children(arena), attributes(arena) {}
         GumboNode node{};
         Kind kind = Kind::Unsupported;
-        std::string name;
-        std::vector<void*> children;
-        std::vector<void*> attributes;
+        std::pmr::string name;
+        std::pmr::vector<void*> children;
+        std::pmr::vector<void*> attributes;
     };
     struct Text {
+        explicit Text(std::pmr::memory_resource* arena) : text(arena) {}
         GumboNode node{};
-        std::string text;
+        std::pmr::string text;
     };
 
-    std::deque<Element> elements;
-    std::deque<Text> texts;
-    std::deque<GumboAttribute> attributes;
-    std::deque<std::string> strings;
+    std::pmr::deque<Element> elements{&arena};
+    std::pmr::deque<Text> texts{&arena};
+    std::pmr::deque<GumboAttribute> attributes{&arena};
+    std::pmr::deque<std::pmr::string> strings{&arena};
     GumboNode document{};
-    std::vector<void*> documentChildren;
+    std::pmr::vector<void*> documentChildren{&arena};
     GumboOutput output{};
 };
 
@@ -482,7 +488,7 @@ private:
     Element& current() { return *stack_.back(); }
 
     Element& newElement(GumboTag tag, Kind kind, std::string_view name, std::vector<Attribute>* attributes) {
-        Element& element = nodes_.elements.emplace_back();
+        Element& element = nodes_.elements.emplace_back(&nodes_.arena);
         element.kind = kind;
         element.name = name;
         GumboNode& node = element.node;
@@ -493,15 +499,15 @@ private:
             for (Attribute& attribute : *attributes) {
                 GumboAttribute& a = nodes_.attributes.emplace_back();
                 a.attr_namespace = GUMBO_ATTR_NAMESPACE_NONE;
-                a.name = nodes_.strings.emplace_back(std::move(attribute.name)).c_str();
-                a.value = nodes_.strings.emplace_back(std::move(attribute.value)).c_str();
+                a.name = nodes_.strings.emplace_back(attribute.name).c_str();
+                a.value = nodes_.strings.emplace_back(attribute.value).c_str();
                 element.attributes.push_back(&a);
             }
         }
         return element;
     }
 
-    static void append(GumboNode& parentNode, std::vector<void*>& children, GumboNode& child) {
+    static void append(GumboNode& parentNode, std::pmr::vector<void*>& children, GumboNode& child) {
         child.parent = &parentNode;
         child.index_within_parent = children.size();
         children.push_back(&child);
@@ -528,31 +534,31 @@ private:
             lastText_->text += text;
             return;
         }
-        Nodes::Text& node = nodes_.texts.emplace_back();
+        Nodes::Text& node = nodes_.texts.emplace_back(&nodes_.arena);
         node.node.type = GUMBO_NODE_TEXT;
-        node.text = text;
+        node.text.assign(text);
         append(parent, node.node);
         lastText_ = &node;
     }
 
-    void insertComment(GumboNode& parentNode, std::vector<void*>& children, std::string&& text) {
-        Nodes::Text& node = nodes_.texts.emplace_back();
+    void insertComment(GumboNode& parentNode, std::pmr::vector<void*>& children, std::string_view text) {
+        Nodes::Text& node = nodes_.texts.emplace_back(&nodes_.arena);
         node.node.type = GUMBO_NODE_COMMENT;
-        node.text = std::move(text);
+        node.text.assign(text);
         append(parentNode, children, node.node);
     }
 
-    void insertComment(Element& parent, std::string&& text) {
-        insertComment(parent.node, parent.children, std::move(text));
+    void insertComment(Element& parent, std::string_view text) {
+        insertComment(parent.node, parent.children, text);
     }
 
     // Element with text content (style, title).
     void insertWithText(Element& parent, Token& token) {
         Element& element = insert(parent, token);
         if (!token.text.empty()) {
-            Nodes::Text& node = nodes_.texts.emplace_back();
+            Nodes::Text& node = nodes_.texts.emplace_back(&nodes_.arena);
             node.node.type = GUMBO_NODE_TEXT;
-            node.text = std::move(token.text);
+            node.text.assign(token.text);
             append(element, node.node);
         }
     }
@@ -638,7 +644,7 @@ private:
             token.text.erase(0, leadingSpace(token.text).size());
             if (token.text.empty()) return true;
         } else if (token.type == Token::Comment) {
-            insertComment(nodes_.document, nodes_.documentChildren, std::move(token.text));
+            insertComment(nodes_.document, nodes_.documentChildren, token.text);
             return true;
         } else if (token.type == Token::StartTag && token.kind == Kind::Html) {
             html_ = &newElement(token.tag, token.kind, token.name, &token.attributes);
@@ -666,7 +672,7 @@ private:
             token.text.erase(0, leadingSpace(token.text).size());
             if (token.text.empty()) return true;
         } else if (token.type == Token::Comment) {
-            insertComment(*html_, std::move(token.text));
+            insertComment(*html_, token.text);
             return true;
         } else if (token.type == Token::StartTag && token.kind == Kind::Html) {
             return false;
@@ -704,7 +710,7 @@ private:
             token.text.erase(0, space.size());
             if (token.text.empty()) return true;
         } else if (token.type == Token::Comment) {
-            insertComment(*head_, std::move(token.text));
+            insertComment(*head_, token.text);
             return true;
         } else if (token.type == Token::StartTag) {
             if (token.kind == Kind::Html || token.kind == Kind::Head) return false;
@@ -730,7 +736,7 @@ private:
             token.text.erase(0, space.size());
             if (token.text.empty()) return true;
         } else if (token.type == Token::Comment) {
-            insertComment(*html_, std::move(token.text));
+            insertComment(*html_, token.text);
             return true;
         } else if (token.type == Token::StartTag) {
             if (token.kind == Kind::Html || token.kind == Kind::Head) return false;
@@ -755,7 +761,7 @@ private:
             return true;
         }
         if (token.type == Token::Comment) {
-            insertComment(*html_, std::move(token.text));
+            insertComment(*html_, token.text);
             return true;
         }
         if (token.type == Token::EndTag && token.kind == Kind::Html) {
@@ -771,7 +777,7 @@ private:
             return true;
         }
         if (token.type == Token::Comment) {
-            insertComment(nodes_.document, nodes_.documentChildren, std::move(token.text));
+            insertComment(nodes_.document, nodes_.documentChildren, token.text);
             return true;
         }
         return token.type == Token::EndOfFile;
@@ -795,7 +801,7 @@ private:
         }
         switch (token.type) {
         case Token::Characters: insertText(current(), token.text); return true;
-        case Token::Comment: insertComment(current(), std::move(token.text)); return true;
+        case Token::Comment: insertComment(current(), token.text); return true;
         case Token::StartTag: return bodyStartTag(token);
         case Token::EndTag: return bodyEndTag(token);
         case Token::EndOfFile: return true;
@@ -911,7 +917,7 @@ private:
             stack_.pop_back();
             return true;
         case Kind::Other:
-            if (current().node.v.element.tag != token.tag || current().name != token.name) return false;
+            if (current().node.v.element.tag != token.tag || std::string_view(current().name) != token.name) return false;
             stack_.pop_back();
             return true;
         default: return false;
@@ -927,7 +933,7 @@ private:
     bool inTable(Token& token) {
         switch (token.type) {
         case Token::Characters: return tableText(token);
-        case Token::Comment: insertComment(current(), std::move(token.text)); return true;
+        case Token::Comment: insertComment(current(), token.text); return true;
         case Token::StartTag:
             if (token.kind == Kind::Section) {
                 stack_.push_back(&insert(current(), token));
@@ -951,7 +957,7 @@ private:
     bool inTableSection(Token& token) {
         switch (token.type) {
         case Token::Characters: return tableText(token);
-        case Token::Comment: insertComment(current(), std::move(token.text)); return true;
+        case Token::Comment: insertComment(current(), token.text); return true;
         case Token::StartTag:
             if (token.kind == Kind::Row) {
                 stack_.push_back(&insert(current(), token));
@@ -981,7 +987,7 @@ private:
     bool inRow(Token& token) {
         switch (token.type) {
         case Token::Characters: return tableText(token);
-        case Token::Comment: insertComment(current(), std::move(token.text)); return true;
+        case Token::Comment: insertComment(current(), token.text); return true;
         case Token::StartTag:
             if (token.kind == Kind::Cell) {
                 stack_.push_back(&insert(current(), token));

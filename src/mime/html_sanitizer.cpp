@@ -177,11 +177,14 @@ constexpr std::string_view kLoadingCss[] = {"url(", "src(", "image(", "image-set
                                             "paint(", "@import", "expression(", "behavior:", "binding:",
                                             "javascript:", "vbscript:"};
 
+bool isCssMark(char c) { return c == '(' || c == ':' || c == '@'; }
+
 bool cssLoadsOrRuns(std::string_view css) {
     // Only an escape makes one of the marks where the text has none.
-    if (css.find_first_of("(:@\\") == std::string_view::npos) return false;
+    if (std::none_of(css.begin(), css.end(), [](char c) { return isCssMark(c) || c == '\\'; })) return false;
     const std::string text = cssForSearch(css);
-    for (std::size_t at = text.find_first_of("(:@"); at != std::string::npos; at = text.find_first_of("(:@", at + 1)) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (!isCssMark(text[at])) continue;
         for (std::string_view bad : kLoadingCss) {
             const std::size_t start = bad.front() == '@' ? at : at + 1 - std::min(at + 1, bad.size());
             if (text[at] == (bad.front() == '@' ? '@' : bad.back()) && text.compare(start, bad.size(), bad) == 0)

@@ -192,16 +192,18 @@ bool appendReference(std::string_view text, std::size_t& i, std::string& out) {
 
 // Text as the parser passes it on: line breaks as LF, references decoded.
 bool appendText(std::string_view text, std::string& out) {
-    for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (c == '&') {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t run = i;
+        while (run < text.size() && text[run] != '&' && text[run] != '\r') ++run;
+        out.append(text.substr(i, run - i));
+        i = run;
+        if (i == text.size()) break;
+        if (text[i] == '&') {
             if (!appendReference(text, i, out)) return false;
-        } else if (c == '\r') {
+        } else {
             out.push_back('\n');
             i += i + 1 < text.size() && text[i + 1] == '\n' ? 2 : 1;
-        } else {
-            out.push_back(c);
-            ++i;
         }
     }
     return true;

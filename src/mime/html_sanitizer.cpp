@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "mime/html_nesting.h"
@@ -211,6 +212,29 @@ std::optional<std::string> safeCss(std::string_view css) {
     return out;
 }
 
+// safeCss for the style sheets and attributes of one document and its passes, which repeat the same
+// few (the program's own header block among them).
+class CssCache {
+public:
+    const std::optional<std::string>& safe(std::string_view css) {
+        if (const auto found = known_.find(css); found != known_.end()) return found->second;
+        if (known_.size() >= kMaxEntries) {
+            scratch_ = safeCss(css);
+            return scratch_;
+        }
+        return known_.emplace(std::string(css), safeCss(css)).first->second;
+    }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    static constexpr std::size_t kMaxEntries = 64;
+    std::unordered_map<std::string, std::optional<std::string>, Hash, std::equal_to<>> known_;
+    std::optional<std::string> scratch_;
+};
+
 // --- The tree -----------------------------------------------------------------------------------
 
 // The parser turns C1 control characters (U+0080 to U+009F, which browsers keep) into U+FFFD; they
@@ -319,7 +343,7 @@ Treatment treatmentOf(const GumboNode& node, std::string_view& name) {
 
 class Writer {
 public:
-    explicit Writer(const HtmlSanitizeOptions& options) : options_(options) {}
+    Writer(const HtmlSanitizeOptions& options, CssCache& css) : options_(options), css_(css) {}
 
     std::string document(const GumboOutput& parsed) {
         const GumboNode* head = childElement(*parsed.root, GUMBO_TAG_HEAD);
@@ -393,7 +417,7 @@ private:
     void styleElement(const GumboNode& style) {
         std::string text = textOf(style);
         std::erase(text, '<');  // nothing that could end the element early (before the check)
-        std::optional<std::string> css = safeCss(text);
+        const std::optional<std::string>& css = css_.safe(text);
         if (!css) return;
         out_ += "<style>" + *css + "</style>";
     }
@@ -433,7 +457,7 @@ private:
             return isSafeLink(url) ? std::optional(url) : std::nullopt;
         }
         if (isPictureAttribute(element, name)) return pictureUrl(value);
-        if (name == "style") return safeCss(value);
+        if (name == "style") return css_.safe(value);
         return std::string(value);
     }
 
@@ -451,6 +475,7 @@ private:
     }
 
     const HtmlSanitizeOptions& options_;
+    CssCache& css_;
     std::string out_;
 };
 
@@ -463,13 +488,13 @@ std::string htmlDocumentStart() {
 
 namespace {
 
-std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& options) {
+std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& options, CssCache& css) {
     if (html.find('\xC2') == std::string_view::npos || !canShieldControls(html) || !canShieldControls(options.bodyPrefix)) {
         const ParsedHtml parsed(html);
-        return Writer(options).document(parsed.output());
+        return Writer(options, css).document(parsed.output());
     }
     const ParsedHtml parsed(swapControls(html, "\xC2", kShieldLead));
-    return swapControls(Writer(options).document(parsed.output()), kShieldLead, "\xC2");
+    return swapControls(Writer(options, css).document(parsed.output()), kShieldLead, "\xC2");
 }
 
 }  // namespace
@@ -478,11 +503,12 @@ std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& optio
 // they are read back differently. The document is therefore written again from its own reading until
 // it reads back as written (one more pass for ordinary mail).
 std::string sanitizeHtmlDocument(std::string_view html, const HtmlSanitizeOptions& options) {
-    std::string document = sanitizeOnce(html, options);
+    CssCache css;
+    std::string document = sanitizeOnce(html, options, css);
     HtmlSanitizeOptions again = options;
     again.bodyPrefix.clear();
     for (int pass = 0; pass < 4; ++pass) {
-        std::string next = sanitizeOnce(document, again);
+        std::string next = sanitizeOnce(document, again, css);
         if (next == document) break;
         document = std::move(next);
     }

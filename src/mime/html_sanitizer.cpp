@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mime/html_bytes.h"
 #include "mime/html_nesting.h"
 #include "mime/html_simple_tree.h"
 #include "platform/codepage.h"
@@ -45,7 +46,8 @@ constexpr auto kCommonAttributes = std::to_array<std::string_view>({
 // escapeHtml, appended to out (runs without a character to escape copied at once).
 void appendEscapedHtml(std::string& out, std::string_view text) {
     std::size_t copied = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = html_bytes::findAny<'&', '<', '>', '"'>(text, 0); i != std::string_view::npos;
+         i = html_bytes::findAny<'&', '<', '>', '"'>(text, i + 1)) {
         std::string_view entity;
         switch (text[i]) {
         case '&': entity = "&amp;"; break;

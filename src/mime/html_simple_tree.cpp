@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mime/html_bytes.h"
 #include "mime/html_nesting.h"
 
 namespace mime {
@@ -96,6 +97,10 @@ bool plainCharacters(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
+        if (end - p >= 8 && html_bytes::printableAscii(reinterpret_cast<const char*>(p))) {
+            p += 8;
+            continue;
+        }
         const unsigned char c = *p;
         if (c < 0x80) {
             if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return false;
@@ -194,8 +199,7 @@ bool appendReference(std::string_view text, std::size_t& i, std::string& out) {
 bool appendText(std::string_view text, std::string& out) {
     std::size_t i = 0;
     while (i < text.size()) {
-        std::size_t run = i;
-        while (run < text.size() && text[run] != '&' && text[run] != '\r') ++run;
+        const std::size_t run = std::min(html_bytes::findAny<'&', '\r'>(text, i), text.size());
         out.append(text.substr(i, run - i));
         i = run;
         if (i == text.size()) break;

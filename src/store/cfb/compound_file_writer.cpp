@@ -41,8 +41,8 @@ bool CompoundFileWriter::open(const std::u16string& path) {
     return true;
 }
 
-void CompoundFileWriter::openInMemory() {
-    out_.openInMemory();
+void CompoundFileWriter::openInMemory(std::size_t expectedSize) {
+    out_.openInMemory(expectedSize);
     out_.write(std::string(kSectorSize, '\0'));
     dirPending_ = Directory::unusedEntry();
 }

@@ -143,7 +143,8 @@ bool Directory::close(EntryId storage, const EntrySink& sink) {
     if (storage == kRootEntry) {
         DirEntry& root = slots_[kRootEntry]->entry;
         root.number = 0;
-        sink(0, encode(root));
+        const auto encoded = encode(root);
+        sink(0, std::string_view(encoded.data(), encoded.size()));
     }
     return true;
 }
@@ -169,7 +170,8 @@ void Directory::closeOne(EntryId storage, const EntrySink& sink) {
     slots_[storage]->entry.child = linkTree(sorted, 0, sorted.size(), 0, height > 0 ? height : -1);
     for (EntryId child : sorted) {
         const DirEntry& c = slots_[child]->entry;
-        sink(c.number, encode(c));
+        const auto encoded = encode(c);
+        sink(c.number, std::string_view(encoded.data(), encoded.size()));
         release(child);
     }
 }
@@ -193,8 +195,8 @@ void Directory::release(EntryId id) {
     freeSlots_.push_back(id);
 }
 
-std::string Directory::encode(const DirEntry& d) const {
-    std::string e(kDirEntrySize, '\0');
+std::array<char, kDirEntrySize> Directory::encode(const DirEntry& d) const {
+    std::array<char, kDirEntrySize> e{};
     for (std::size_t k = 0; k < d.name.size(); ++k) storeU16(&e[2 * k], d.name[k]);
     storeU16(&e[64], static_cast<std::uint16_t>((d.name.size() + 1) * 2));
     e[66] = static_cast<char>(d.type);

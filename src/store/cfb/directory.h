@@ -77,7 +77,7 @@ private:
     bool hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const;
     std::uint32_t linkTree(const std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
                            int redDepth);
-    std::string encode(const DirEntry& entry) const;
+    std::array<char, kDirEntrySize> encode(const DirEntry& entry) const;
     void release(EntryId id);
 
     std::vector<std::unique_ptr<Slot>> slots_;

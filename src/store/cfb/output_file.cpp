@@ -32,10 +32,11 @@ bool OutputFile::open(const std::u16string& path) {
     return ok_;
 }
 
-void OutputFile::openInMemory() {
+void OutputFile::openInMemory(std::size_t expectedSize) {
     close();
     path_.clear();
     memory_.clear();
+    memory_.reserve(expectedSize);
     inMemory_ = true;
     ok_ = true;
     errorCode_ = 0;

@@ -51,6 +51,15 @@ void OutputFile::write(std::string_view bytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed();
 }
 
+void OutputFile::writeZeros(std::size_t count) {
+    if (inMemory_) {
+        memory_.append(count, '\0');
+        return;
+    }
+    static constexpr char kZeros[512] = {};
+    for (; count > 0 && ok_; count -= std::min(count, sizeof kZeros)) write(std::string_view(kZeros, std::min(count, sizeof kZeros)));
+}
+
 void OutputFile::writeAt(std::uint64_t offset, std::string_view bytes) {
     if (inMemory_) {
         if (offset > memory_.size()) memory_.resize(offset);

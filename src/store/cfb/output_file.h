@@ -21,6 +21,7 @@ public:
     // expectedSize: room made at once, so that the buffer does not grow by copying.
     void openInMemory(std::size_t expectedSize = 0);
     void write(std::string_view bytes);
+    void writeZeros(std::size_t count);
     void writeAt(std::uint64_t offset, std::string_view bytes);  // then continues at the end
     // Flushes and closes; true when every write succeeded.
     bool close();

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <deque>
 #include <memory_resource>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "mime/html_bytes.h"
 #include "mime/html_nesting.h"
+#include "platform/codepage.h"
 
 namespace mime {
 namespace {
@@ -134,24 +136,6 @@ bool plainCharacters(std::string_view text) {
     return true;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 // Appends the character reference at text[i] ('&') and moves i past it. Only the references that
 // every reading decodes alike: five names and numbers of plain characters, all with ';', and a
 // lone '&' before a space or '<'. False for anything else.
@@ -190,7 +174,7 @@ bool appendReference(std::string_view text, std::size_t& i, std::string& out) {
                        (cp >= 0xA0 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) &&
                         !(cp >= 0xFDD0 && cp <= 0xFDEF) && (cp & 0xFFFE) != 0xFFFE);
     if (!plain) return false;
-    appendUtf8(out, cp);
+    platform::appendUtf8(out, cp);
     i += 1 + at + 1;
     return true;
 }
@@ -850,34 +834,25 @@ private:
 
     bool bodyStartTag(Token& token) {
         switch (token.kind) {
-        case Kind::Other: stack_.push_back(&insert(current(), token)); return true;
-        case Kind::Block: case Kind::Paragraph: case Kind::Table:
-            if (!closeParagraph()) return false;
-            stack_.push_back(&insert(current(), token));
-            return true;
+        case Kind::Other: return open(token);
+        case Kind::Block: case Kind::Paragraph: case Kind::Table: return closeParagraph() && open(token);
         case Kind::Heading:
             if (!closeParagraph()) return false;
             if (current().kind == Kind::Heading) stack_.pop_back();
-            stack_.push_back(&insert(current(), token));
-            return true;
+            return open(token);
         case Kind::Pre:
             if (!closeParagraph()) return false;
-            stack_.push_back(&insert(current(), token));
             skipNewline_ = true;
-            return !tokenizer_.referenceFollows();
+            return open(token) && !tokenizer_.referenceFollows();
         case Kind::ListItem: case Kind::DefItem: return listItem(token);
         case Kind::Formatting: {
             const auto same = std::count_if(stack_.begin(), stack_.end(),
                                             [&](const Element* e) { return e->node.v.element.tag == token.tag; });
-            if (same >= 3) return false;  // the parser limits how many alike it keeps to reopen
-            stack_.push_back(&insert(current(), token));
-            return true;
+            return same < 3 && open(token);  // the parser limits how many alike it keeps to reopen
         }
         case Kind::Anchor:
-            if (std::any_of(stack_.begin(), stack_.end(), [](const Element* e) { return e->kind == Kind::Anchor; }))
-                return false;
-            stack_.push_back(&insert(current(), token));
-            return true;
+            return std::none_of(stack_.begin(), stack_.end(), [](const Element* e) { return e->kind == Kind::Anchor; }) &&
+                   open(token);
         case Kind::Void: insert(current(), token); return true;
         case Kind::Rule:
             if (!closeParagraph()) return false;
@@ -901,9 +876,7 @@ private:
                                 e.kind == Kind::Paragraph;
             if (special && !passes) break;
         }
-        if (!closeParagraph()) return false;
-        stack_.push_back(&insert(current(), token));
-        return true;
+        return closeParagraph() && open(token);
     }
 
     bool bodyEndTag(Token& token) {
@@ -936,89 +909,73 @@ private:
         return true;
     }
 
-    bool inTable(Token& token) {
+    // What the table modes share: white space, comments and style elements go where they stand; the
+    // end of input ends them. Nothing when the mode's own rules decide.
+    std::optional<bool> inAnyTableMode(Token& token) {
         switch (token.type) {
         case Token::Characters: return tableText(token);
         case Token::Comment: insertComment(current(), token.text); return true;
-        case Token::StartTag:
-            if (token.kind == Kind::Section) {
-                stack_.push_back(&insert(current(), token));
-                return true;
-            }
-            if (token.kind == Kind::Row || token.kind == Kind::Cell) {
-                stack_.push_back(&implied(&current(), GUMBO_TAG_TBODY));
-                return process(token);
-            }
-            if (token.kind == Kind::Style) return headElement(token, current());
-            return false;
-        case Token::EndTag:
-            if (token.kind != Kind::Table) return false;
-            stack_.pop_back();
-            return true;
         case Token::EndOfFile: return true;
+        case Token::StartTag:
+            if (token.kind == Kind::Style) return headElement(token, current());
+            return std::nullopt;
+        case Token::EndTag: return std::nullopt;
         }
         return false;
+    }
+
+    bool open(Token& token) {
+        stack_.push_back(&insert(current(), token));
+        return true;
+    }
+
+    bool inTable(Token& token) {
+        if (const auto done = inAnyTableMode(token)) return *done;
+        if (token.type == Token::StartTag) {
+            if (token.kind == Kind::Section) return open(token);
+            if (token.kind != Kind::Row && token.kind != Kind::Cell) return false;
+            stack_.push_back(&implied(&current(), GUMBO_TAG_TBODY));
+            return process(token);
+        }
+        if (token.kind != Kind::Table) return false;
+        stack_.pop_back();
+        return true;
     }
 
     bool inTableSection(Token& token) {
-        switch (token.type) {
-        case Token::Characters: return tableText(token);
-        case Token::Comment: insertComment(current(), token.text); return true;
-        case Token::StartTag:
-            if (token.kind == Kind::Row) {
-                stack_.push_back(&insert(current(), token));
-                return true;
-            }
-            if (token.kind == Kind::Cell) {
-                stack_.push_back(&implied(&current(), GUMBO_TAG_TR));
-                return process(token);
-            }
-            if (token.kind == Kind::Style) return headElement(token, current());
-            return false;
-        case Token::EndTag:
-            if (token.kind == Kind::Section && current().node.v.element.tag == token.tag) {
-                stack_.pop_back();
-                return true;
-            }
-            if (token.kind == Kind::Table) {
-                stack_.pop_back();
-                return process(token);
-            }
-            return false;
-        case Token::EndOfFile: return true;
+        if (const auto done = inAnyTableMode(token)) return *done;
+        if (token.type == Token::StartTag) {
+            if (token.kind == Kind::Row) return open(token);
+            if (token.kind != Kind::Cell) return false;
+            stack_.push_back(&implied(&current(), GUMBO_TAG_TR));
+            return process(token);
         }
-        return false;
+        if (token.kind == Kind::Section && current().node.v.element.tag == token.tag) {
+            stack_.pop_back();
+            return true;
+        }
+        if (token.kind != Kind::Table) return false;
+        stack_.pop_back();
+        return process(token);
     }
 
     bool inRow(Token& token) {
-        switch (token.type) {
-        case Token::Characters: return tableText(token);
-        case Token::Comment: insertComment(current(), token.text); return true;
-        case Token::StartTag:
-            if (token.kind == Kind::Cell) {
-                stack_.push_back(&insert(current(), token));
-                return true;
-            }
-            if (token.kind == Kind::Row) {
-                stack_.pop_back();
-                return process(token);
-            }
-            if (token.kind == Kind::Style) return headElement(token, current());
-            return false;
-        case Token::EndTag:
-            if (token.kind == Kind::Row) {
-                stack_.pop_back();
-                return true;
-            }
-            if (token.kind == Kind::Table || (token.kind == Kind::Section && stack_.size() >= 2 &&
-                                              stack_[stack_.size() - 2]->node.v.element.tag == token.tag)) {
-                stack_.pop_back();
-                return process(token);
-            }
-            return false;
-        case Token::EndOfFile: return true;
+        if (const auto done = inAnyTableMode(token)) return *done;
+        if (token.type == Token::StartTag) {
+            if (token.kind == Kind::Cell) return open(token);
+            if (token.kind != Kind::Row) return false;
+            stack_.pop_back();  // a row ends the one before
+            return process(token);
         }
-        return false;
+        if (token.kind == Kind::Row) {
+            stack_.pop_back();
+            return true;
+        }
+        const bool endsSection =
+            token.kind == Kind::Section && stack_.size() >= 2 && stack_[stack_.size() - 2]->node.v.element.tag == token.tag;
+        if (token.kind != Kind::Table && !endsSection) return false;
+        stack_.pop_back();
+        return process(token);
     }
 
     void finish() {

@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
+#include "mime/html_bytes.h"
 #include "mime/html_nesting.h"
+#include "mime/html_simple_tree.h"
 #include "platform/codepage.h"
 
 namespace mime {
@@ -38,6 +42,26 @@ constexpr auto kCommonAttributes = std::to_array<std::string_view>({
     "height", "hspace", "id", "lang", "link", "name", "noshade", "nowrap", "reversed", "rowspan",
     "rules", "scope", "size", "span", "start", "style", "summary", "text", "title", "type", "valign", "value",
     "vlink", "vspace", "width"});
+
+// escapeHtml, appended to out (runs without a character to escape copied at once).
+void appendEscapedHtml(std::string& out, std::string_view text) {
+    std::size_t copied = 0;
+    for (std::size_t i = html_bytes::findAny<'&', '<', '>', '"'>(text, 0); i != std::string_view::npos;
+         i = html_bytes::findAny<'&', '<', '>', '"'>(text, i + 1)) {
+        std::string_view entity;
+        switch (text[i]) {
+        case '&': entity = "&amp;"; break;
+        case '<': entity = "&lt;"; break;
+        case '>': entity = "&gt;"; break;
+        case '"': entity = "&quot;"; break;
+        default: continue;
+        }
+        out.append(text, copied, i - copied);
+        out += entity;
+        copied = i + 1;
+    }
+    out.append(text, copied);
+}
 
 template <std::size_t N>
 constexpr bool isSorted(const std::array<std::string_view, N>& names) {
@@ -151,11 +175,25 @@ std::string cssForSearch(std::string_view css) {
 }
 
 // Whether CSS can load something or run code: url(), image functions, @import, old script hooks.
+// Each ends in '(' or ':' or starts with '@', where a search for them starts.
+constexpr std::string_view kLoadingCss[] = {"url(", "src(", "image(", "image-set(", "cross-fade(", "element(",
+                                            "paint(", "@import", "expression(", "behavior:", "binding:",
+                                            "javascript:", "vbscript:"};
+
+bool isCssMark(char c) { return c == '(' || c == ':' || c == '@'; }
+
 bool cssLoadsOrRuns(std::string_view css) {
+    // Only an escape makes one of the marks where the text has none.
+    if (std::none_of(css.begin(), css.end(), [](char c) { return isCssMark(c) || c == '\\'; })) return false;
     const std::string text = cssForSearch(css);
-    for (std::string_view bad : {"url(", "src(", "image(", "image-set(", "cross-fade(", "element(", "paint(",
-                                 "@import", "expression(", "behavior:", "binding:", "javascript:", "vbscript:"})
-        if (text.find(bad) != std::string::npos) return true;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (!isCssMark(text[at])) continue;
+        for (std::string_view bad : kLoadingCss) {
+            const std::size_t start = bad.front() == '@' ? at : at + 1 - std::min(at + 1, bad.size());
+            if (text[at] == (bad.front() == '@' ? '@' : bad.back()) && text.compare(start, bad.size(), bad) == 0)
+                return true;
+        }
+    }
     return false;
 }
 
@@ -176,6 +214,29 @@ std::optional<std::string> safeCss(std::string_view css) {
     return out;
 }
 
+// safeCss for the style sheets and attributes of one document and its passes, which repeat the same
+// few (the program's own header block among them).
+class CssCache {
+public:
+    const std::optional<std::string>& safe(std::string_view css) {
+        if (const auto found = known_.find(css); found != known_.end()) return found->second;
+        if (known_.size() >= kMaxEntries) {
+            scratch_ = safeCss(css);
+            return scratch_;
+        }
+        return known_.emplace(std::string(css), safeCss(css)).first->second;
+    }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    static constexpr std::size_t kMaxEntries = 64;
+    std::unordered_map<std::string, std::optional<std::string>, Hash, std::equal_to<>> known_;
+    std::optional<std::string> scratch_;
+};
+
 // --- The tree -----------------------------------------------------------------------------------
 
 // The parser turns C1 control characters (U+0080 to U+009F, which browsers keep) into U+FFFD; they
@@ -192,36 +253,55 @@ bool canShieldControls(std::string_view utf8) {
 std::string swapControls(std::string_view utf8, std::string_view from, std::string_view to) {
     std::string out;
     out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto next = i + from.size() < utf8.size() ? static_cast<unsigned char>(utf8[i + from.size()]) : 0;
-        if (utf8.compare(i, from.size(), from) == 0 && next >= 0x80 && next <= 0x9F) {
-            out += to;
-            out.push_back(static_cast<char>(next));
-            i += from.size();
-        } else {
-            out.push_back(utf8[i]);
-        }
+    std::size_t copied = 0;
+    for (std::size_t at = utf8.find(from); at != std::string_view::npos; at = utf8.find(from, at + 1)) {
+        const std::size_t next = at + from.size();
+        if (next >= utf8.size()) break;
+        const auto c = static_cast<unsigned char>(utf8[next]);
+        if (c < 0x80 || c > 0x9F) continue;
+        out.append(utf8, copied, at - copied);
+        out += to;
+        out.push_back(static_cast<char>(c));
+        copied = next + 1;
+        at = next;
     }
+    out.append(utf8, copied);
     return out;
 }
 
-// The parser's tree and the text it was built from (the tree points into it).
+// The parser's tree and the text it was built from (the tree points into it). Plain markup gets the
+// same tree from the simple builder, at a fraction of the cost; any other goes through gumbo.
 class ParsedHtml {
 public:
-    explicit ParsedHtml(std::string_view html)
+    explicit ParsedHtml(std::string_view html) {
         // The doctype first: the tree is built in standards mode, as the written document is read.
-        : input_("<!DOCTYPE html>" + limitHtmlNesting(html)) {
+        constexpr std::string_view kDoctype = "<!DOCTYPE html>";
+        // Markup with no more tags than the nesting bound, which the simple builder takes, is
+        // passed on by limitHtmlNesting as it is (see SimpleHtmlTree).
+        const bool fewTags = static_cast<std::size_t>(std::count(html.begin(), html.end(), '<')) <= kMaxHtmlNesting;
+        if (fewTags) {
+            input_.reserve(kDoctype.size() + html.size());
+            input_.append(kDoctype).append(html);
+            simple_ = SimpleHtmlTree::parse(input_);
+            if (simple_) return;
+        }
+        input_ = std::string(kDoctype) + limitHtmlNesting(html);
+        if (!fewTags) simple_ = SimpleHtmlTree::parse(input_);
+        if (simple_) return;
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0;
         output_ = gumbo_parse_with_options(&options, input_.data(), input_.size());
     }
-    ~ParsedHtml() { gumbo_destroy_output(&kGumboDefaultOptions, output_); }
+    ~ParsedHtml() {
+        if (output_) gumbo_destroy_output(&kGumboDefaultOptions, output_);
+    }
     ParsedHtml(const ParsedHtml&) = delete;
     ParsedHtml& operator=(const ParsedHtml&) = delete;
-    const GumboOutput& output() const { return *output_; }
+    const GumboOutput& output() const { return simple_ ? simple_->output() : *output_; }
 
 private:
     std::string input_;
+    std::unique_ptr<SimpleHtmlTree> simple_;
     GumboOutput* output_ = nullptr;
 };
 
@@ -265,7 +345,7 @@ Treatment treatmentOf(const GumboNode& node, std::string_view& name) {
 
 class Writer {
 public:
-    explicit Writer(const HtmlSanitizeOptions& options) : options_(options) {}
+    Writer(const HtmlSanitizeOptions& options, CssCache& css) : options_(options), css_(css) {}
 
     std::string document(const GumboOutput& parsed) {
         const GumboNode* head = childElement(*parsed.root, GUMBO_TAG_HEAD);
@@ -301,13 +381,17 @@ private:
         while (!stack.empty()) {
             Frame& top = stack.back();
             if (top.next == top.children->length) {
-                if (!top.endTag.empty()) out_ += "</" + std::string(top.endTag) + ">";
+                if (!top.endTag.empty()) {
+                    out_ += "</";
+                    out_ += top.endTag;
+                    out_ += '>';
+                }
                 stack.pop_back();
                 continue;
             }
             const auto& node = *static_cast<const GumboNode*>(top.children->data[top.next++]);
             if (node.type == GUMBO_NODE_TEXT || node.type == GUMBO_NODE_WHITESPACE) {
-                out_ += escapeHtml(node.v.text.text);
+                appendEscapedHtml(out_, node.v.text.text);
                 continue;
             }
             std::string_view name;
@@ -320,7 +404,8 @@ private:
             } else if (name == "style") {
                 styleElement(node);
             } else {
-                out_ += "<" + std::string(name);
+                out_ += '<';
+                out_ += name;
                 attributes(name, node.v.element.attributes);
                 if (name == "details") out_ += " open";  // its text shown, not folded away
                 out_ += ">";
@@ -334,7 +419,7 @@ private:
     void styleElement(const GumboNode& style) {
         std::string text = textOf(style);
         std::erase(text, '<');  // nothing that could end the element early (before the check)
-        std::optional<std::string> css = safeCss(text);
+        const std::optional<std::string>& css = css_.safe(text);
         if (!css) return;
         out_ += "<style>" + *css + "</style>";
     }
@@ -351,7 +436,11 @@ private:
                 pictureBlocked = pictureBlocked || (element == "img" && name == "src");
                 continue;
             }
-            out_ += " " + std::string(name) + "=\"" + escapeHtml(*value) + "\"";
+            out_ += ' ';
+            out_ += name;
+            out_ += "=\"";
+            appendEscapedHtml(out_, *value);
+            out_ += '"';
         }
         if (pictureBlocked) out_ += " alt=\"[remote image blocked]\"";
     }
@@ -370,7 +459,7 @@ private:
             return isSafeLink(url) ? std::optional(url) : std::nullopt;
         }
         if (isPictureAttribute(element, name)) return pictureUrl(value);
-        if (name == "style") return safeCss(value);
+        if (name == "style") return css_.safe(value);
         return std::string(value);
     }
 
@@ -388,6 +477,7 @@ private:
     }
 
     const HtmlSanitizeOptions& options_;
+    CssCache& css_;
     std::string out_;
 };
 
@@ -400,13 +490,13 @@ std::string htmlDocumentStart() {
 
 namespace {
 
-std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& options) {
+std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& options, CssCache& css) {
     if (html.find('\xC2') == std::string_view::npos || !canShieldControls(html) || !canShieldControls(options.bodyPrefix)) {
         const ParsedHtml parsed(html);
-        return Writer(options).document(parsed.output());
+        return Writer(options, css).document(parsed.output());
     }
     const ParsedHtml parsed(swapControls(html, "\xC2", kShieldLead));
-    return swapControls(Writer(options).document(parsed.output()), kShieldLead, "\xC2");
+    return swapControls(Writer(options, css).document(parsed.output()), kShieldLead, "\xC2");
 }
 
 }  // namespace
@@ -415,11 +505,12 @@ std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& optio
 // they are read back differently. The document is therefore written again from its own reading until
 // it reads back as written (one more pass for ordinary mail).
 std::string sanitizeHtmlDocument(std::string_view html, const HtmlSanitizeOptions& options) {
-    std::string document = sanitizeOnce(html, options);
+    CssCache css;
+    std::string document = sanitizeOnce(html, options, css);
     HtmlSanitizeOptions again = options;
     again.bodyPrefix.clear();
     for (int pass = 0; pass < 4; ++pass) {
-        std::string next = sanitizeOnce(document, again);
+        std::string next = sanitizeOnce(document, again, css);
         if (next == document) break;
         document = std::move(next);
     }
@@ -429,15 +520,7 @@ std::string sanitizeHtmlDocument(std::string_view html, const HtmlSanitizeOption
 std::string escapeHtml(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out.push_back(c);
-        }
-    }
+    appendEscapedHtml(out, text);
     return out;
 }
 

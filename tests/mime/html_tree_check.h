@@ -134,4 +134,38 @@ inline std::vector<std::string> violations(std::string_view document) {
     return found;
 }
 
+// The tree below node as text, one node a line, indented by depth: elements with their attributes in
+// order, comments, and text (adjacent text nodes joined, as they write out alike).
+inline std::string treeText(const GumboNode& node, int depth = 0) {
+    std::string out;
+    const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
+    if (node.type == GUMBO_NODE_COMMENT) return indent + "<!--" + node.v.text.text + "-->\n";
+    if (node.type != GUMBO_NODE_ELEMENT) return indent + "\"" + node.v.text.text + "\"\n";
+    const GumboElement& e = node.v.element;
+    std::string name = nameOf(node);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    out += indent + "<" + std::to_string(e.tag_namespace) + ":" + name;
+    for (unsigned i = 0; i < e.attributes.length; ++i) {
+        const auto& a = *static_cast<const GumboAttribute*>(e.attributes.data[i]);
+        out += " " + std::to_string(a.attr_namespace) + ":" + a.name + "=\"" + a.value + "\"";
+    }
+    out += ">\n";
+    std::string text;
+    for (unsigned i = 0; i < e.children.length; ++i) {
+        const auto& child = *static_cast<const GumboNode*>(e.children.data[i]);
+        if (child.type == GUMBO_NODE_TEXT || child.type == GUMBO_NODE_WHITESPACE) {
+            text += child.v.text.text;
+            continue;
+        }
+        if (!text.empty()) out += indent + "  \"" + text + "\"\n";
+        text.clear();
+        out += treeText(child, depth + 1);
+    }
+    if (!text.empty()) out += indent + "  \"" + text + "\"\n";
+    return out;
+}
+
+// The tree gumbo builds from the document, as text.
+inline std::string gumboTreeText(std::string_view document) { return treeText(Tree(document).root()); }
+
 }  // namespace html_check

@@ -41,8 +41,8 @@ bool CompoundFileWriter::open(const std::u16string& path) {
     return true;
 }
 
-void CompoundFileWriter::openInMemory() {
-    out_.openInMemory();
+void CompoundFileWriter::openInMemory(std::size_t expectedSize) {
+    out_.openInMemory(expectedSize);
     out_.write(std::string(kSectorSize, '\0'));
     dirPending_ = Directory::unusedEntry();
 }
@@ -147,7 +147,7 @@ std::uint32_t CompoundFileWriter::allocateSector() {
 
 void CompoundFileWriter::writeSector(std::string_view bytes) {
     out_.write(bytes);
-    if (bytes.size() < kSectorSize) out_.write(std::string(kSectorSize - bytes.size(), '\0'));
+    if (bytes.size() < kSectorSize) out_.writeZeros(kSectorSize - bytes.size());
 }
 
 bool CompoundFileWriter::append(std::string_view data) {
@@ -283,7 +283,9 @@ std::string CompoundFileWriter::header(std::uint32_t firstDirSector, std::uint32
                                        std::uint32_t miniFatSectors, std::uint32_t firstDifatSector,
                                        std::uint32_t difatSectors,
                                        const std::vector<std::uint32_t>& fatSectors) const {
-    std::string h("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    std::string h;
+    h.reserve(kSectorSize);
+    h.assign("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
     h.append(16, '\0');          // class id
     putU16(h, 0x003E);           // minor version
     putU16(h, 0x0003);           // major version 3

@@ -34,8 +34,9 @@ public:
     ~CompoundFileWriter();  // an unfinished file is deleted
 
     bool open(const std::u16string& path);
-    // Builds the file in memory instead; takeBytes() gives it once finish() succeeded.
-    void openInMemory();
+    // Builds the file in memory instead; takeBytes() gives it once finish() succeeded. expectedSize:
+    // room made at once (an estimate; the buffer grows past it as needed).
+    void openInMemory(std::size_t expectedSize = 0);
     std::string takeBytes() { return out_.takeBytes(); }
 
     std::optional<EntryId> addStorage(EntryId parent, std::u16string_view name);

@@ -61,17 +61,6 @@ bool isValidName(std::u16string_view name) {
     return true;
 }
 
-struct Directory::Slot {
-    DirEntry entry;
-    std::uint64_t nameHash = 0;  // equal for names equal without regard to case
-    bool inUse = false;
-    // Storages only: the children, and their name hashes for the duplicate check: a list while it is
-    // short (most storages of a message file hold a few streams), indexed once it grows.
-    std::vector<EntryId> children;
-    std::vector<std::pair<std::uint64_t, EntryId>> fewChildNames;
-    std::unordered_multimap<std::uint64_t, EntryId> childNames;
-};
-
 namespace {
 
 constexpr std::size_t kFewChildren = 32;
@@ -79,8 +68,7 @@ constexpr std::size_t kFewChildren = 32;
 }  // namespace
 
 Directory::Directory() {
-    slots_.push_back(std::make_unique<Slot>());
-    Slot& root = *slots_.front();
+    Slot& root = slots_.emplace_back();
     root.inUse = true;
     root.entry.name = u"Root Entry";
     root.entry.type = EntryType::Root;
@@ -89,8 +77,8 @@ Directory::Directory() {
 Directory::~Directory() = default;
 
 DirEntry* Directory::find(EntryId id) {
-    if (id >= slots_.size() || !slots_[id]->inUse) return nullptr;
-    return &slots_[id]->entry;
+    if (id >= slots_.size() || !slots_[id].inUse) return nullptr;
+    return &slots_[id].entry;
 }
 
 std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, EntryType type) {
@@ -99,23 +87,23 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     const DirEntry* p = find(parent);
     if (!p || p->closed || (p->type != EntryType::Storage && p->type != EntryType::Root)) return std::nullopt;
     const std::uint64_t hash = nameHash(name);
-    if (hasChildNamed(*slots_[parent], hash, name)) return std::nullopt;
+    if (hasChildNamed(slots_[parent], hash, name)) return std::nullopt;
     EntryId id;
     if (!freeSlots_.empty()) {
         id = freeSlots_.back();
         freeSlots_.pop_back();
     } else {
         id = static_cast<EntryId>(slots_.size());
-        slots_.push_back(std::make_unique<Slot>());
+        slots_.emplace_back();
     }
-    Slot& slot = *slots_[id];
+    Slot& slot = slots_[id];
     slot.inUse = true;
     slot.nameHash = hash;
     slot.entry = DirEntry{};
     slot.entry.name = std::u16string(name);
     slot.entry.type = type;
     slot.entry.parent = parent;
-    Slot& owner = *slots_[parent];
+    Slot& owner = slots_[parent];
     owner.children.push_back(id);
     if (owner.childNames.empty() && owner.fewChildNames.size() < kFewChildren) {
         owner.fewChildNames.emplace_back(hash, id);
@@ -129,10 +117,10 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
 
 bool Directory::hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const {
     for (const auto& [childHash, child] : owner.fewChildNames)
-        if (childHash == hash && compareNames(slots_[child]->entry.name, name) == 0) return true;
+        if (childHash == hash && compareNames(slots_[child].entry.name, name) == 0) return true;
     const auto [first, last] = owner.childNames.equal_range(hash);
     for (auto it = first; it != last; ++it)
-        if (compareNames(slots_[it->second]->entry.name, name) == 0) return true;
+        if (compareNames(slots_[it->second].entry.name, name) == 0) return true;
     return false;
 }
 
@@ -141,35 +129,37 @@ bool Directory::close(EntryId storage, const EntrySink& sink) {
     if (!entry || entry->closed || entry->type == EntryType::Stream) return false;
     closeOne(storage, sink);
     if (storage == kRootEntry) {
-        DirEntry& root = slots_[kRootEntry]->entry;
+        DirEntry& root = slots_[kRootEntry].entry;
         root.number = 0;
-        sink(0, encode(root));
+        const auto encoded = encode(root);
+        sink(0, std::string_view(encoded.data(), encoded.size()));
     }
     return true;
 }
 
 void Directory::closeOne(EntryId storage, const EntrySink& sink) {
-    Slot& owner = *slots_[storage];
+    Slot& owner = slots_[storage];
     std::vector<EntryId> sorted = std::move(owner.children);
     owner.children = {};
     std::unordered_multimap<std::uint64_t, EntryId>().swap(owner.childNames);
     std::vector<std::pair<std::uint64_t, EntryId>>().swap(owner.fewChildNames);
     owner.entry.closed = true;
     for (EntryId child : sorted) {
-        const DirEntry& c = slots_[child]->entry;
+        const DirEntry& c = slots_[child].entry;
         if (c.type == EntryType::Storage && !c.closed) closeOne(child, sink);
     }
     std::sort(sorted.begin(), sorted.end(), [this](EntryId a, EntryId b) {
-        return compareNames(slots_[a]->entry.name, slots_[b]->entry.name) < 0;
+        return compareNames(slots_[a].entry.name, slots_[b].entry.name) < 0;
     });
-    for (EntryId child : sorted) slots_[child]->entry.number = nextNumber_++;
+    for (EntryId child : sorted) slots_[child].entry.number = nextNumber_++;
     // Every path from the top to a missing child then passes the same number of black nodes: the
     // nodes of the deepest level, which is the only one that may be incomplete, are red.
     const int height = treeHeight(sorted.size());
-    slots_[storage]->entry.child = linkTree(sorted, 0, sorted.size(), 0, height > 0 ? height : -1);
+    slots_[storage].entry.child = linkTree(sorted, 0, sorted.size(), 0, height > 0 ? height : -1);
     for (EntryId child : sorted) {
-        const DirEntry& c = slots_[child]->entry;
-        sink(c.number, encode(c));
+        const DirEntry& c = slots_[child].entry;
+        const auto encoded = encode(c);
+        sink(c.number, std::string_view(encoded.data(), encoded.size()));
         release(child);
     }
 }
@@ -178,7 +168,7 @@ std::uint32_t Directory::linkTree(const std::vector<EntryId>& sorted, std::size_
                                   int redDepth) {
     if (begin >= end) return NOSTREAM;
     const std::size_t mid = begin + (end - begin) / 2;
-    DirEntry& node = slots_[sorted[mid]]->entry;
+    DirEntry& node = slots_[sorted[mid]].entry;
     node.color = depth == redDepth ? Color::Red : Color::Black;
     node.left = linkTree(sorted, begin, mid, depth + 1, redDepth);
     node.right = linkTree(sorted, mid + 1, end, depth + 1, redDepth);
@@ -186,15 +176,15 @@ std::uint32_t Directory::linkTree(const std::vector<EntryId>& sorted, std::size_
 }
 
 void Directory::release(EntryId id) {
-    Slot& slot = *slots_[id];
+    Slot& slot = slots_[id];
     slot.inUse = false;
     std::u16string().swap(slot.entry.name);
     std::vector<EntryId>().swap(slot.children);
     freeSlots_.push_back(id);
 }
 
-std::string Directory::encode(const DirEntry& d) const {
-    std::string e(kDirEntrySize, '\0');
+std::array<char, kDirEntrySize> Directory::encode(const DirEntry& d) const {
+    std::array<char, kDirEntrySize> e{};
     for (std::size_t k = 0; k < d.name.size(); ++k) storeU16(&e[2 * k], d.name[k]);
     storeU16(&e[64], static_cast<std::uint16_t>((d.name.size() + 1) * 2));
     e[66] = static_cast<char>(d.type);

@@ -6,6 +6,7 @@
 // storages (a message with many recipients) thus keeps only the open storages' children in memory.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,15 +73,24 @@ public:
     static std::string unusedEntry();
 
 private:
-    struct Slot;
+    struct Slot {
+        DirEntry entry;
+        std::uint64_t nameHash = 0;  // equal for names equal without regard to case
+        bool inUse = false;
+        // Storages only: the children, and their name hashes for the duplicate check: a list while it
+        // is short (most storages of a message file hold a few streams), indexed once it grows.
+        std::vector<EntryId> children;
+        std::vector<std::pair<std::uint64_t, EntryId>> fewChildNames;
+        std::unordered_multimap<std::uint64_t, EntryId> childNames;
+    };
     void closeOne(EntryId storage, const EntrySink& sink);
     bool hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const;
     std::uint32_t linkTree(const std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
                            int redDepth);
-    std::string encode(const DirEntry& entry) const;
+    std::array<char, kDirEntrySize> encode(const DirEntry& entry) const;
     void release(EntryId id);
 
-    std::vector<std::unique_ptr<Slot>> slots_;
+    std::deque<Slot> slots_;  // one block for several, and they stay where they are
     std::vector<EntryId> freeSlots_;
     std::uint32_t nextNumber_ = 1;  // 0 is the root's
 };

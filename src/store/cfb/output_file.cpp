@@ -32,10 +32,11 @@ bool OutputFile::open(const std::u16string& path) {
     return ok_;
 }
 
-void OutputFile::openInMemory() {
+void OutputFile::openInMemory(std::size_t expectedSize) {
     close();
     path_.clear();
     memory_.clear();
+    memory_.reserve(expectedSize);
     inMemory_ = true;
     ok_ = true;
     errorCode_ = 0;
@@ -48,6 +49,15 @@ void OutputFile::write(std::string_view bytes) {
     }
     if (!file_ || !ok_ || bytes.empty()) return;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed();
+}
+
+void OutputFile::writeZeros(std::size_t count) {
+    if (inMemory_) {
+        memory_.append(count, '\0');
+        return;
+    }
+    static constexpr char kZeros[512] = {};
+    for (; count > 0 && ok_; count -= std::min(count, sizeof kZeros)) write(std::string_view(kZeros, std::min(count, sizeof kZeros)));
 }
 
 void OutputFile::writeAt(std::uint64_t offset, std::string_view bytes) {

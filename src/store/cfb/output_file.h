@@ -18,8 +18,10 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     bool open(const std::u16string& path);
-    void openInMemory();
+    // expectedSize: room made at once, so that the buffer does not grow by copying.
+    void openInMemory(std::size_t expectedSize = 0);
     void write(std::string_view bytes);
+    void writeZeros(std::size_t count);
     void writeAt(std::uint64_t offset, std::string_view bytes);  // then continues at the end
     // Flushes and closes; true when every write succeeded.
     bool close();

@@ -75,7 +75,11 @@ std::optional<std::string> htmlBodyUtf8(const Message& message) {
         if (platform::isValidUtf8(p->data)) return p->data;
         return platform::utf16ToUtf8(decodeCodepage(1252, p->data));
     }
-    if (*codepage == 65001) return platform::utf16ToUtf8(platform::utf8ToUtf16(p->data));
+    if (*codepage == 65001) {
+        // Valid UTF-8 comes back from the round trip through UTF-16 as it is.
+        if (platform::isValidUtf8(p->data)) return p->data;
+        return platform::utf16ToUtf8(platform::utf8ToUtf16(p->data));
+    }
     return platform::utf16ToUtf8(decodeCodepage(*codepage, p->data));
 }
 

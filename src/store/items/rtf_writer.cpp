@@ -12,7 +12,9 @@ std::string rtfEscape(std::u16string_view text) {
     out.reserve(text.size() + text.size() / 4);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (c == u'\r' || c == u'\n') {
+        if (c >= 0x20 && c < 0x80 && c != u'\\' && c != u'{' && c != u'}') {  // most of any text
+            out.push_back(static_cast<char>(c));
+        } else if (c == u'\r' || c == u'\n') {
             if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
             out += "\\par\r\n";
         } else if (c == u'\t') {
@@ -22,8 +24,6 @@ std::string rtfEscape(std::u16string_view text) {
             out.push_back(static_cast<char>(c));
         } else if (c < 0x20) {
             // Other control characters have no place in the text.
-        } else if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
         } else {
             // The fallback as \'3f rather than a literal '?': some readers drop the character after a
             // literal fallback.

@@ -25,6 +25,25 @@ std::u16string numberedName(std::u16string_view prefix, std::size_t index) {
     return name;
 }
 
+// Room for the file in memory at once (an estimate from above): every value, and for each property
+// its entry, directory entry and sector rounding.
+std::size_t expectedFileSize(const mapi::Message& message) {
+    std::size_t size = 4096;
+    auto add = [&size](const mapi::PropertyBag& props) {
+        for (const auto& p : props.properties()) {
+            size += p.data.size() + 256;
+            for (const auto& value : p.values) size += value.size() + 192;
+        }
+    };
+    add(message.props);
+    for (const auto& recipient : message.recipients) add(recipient);
+    for (const auto& attachment : message.attachments) {
+        add(attachment.props);
+        if (attachment.embedded) size += expectedFileSize(*attachment.embedded);
+    }
+    return size;
+}
+
 class MsgFileWriter {
 public:
     explicit MsgFileWriter(const StopRequest& stop) { cf_.setStopRequest(stop); }
@@ -35,7 +54,7 @@ public:
     }
 
     std::optional<std::string> bytes(const mapi::Message& message) {
-        cf_.openInMemory();
+        cf_.openInMemory(expectedFileSize(message));
         if (!writeOpened(message)) return std::nullopt;
         return cf_.takeBytes();
     }

@@ -362,7 +362,7 @@ public:
         }
         out_ += "</head><body";
         if (body) attributes("body", body->v.element.attributes);
-        out_ += ">" + options_.bodyPrefix;
+        out_ += ">";
         if (body) content(*body);
         out_ += "</body></html>";
         return std::move(out_);
@@ -491,7 +491,7 @@ std::string htmlDocumentStart() {
 namespace {
 
 std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& options, CssCache& css) {
-    if (html.find('\xC2') == std::string_view::npos || !canShieldControls(html) || !canShieldControls(options.bodyPrefix)) {
+    if (html.find('\xC2') == std::string_view::npos || !canShieldControls(html)) {
         const ParsedHtml parsed(html);
         return Writer(options, css).document(parsed.output());
     }
@@ -501,19 +501,36 @@ std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& optio
 
 }  // namespace
 
+namespace {
+
+// The program's own markup goes right after the body's start tag. Style sheets hold no '<' and
+// attribute values no '>', so the first "</head><body" and the '>' after it are that tag.
+void insertBodyPrefix(std::string& document, const std::string& prefix) {
+    if (prefix.empty()) return;
+    const std::size_t body = document.find("</head><body");
+    if (body == std::string::npos) return;
+    const std::size_t tagEnd = document.find('>', body + 7);
+    if (tagEnd != std::string::npos) document.insert(tagEnd + 1, prefix);
+}
+
+}  // namespace
+
 // A parser can build trees that no markup gives back (misnested tables, forms, lists); written out,
 // they are read back differently. The document is therefore written again from its own reading until
-// it reads back as written (one more pass for ordinary mail).
+// it reads back as written (one more pass for ordinary mail). The program's own prefix is added only
+// then: it is safe as written, and a reading would drop what the message may not have, such as the
+// relative links to the saved attachments.
 std::string sanitizeHtmlDocument(std::string_view html, const HtmlSanitizeOptions& options) {
     CssCache css;
-    std::string document = sanitizeOnce(html, options, css);
-    HtmlSanitizeOptions again = options;
-    again.bodyPrefix.clear();
+    HtmlSanitizeOptions bare = options;
+    bare.bodyPrefix.clear();
+    std::string document = sanitizeOnce(html, bare, css);
     for (int pass = 0; pass < 4; ++pass) {
-        std::string next = sanitizeOnce(document, again, css);
+        std::string next = sanitizeOnce(document, bare, css);
         if (next == document) break;
         document = std::move(next);
     }
+    insertBodyPrefix(document, options.bodyPrefix);
     return document;
 }
 

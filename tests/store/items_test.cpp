@@ -219,6 +219,24 @@ TEST_F(UtcTime, HeaderBlockFromTheMessage) {
     EXPECT_TRUE(b.sent.empty());
 }
 
+TEST_F(UtcTime, HtmlItemsLinkTheSavedAttachmentsWhateverTheBody) {
+    const SavedAttachmentFiles saved{u"Inbox_Attachment/report (2).pdf"};
+    for (const bool htmlBody : {false, true}) {
+        SCOPED_TRACE(htmlBody ? "HTML body" : "plain body");
+        Message m = itemMessage();
+        if (htmlBody) {
+            m.props.setBinary(PidTagHtml, "<body><p>Hi <a href=\"../outside.html\">rel</a></p></body>");
+            m.props.setLong(PidTagInternetCodepage, 65001);
+        }
+        const std::string html = htmlDocument(m, saved);
+        EXPECT_NE(html.find("<a href=\"Inbox_Attachment/report%20%282%29.pdf\">report (2).pdf</a>"),
+                  std::string::npos)
+            << html;
+        // The message's own relative links are still not followed.
+        EXPECT_EQ(html.find("outside.html"), std::string::npos);
+    }
+}
+
 TEST(MessageTextTest, BodiesAndCodePages) {
     Message m;
     EXPECT_EQ(plainTextOf(m), u"");

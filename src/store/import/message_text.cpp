@@ -89,6 +89,10 @@ std::string crlfLines(std::string&& text) {
 
 }  // namespace
 
+bool hasLfLineEnds(std::string_view text) {
+    return text.find('\r') == std::string_view::npos && text.find('\n') != std::string_view::npos;
+}
+
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {

@@ -100,11 +100,80 @@ class KnownDifferencesTest(unittest.TestCase):
              {"attachments": [embedded("\ufffd" * 9)], "other_parts": []}, K.READPST_EMBEDDED),
             ({"attachments": [embedded("メール")]},
              {"attachments": [embedded("\ufffd" * 9), part("text/plain", filename="x.txt")]}, None),
+            # A nameless attachment comes back as an inline part of the same type and bytes.
+            ({"attachments": [part("text/plain", sha="1")]},
+             {"attachments": [], "other_parts": [part("text/plain", sha="1")]}, K.INLINE_PARTS % "readpst"),
+            ({"attachments": [part("text/plain", sha="1")]},
+             {"attachments": [], "other_parts": [part("text/plain", sha="2")]}, None),
+            ({"attachments": [part("text/plain", filename="a.txt", sha="1")]},
+             {"attachments": [], "other_parts": [part("text/plain", sha="1")]}, None),
+            # An empty attachment is left out.
+            ({"attachments": [part("text/plain", size=0, filename="e.txt")]}, {"attachments": []}, K.READPST_EMPTY),
+            ({"attachments": [part("text/plain", size=1, filename="e.txt")]}, {"attachments": []}, None),
+            # An embedded message loses its file name.
+            ({"attachments": [dict(embedded("Hi"), filename="hi.eml")]}, {"attachments": [embedded("Hi")]},
+             K.READPST_EMBEDDED_NAME),
+            ({"attachments": [dict(embedded("Hi"), filename="hi.eml")]},
+             {"attachments": [dict(embedded("Hi"), filename="other.eml")]}, None),
+            # A nameless part with a Content-ID becomes an inline attachment.
+            ({"attachments": [], "other_parts": [dict(part("image/gif", sha="1"), content_id="i@x")]},
+             {"attachments": [dict(part("image/gif", sha="1"), content_id="i@x")]}, K.INLINE_CID % "readpst"),
+            ({"attachments": [], "other_parts": [dict(part("image/gif", sha="1"), content_id="i@x")]},
+             {"attachments": [dict(part("image/gif", sha="2"), content_id="i@x")]}, None),
+            # A message/* part other than message/rfc822 in base64.
+            ({"attachments": [part("message/external-body", filename="d.txt", sha="1")]},
+             {"attachments": [part("message/external-body", filename="d.txt", sha="2")]}, K.READPST_BASE64_MESSAGE),
+            ({"attachments": [part("text/plain", filename="d.txt", sha="1")]},
+             {"attachments": [part("text/plain", filename="d.txt", sha="2")]}, None),
         ]
         for expected, actual, cause in cases:
             with self.subTest(expected=expected, actual=actual):
                 found = K.explain("attachments", expected, actual, "readpst", other_parts=False)
                 self.assertEqual(found, {cause} if cause else None)
+        # The readers that show MAPI attachments as stored have none of readpst's habits.
+        for expected, actual, _ in cases[3:]:
+            with self.subTest(expected=expected, actual=actual, reader="pffexport"):
+                self.assertIsNone(K.explain("attachments", expected, actual, "pffexport"))
+
+    def test_readers_and_oracle_reading_addresses_and_fields(self):
+        cases = [
+            # field, expected record, actual record, reader, cause (None: not explained)
+            ("from", {"from": [person("aliceexample")]}, {"from": [person("", "Alice Example")]}, "msgreader",
+             K.QUOTED_NAME_AS_ADDRESS),
+            ("from", {"from": [person("aliceexample")]}, {"from": [person("", "Alice Other")]}, "msgreader", None),
+            ("from", {"from": [person('"johndoe"@x.org')]}, {"from": [person('"john doe"@x.org')]}, "pffexport",
+             K.QUOTED_LOCAL_PART),
+            ("from", {"from": [person('"johndoe"@x.org')]}, {"from": [person('"john roe"@x.org')]}, "pffexport", None),
+            ("to", {"to": [person("a@x.org;b@x.org")]}, {"to": [person("a@x.org"), person("b@x.org")]}, "pst-extractor",
+             K.SEMICOLON_LIST),
+            ("to", {"to": [person("a@x.org;b@x.org")]}, {"to": [person("a@x.org"), person("c@x.org")]}, "pst-extractor",
+             None),
+            ("subject", {"subject": "=?utf-8?B?bad!?= and =?x-unknown?Q?abc?="}, {"subject": "\ufffd and abc"},
+             "pffexport", K.UNDECODABLE_WORD),
+            ("subject", {"subject": "=?utf-8?B?bad!?= and =?x-unknown?Q?abc?="}, {"subject": "\ufffd or abc"},
+             "pffexport", None),
+            ("subject", {"subject": "=?utf-8?Q?fine?="}, {"subject": "fine"}, "pffexport", None),
+        ]
+        for field, expected, actual, reader, cause in cases:
+            with self.subTest(field=field, expected=expected, actual=actual):
+                found = K.explain(field, expected, actual, reader)
+                self.assertEqual(found, {cause} if cause else None)
+
+    def test_a_sender_shown_as_from_is_proven_by_the_source_sender_field(self):
+        with tempfile.TemporaryDirectory() as folder:
+            mbox = os.path.join(folder, "m.mbox")
+            with open(mbox, "wb") as f:
+                f.write(b"From x Thu Jan  1 00:00:00 2009\nSender: Sec <sec@x.org>\nSubject: s\n\nbody\n\n")
+            K.SOURCE_MBOX = mbox
+            try:
+                for shown, cause in (("sec@x.org", K.SENDER_AS_FROM), ("boss@x.org", None)):
+                    with self.subTest(shown=shown):
+                        found = K.explain("from", {"from": [], "mbox_offset": 0}, {"from": [person(shown)]}, "pffexport")
+                        self.assertEqual(found, {cause} if cause else None)
+            finally:
+                K.SOURCE_MBOX = None
+            self.assertIsNone(K.explain("from", {"from": [], "mbox_offset": 0}, {"from": [person("sec@x.org")]},
+                                        "pffexport"))
 
 
     def test_a_blank_mailbox_may_give_one_empty_item_only(self):

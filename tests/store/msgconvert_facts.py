@@ -21,7 +21,8 @@ Artefacts of msgconvert 0.921 with Email::MIME 1.953 that are undone (none of th
   invented-date Without a submit time in the .msg file msgconvert puts the conversion time in a
                 Date field; it is removed.
   dsn-encoding  msgconvert writes every attachment in base64. Python's email package splits a
-                message/delivery-status part into header blocks (and the oracle hashes their
+                message/delivery-status part into header blocks (another message/* part but
+                message/rfc822 into a header and body) (and the oracle hashes their
                 re-serialisation) only when it is not base64-encoded; such parts are decoded back.
 """
 import base64
@@ -40,7 +41,7 @@ ASCII_NAME_RE = re.compile(rb"((?:file)?name)(\*(?:0\*)?=[^;\r\n]*;(?:\s*\1\*\d+
                            re.I)
 
 
-DSN_RE = re.compile(rb"((?:^[^\r\n]+\r?\n)*?Content-Type: message/delivery-status[^\n]*\n(?:^[^\r\n]+\r?\n)*?)"
+DSN_RE = re.compile(rb"((?:^[^\r\n]+\r?\n)*?Content-Type: message/(?!rfc822|global\b)[\w.+-]+[^\n]*\n(?:^[^\r\n]+\r?\n)*?)"
                     rb"Content-Transfer-Encoding: base64(\r?\n(?:^[^\r\n]+\r?\n)*\r?\n)([A-Za-z0-9+/=\r\n]*?)(?=\r?\n--)",
                     re.M | re.I)
 

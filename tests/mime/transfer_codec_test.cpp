@@ -99,19 +99,23 @@ TEST(Base64Codec, EncodeStopsAtTheBufferEnd) {
     }
 }
 
-TEST(Base64Codec, DecodesUntilTheFirstByteOutsideTheAlphabet) {
+// Bytes outside the alphabet are skipped (RFC 2045): a blank or stray character a mailer left in the
+// data costs nothing after it; padding ends the data.
+TEST(Base64Codec, SkipsBytesOutsideTheAlphabetAndEndsAtPadding) {
     struct Case {
         std::string input;
         std::string expected;
     } cases[] = {
         {"QUJD\r\nREVG", "ABCDEF"},
         {"QUI=", "AB"},
-        {"QU I=", "A"},  // the space ends decoding
+        {"QU I=", "AB"},  // the space is skipped
+        {"QUJD \r\nREVG\t\r\n", "ABCDEF"},
+        {"QUJD!RE*VG", "ABCDEF"},
         {"QUJ", "AB"},   // leftover bits dropped
         {"Q", ""},
         {"QUJD=REVG", "ABC"},
         {"Q\nU\rJ\r\nD", "ABC"},
-        {"QUJD\x80REVG", "ABC"},
+        {"QUJD\x80REVG", "ABCDEF"},
         {"+/+/", "\xFB\xFF\xBF"},
         {"", ""},
     };

@@ -474,6 +474,8 @@ TEST(ImportLineEndTest, AttachmentsKeepTheBytesOfTheMailbox) {
         {"application/xml", "8bit", "\n", "<a>\xC3\xA4</a>", "<a>\xC3\xA4</a>"},
         {"application/xml", "", "\n", "<a/>\r\n<b/>", "<a/>\n<b/>"},
         {"application/xml", "8bit", "\r\n", "<a/>\r\n<b/>", "<a/>\r\n<b/>"},
+        {"application/octet-stream", "7-bit", "\n", "raw\r\nbytes", "raw\nbytes"},
+        {"application/octet-stream", "base64", "\n", "YWJj!ZGVm \r\n*Z2hp", "abcdefghi"},
         {"text/plain", "7bit", "\n", "one\r\ntwo", "one\r\ntwo"},
         {"application/octet-stream", "base64", "\n", "YQpi", "a\nb"},
         {"application/octet-stream", "x-uuencode", "\n", "begin 644 u.txt\r\n#86)C\r\n`\r\nend", "abc"},

@@ -93,12 +93,13 @@ std::string transferEncoding(const mime::CMimeBody& body) {
     return text ? lowerTrimmed(*text) : std::string();
 }
 
-bool isIdentityEncoding(std::string_view encoding) {
-    return encoding.empty() || encoding == "7bit" || encoding == "8bit" || encoding == "binary";
-}
-
 bool isUuEncoding(std::string_view encoding) {
     return encoding == "x-uuencode" || encoding == "uuencode" || encoding == "x-uue" || encoding == "uue";
+}
+
+// Content that is not transfer-encoded: the MIME library reads an unknown encoding as none too.
+bool isIdentityEncoding(std::string_view encoding) {
+    return encoding != "base64" && encoding != "quoted-printable" && !isUuEncoding(encoding);
 }
 
 std::string withLfLineEnds(std::string data) {

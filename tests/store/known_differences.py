@@ -10,7 +10,9 @@ part's bytes as they stand.
 
 A message counts as explained when every differing core field has one of the causes below, each
 checked against the facts (not assumed): defects of the readers (each shown by the reader's own
-output) and of the oracle's reading of it. What the converter writes is never a cause.
+output) and of the oracle's reading of it. What the converter writes is never a cause, but for its
+named rules: a MAPI string ends at U+0000, a blank mailbox is one empty message, a message without
+From has the mailbox of its Sender field as its sender.
 """
 import hashlib
 import json
@@ -60,6 +62,12 @@ UNDECODABLE_WORD = "an encoded word Python cannot decode (bad base64 padding, an
                    "keeps the whole field as written, the import decodes what it can (RFC 2047, 6.2)"
 SENDER_AS_FROM = "a message without From: the import names the mailbox of its Sender field as the sender " \
                  "(checked against the source's Sender field), the oracle reads no From"
+PFFEXPORT_LONG_NAME = "pffexport cannot create a file whose name is longer than the file system allows " \
+                      "(\"unable to export attachment data\"): the attachment is missing from its export"
+ENCODED_ADDRESS = "an encoded word inside an address (RFC 2047 allows none there): the oracle decodes it, the " \
+                  "import keeps the address as written"
+BASE64_MESSAGE_PART = "a message/rfc822 part in base64 (RFC 2046 allows none): Python's parser reads no " \
+                      "message in it, the import decodes the part first (checked in the source)"
 BLANK_MAILBOX = "the mailbox holds only blank text, which the converter lists as one message (a file " \
                 "without boundary lines is one message) and writes as an empty item; the oracle counts none"
 
@@ -138,6 +146,9 @@ def explain_attachments(exp, act, reader, other_parts=True):
                 subjects = e["embedded"].get("subject"), a["embedded"].get("subject")
                 if reader == "pst-extractor" and e.get("filename") and subjects[1] == e.get("filename"):
                     reasons.add(EXTRACTOR_EMBEDDED)
+                elif subjects[0] is None and not e["embedded"].get("from") and subjects[1] and \
+                        base64_message_part(exp):
+                    reasons.add(BASE64_MESSAGE_PART)
                 elif collapsed(subjects[0]) != collapsed(subjects[1]):
                     reason = subject_cause(*subjects, reader, embedded=True)
                     if reason is None:
@@ -163,6 +174,12 @@ def explain_attachments(exp, act, reader, other_parts=True):
                 break
     if reader in MIME_REBUILDERS:
         reasons |= rebuilt_attachments(expected, rest, shown_parts, source_parts, reader)
+    if reader == "pffexport":
+        for e in list(expected):
+            # pffexport writes "N_" before the name; most file systems allow 255 bytes.
+            if len((e.get("filename") or "").encode("utf-8")) + 3 > 255:
+                expected.remove(e)
+                reasons.add(PFFEXPORT_LONG_NAME)
     if expected:
         return None
     if not other_parts:  # compared as the oracle compares a MIME rebuilder: attachments only
@@ -287,26 +304,49 @@ def quoted_blanks_dropped(expected, actual):
         re.sub(r"\s", "", addr).lower() == (expected.get("addr") or "").lower()
 
 
-def source_fields(exp, name):
-    """The values of one header field of the source message (SOURCE_DIR or SOURCE_MBOX), or None when
-    the source is not at hand."""
-    import email
-    data = None
+def source_message(exp):
+    """The source message's bytes (from SOURCE_DIR or SOURCE_MBOX), or None when not at hand."""
     try:
         if SOURCE_DIR is not None:
             with open(os.path.join(SOURCE_DIR, exp.get("source") or ""), "rb") as f:
-                data = f.read()
-        elif SOURCE_MBOX is not None and exp.get("mbox_offset") is not None:
+                return f.read()
+        if SOURCE_MBOX is not None and exp.get("mbox_offset") is not None:
             with open(SOURCE_MBOX, "rb") as f:
                 f.seek(exp["mbox_offset"])
                 data = f.read(1 << 20)
-                data = data.split(b"\n", 1)[1] if data.startswith(b"From ") else data
+            data = data.split(b"\n", 1)[1] if data.startswith(b"From ") else data
+            return re.split(rb"\n(?=From )", data, 1)[0]
     except (OSError, IndexError):
-        return None
+        pass
+    return None
+
+
+def source_fields(exp, name):
+    """The values of one header field of the source message, or None when the source is not at hand."""
+    import email
+    data = source_message(exp)
     if data is None:
         return None
     header = re.split(rb"\r?\n\r?\n", data, 1)[0]
     return email.message_from_bytes(header + b"\n\n").get_all(name) or []
+
+
+def base64_message_part(exp):
+    """The source has a message/rfc822 part in base64."""
+    data = source_message(exp) or b""
+    for head in re.findall(rb"(?:^|\n)((?:Content-[^\n]*\n(?:[ \t][^\n]*\n)*)+)", data.replace(b"\r\n", b"\n"), re.I):
+        if re.search(rb"Content-Type:\s*message/rfc822", head, re.I) and \
+                re.search(rb"Content-Transfer-Encoding:\s*base64", head, re.I):
+            return True
+    return False
+
+
+def decoded_words(text):
+    import email.header
+    try:
+        return str(email.header.make_header(email.header.decode_header(text)))
+    except Exception:
+        return text
 
 
 def sender_field_shown(exp, act):
@@ -350,6 +390,9 @@ def explain_addresses(field, exp, act, reader):
                 break
             if quoted_blanks_dropped(e, a):
                 reasons.add(QUOTED_LOCAL_PART)
+                break
+            if "=?" in (a.get("addr") or "") and squeezed(decoded_words(a["addr"])).lower() == e.get("addr"):
+                reasons.add(ENCODED_ADDRESS)
                 break
         else:
             return None

@@ -153,11 +153,43 @@ class KnownDifferencesTest(unittest.TestCase):
             ("subject", {"subject": "=?utf-8?B?bad!?= and =?x-unknown?Q?abc?="}, {"subject": "\ufffd or abc"},
              "pffexport", None),
             ("subject", {"subject": "=?utf-8?Q?fine?="}, {"subject": "fine"}, "pffexport", None),
+            ("from", {"from": [person("jörg@x.org")]}, {"from": [person("=?utf-8?q?j=c3=b6rg?=@x.org")]}, "pffexport",
+             K.ENCODED_ADDRESS),
+            ("from", {"from": [person("jörg@x.org")]}, {"from": [person("=?utf-8?q?j=c3=a4rg?=@x.org")]}, "pffexport",
+             None),
+            ("attachments", {"attachments": [part("text/plain", filename="x" * 300)]}, {"attachments": []},
+             "pffexport", K.PFFEXPORT_LONG_NAME),
+            ("attachments", {"attachments": [part("text/plain", filename="x" * 200)]}, {"attachments": []},
+             "pffexport", None),
+            ("attachments", {"attachments": [part("text/plain", filename="x" * 300)]}, {"attachments": []},
+             "pst-extractor", None),
         ]
         for field, expected, actual, reader, cause in cases:
             with self.subTest(field=field, expected=expected, actual=actual):
                 found = K.explain(field, expected, actual, reader)
                 self.assertEqual(found, {cause} if cause else None)
+
+    def test_a_base64_message_part_is_proven_by_the_source(self):
+        inner = b"Subject: Inner\n\nx\n"
+        import base64
+        def source(encoding):
+            return b"From x Thu Jan  1 00:00:00 2009\nContent-Type: multipart/mixed; boundary=b\n\n--b\n" \
+                   b"Content-Type: message/rfc822\nContent-Transfer-Encoding: " + encoding + b"\n\n" + \
+                   (base64.b64encode(inner) if encoding == b"base64" else inner) + b"\n--b--\n\n"
+        expected = {"mbox_offset": 0, "attachments": [dict(embedded(None), embedded={"subject": None, "from": []})]}
+        actual = {"attachments": [embedded("Inner")]}
+        with tempfile.TemporaryDirectory() as folder:
+            mbox = os.path.join(folder, "m.mbox")
+            for encoding, cause in ((b"base64", K.BASE64_MESSAGE_PART), (b"7bit", None)):
+                with open(mbox, "wb") as f:
+                    f.write(source(encoding))
+                K.SOURCE_MBOX = mbox
+                try:
+                    with self.subTest(encoding=encoding):
+                        found = K.explain("attachments", expected, actual, "pffexport")
+                        self.assertEqual(found, {cause} if cause else None)
+                finally:
+                    K.SOURCE_MBOX = None
 
     def test_a_sender_shown_as_from_is_proven_by_the_source_sender_field(self):
         with tempfile.TemporaryDirectory() as folder:

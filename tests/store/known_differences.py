@@ -68,6 +68,8 @@ ENCODED_ADDRESS = "an encoded word inside an address (RFC 2047 allows none there
                   "import keeps the address as written"
 BASE64_MESSAGE_PART = "a message/rfc822 part in base64 (RFC 2046 allows none): Python's parser reads no " \
                       "message in it, the import decodes the part first (checked in the source)"
+MSGCONVERT_EMPTY_BODY = "msgconvert writes no text/plain part for an empty plain body: the oracle takes the " \
+                        "next nameless inline text/plain part (one of the source's other parts) as the body"
 BLANK_MAILBOX = "the mailbox holds only blank text, which the converter lists as one message (a file " \
                 "without boundary lines is one message) and writes as an empty item; the oracle counts none"
 
@@ -186,7 +188,8 @@ def explain_attachments(exp, act, reader, other_parts=True):
         if rest:
             return None
     elif reader in MIME_REBUILDERS:
-        reason = None if rest else rebuilt_parts_reason(source_parts, shown_parts, reader)
+        reason = None if rest else rebuilt_parts_reason(source_parts, shown_parts, reader,
+                                                        not norm(exp.get("body_text")))
         if reason is None:
             return None
         reasons |= reason
@@ -265,7 +268,7 @@ def nameless_kept(exp, rest):
     return len(nameless) == len(rest) == len(exp.get("other_parts") or [])
 
 
-def rebuilt_parts_reason(others, shown_parts, reader):
+def rebuilt_parts_reason(others, shown_parts, reader, empty_body=False):
     """A MIME rebuilder's other parts against the source's: the same types, or (readpst) the same
     types but for the empty ones. An empty set when there are none to compare, None when they differ."""
     def types(parts):
@@ -275,6 +278,8 @@ def rebuilt_parts_reason(others, shown_parts, reader):
         return {INLINE_PARTS % reader} if others else set()
     if reader == "readpst" and shown == types(p for p in others if p.get("size")):
         return {READPST_EMPTY} | ({INLINE_PARTS % reader} if shown else set())
+    if reader == "msgconvert" and empty_body and sorted(shown + ["text/plain"]) == types(others):
+        return {MSGCONVERT_EMPTY_BODY} | ({INLINE_PARTS % reader} if shown else set())
     return None
 
 

@@ -62,6 +62,12 @@ class KnownDifferencesTest(unittest.TestCase):
              {"attachments": [], "other_parts": [headers]}, "readpst", None),
             ("attachments", {"attachments": [], "other_parts": [part("multipart/mixed", size=0)]},
              {"attachments": [], "other_parts": []}, "readpst", K.READPST_EMPTY),
+            ("attachments", {"attachments": [], "body_text": "", "other_parts": [part("text/plain")]},
+             {"attachments": [], "other_parts": []}, "msgconvert", K.MSGCONVERT_EMPTY_BODY),
+            ("attachments", {"attachments": [], "body_text": "text", "other_parts": [part("text/plain")]},
+             {"attachments": [], "other_parts": []}, "msgconvert", None),
+            ("attachments", {"attachments": [], "body_text": "", "other_parts": [part("text/html")]},
+             {"attachments": [], "other_parts": []}, "msgconvert", None),
             ("attachments", {"attachments": [embedded("メール")], "other_parts": [dsn]},
              {"attachments": [embedded("\ufffdール"), part(None)]}, "pffexport", None),
         ]

@@ -14,7 +14,7 @@ Artefacts of msgconvert 0.921 with Email::MIME 1.953 that are undone (none of th
   wide-header   A header value with a character above U+00FF makes Perl write the whole message as
                 UTF-8, so the 8-bit body octets are encoded twice; the body is turned back into octets.
   generated-cid Email::MIME gives every part of a multipart with three or more parts a new
-                Content-ID, which makes an inline body part read as an attachment; Content-IDs that
+                Content-ID (or an empty one), which makes an inline body part read as an attachment; Content-IDs that
                 do not occur in the source message are removed.
   ascii-name    Next to a correct RFC 2231 name*= / filename*= parameter Email::MIME writes an ASCII
                 transliteration as name= / filename=, which the oracle prefers; it is removed.
@@ -35,9 +35,9 @@ import sys
 import tempfile
 
 
-CID_RE = re.compile(rb"^Content-ID: <([^>\r\n]*)>\r?\n", re.M | re.I)
-# name*=...; or name*0*=...; name*1*=...; followed by the plain name=... fallback.
-ASCII_NAME_RE = re.compile(rb"((?:file)?name)(\*(?:0\*)?=[^;\r\n]*;(?:\s*\1\*\d+\*?=[^;\r\n]*;)*)\s*\1=(\"[^\"]*\"|[^;\r\n]*)",
+CID_RE = re.compile(rb"^Content-ID: *(?:<([^>\r\n]*)>)? *\r?\n", re.M | re.I)
+# name*=...; or name*0*=...; name*1*=...; (or name*0=...; name*1=...;) followed by the plain name=... fallback.
+ASCII_NAME_RE = re.compile(rb"((?:file)?name)(\*(?:0\*?)?=[^;\r\n]*;(?:\s*\1\*\d+\*?=[^;\r\n]*;)*)\s*\1=(\"[^\"]*\"|[^;\r\n]*)",
                            re.I)
 
 

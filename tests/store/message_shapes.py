@@ -261,3 +261,32 @@ write("alt-empty-plain", STD + "\nSubject: Empty plain alternative\nContent-Type
       "--ae\r\nContent-Type: text/plain\r\n\r\n\r\n--ae\r\nContent-Type: text/html\r\n\r\n<p>only html has text</p>\r\n--ae--\r\n")
 write("nested-rfc822-base64", STD + "\nSubject: Base64 forwarded message\nContent-Type: multipart/mixed; boundary=\"nb\"",
       "--nb\r\nContent-Type: text/plain\r\n\r\nsee\r\n--nb\r\nContent-Type: message/rfc822\r\nContent-Transfer-Encoding: base64\r\n\r\n" + b64(inner.replace("\r\n", "\n").encode()) + "--nb--\r\n")
+
+# Shapes of old and bulk mail.
+write("html-meta-charset", "From: promo@example.com\nTo: bob@example.org\nSubject: HTML with the charset in a meta tag\nDate: Tue, 03 Mar 2020 10:11:12 +0100\nContent-Type: text/html",
+      "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\"></head><body>Gr\xfc\xdfe</body></html>\r\n".encode("latin-1"))
+write("ascii-declared-8bit", STD + "\nSubject: US-ASCII declared, 8-bit sent\nContent-Type: text/plain; charset=us-ascii", "na\xefve caf\xe9\r\n".encode("latin-1"))
+write("multipart-no-boundary", STD + "\nSubject: Multipart without boundary\nContent-Type: multipart/mixed", "just text\r\n")
+write("boundary-spaces", STD + "\nSubject: Boundary with blanks\nContent-Type: multipart/mixed; boundary=\"a b:c\"",
+      "--a b:c\r\nContent-Type: text/plain\r\n\r\nbody\r\n--a b:c\r\nContent-Type: text/plain; name=\"s.txt\"\r\n\r\nattached\r\n--a b:c--\r\n")
+write("no-space-after-colon", "From:alice@example.com\nTo:bob@example.org\nSubject:no blank\nDate:Tue, 03 Mar 2020 10:11:12 +0100", "x\r\n")
+write("lower-case-names", "from: alice@example.com\nto: bob@example.org\nSUBJECT: Case of names\ndate: Tue, 03 Mar 2020 10:11:12 +0100", "x\r\n")
+write("two-subjects", "From: alice@example.com\nTo: bob@example.org\nSubject: first subject\nSubject: second subject\nDate: Tue, 03 Mar 2020 10:11:12 +0100", "x\r\n")
+write("very-long-line", "From: alice@example.com\nTo: bob@example.org\nSubject: " + "long " * 300 + "\nDate: Tue, 03 Mar 2020 10:11:12 +0100", ("word " * 400) + "\r\n")
+write("qp-bad-escapes", STD + "\nSubject: Bad QP escapes\nContent-Type: text/plain\nContent-Transfer-Encoding: quoted-printable", "100=ZZ percent =3D ok =\r\nsoft =4\r\n")
+for cs, text in (("utf8", "\u00e4\u00f6\u00fc"), ("latin1", "\u00e4\u00f6\u00fc"), ("windows-1251", "\u041f\u0440\u0438\u0432\u0435\u0442"),
+                 ("gb2312", "\u4e2d\u6587"), ("ks_c_5601-1987", "\ud55c\uad6d\uc5b4"), ("iso-8859-15", "\u20ac 5")):
+    codec = {"ks_c_5601-1987": "cp949", "utf8": "utf-8", "latin1": "latin-1"}.get(cs, cs)
+    write("charset-" + cs, STD + "\nSubject: =?%s?B?%s?=\nContent-Type: text/plain; charset=\"%s\"\nContent-Transfer-Encoding: 8bit" %
+          (cs, base64.b64encode(text.encode(codec)).decode(), cs), text.encode(codec) + b"\r\n")
+write("date-ut", "From: alice@example.com\nTo: bob@example.org\nSubject: UT zone\nDate: Tue, 3 Mar 2020 10:11:12 UT", "x\r\n")
+write("date-wrong-weekday", "From: alice@example.com\nTo: bob@example.org\nSubject: Wrong weekday\nDate: Mon, 03 Mar 2020 10:11:12 +0100", "x\r\n")
+write("date-trailing-text", "From: alice@example.com\nTo: bob@example.org\nSubject: Date with text after\nDate: Tue, 03 Mar 2020 10:11:12 +0100 (CET) extra", "x\r\n")
+write("date-iso", "From: alice@example.com\nTo: bob@example.org\nSubject: ISO date\nDate: 2020-03-03T10:11:12Z", "x\r\n")
+write("spam-html-alt", "From: \"Best Deals\" <deals@promo.example>\nTo: undisclosed-recipients:;\nSubject: =?windows-1252?Q?Save_50=80_today?=\nDate: Tue, 03 Mar 2020 10:11:12 +0100\nMIME-Version: 1.0\nContent-Type: multipart/alternative; boundary=\"----=_NextPart_000_0001\"",
+      "This is a multi-part message in MIME format.\r\n\r\n------=_NextPart_000_0001\r\nContent-Type: text/plain; charset=\"windows-1252\"\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\nSave 50=80 today=21\r\n\r\n"
+      "------=_NextPart_000_0001\r\nContent-Type: text/html; charset=\"windows-1252\"\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n<HTML><BODY><FONT size=3D2>Save 50=80 today!</FONT></BODY></HTML>\r\n\r\n------=_NextPart_000_0001--\r\n")
+mixed("attachment-no-ct", "Attachment without Content-Type", ["Content-Disposition: attachment; filename=\"plain.txt\"\r\n\r\nno type\r\n"])
+mixed("ct-params-odd", "Odd Content-Type parameters", ["Content-Type: text/plain;charset=utf-8;name=odd.txt;format=flowed\r\nContent-Disposition: attachment\r\n\r\nodd params\r\n"])
+mixed("image-8bit", "Image sent as 8bit", [part("image/png", b"\x89PNG\r\n\x1a\nbinary\n", "binary", fname="raw.png")])
+write("qp-lower-hex", STD + "\nSubject: =?utf-8?q?lower_case_caf=c3=a9?=\nContent-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: quoted-printable", "caf=c3=a9 cr=c3=a8me =  \r\nsoft\r\n")

@@ -52,6 +52,8 @@ class KnownDifferencesTest(unittest.TestCase):
             ("to", {"to": [person("mary")]}, {"to": [person("", "Ann Smith")]}, "msgreader", None),
             ("body_text", {"body_text": "a\x00b"}, {"body_text": "ab"}, "msgconvert", K.NUL_DROPPED),
             ("body_text", {"body_text": "a\x00b"}, {"body_text": "abc"}, "msgconvert", None),
+            ("body_text", {"body_text": "crème = soft"}, {"body_text": "crème soft"}, "pffexport", K.QP_PADDED_SOFT_BREAK),
+            ("body_text", {"body_text": "crème = soft"}, {"body_text": "crème hard"}, "pffexport", None),
             ("attachments", {"attachments": [part("message/delivery-status", filename="dsn", sha="1")]},
              {"attachments": [part("message/delivery-status", filename="dsn", sha="2")]}, "msgreader", K.DSN_BYTES),
             ("attachments", {"attachments": [part("text/plain", filename="a.txt", sha="1")]},

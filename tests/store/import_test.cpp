@@ -503,6 +503,25 @@ TEST(ImportLineEndTest, AttachmentsKeepTheBytesOfTheMailbox) {
     }
 }
 
+// The last part of a multipart without its close delimiter ends where the message ends, less the line
+// end a delimiter would have taken, whatever the mailbox's line ends (a CR LF mailbox's message ends
+// with the CR of the blank line before the next "From " line).
+TEST(ImportLineEndTest, AnUnterminatedLastPartEndsWithTheMessage) {
+    const std::string head = "Subject: s\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\n\nbody\n--b\n"
+                             "Content-Type: text/plain; name=\"t.txt\"\n\nunterminated\n";
+    std::string crlf;
+    for (char c : head) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    for (const std::string& text : {head, head + "\n", crlf, crlf + "\r"}) {
+        const Message m = importMessage(text);
+        ASSERT_EQ(m.attachments.size(), 1u);
+        const std::string stored(*m.attachments[0].props.getBinary(PidTagAttachDataBinary));
+        EXPECT_EQ(stored, text == head + "\n" ? "unterminated\r\n" : "unterminated") << text;
+    }
+}
+
 TEST(ImportMalformedTest, DegradesWithoutFailing) {
     struct Case {
         std::string bytes;

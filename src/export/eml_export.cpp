@@ -14,14 +14,14 @@
 namespace exporter {
 namespace {
 
-std::optional<std::string> exportedBytes(const MailboxSource& source, std::uint64_t k) {
+std::optional<std::string> exportedBytes(const MailboxSource& source, std::uint64_t k, bool storedLineEnds) {
     if (!source.mbox) return std::nullopt;
     std::optional<std::string> bytes = scan::readMessage(*source.mbox, k, true);
     if (!bytes) return std::nullopt;
     if (g_unescapeFrom != 0 && !source.isImm) scan::unescapeFromLines(*bytes);
     if (!source.isImm) mime::ForceHtmlContentTypeForExport(*bytes);
     std::string_view text(bytes->data(), std::min(bytes->size(), std::string_view(*bytes).find('\0')));
-    if (!scan::hasCrLf(text)) scan::normalizeLineEnds(*bytes);
+    if (!storedLineEnds && !scan::hasCrLf(text)) scan::normalizeLineEnds(*bytes);
     return bytes;
 }
 
@@ -41,9 +41,9 @@ struct EmlSlot {
 
 }  // namespace
 
-ExportedMessage exportedMessage(const MailboxSource& source, std::uint64_t k) {
+ExportedMessage exportedMessage(const MailboxSource& source, std::uint64_t k, bool storedLineEnds) {
     ExportedMessage message;
-    message.bytes = exportedBytes(source, k);
+    message.bytes = exportedBytes(source, k, storedLineEnds && !source.isImm);
     if (message.bytes) message.notAttached = attachImFiles(source, *message.bytes);
     return message;
 }

@@ -21,7 +21,9 @@ struct ExportedMessage {
 // Cuts message k as the exports write it: the scanner's leading line break dropped, the content type
 // repaired for ordinary mailboxes, CR LF line ends; a message of an .imm mailbox that names attachment
 // files is rebuilt with those files from the mailbox's Attachments folder. Safe on any thread.
-ExportedMessage exportedMessage(const MailboxSource& source, std::uint64_t k);
+// storedLineEnds: an ordinary mailbox's message keeps the line ends it has in the file (the import
+// reads both, and gives an attachment that is not text its bytes as the mailbox holds them).
+ExportedMessage exportedMessage(const MailboxSource& source, std::uint64_t k, bool storedLineEnds = false);
 
 // Logs each attachment file the message could not be given as a failure of `item` (the message counts
 // once); false when there was one.

@@ -17,14 +17,14 @@ PipelineStages<ImportedItem> importStages(ExportRun& run, const MailboxSource& s
         return ImportedItem{k, callGuarded(items, [](library::Items& i) { return i.add(); }), {}, {}, false, false};
     };
     stages.prepare = [source, saveAsFormat, prepareSave](ImportedItem& slot) {
-        slot.message = exportedMessage(source, slot.k);
+        slot.message = exportedMessage(source, slot.k, true);
         slot.readable = slot.message.bytes.has_value();
         if (!slot.readable) return;
         if (g_labelFolders != 0 || g_keepMessageState != 0) slot.header = std::string(headerBlockOf(*slot.message.bytes));
         // The item takes the bytes, so that a large message is not held twice; a retry reads them again.
         bool first = true;
         slot.imported = callGuarded(slot.item, [&](library::Item& i) {
-            std::optional<std::string> bytes = first ? std::move(slot.message.bytes) : exportedMessage(source, slot.k).bytes;
+            std::optional<std::string> bytes = first ? std::move(slot.message.bytes) : exportedMessage(source, slot.k, true).bytes;
             slot.message.bytes.reset();
             first = false;
             return bytes && i.importBytes(std::move(*bytes), library::kImportRfc822);

@@ -136,7 +136,7 @@ void importMailboxByLabels(ExportRun& run, const std::u16string& mailboxName,
     for (std::uint64_t k = 0; k < count && run.running(); ++k) {
         run.progressPosition(static_cast<int>(k));
         const std::u16string progress = itemLabel(mailboxName, k, count);
-        const ExportedMessage message = exportedMessage(source, k);
+        const ExportedMessage message = exportedMessage(source, k, true);
         reportNotAttached(run, message, progress);
         if (!message.bytes) {
             run.failed(progress);

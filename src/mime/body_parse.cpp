@@ -80,8 +80,15 @@ std::int64_t CMimeBody::parseParts(std::string_view in, std::size_t at, const st
         if (in.compare(afterBoundary, 2, "--") == 0) return static_cast<std::int64_t>(lineEnd + 2);
         const std::size_t partStart = lineEnd + 2;
         const std::size_t next = findDelimiter(in, delimiter, partStart);
-        addPart(in.substr(partStart, (next == npos ? in.size() : next) - partStart));
-        if (next == npos) return whole;
+        if (next == npos) {
+            // No close delimiter: the text's last line end is the one that would have begun it, as
+            // a delimiter's CR LF never belongs to the part before it.
+            std::string_view last = in.substr(partStart);
+            if (last.ends_with("\r\n")) last.remove_suffix(2);
+            addPart(last);
+            return whole;
+        }
+        addPart(in.substr(partStart, next - partStart));
         at = next;
     }
 }

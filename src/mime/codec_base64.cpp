@@ -106,9 +106,11 @@ std::int64_t Base64Decode(std::string_view in, char* out, std::int64_t max) {
         }
         if (i >= n) break;
         const unsigned char c = bytes[i];
-        if (c == '\r' || c == '\n') continue;
         const int value = kDecode[c];
-        if (value < 0) break;
+        // Padding ends the data; any other byte outside the alphabet (a line end, a blank a mailer
+        // added, a stray character) is skipped, as RFC 2045 asks, so that it costs no data after it.
+        if (c == '=') break;
+        if (value < 0) continue;
         if (index > 0) {
             if (written >= max) break;
             if (index == 1)

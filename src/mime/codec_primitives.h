@@ -8,7 +8,7 @@ namespace mime::detail {
 // Base64 of the input; with lineBreaks a CR LF follows every 76 characters and ends a non-empty last line.
 std::int64_t Base64Encode(std::string_view in, char* out, std::int64_t max, bool lineBreaks);
 std::int64_t Base64EncodedSizeBound(std::int64_t inputLength, bool lineBreaks);
-// Skips CR and LF; stops at the first byte outside the alphabet ('=' included) or when out is full.
+// Skips every byte outside the alphabet (CR, LF, blanks, stray characters); stops at '=' or when out is full.
 std::int64_t Base64Decode(std::string_view in, char* out, std::int64_t max);
 
 // Quoted-printable decoding; with underscoreIsSpace (the Q encoding of encoded words) a literal '_'

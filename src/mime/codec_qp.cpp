@@ -9,7 +9,13 @@ namespace {
 
 // The value of a byte as an escape digit: byte - '0' up to '9', byte - 55 above, taken modulo 16 for
 // the second digit (so a lower-case second digit still decodes).
-int digitValue(unsigned char c) { return c <= '9' ? c - '0' : c - 55; }
+// The value of a hex digit of either case (RFC 2045 asks robust decoders to accept lower case), or -1.
+int hexValue(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
 
 // Quoted-printable encoder state: the current line length and the output position of the last literal
 // space or tab written while the line was not empty (the break candidate).
@@ -100,18 +106,24 @@ std::int64_t QpDecode(std::string_view in, char* out, std::int64_t max, bool und
             ++i;
             continue;
         }
-        if (n - i < 3) break;  // '=' needs two more bytes
-        const auto first = static_cast<unsigned char>(in[i + 1]);
-        const auto second = static_cast<unsigned char>(in[i + 2]);
-        if (HasCharClass(first, kCharHexDigit)) {
-            out[written++] = static_cast<char>(digitValue(first) * 16 + (digitValue(second) & 15));
-            i += 3;
-        } else if (first == '\r' && second == '\n') {
-            i += 3;  // soft line break
-        } else {
-            out[written++] = static_cast<char>(first);  // the '=' is dropped
-            i += 2;
+        // A soft line break: '=', blanks a mailer may have left, then the line end (or the end of the text).
+        std::size_t after = i + 1;
+        while (after < n && (in[after] == ' ' || in[after] == '\t')) ++after;
+        if (after == n || in[after] == '\r' || in[after] == '\n') {
+            if (after < n && in[after] == '\r' && after + 1 < n && in[after + 1] == '\n') ++after;
+            i = after == n ? n : after + 1;
+            continue;
         }
+        const int high = i + 2 < n ? hexValue(static_cast<unsigned char>(in[i + 1])) : -1;
+        const int low = i + 2 < n ? hexValue(static_cast<unsigned char>(in[i + 2])) : -1;
+        if (high >= 0 && low >= 0) {
+            out[written++] = static_cast<char>(high * 16 + low);
+            i += 3;
+            continue;
+        }
+        // Not an escape: the '=' stands for itself (RFC 2045, 6.7), so no byte after it is lost.
+        out[written++] = '=';
+        ++i;
     }
     return written;
 }

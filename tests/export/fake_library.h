@@ -96,7 +96,7 @@ public:
     bool importBytes(std::string bytes, int type) override {
         std::string subject;
         const std::size_t at = bytes.find("Subject: ");
-        if (at != std::string::npos) subject = bytes.substr(at + 9, bytes.find('\r', at) - at - 9);
+        if (at != std::string::npos) subject = bytes.substr(at + 9, bytes.find_first_of("\r\n", at) - at - 9);
         journal_.record("import(" + subject + "," + std::to_string(type) + ")");
         imported_ = std::move(bytes);
         return true;

@@ -457,6 +457,71 @@ TEST(ImportLineEndTest, LfAndCrMessagesReadLikeCrLf) {
     }
 }
 
+// An attachment keeps the bytes a mail reader saves from the mailbox: a part that is neither text nor
+// transfer-encoded keeps the bare LF line ends of a mailbox written with them (text reads the same
+// either way and keeps CR LF); uuencoded content is decoded. The message is written with CR LF and
+// the line ends are then replaced with those of the case.
+TEST(ImportLineEndTest, AttachmentsKeepTheBytesOfTheMailbox) {
+    struct Case {
+        const char* type;
+        const char* encoding;
+        const char* lineEnd;  // of the whole message
+        std::string content;  // the part's lines as written, joined by CR LF
+        std::string stored;
+    };
+    const Case cases[] = {
+        {"application/pgp-signature", "7bit", "\n", "-----BEGIN-----\r\nabc\r\n-----END-----", "-----BEGIN-----\nabc\n-----END-----"},
+        {"application/xml", "8bit", "\n", "<a>\xC3\xA4</a>", "<a>\xC3\xA4</a>"},
+        {"application/xml", "", "\n", "<a/>\r\n<b/>", "<a/>\n<b/>"},
+        {"application/xml", "8bit", "\r\n", "<a/>\r\n<b/>", "<a/>\r\n<b/>"},
+        {"application/octet-stream", "7-bit", "\n", "raw\r\nbytes", "raw\nbytes"},
+        {"application/octet-stream", "base64", "\n", "YWJj!ZGVm \r\n*Z2hp", "abcdefghi"},
+        {"text/plain", "7bit", "\n", "one\r\ntwo", "one\r\ntwo"},
+        {"application/octet-stream", "base64", "\n", "YQpi", "a\nb"},
+        {"application/octet-stream", "x-uuencode", "\n", "begin 644 u.txt\r\n#86)C\r\n`\r\nend", "abc"},
+        {"application/octet-stream", "x-uuencode", "\r\n", "begin 644 u.txt\r\n,:&5L;&\\@=V]R;&0*\r\n`\r\nend", "hello world\n"},
+        {"application/octet-stream", "x-uuencode", "\n", "no begin line", "no begin line"},
+    };
+    for (const Case& c : cases) {
+        std::string text = mail({"Subject: s", "Content-Type: multipart/mixed; boundary=\"b\"", "", "--b", "", "body", "--b"});
+        text += std::string("Content-Type: ") + c.type + "\r\nContent-Disposition: attachment; filename=\"f\"\r\n";
+        if (*c.encoding) text += std::string("Content-Transfer-Encoding: ") + c.encoding + "\r\n";
+        text += "\r\n" + c.content + "\r\n--b--\r\n";
+        std::string source;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text.compare(i, 2, "\r\n") == 0) {
+                source += c.lineEnd;
+                ++i;
+            } else {
+                source += text[i];
+            }
+        }
+        const Message m = importMessage(source);
+        ASSERT_EQ(m.attachments.size(), 1u) << c.type;
+        EXPECT_EQ(std::string(*m.attachments[0].props.getBinary(PidTagAttachDataBinary)), c.stored)
+            << c.type << " " << c.encoding << " " << (c.lineEnd[0] == '\r' ? "CR LF" : "LF");
+    }
+}
+
+// The last part of a multipart without its close delimiter ends where the message ends, less the line
+// end a delimiter would have taken, whatever the mailbox's line ends (a CR LF mailbox's message ends
+// with the CR of the blank line before the next "From " line).
+TEST(ImportLineEndTest, AnUnterminatedLastPartEndsWithTheMessage) {
+    const std::string head = "Subject: s\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\n\nbody\n--b\n"
+                             "Content-Type: text/plain; name=\"t.txt\"\n\nunterminated\n";
+    std::string crlf;
+    for (char c : head) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    for (const std::string& text : {head, head + "\n", crlf, crlf + "\r"}) {
+        const Message m = importMessage(text);
+        ASSERT_EQ(m.attachments.size(), 1u);
+        const std::string stored(*m.attachments[0].props.getBinary(PidTagAttachDataBinary));
+        EXPECT_EQ(stored, text == head + "\n" ? "unterminated\r\n" : "unterminated") << text;
+    }
+}
+
 TEST(ImportMalformedTest, DegradesWithoutFailing) {
     struct Case {
         std::string bytes;

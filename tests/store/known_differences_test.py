@@ -52,6 +52,8 @@ class KnownDifferencesTest(unittest.TestCase):
             ("to", {"to": [person("mary")]}, {"to": [person("", "Ann Smith")]}, "msgreader", None),
             ("body_text", {"body_text": "a\x00b"}, {"body_text": "ab"}, "msgconvert", K.NUL_DROPPED),
             ("body_text", {"body_text": "a\x00b"}, {"body_text": "abc"}, "msgconvert", None),
+            ("body_text", {"body_text": "crème = soft"}, {"body_text": "crème soft"}, "pffexport", K.QP_PADDED_SOFT_BREAK),
+            ("body_text", {"body_text": "crème = soft"}, {"body_text": "crème hard"}, "pffexport", None),
             ("attachments", {"attachments": [part("message/delivery-status", filename="dsn", sha="1")]},
              {"attachments": [part("message/delivery-status", filename="dsn", sha="2")]}, "msgreader", K.DSN_BYTES),
             ("attachments", {"attachments": [part("text/plain", filename="a.txt", sha="1")]},
@@ -62,6 +64,12 @@ class KnownDifferencesTest(unittest.TestCase):
              {"attachments": [], "other_parts": [headers]}, "readpst", None),
             ("attachments", {"attachments": [], "other_parts": [part("multipart/mixed", size=0)]},
              {"attachments": [], "other_parts": []}, "readpst", K.READPST_EMPTY),
+            ("attachments", {"attachments": [], "body_text": "", "other_parts": [part("text/plain")]},
+             {"attachments": [], "other_parts": []}, "msgconvert", K.MSGCONVERT_EMPTY_BODY),
+            ("attachments", {"attachments": [], "body_text": "text", "other_parts": [part("text/plain")]},
+             {"attachments": [], "other_parts": []}, "msgconvert", None),
+            ("attachments", {"attachments": [], "body_text": "", "other_parts": [part("text/html")]},
+             {"attachments": [], "other_parts": []}, "msgconvert", None),
             ("attachments", {"attachments": [embedded("メール")], "other_parts": [dsn]},
              {"attachments": [embedded("\ufffdール"), part(None)]}, "pffexport", None),
         ]
@@ -100,11 +108,112 @@ class KnownDifferencesTest(unittest.TestCase):
              {"attachments": [embedded("\ufffd" * 9)], "other_parts": []}, K.READPST_EMBEDDED),
             ({"attachments": [embedded("メール")]},
              {"attachments": [embedded("\ufffd" * 9), part("text/plain", filename="x.txt")]}, None),
+            # A nameless attachment comes back as an inline part of the same type and bytes.
+            ({"attachments": [part("text/plain", sha="1")]},
+             {"attachments": [], "other_parts": [part("text/plain", sha="1")]}, K.INLINE_PARTS % "readpst"),
+            ({"attachments": [part("text/plain", sha="1")]},
+             {"attachments": [], "other_parts": [part("text/plain", sha="2")]}, None),
+            ({"attachments": [part("text/plain", filename="a.txt", sha="1")]},
+             {"attachments": [], "other_parts": [part("text/plain", sha="1")]}, None),
+            # An empty attachment is left out.
+            ({"attachments": [part("text/plain", size=0, filename="e.txt")]}, {"attachments": []}, K.READPST_EMPTY),
+            ({"attachments": [part("text/plain", size=1, filename="e.txt")]}, {"attachments": []}, None),
+            # An embedded message loses its file name.
+            ({"attachments": [dict(embedded("Hi"), filename="hi.eml")]}, {"attachments": [embedded("Hi")]},
+             K.READPST_EMBEDDED_NAME),
+            ({"attachments": [dict(embedded("Hi"), filename="hi.eml")]},
+             {"attachments": [dict(embedded("Hi"), filename="other.eml")]}, None),
+            # A nameless part with a Content-ID becomes an inline attachment.
+            ({"attachments": [], "other_parts": [dict(part("image/gif", sha="1"), content_id="i@x")]},
+             {"attachments": [dict(part("image/gif", sha="1"), content_id="i@x")]}, K.INLINE_CID % "readpst"),
+            ({"attachments": [], "other_parts": [dict(part("image/gif", sha="1"), content_id="i@x")]},
+             {"attachments": [dict(part("image/gif", sha="2"), content_id="i@x")]}, None),
+            # A message/* part other than message/rfc822 in base64.
+            ({"attachments": [part("message/external-body", filename="d.txt", sha="1")]},
+             {"attachments": [part("message/external-body", filename="d.txt", sha="2")]}, K.READPST_BASE64_MESSAGE),
+            ({"attachments": [part("text/plain", filename="d.txt", sha="1")]},
+             {"attachments": [part("text/plain", filename="d.txt", sha="2")]}, None),
         ]
         for expected, actual, cause in cases:
             with self.subTest(expected=expected, actual=actual):
                 found = K.explain("attachments", expected, actual, "readpst", other_parts=False)
                 self.assertEqual(found, {cause} if cause else None)
+        # The readers that show MAPI attachments as stored have none of readpst's habits.
+        for expected, actual, _ in cases[3:]:
+            with self.subTest(expected=expected, actual=actual, reader="pffexport"):
+                self.assertIsNone(K.explain("attachments", expected, actual, "pffexport"))
+
+    def test_readers_and_oracle_reading_addresses_and_fields(self):
+        cases = [
+            # field, expected record, actual record, reader, cause (None: not explained)
+            ("from", {"from": [person("aliceexample")]}, {"from": [person("", "Alice Example")]}, "msgreader",
+             K.QUOTED_NAME_AS_ADDRESS),
+            ("from", {"from": [person("aliceexample")]}, {"from": [person("", "Alice Other")]}, "msgreader", None),
+            ("from", {"from": [person('"johndoe"@x.org')]}, {"from": [person('"john doe"@x.org')]}, "pffexport",
+             K.QUOTED_LOCAL_PART),
+            ("from", {"from": [person('"johndoe"@x.org')]}, {"from": [person('"john roe"@x.org')]}, "pffexport", None),
+            ("to", {"to": [person("a@x.org;b@x.org")]}, {"to": [person("a@x.org"), person("b@x.org")]}, "pst-extractor",
+             K.SEMICOLON_LIST),
+            ("to", {"to": [person("a@x.org;b@x.org")]}, {"to": [person("a@x.org"), person("c@x.org")]}, "pst-extractor",
+             None),
+            ("subject", {"subject": "=?utf-8?B?bad!?= and =?x-unknown?Q?abc?="}, {"subject": "\ufffd and abc"},
+             "pffexport", K.UNDECODABLE_WORD),
+            ("subject", {"subject": "=?utf-8?B?bad!?= and =?x-unknown?Q?abc?="}, {"subject": "\ufffd or abc"},
+             "pffexport", None),
+            ("subject", {"subject": "=?utf-8?Q?fine?="}, {"subject": "fine"}, "pffexport", None),
+            ("from", {"from": [person("jörg@x.org")]}, {"from": [person("=?utf-8?q?j=c3=b6rg?=@x.org")]}, "pffexport",
+             K.ENCODED_ADDRESS),
+            ("from", {"from": [person("jörg@x.org")]}, {"from": [person("=?utf-8?q?j=c3=a4rg?=@x.org")]}, "pffexport",
+             None),
+            ("attachments", {"attachments": [part("text/plain", filename="x" * 300)]}, {"attachments": []},
+             "pffexport", K.PFFEXPORT_LONG_NAME),
+            ("attachments", {"attachments": [part("text/plain", filename="x" * 200)]}, {"attachments": []},
+             "pffexport", None),
+            ("attachments", {"attachments": [part("text/plain", filename="x" * 300)]}, {"attachments": []},
+             "pst-extractor", None),
+        ]
+        for field, expected, actual, reader, cause in cases:
+            with self.subTest(field=field, expected=expected, actual=actual):
+                found = K.explain(field, expected, actual, reader)
+                self.assertEqual(found, {cause} if cause else None)
+
+    def test_a_base64_message_part_is_proven_by_the_source(self):
+        inner = b"Subject: Inner\n\nx\n"
+        import base64
+        def source(encoding):
+            return b"From x Thu Jan  1 00:00:00 2009\nContent-Type: multipart/mixed; boundary=b\n\n--b\n" \
+                   b"Content-Type: message/rfc822\nContent-Transfer-Encoding: " + encoding + b"\n\n" + \
+                   (base64.b64encode(inner) if encoding == b"base64" else inner) + b"\n--b--\n\n"
+        expected = {"mbox_offset": 0, "attachments": [dict(embedded(None), embedded={"subject": None, "from": []})]}
+        actual = {"attachments": [embedded("Inner")]}
+        with tempfile.TemporaryDirectory() as folder:
+            mbox = os.path.join(folder, "m.mbox")
+            for encoding, cause in ((b"base64", K.BASE64_MESSAGE_PART), (b"7bit", None)):
+                with open(mbox, "wb") as f:
+                    f.write(source(encoding))
+                K.SOURCE_MBOX = mbox
+                try:
+                    with self.subTest(encoding=encoding):
+                        found = K.explain("attachments", expected, actual, "pffexport")
+                        self.assertEqual(found, {cause} if cause else None)
+                finally:
+                    K.SOURCE_MBOX = None
+
+    def test_a_sender_shown_as_from_is_proven_by_the_source_sender_field(self):
+        with tempfile.TemporaryDirectory() as folder:
+            mbox = os.path.join(folder, "m.mbox")
+            with open(mbox, "wb") as f:
+                f.write(b"From x Thu Jan  1 00:00:00 2009\nSender: Sec <sec@x.org>\nSubject: s\n\nbody\n\n")
+            K.SOURCE_MBOX = mbox
+            try:
+                for shown, cause in (("sec@x.org", K.SENDER_AS_FROM), ("boss@x.org", None)):
+                    with self.subTest(shown=shown):
+                        found = K.explain("from", {"from": [], "mbox_offset": 0}, {"from": [person(shown)]}, "pffexport")
+                        self.assertEqual(found, {cause} if cause else None)
+            finally:
+                K.SOURCE_MBOX = None
+            self.assertIsNone(K.explain("from", {"from": [], "mbox_offset": 0}, {"from": [person("sec@x.org")]},
+                                        "pffexport"))
 
 
     def test_a_blank_mailbox_may_give_one_empty_item_only(self):

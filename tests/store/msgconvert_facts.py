@@ -14,14 +14,15 @@ Artefacts of msgconvert 0.921 with Email::MIME 1.953 that are undone (none of th
   wide-header   A header value with a character above U+00FF makes Perl write the whole message as
                 UTF-8, so the 8-bit body octets are encoded twice; the body is turned back into octets.
   generated-cid Email::MIME gives every part of a multipart with three or more parts a new
-                Content-ID, which makes an inline body part read as an attachment; Content-IDs that
+                Content-ID (or an empty one), which makes an inline body part read as an attachment; Content-IDs that
                 do not occur in the source message are removed.
   ascii-name    Next to a correct RFC 2231 name*= / filename*= parameter Email::MIME writes an ASCII
                 transliteration as name= / filename=, which the oracle prefers; it is removed.
   invented-date Without a submit time in the .msg file msgconvert puts the conversion time in a
                 Date field; it is removed.
   dsn-encoding  msgconvert writes every attachment in base64. Python's email package splits a
-                message/delivery-status part into header blocks (and the oracle hashes their
+                message/delivery-status part into header blocks (another message/* part but
+                message/rfc822 into a header and body) (and the oracle hashes their
                 re-serialisation) only when it is not base64-encoded; such parts are decoded back.
 """
 import base64
@@ -34,13 +35,13 @@ import sys
 import tempfile
 
 
-CID_RE = re.compile(rb"^Content-ID: <([^>\r\n]*)>\r?\n", re.M | re.I)
-# name*=...; or name*0*=...; name*1*=...; followed by the plain name=... fallback.
-ASCII_NAME_RE = re.compile(rb"((?:file)?name)(\*(?:0\*)?=[^;\r\n]*;(?:\s*\1\*\d+\*?=[^;\r\n]*;)*)\s*\1=(\"[^\"]*\"|[^;\r\n]*)",
+CID_RE = re.compile(rb"^Content-ID: *(?:<([^>\r\n]*)>)? *\r?\n", re.M | re.I)
+# name*=...; or name*0*=...; name*1*=...; (or name*0=...; name*1=...;) followed by the plain name=... fallback.
+ASCII_NAME_RE = re.compile(rb"((?:file)?name)(\*(?:0\*?)?=[^;\r\n]*;(?:\s*\1\*\d+\*?=[^;\r\n]*;)*)\s*\1=(\"[^\"]*\"|[^;\r\n]*)",
                            re.I)
 
 
-DSN_RE = re.compile(rb"((?:^[^\r\n]+\r?\n)*?Content-Type: message/delivery-status[^\n]*\n(?:^[^\r\n]+\r?\n)*?)"
+DSN_RE = re.compile(rb"((?:^[^\r\n]+\r?\n)*?Content-Type: message/(?!rfc822|global\b)[\w.+-]+[^\n]*\n(?:^[^\r\n]+\r?\n)*?)"
                     rb"Content-Transfer-Encoding: base64(\r?\n(?:^[^\r\n]+\r?\n)*\r?\n)([A-Za-z0-9+/=\r\n]*?)(?=\r?\n--)",
                     re.M | re.I)
 

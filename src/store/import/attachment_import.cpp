@@ -76,6 +76,55 @@ void setCommon(Attachment& a, const AttachmentPart& part, int number, bool hidde
     p.setLong(PidTagObjectType, MAPI_ATTACH);
 }
 
+std::string lowerTrimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    }
+    return out;
+}
+
+// The part's Content-Transfer-Encoding in lower case; empty when absent.
+std::string transferEncoding(const mime::CMimeBody& body) {
+    const auto text = body.TransferEncodingText();
+    return text ? lowerTrimmed(*text) : std::string();
+}
+
+bool isUuEncoding(std::string_view encoding) {
+    return encoding == "x-uuencode" || encoding == "uuencode" || encoding == "x-uue" || encoding == "uue";
+}
+
+// Content that is not transfer-encoded: the MIME library reads an unknown encoding as none too.
+bool isIdentityEncoding(std::string_view encoding) {
+    return encoding != "base64" && encoding != "quoted-printable" && !isUuEncoding(encoding);
+}
+
+std::string withLfLineEnds(std::string data) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n') continue;
+        data[out++] = data[i];
+    }
+    data.resize(out);
+    return data;
+}
+
+// The content the attachment stores: uuencoded content decoded; the bare LF line ends of the source
+// back in a part that is neither text nor transfer-encoded (text keeps CR LF, which every reader
+// compares line ends aside).
+std::string attachmentBytes(std::string data, const AttachmentPart& part, bool lfSource) {
+    const std::string encoding = transferEncoding(*part.body);
+    if (isUuEncoding(encoding)) {
+        if (auto decoded = uudecode(data)) return std::move(*decoded);
+        return data;
+    }
+    if (lfSource && isIdentityEncoding(encoding) && part.info.mainType != "text") return withLfLineEnds(std::move(data));
+    return data;
+}
+
 std::string takeContent(mime::CMimeBody& body) {
     std::string data(body.ContentView());
     body.ReserveContent(0);  // the bytes now live in the attachment
@@ -83,6 +132,38 @@ std::string takeContent(mime::CMimeBody& body) {
 }
 
 }  // namespace
+
+std::optional<std::string> uudecode(std::string_view text) {
+    std::string out;
+    bool begun = false;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!begun) {
+            begun = line.starts_with("begin ") || line == "begin";
+            continue;
+        }
+        if (line == "end" || line.starts_with("end ")) break;
+        if (line.empty()) continue;
+        // The first character gives the line's byte count; then four characters carry three bytes.
+        const std::size_t count = static_cast<std::size_t>((line[0] - 0x20) & 0x3F);
+        std::string bytes;
+        for (std::size_t i = 1; bytes.size() < count; i += 4) {
+            unsigned group = 0;
+            for (std::size_t k = 0; k < 4; ++k) {
+                const char c = i + k < line.size() ? line[i + k] : ' ';
+                group = (group << 6) | static_cast<unsigned>((c - 0x20) & 0x3F);
+            }
+            for (int shift = 16; shift >= 0 && bytes.size() < count; shift -= 8)
+                bytes.push_back(static_cast<char>((group >> shift) & 0xFF));
+        }
+        out += bytes;
+    }
+    if (!begun) return std::nullopt;
+    return out;
+}
 
 std::u16string fileExtension(std::u16string_view name) {
     const std::size_t dot = name.rfind(u'.');
@@ -108,7 +189,8 @@ std::u16string shortFileName(std::u16string_view name) {
     return shortExt.empty() ? shortStem : shortStem + u"." + shortExt;
 }
 
-Attachment importAttachment(AttachmentPart& part, int number, int depth, bool hasHtmlBody, const ImportOptions& options) {
+Attachment importAttachment(AttachmentPart& part, int number, int depth, bool hasHtmlBody, const ImportOptions& options,
+                            bool lfSource) {
     Attachment a;
     const bool hidden = hasHtmlBody && part.inRelated && !part.info.contentId.empty() && part.info.disposition != "attachment";
     setCommon(a, part, number, hidden);
@@ -116,7 +198,10 @@ Attachment importAttachment(AttachmentPart& part, int number, int depth, bool ha
     if (part.info.fileName) setFileNames(p, *part.info.fileName);
 
     if (part.info.isMessage() && depth + 1 <= options.maxEmbeddingDepth) {
-        Message inner = importPrepared(prepareMessageText(takeContent(*part.body)), options, depth + 1);
+        std::string content = takeContent(*part.body);
+        // A message that is not transfer-encoded had the line ends of the message around it.
+        const bool innerLf = isIdentityEncoding(transferEncoding(*part.body)) ? lfSource : hasLfLineEnds(content);
+        Message inner = importPrepared(prepareMessageText(std::move(content)), options, depth + 1, innerLf);
         const std::u16string subject = inner.props.getString(PidTagSubject).value_or(u"");
         p.setString(PidTagDisplayName, part.info.fileName ? *part.info.fileName : subject);
         const std::int32_t size = inner.props.getLong(PidTagMessageSize).value_or(0);
@@ -125,7 +210,7 @@ Attachment importAttachment(AttachmentPart& part, int number, int depth, bool ha
         return a;
     }
 
-    std::string data = takeContent(*part.body);
+    std::string data = attachmentBytes(takeContent(*part.body), part, lfSource);
     if (part.info.fileName) {
         p.setString(PidTagDisplayName, *part.info.fileName);
     } else {

@@ -144,10 +144,10 @@ std::int64_t messageSizeOf(const Message& message) {
 }
 
 Message importMessageAt(std::string_view bytes, const ImportOptions& options, int depth) {
-    return importPrepared(prepareMessageText(std::string(bytes)), options, depth);
+    return importPrepared(prepareMessageText(std::string(bytes)), options, depth, hasLfLineEnds(bytes));
 }
 
-Message importPrepared(std::string text, const ImportOptions& options, int depth) {
+Message importPrepared(std::string text, const ImportOptions& options, int depth, bool lfSource) {
     Message message;
     mime::CMimeMessage tree;
     tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));
@@ -159,7 +159,7 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
     importBodies(parts, message.props);
     int number = 0;
     for (AttachmentPart& part : parts.attachments) {
-        message.attachments.push_back(importAttachment(part, number++, depth, parts.html != nullptr, options));
+        message.attachments.push_back(importAttachment(part, number++, depth, parts.html != nullptr, options, lfSource));
     }
     finishMessage(message);
     return message;
@@ -168,7 +168,8 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
 Message importMessage(std::string_view bytes, const ImportOptions& options) { return importMessageAt(bytes, options, 0); }
 
 Message importMessageBytes(std::string bytes, const ImportOptions& options) {
-    return importPrepared(prepareMessageText(std::move(bytes)), options, 0);
+    const bool lfSource = hasLfLineEnds(bytes);
+    return importPrepared(prepareMessageText(std::move(bytes)), options, 0, lfSource);
 }
 
 std::optional<Message> importMessageFile(const std::u16string& path, std::string* error, const ImportOptions& options) {
@@ -192,7 +193,8 @@ std::optional<Message> importMessageFile(const std::u16string& path, std::string
         return std::nullopt;
     }
     file.close();
-    return importPrepared(prepareMessageText(std::move(bytes)), options, 0);
+    const bool lfSource = hasLfLineEnds(bytes);
+    return importPrepared(prepareMessageText(std::move(bytes)), options, 0, lfSource);
 }
 
 }  // namespace store::import

@@ -31,8 +31,9 @@ std::optional<mapi::Message> importMessageFile(const std::u16string& path, std::
 
 // The import of a message found at an embedding depth (0 for a top-level message).
 mapi::Message importMessageAt(std::string_view bytes, const ImportOptions& options, int depth);
-// The same for text made ready by prepareMessageText (message_text.h), which it consumes.
-mapi::Message importPrepared(std::string text, const ImportOptions& options, int depth);
+// The same for text made ready by prepareMessageText (message_text.h), which it consumes. lfSource:
+// the text had bare LF line ends before it was prepared (see hasLfLineEnds in message_text.h).
+mapi::Message importPrepared(std::string text, const ImportOptions& options, int depth, bool lfSource = false);
 
 // PidTagMessageSize: the bytes of the message's properties, recipients and attachments.
 std::int64_t messageSizeOf(const mapi::Message& message);

@@ -89,6 +89,10 @@ std::string crlfLines(std::string&& text) {
 
 }  // namespace
 
+bool hasLfLineEnds(std::string_view text) {
+    return text.find('\r') == std::string_view::npos && text.find('\n') != std::string_view::npos;
+}
+
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -103,6 +107,9 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 std::string prepareMessageText(std::string bytes) {
     const std::size_t skipped = bytes.size() - envelopeLineSkipped(bytes).size();
     bytes.erase(0, skipped);
+    // A mailbox with CR LF line ends is cut before the LF that begins the next "From " line: the CR of
+    // that line end is no part of the message.
+    if (bytes.ends_with("\n\r")) bytes.pop_back();
     std::string text = crlfLines(std::move(bytes));
     // Walk the header lines: fix obsolete field names, drop misplaced envelope lines, find where the
     // header ends. A header that needs no change is returned without another copy.

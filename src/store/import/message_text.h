@@ -17,6 +17,10 @@ std::string prepareMessageText(std::string bytes);
 // line that ends the header; the whole text when there is no blank line.
 std::string_view headerBlockOf(std::string_view text);
 
+// True when the text has line ends and every one is a bare LF (an mbox written on Unix): the CR LF
+// that prepareMessageText puts in their place can be undone exactly.
+bool hasLfLineEnds(std::string_view text);
+
 bool equalsNoCase(std::string_view a, std::string_view b);
 
 }  // namespace store::import

@@ -132,6 +132,8 @@ def main():
                 with open(expected_path) as f:
                     expected = json.load(f)
                 records = data.get("folders", {}).get(folder, [])
+                known_differences.SOURCE_DIR = source if os.path.isdir(source) else None
+                known_differences.SOURCE_MBOX = None if os.path.isdir(source) else source
                 explained = known_differences.classify(compared, expected, records, reader, folder, result,
                                                        blank_file(source), other_parts=bool(other_parts))
             result["fidelity"][folder] = fidelity(report) + [explained]

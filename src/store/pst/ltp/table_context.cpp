@@ -109,16 +109,13 @@ std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::
     return bytes;
 }
 
-}  // namespace
-
-// Heap order as Outlook writes it, which some readers rely on: the row index header, TCINFO, the
-// row index records, the row matrix (when small), then the values the rows refer to. Blocks of a
-// large row matrix are padded to full size, rows never straddling them.
-NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
+// Fills the heap with the table and collects the subnodes it refers to. Heap order as Outlook writes
+// it, which some readers rely on: the row index header, TCINFO, the row index records, the row
+// matrix (when small), then the values the rows refer to. Blocks of a large row matrix are padded
+// to full size, rows never straddling them.
+void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns, std::size_t rowCount,
+                const std::function<TableRow(std::size_t)>& rowAt, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
     const Layout layout = layoutColumns(std::move(columns));
-    NodeContent content;
-    HeapBuilder heap(HeapClient::TableContext);
     BthSlots rowIndex{reserveBthHeader(heap), Hid()};
     const Hid tcInfo = heap.reserve(tcInfoSize(layout));
     heap.setUserRoot(tcInfo);
@@ -134,7 +131,7 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
     index.reserve(rowCount);
     for (std::size_t r = 0; r < rowCount; ++r) {
         const TableRow row = rowAt(r);
-        pending += encodeRow(db, ids, heap, content.subnodes, layout, row);
+        pending += encodeRow(db, ids, heap, subnodes, layout, row);
         index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
         if (!inHeap && (r + 1) % perBlock == 0 && r + 1 < rowCount) {
             pending.resize(kMaxBlockData, '\0');
@@ -153,7 +150,7 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
         leaves.push_back(db.writeLeaf(pending));
         leafSizes.push_back(static_cast<std::uint32_t>(pending.size()));
         const Nid nid = ids.next(NidType::Ltp);
-        content.subnodes.push_back({nid, db.writeTreeOver(leaves, leafSizes), Bid()});
+        subnodes.push_back({nid, db.writeTreeOver(leaves, leafSizes), Bid()});
         rowsHnid = nid.value();
     }
     std::sort(index.begin(), index.end());
@@ -165,8 +162,26 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
     }
     fillBth(heap, rowIndex, 4, 4, records);
     heap.fill(tcInfo, encodeTcInfo(layout, rowIndex.header, rowsHnid));
+}
+
+}  // namespace
+
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
+    NodeContent content;
+    HeapBuilder heap(HeapClient::TableContext);
+    buildTable(db, ids, std::move(columns), rowCount, rowAt, heap, content.subnodes);
     content.blocks = heap.takeBlocks();
     return content;
+}
+
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
+    WrittenNode node;
+    HeapBuilder heap(HeapClient::TableContext, db);
+    buildTable(db, ids, std::move(columns), rowCount, rowAt, heap, node.subnodes);
+    node.data = heap.writeData();
+    return node;
 }
 
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,

@@ -29,6 +29,15 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows);
 
+// The same table written at once: the heap's blocks go to the file as they are made, so that a
+// table of any length takes little memory (a contents table of many messages).
+struct WrittenNode {
+    Bid data;
+    std::vector<SubnodeEntry> subnodes;
+};
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt);
+
 struct Table {
     std::vector<std::uint32_t> columns;
     std::vector<TableRow> rows;  // in row-matrix order; cells hold only the values present

@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "codec_test_util.h"
+#include "mime/message_render.h"
 #include "mime/mime_codec.h"
 
 namespace {
@@ -121,6 +122,38 @@ TEST(Base64Codec, DecodesUntilTheFirstByteOutsideTheAlphabet) {
     }
     CMimeCodeBase64 codec;
     EXPECT_EQ(convertInto(codec, "QUJDREVG", false, 4), "ABCD");
+}
+
+// Long runs of the alphabet are decoded many characters at a time: a byte outside it anywhere in a
+// run, or an output buffer ending anywhere, stops decoding exactly where it stops in a short input.
+TEST(Base64Codec, LongRunsStopWhereShortOnesDo) {
+    std::mt19937 random(11);
+    const std::string original = randomBytes(random, 150);
+    const std::string encoded = Base64Encode(original);  // 200 characters, no line breaks
+    ASSERT_EQ(encoded.size(), 200u);
+    CMimeCodeBase64 codec;
+    EXPECT_EQ(convert(codec, encoded, false), original);
+    for (const char stop : {'*', '=', ' ', '\x80', '\0', '@', '[', '`', '{', ':', '-'}) {
+        for (std::size_t at = 0; at < encoded.size(); ++at) {
+            std::string damaged = encoded;
+            damaged[at] = stop;
+            ASSERT_EQ(convert(codec, damaged, false), original.substr(0, at * 3 / 4)) << int(stop) << " at " << at;
+        }
+    }
+    for (std::int64_t max = 0; max <= 150; ++max)
+        ASSERT_EQ(convertInto(codec, encoded, false, max), original.substr(0, static_cast<std::size_t>(max))) << max;
+    // Lines of 76 characters, and every alphabet character in every position of a run.
+    std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int turn = 0; turn < 64; ++turn) {
+        std::rotate(alphabet.begin(), alphabet.begin() + 1, alphabet.end());
+        const std::string text = repeat(alphabet, 3) + "\r\n" + alphabet;
+        std::string plain = text;
+        std::erase(plain, '\r');
+        std::erase(plain, '\n');
+        const std::string decoded = convert(codec, plain, false);
+        EXPECT_EQ(Base64Encode(decoded), plain);
+        EXPECT_EQ(convert(codec, text, false), decoded);
+    }
 }
 
 TEST(QuotedPrintableCodec, Decodes) {

@@ -1,5 +1,6 @@
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <iconv.h>
@@ -359,6 +360,15 @@ bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16
     if (upper == "WINDOWS-1252" || upper == "CP1252") {
         out.clear();
         for (char c : bytes) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(c)));
+        return true;
+    }
+    // Latin-1 bytes are the first 256 code points, and ASCII text reads the same in US-ASCII and
+    // every ISO 8859 part: no converter is needed for them.
+    const bool latin1 = upper == "ISO-8859-1" || upper == "ISO8859-1" || upper == "LATIN1";
+    if (latin1 || ((upper == "US-ASCII" || upper == "ASCII" || upper.starts_with("ISO-8859-")) &&
+                   std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))) {
+        out.assign(bytes.size(), u'\0');
+        std::transform(bytes.begin(), bytes.end(), out.begin(), [](char c) { return static_cast<unsigned char>(c); });
         return true;
     }
     return iconvToUtf16(upper, bytes, out);

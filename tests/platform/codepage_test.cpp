@@ -61,3 +61,35 @@ TEST(Codepage, DeclaredCharsetsConvertThroughIconv) {
     EXPECT_EQ(out, u"a\uFFFD");
     EXPECT_FALSE(charsetToUtf16("x-unknown", "abc", out));
 }
+
+// Latin-1 and ASCII text are converted without iconv: the result is what iconv gives under another
+// name for the same charset, high bytes and all.
+TEST(Codepage, LatinAndAsciiShortcutsMatchIconv) {
+    const std::string all = [] {
+        std::string bytes;
+        for (int b = 1; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+        return bytes;
+    }();
+    struct Case {
+        const char* shortcut;
+        const char* iconvName;
+        std::string bytes;
+    } cases[] = {
+        {"iso-8859-1", "ISO_8859-1", all},
+        {"latin1", "ISO_8859-1", all},
+        {"us-ascii", "ANSI_X3.4-1968", "Plain text\r\n\t~"},
+        {"us-ascii", "ANSI_X3.4-1968", "caf\xE9"},  // a byte outside ASCII: iconv's replacement
+        {"iso-8859-2", "ISO_8859-2", "plain"},
+        {"iso-8859-2", "ISO_8859-2", "\xB1\xE6"},
+        {"iso-8859-15", "ISO_8859-15", "\xA4 5"},
+    };
+    for (const Case& c : cases) {
+        std::u16string fast, slow;
+        ASSERT_TRUE(charsetToUtf16(c.shortcut, c.bytes, fast)) << c.shortcut;
+        ASSERT_TRUE(charsetToUtf16(c.iconvName, c.bytes, slow)) << c.iconvName;
+        EXPECT_EQ(fast, slow) << c.shortcut << " " << c.bytes;
+    }
+    std::u16string out;
+    ASSERT_TRUE(charsetToUtf16("iso-8859-1", "\xE9\x80", out));
+    EXPECT_EQ(out, u"\u00E9\u0080");
+}

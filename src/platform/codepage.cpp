@@ -362,13 +362,19 @@ bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16
         for (char c : bytes) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(c)));
         return true;
     }
-    // Latin-1 bytes are the first 256 code points, and ASCII text reads the same in US-ASCII and
-    // every ISO 8859 part: no converter is needed for them.
+    // Latin-1 bytes are the first 256 code points; US-ASCII has the first 128, any other byte is
+    // replaced as iconv does; ASCII text reads the same in every ISO 8859 part. No converter is
+    // needed for them.
     const bool latin1 = upper == "ISO-8859-1" || upper == "ISO8859-1" || upper == "LATIN1";
-    if (latin1 || ((upper == "US-ASCII" || upper == "ASCII" || upper.starts_with("ISO-8859-")) &&
-                   std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))) {
+    const bool ascii = upper == "US-ASCII" || upper == "ASCII";
+    if (latin1 || ascii ||
+        (upper.starts_with("ISO-8859-") &&
+         std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))) {
         out.assign(bytes.size(), u'\0');
-        std::transform(bytes.begin(), bytes.end(), out.begin(), [](char c) { return static_cast<unsigned char>(c); });
+        std::transform(bytes.begin(), bytes.end(), out.begin(), [latin1](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x80 || latin1 ? char16_t{byte} : kReplacement;
+        });
         return true;
     }
     return iconvToUtf16(upper, bytes, out);

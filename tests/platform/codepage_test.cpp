@@ -62,8 +62,8 @@ TEST(Codepage, DeclaredCharsetsConvertThroughIconv) {
     EXPECT_FALSE(charsetToUtf16("x-unknown", "abc", out));
 }
 
-// Latin-1 and ASCII text are converted without iconv: the result is what iconv gives under another
-// name for the same charset, high bytes and all.
+// Latin-1, US-ASCII and ASCII text in ISO 8859 parts are converted without iconv: the result is what
+// iconv gives under another name for the same charset, bytes outside it and all.
 TEST(Codepage, LatinAndAsciiShortcutsMatchIconv) {
     const std::string all = [] {
         std::string bytes;
@@ -79,6 +79,7 @@ TEST(Codepage, LatinAndAsciiShortcutsMatchIconv) {
         {"latin1", "ISO_8859-1", all},
         {"us-ascii", "ANSI_X3.4-1968", "Plain text\r\n\t~"},
         {"us-ascii", "ANSI_X3.4-1968", "caf\xE9"},  // a byte outside ASCII: iconv's replacement
+        {"us-ascii", "ANSI_X3.4-1968", all},
         {"iso-8859-2", "ISO_8859-2", "plain"},
         {"iso-8859-2", "ISO_8859-2", "\xB1\xE6"},
         {"iso-8859-15", "ISO_8859-15", "\xA4 5"},

@@ -1,6 +1,5 @@
 #include "mime/charset_text.h"
 
-#include <mutex>
 #include <unordered_map>
 
 #include "platform/codepage.h"
@@ -23,11 +22,10 @@ constexpr Alias kAliases[] = {
     {"WINDOWS-874", "CP874"},    {"X-MAC-ROMAN", "MACINTOSH"}, {"UNICODE-1-1-UTF-7", "UTF-7"},
 };
 
-// iconv_open is costly compared with short header words: remember which names it accepts.
+// iconv_open is costly compared with short header words: remember which names it accepts, on each
+// thread (the export's workers ask for every text they decode).
 bool iconvKnows(const std::string& name) {
-    static std::mutex lock;
-    static std::unordered_map<std::string, bool> known;
-    std::lock_guard guard(lock);
+    thread_local std::unordered_map<std::string, bool> known;
     auto it = known.find(name);
     if (it != known.end()) return it->second;
     std::u16string probe;

@@ -191,7 +191,8 @@ TEST_F(PstLtp, TableContextWrittenAheadHoldsTheSameHeap) {
     const NodeContent inMemory = buildTableContext(*db, inMemoryIds, columns, rows.size(), rowAt);
     ASSERT_GT(inMemory.blocks.size(), 200u);
     SubnodeIds writtenIds;
-    const WrittenNode written = writeTableContext(*db, writtenIds, columns, rows.size(), rowAt);
+    const WrittenNode written = writeTableContext(*db, writtenIds, columns, rows.size(),
+                                                  [&rows](std::size_t i, TableRow& row) { row = rows[i]; });
     const auto blocks = db->readBlocks(written.data);
     ASSERT_TRUE(blocks);
     EXPECT_TRUE(*blocks == inMemory.blocks);

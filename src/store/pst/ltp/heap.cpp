@@ -57,7 +57,7 @@ Hid HeapBuilder::allocate(std::string_view bytes) {
         ++index;
     }
     Block& block = blocks_.back();
-    if (block.items.empty()) block.items.reserve(std::max(bytes.size(), std::size_t{1024}));
+    if (block.items.empty()) block.items.reserve(kMaxBlockData);
     block.items.append(bytes);
     block.ends.push_back(static_cast<std::uint16_t>(block.items.size()));
     return Hid(static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(block.ends.size()));

@@ -85,13 +85,15 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
 
 namespace {
 
-// The row's bytes: cells at their offsets, the cell-existence bitmap at the end.
-std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-                      const Layout& layout, const TableRow& row) {
-    std::string bytes(layout.rowSize, '\0');
-    char* ceb = bytes.data() + layout.end1;
+// Appends the row's bytes: cells at their offsets, the cell-existence bitmap at the end.
+void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+               const Layout& layout, const TableRow& row, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + layout.rowSize, '\0');
+    char* bytes = out.data() + start;
+    char* ceb = bytes + layout.end1;
     for (const Column& c : layout.columns) {
-        char* cell = bytes.data() + c.offset;
+        char* cell = bytes + c.offset;
         if (c.tag == kTagRowId) {
             storeU32(cell, row.rowId);
         } else if (c.tag == kTagRowVersion) {
@@ -106,7 +108,6 @@ std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::
         }
         ceb[c.bit / 8] = static_cast<char>(ceb[c.bit / 8] | (0x80 >> (c.bit % 8)));
     }
-    return bytes;
 }
 
 // Fills the heap with the table and collects the subnodes it refers to. Heap order as Outlook writes
@@ -114,7 +115,7 @@ std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::
 // matrix (when small), then the values the rows refer to. Blocks of a large row matrix are padded
 // to full size, rows never straddling them.
 void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns, std::size_t rowCount,
-                const std::function<TableRow(std::size_t)>& rowAt, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+                const RowFiller& fillRow, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
     const Layout layout = layoutColumns(std::move(columns));
     BthSlots rowIndex{reserveBthHeader(heap), Hid()};
     const Hid tcInfo = heap.reserve(tcInfoSize(layout));
@@ -129,9 +130,12 @@ void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> col
     std::vector<std::uint32_t> leafSizes;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> index;  // row id, row number
     index.reserve(rowCount);
+    if (inHeap) pending.reserve(rowCount * layout.rowSize);
+    else pending.reserve(kMaxBlockData);
+    TableRow row;  // one row's values at a time, its buffers used again
     for (std::size_t r = 0; r < rowCount; ++r) {
-        const TableRow row = rowAt(r);
-        pending += encodeRow(db, ids, heap, subnodes, layout, row);
+        fillRow(r, row);
+        encodeRow(db, ids, heap, subnodes, layout, row, pending);
         index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
         if (!inHeap && (r + 1) % perBlock == 0 && r + 1 < rowCount) {
             pending.resize(kMaxBlockData, '\0');
@@ -170,16 +174,17 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
-    buildTable(db, ids, std::move(columns), rowCount, rowAt, heap, content.subnodes);
+    buildTable(db, ids, std::move(columns), rowCount, [&rowAt](std::size_t i, TableRow& row) { row = rowAt(i); }, heap,
+               content.subnodes);
     content.blocks = heap.takeBlocks();
     return content;
 }
 
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
+                              std::size_t rowCount, const RowFiller& fillRow) {
     WrittenNode node;
     HeapBuilder heap(HeapClient::TableContext, db);
-    buildTable(db, ids, std::move(columns), rowCount, rowAt, heap, node.subnodes);
+    buildTable(db, ids, std::move(columns), rowCount, fillRow, heap, node.subnodes);
     node.data = heap.writeData();
     return node;
 }

@@ -28,16 +28,24 @@ ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
 
 TableRow ContentsRow::unpack() const {
     TableRow row;
+    unpackInto(row);
+    return row;
+}
+
+void ContentsRow::unpackInto(TableRow& row) const {
     row.rowId = message.value();
+    std::size_t count = 0;
     ByteReader in(cells);
     while (in.position() < cells.size()) {
         const std::uint32_t tag = in.u32();
         const std::uint32_t length = in.u32();
         const std::string_view value = in.bytes(length);
         if (!in.ok()) break;
-        row.cells.push_back({tag, std::string(value)});
+        if (count == row.cells.size()) row.cells.emplace_back();
+        row.cells[count].tag = tag;
+        row.cells[count++].value.assign(value);
     }
-    return row;
+    row.cells.resize(count);
 }
 
 std::uint32_t FolderRecord::unreadCount() const {

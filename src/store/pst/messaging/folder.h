@@ -21,6 +21,8 @@ struct ContentsRow {
 
     static ContentsRow pack(Nid message, const PropertyList& cells);
     TableRow unpack() const;
+    // The same into a row whose buffers are used again.
+    void unpackInto(TableRow& row) const;
 };
 
 struct FolderRecord {

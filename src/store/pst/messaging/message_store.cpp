@@ -399,7 +399,7 @@ void MessageStore::writeFolder(FolderRecord& record) {
     db_->removeNode(contents);
     SubnodeIds ids;
     WrittenNode table = writeTableContext(*db_, ids, contentsTableColumns(), record.contents.size(),
-                                          [&record](std::size_t i) { return record.contents[i].unpack(); });
+                                          [&record](std::size_t i, TableRow& row) { record.contents[i].unpackInto(row); });
     db_->setNode({contents, table.data, db_->writeSubnodes(std::move(table.subnodes)), Nid()});
     writeTableNode(record.nid.withType(NidType::AssocContentsTable), assocContentsTableColumns(), {});
     record.dirty = false;

@@ -13,7 +13,8 @@
 
 namespace store::pst {
 
-// A contents-table row packed into one string: (tag, length, bytes) triples.
+// A contents-table row packed into one string: for each value its column (a byte, the index in
+// contentsTableColumns()), its length (seven bits a byte, low bits first) and its bytes.
 struct ContentsRow {
     Nid message;
     std::string cells;

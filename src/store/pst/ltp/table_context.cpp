@@ -114,8 +114,11 @@ void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<
 // it, which some readers rely on: the row index header, TCINFO, the row index records, the row
 // matrix (when small), then the values the rows refer to. Blocks of a large row matrix are padded
 // to full size, rows never straddling them.
+// rowAt(i, scratch) gives row i, in scratch or elsewhere.
+using RowSource = std::function<const TableRow&(std::size_t, TableRow&)>;
+
 void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns, std::size_t rowCount,
-                const RowFiller& fillRow, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+                const RowSource& rowAt, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
     const Layout layout = layoutColumns(std::move(columns));
     BthSlots rowIndex{reserveBthHeader(heap), Hid()};
     const Hid tcInfo = heap.reserve(tcInfoSize(layout));
@@ -132,9 +135,9 @@ void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> col
     index.reserve(rowCount);
     if (inHeap) pending.reserve(rowCount * layout.rowSize);
     else pending.reserve(kMaxBlockData);
-    TableRow row;  // one row's values at a time, its buffers used again
+    TableRow scratch;  // one row's values at a time, its buffers used again
     for (std::size_t r = 0; r < rowCount; ++r) {
-        fillRow(r, row);
+        const TableRow& row = rowAt(r, scratch);
         encodeRow(db, ids, heap, subnodes, layout, row, pending);
         index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
         if (!inHeap && (r + 1) % perBlock == 0 && r + 1 < rowCount) {
@@ -174,8 +177,10 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
-    buildTable(db, ids, std::move(columns), rowCount, [&rowAt](std::size_t i, TableRow& row) { row = rowAt(i); }, heap,
-               content.subnodes);
+    buildTable(
+        db, ids, std::move(columns), rowCount,
+        [&rowAt](std::size_t i, TableRow& scratch) -> const TableRow& { return scratch = rowAt(i); }, heap,
+        content.subnodes);
     content.blocks = heap.takeBlocks();
     return content;
 }
@@ -184,14 +189,26 @@ WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               std::size_t rowCount, const RowFiller& fillRow) {
     WrittenNode node;
     HeapBuilder heap(HeapClient::TableContext, db);
-    buildTable(db, ids, std::move(columns), rowCount, fillRow, heap, node.subnodes);
+    buildTable(
+        db, ids, std::move(columns), rowCount,
+        [&fillRow](std::size_t i, TableRow& scratch) -> const TableRow& {
+            fillRow(i, scratch);
+            return scratch;
+        },
+        heap, node.subnodes);
     node.data = heap.writeData();
     return node;
 }
 
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows) {
-    return buildTableContext(db, ids, std::move(columns), rows.size(), [&rows](std::size_t i) { return rows[i]; });
+    NodeContent content;
+    HeapBuilder heap(HeapClient::TableContext);
+    buildTable(
+        db, ids, std::move(columns), rows.size(),
+        [&rows](std::size_t i, TableRow&) -> const TableRow& { return rows[i]; }, heap, content.subnodes);
+    content.blocks = heap.takeBlocks();
+    return content;
 }
 
 std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes) {

@@ -57,9 +57,10 @@ private:
 };
 
 #ifdef KELVA_BASE64_AVX2
-// Decodes whole blocks of 32 alphabet characters into 24 bytes each, 32 bytes of output room at a
-// time; stops before the first block holding anything else (line ends, padding, other bytes), which
-// the caller decodes character by character. Returns the characters taken; `out` moves on.
+// Decodes blocks of 32 characters into 24 bytes each, 32 bytes of output room at a time. A block
+// holding anything outside the alphabet (a line end, padding, another byte) is decoded up to the
+// last whole group of four before it, and decoding stops there; the caller goes on character by
+// character. Returns the characters taken; `out` moves on.
 __attribute__((target("avx2"))) std::size_t decodeBlocksAvx2(const unsigned char* in, std::size_t n, char*& out,
                                                              std::int64_t room) {
     // Which characters are in the alphabet, looked up by low and by high nibble: a character is
@@ -81,18 +82,26 @@ __attribute__((target("avx2"))) std::size_t decodeBlocksAvx2(const unsigned char
                                            10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
     std::size_t i = 0;
-    for (; i + 32 <= n && room >= 32; i += 32, room -= 24) {
+    while (i + 32 <= n && room >= 32) {
         const __m256i chars = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
         const __m256i high = _mm256_and_si256(_mm256_srli_epi32(chars, 4), nibble);
         const __m256i low = _mm256_and_si256(chars, nibble);
-        if (!_mm256_testz_si256(_mm256_shuffle_epi8(validLow, low), _mm256_shuffle_epi8(validHigh, high))) break;
+        const __m256i bad = _mm256_and_si256(_mm256_shuffle_epi8(validLow, low), _mm256_shuffle_epi8(validHigh, high));
+        const auto outside =
+            ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bad, _mm256_setzero_si256())));
+        // Each group of four decodes on its own: the groups before the first outsider are right.
+        const std::size_t take = outside == 0 ? 32 : static_cast<std::size_t>(__builtin_ctz(outside)) / 4 * 4;
+        if (take == 0) break;
         const __m256i roll = _mm256_shuffle_epi8(shift, _mm256_add_epi8(_mm256_cmpeq_epi8(chars, slash), high));
         const __m256i values = _mm256_add_epi8(chars, roll);
         const __m256i pairs = _mm256_maddubs_epi16(values, packPairs);
         const __m256i quads = _mm256_madd_epi16(pairs, packQuads);
         const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(quads, order), lanes);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-        out += 24;
+        out += take / 4 * 3;
+        room -= static_cast<std::int64_t>(take / 4 * 3);
+        i += take;
+        if (take < 32) break;
     }
     return i;
 }
@@ -146,7 +155,7 @@ std::int64_t Base64Decode(std::string_view in, char* out, std::int64_t max) {
 #endif
     for (std::size_t i = 0; i < n; ++i) {
 #ifdef KELVA_BASE64_AVX2
-        if (avx2 && index == 0 && i + 32 <= n) {
+        if (avx2 && index == 0 && i + 32 <= n && kDecode[bytes[i]] >= 0) {
             char* end = out + written;
             i += decodeBlocksAvx2(bytes + i, n - i, end, max - written);
             written = end - out;

@@ -23,6 +23,7 @@ struct Column {
 
 struct Layout {
     std::vector<Column> columns;  // in row order
+    std::vector<std::pair<std::uint32_t, std::size_t>> byTag;  // tag, index in columns; sorted
     std::uint16_t end4 = 0, end2 = 0, end1 = 0, rowSize = 0;
 };
 
@@ -50,6 +51,8 @@ Layout layoutColumns(std::vector<std::uint32_t> tags) {
         if (want == 1) layout.end1 = offset;
     }
     layout.rowSize = static_cast<std::uint16_t>(layout.end1 + (layout.columns.size() + 7) / 8);
+    for (std::size_t k = 0; k < layout.columns.size(); ++k) layout.byTag.emplace_back(layout.columns[k].tag, k);
+    std::sort(layout.byTag.begin(), layout.byTag.end());
     return layout;
 }
 
@@ -85,20 +88,27 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
 
 namespace {
 
-// Appends the row's bytes: cells at their offsets, the cell-existence bitmap at the end.
+// Appends the row's bytes: cells at their offsets, the cell-existence bitmap at the end. `found`
+// is room for the row's value of each column (the first of its tag), looked up once per value.
 void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-               const Layout& layout, const TableRow& row, std::string& out) {
+               const Layout& layout, const TableRow& row, std::vector<const Property*>& found, std::string& out) {
+    found.assign(layout.columns.size(), nullptr);
+    for (const Property& p : row.cells) {
+        const auto it = std::lower_bound(layout.byTag.begin(), layout.byTag.end(), std::make_pair(p.tag, std::size_t{0}));
+        if (it != layout.byTag.end() && it->first == p.tag && !found[it->second]) found[it->second] = &p;
+    }
     const std::size_t start = out.size();
     out.resize(start + layout.rowSize, '\0');
     char* bytes = out.data() + start;
     char* ceb = bytes + layout.end1;
-    for (const Column& c : layout.columns) {
+    for (std::size_t k = 0; k < layout.columns.size(); ++k) {
+        const Column& c = layout.columns[k];
         char* cell = bytes + c.offset;
         if (c.tag == kTagRowId) {
             storeU32(cell, row.rowId);
         } else if (c.tag == kTagRowVersion) {
             storeU32(cell, 0);
-        } else if (const Property* p = findProperty(row.cells, c.tag)) {
+        } else if (const Property* p = found[k]) {
             if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF)))
                 std::copy_n(p->value.data(), std::min<std::size_t>(c.size, p->value.size()), cell);
             else
@@ -136,9 +146,10 @@ void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> col
     if (inHeap) pending.reserve(rowCount * layout.rowSize);
     else pending.reserve(kMaxBlockData);
     TableRow scratch;  // one row's values at a time, its buffers used again
+    std::vector<const Property*> found;
     for (std::size_t r = 0; r < rowCount; ++r) {
         const TableRow& row = rowAt(r, scratch);
-        encodeRow(db, ids, heap, subnodes, layout, row, pending);
+        encodeRow(db, ids, heap, subnodes, layout, row, found, pending);
         index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
         if (!inHeap && (r + 1) % perBlock == 0 && r + 1 < rowCount) {
             pending.resize(kMaxBlockData, '\0');

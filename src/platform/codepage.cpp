@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 #include <map>
 #include <mutex>
@@ -141,12 +143,32 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
     return true;
 }
 
+// Where the run of ASCII bytes starting at i ends (i when bytes[i] is not ASCII); eight bytes are
+// checked at a time.
+std::size_t asciiRunEnd(std::string_view bytes, std::size_t i) {
+    const std::size_t n = bytes.size();
+    for (std::uint64_t word; i + 8 <= n; i += 8) {
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    return i;
+}
+
 // UTF-8 to UTF-16; onInvalid(out, sequence) writes what stands for an invalid byte sequence.
 template <class OnInvalid>
 std::u16string decodeUtf8To16(std::string_view bytes, OnInvalid onInvalid) {
     std::u16string out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
+        if (const std::size_t end = asciiRunEnd(bytes, i); end > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            std::transform(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.begin() + static_cast<std::ptrdiff_t>(end),
+                           out.begin() + static_cast<std::ptrdiff_t>(at), [](char c) { return static_cast<char16_t>(c); });
+            i = end;
+            continue;
+        }
         std::size_t len;
         long cp = decodeUtf8(bytes, i, len);
         if (cp < 0)
@@ -177,6 +199,8 @@ std::size_t utf16LengthOfUtf8(std::string_view bytes) {
 
 bool isValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
+        i = asciiRunEnd(bytes, i);
+        if (i == bytes.size()) break;
         std::size_t len;
         if (decodeUtf8(bytes, i, len) < 0) return false;
         i += len;

@@ -25,6 +25,27 @@ TEST(Codepage, Utf8DecodesAndReplacesEachMaximalInvalidSubpart) {
     EXPECT_FALSE(isValidUtf8("\xE9"));
 }
 
+// Runs of ASCII are taken eight bytes at a time: a sequence anywhere in or after a run, valid or
+// not, decodes as it does alone.
+TEST(Codepage, Utf8SequencesDecodeTheSameAtEveryPositionInAsciiText) {
+    const struct {
+        std::string bytes;
+        std::u16string expected;
+    } sequences[] = {{"\xC3\xA9", u"\u00E9"}, {"\xF0\x9F\x98\x80", u"\U0001F600"}, {"\xE9", u"\uFFFD"},
+                     {"\xE2\x82", u"\uFFFD"}};
+    for (const auto& sequence : sequences) {
+        for (std::size_t at = 0; at <= 20; ++at) {
+            const std::string ascii = "abcdefghijklmnopqrstuvwxyz";
+            const std::string bytes = ascii.substr(0, at) + sequence.bytes + ascii.substr(at);
+            std::u16string expected(ascii.begin(), ascii.begin() + static_cast<std::ptrdiff_t>(at));
+            expected += sequence.expected;
+            expected.append(ascii.begin() + static_cast<std::ptrdiff_t>(at), ascii.end());
+            EXPECT_EQ(utf8ToUtf16(bytes), expected) << at;
+            EXPECT_EQ(isValidUtf8(bytes), sequence.expected != u"\uFFFD") << at;
+        }
+    }
+}
+
 TEST(Codepage, Utf16ToUtf8RoundTripsAndReplacesLoneSurrogates) {
     std::u16string text = u"K\u00F6ln \u20AC \U0001F600";
     EXPECT_EQ(utf8ToUtf16(utf16ToUtf8(text)), text);

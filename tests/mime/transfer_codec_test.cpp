@@ -184,6 +184,8 @@ TEST(QuotedPrintableCodec, Decodes) {
     }
     CMimeCodeQP codec;
     EXPECT_EQ(convertInto(codec, "=41=42=43", false, 2), "AB");
+    EXPECT_EQ(convertInto(codec, "abcdef=41gh", false, 3), "abc");  // a run of plain bytes cut by the room
+    EXPECT_EQ(convertInto(codec, "abcdef=41gh", false, 7), "abcdefA");
 }
 
 TEST(QuotedPrintableCodec, Encodes) {

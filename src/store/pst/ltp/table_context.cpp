@@ -1,6 +1,7 @@
 #include "store/pst/ltp/table_context.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 
 #include "store/pst/ltp/bth.h"
@@ -61,13 +62,27 @@ constexpr std::size_t kTcInfoColumnSize = 8;
 
 std::size_t tcInfoSize(const Layout& layout) { return kTcInfoHeaderSize + kTcInfoColumnSize * layout.columns.size(); }
 
+// The layout of these columns; tables are built with the same few column sets again and again, so
+// the last few made on this thread are kept.
+std::shared_ptr<const Layout> layoutOf(std::vector<std::uint32_t> tags) {
+    constexpr std::size_t kKept = 4;
+    thread_local std::vector<std::pair<std::vector<std::uint32_t>, std::shared_ptr<const Layout>>> kept;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].first != tags) continue;
+        std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i), kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return kept.front().second;
+    }
+    auto layout = std::make_shared<const Layout>(layoutColumns(tags));
+    if (kept.size() == kKept) kept.pop_back();
+    kept.insert(kept.begin(), {std::move(tags), layout});
+    return layout;
+}
+
 std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsHnid) {
-    std::vector<Column> byTag = layout.columns;
-    std::sort(byTag.begin(), byTag.end(), [](const Column& a, const Column& b) { return a.tag < b.tag; });
     std::string out;
     out.reserve(tcInfoSize(layout));
     put8(out, kTcType);
-    put8(out, static_cast<std::uint8_t>(byTag.size()));
+    put8(out, static_cast<std::uint8_t>(layout.byTag.size()));
     putU16(out, layout.end4);
     putU16(out, layout.end2);
     putU16(out, layout.end1);
@@ -75,7 +90,8 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
     putU32(out, rowIndex.value());
     putU32(out, rowsHnid);
     putU32(out, 0);  // deprecated index
-    for (const Column& c : byTag) {
+    for (const auto& [tag, k] : layout.byTag) {
+        const Column& c = layout.columns[k];
         putU32(out, c.tag);
         putU16(out, c.offset);
         put8(out, c.size);
@@ -129,7 +145,8 @@ using RowSource = std::function<const TableRow&(std::size_t, TableRow&)>;
 
 void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns, std::size_t rowCount,
                 const RowSource& rowAt, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
-    const Layout layout = layoutColumns(std::move(columns));
+    const std::shared_ptr<const Layout> shared = layoutOf(std::move(columns));
+    const Layout& layout = *shared;
     BthSlots rowIndex{reserveBthHeader(heap), Hid()};
     const Hid tcInfo = heap.reserve(tcInfoSize(layout));
     heap.setUserRoot(tcInfo);

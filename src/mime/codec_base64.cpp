@@ -58,9 +58,10 @@ private:
 
 #ifdef KELVA_BASE64_AVX2
 // Decodes blocks of 32 characters into 24 bytes each, 32 bytes of output room at a time. A block
-// holding anything outside the alphabet (a line end, padding, another byte) is decoded up to the
-// last whole group of four before it, and decoding stops there; the caller goes on character by
-// character. Returns the characters taken; `out` moves on.
+// holding anything outside the alphabet is decoded up to the last whole group of four before it;
+// line ends right after a whole group are skipped, anything else (padding, another byte, a line
+// end inside a group) ends the blocks and the caller goes on character by character. Returns the
+// characters taken; `out` moves on.
 __attribute__((target("avx2"))) std::size_t decodeBlocksAvx2(const unsigned char* in, std::size_t n, char*& out,
                                                              std::int64_t room) {
     // Which characters are in the alphabet, looked up by low and by high nibble: a character is
@@ -90,18 +91,23 @@ __attribute__((target("avx2"))) std::size_t decodeBlocksAvx2(const unsigned char
         const auto outside =
             ~static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bad, _mm256_setzero_si256())));
         // Each group of four decodes on its own: the groups before the first outsider are right.
-        const std::size_t take = outside == 0 ? 32 : static_cast<std::size_t>(__builtin_ctz(outside)) / 4 * 4;
-        if (take == 0) break;
-        const __m256i roll = _mm256_shuffle_epi8(shift, _mm256_add_epi8(_mm256_cmpeq_epi8(chars, slash), high));
-        const __m256i values = _mm256_add_epi8(chars, roll);
-        const __m256i pairs = _mm256_maddubs_epi16(values, packPairs);
-        const __m256i quads = _mm256_madd_epi16(pairs, packQuads);
-        const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(quads, order), lanes);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-        out += take / 4 * 3;
-        room -= static_cast<std::int64_t>(take / 4 * 3);
-        i += take;
-        if (take < 32) break;
+        const std::size_t stop = outside == 0 ? 32 : static_cast<std::size_t>(__builtin_ctz(outside));
+        const std::size_t take = stop / 4 * 4;
+        if (take > 0) {
+            const __m256i roll = _mm256_shuffle_epi8(shift, _mm256_add_epi8(_mm256_cmpeq_epi8(chars, slash), high));
+            const __m256i values = _mm256_add_epi8(chars, roll);
+            const __m256i pairs = _mm256_maddubs_epi16(values, packPairs);
+            const __m256i quads = _mm256_madd_epi16(pairs, packQuads);
+            const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(quads, order), lanes);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+            out += take / 4 * 3;
+            room -= static_cast<std::int64_t>(take / 4 * 3);
+            i += take;
+        }
+        if (take == 32) continue;
+        // Line ends between whole groups are skipped here, as the character-wise path skips them.
+        if (take != stop || (in[i] != '\r' && in[i] != '\n')) break;
+        while (i < n && (in[i] == '\r' || in[i] == '\n')) ++i;
     }
     return i;
 }

@@ -153,6 +153,11 @@ TEST(Base64Codec, LongRunsStopWhereShortOnesDo) {
         const std::string decoded = convert(codec, plain, false);
         EXPECT_EQ(Base64Encode(decoded), plain);
         EXPECT_EQ(convert(codec, text, false), decoded);
+        // Line ends anywhere, between groups or inside one, are skipped.
+        for (const char* end : {"\r\n", "\n", "\r", "\r\n\r\n"}) {
+            const std::size_t at = 30 + static_cast<std::size_t>(turn) * 3;
+            ASSERT_EQ(convert(codec, plain.substr(0, at) + end + plain.substr(at), false), decoded) << at;
+        }
     }
 }
 

@@ -68,7 +68,9 @@ bool isKnownCanonical(const std::string& name) {
 
 }  // namespace
 
-bool IsKnownCharset(std::string_view charset) { return isKnownCanonical(CanonicalCharset(charset)); }
+bool IsKnownCharset(std::string_view charset) {
+    return isKnownCanonical(CanonicalCharset(charset));
+}
 
 std::u16string WithoutNul(std::u16string text) {
     std::erase(text, u'\0');

@@ -1,11 +1,11 @@
 #include "platform/codepage.h"
 
+#include <iconv.h>
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <iconv.h>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -164,8 +164,10 @@ std::u16string decodeUtf8To16(std::string_view bytes, OnInvalid onInvalid) {
         if (const std::size_t end = asciiRunEnd(bytes, i); end > i) {
             const std::size_t at = out.size();
             out.resize(at + (end - i));
-            std::transform(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.begin() + static_cast<std::ptrdiff_t>(end),
-                           out.begin() + static_cast<std::ptrdiff_t>(at), [](char c) { return static_cast<char16_t>(c); });
+            std::transform(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(end),
+                           out.begin() + static_cast<std::ptrdiff_t>(at),
+                           [](char c) { return static_cast<char16_t>(c); });
             i = end;
             continue;
         }
@@ -392,8 +394,9 @@ bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16
     const bool latin1 = upper == "ISO-8859-1" || upper == "ISO8859-1" || upper == "LATIN1";
     const bool ascii = upper == "US-ASCII" || upper == "ASCII";
     if (latin1 || ascii ||
-        (upper.starts_with("ISO-8859-") &&
-         std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))) {
+        (upper.starts_with("ISO-8859-") && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+             return static_cast<unsigned char>(c) < 0x80;
+         }))) {
         out.assign(bytes.size(), u'\0');
         std::transform(bytes.begin(), bytes.end(), out.begin(), [latin1](char c) {
             const auto byte = static_cast<unsigned char>(c);

@@ -137,11 +137,13 @@ TEST(Base64Codec, LongRunsStopWhereShortOnesDo) {
         for (std::size_t at = 0; at < encoded.size(); ++at) {
             std::string damaged = encoded;
             damaged[at] = stop;
-            ASSERT_EQ(convert(codec, damaged, false), original.substr(0, at * 3 / 4)) << int(stop) << " at " << at;
+            ASSERT_EQ(convert(codec, damaged, false), original.substr(0, at * 3 / 4))
+                << int(stop) << " at " << at;
         }
     }
     for (std::int64_t max = 0; max <= 150; ++max)
-        ASSERT_EQ(convertInto(codec, encoded, false, max), original.substr(0, static_cast<std::size_t>(max))) << max;
+        ASSERT_EQ(convertInto(codec, encoded, false, max), original.substr(0, static_cast<std::size_t>(max)))
+            << max;
     // Lines of 76 characters, and every alphabet character in every position of a run.
     std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (int turn = 0; turn < 64; ++turn) {

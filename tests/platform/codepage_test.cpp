@@ -31,7 +31,9 @@ TEST(Codepage, Utf8SequencesDecodeTheSameAtEveryPositionInAsciiText) {
     const struct {
         std::string bytes;
         std::u16string expected;
-    } sequences[] = {{"\xC3\xA9", u"\u00E9"}, {"\xF0\x9F\x98\x80", u"\U0001F600"}, {"\xE9", u"\uFFFD"},
+    } sequences[] = {{"\xC3\xA9", u"\u00E9"},
+                     {"\xF0\x9F\x98\x80", u"\U0001F600"},
+                     {"\xE9", u"\uFFFD"},
                      {"\xE2\x82", u"\uFFFD"}};
     for (const auto& sequence : sequences) {
         for (std::size_t at = 0; at <= 20; ++at) {

@@ -46,7 +46,9 @@ std::string_view envelopeLineSkipped(std::string_view bytes) {
 }
 
 // True when every line break of the text is CR LF already.
-bool onlyCrLf(std::string_view in) { return mime::OnlyCrLfLineBreaks(in); }
+bool onlyCrLf(std::string_view in) {
+    return mime::OnlyCrLfLineBreaks(in);
+}
 
 // Appends the text with each CR in it written as CR LF.
 void appendWithBareCrs(std::string& out, std::string_view text) {

@@ -50,9 +50,9 @@ TEST(PstNameToIdMap, RejectsStreamsThatPointOutside) {
 TEST(PstContentsRow, PacksTheContentsColumnsOfAnyLength) {
     const PropertyList cells = {
         {0x0E080003, std::string("\x10\x27\0\0", 4)},  // size
-        {0x0037001F, std::string(70000, 's')},            // subject
+        {0x0037001F, std::string(70000, 's')},         // subject
         {0x3001001F, std::string("not a column", 12)},
-        {0x0E04001F, std::string(200, 't')},  // display to
+        {0x0E04001F, std::string(200, 't')},       // display to
         {0x00170003, std::string("\1\0\0\0", 4)},  // importance
         {0x0E070003, std::string("\1\0\0\0", 4)},  // flags: read
         {0x0E03001F, std::string()},               // display cc, empty

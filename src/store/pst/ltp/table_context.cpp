@@ -52,7 +52,8 @@ Layout layoutColumns(std::vector<std::uint32_t> tags) {
         if (want == 1) layout.end1 = offset;
     }
     layout.rowSize = static_cast<std::uint16_t>(layout.end1 + (layout.columns.size() + 7) / 8);
-    for (std::size_t k = 0; k < layout.columns.size(); ++k) layout.byTag.emplace_back(layout.columns[k].tag, k);
+    for (std::size_t k = 0; k < layout.columns.size(); ++k)
+        layout.byTag.emplace_back(layout.columns[k].tag, k);
     std::sort(layout.byTag.begin(), layout.byTag.end());
     return layout;
 }
@@ -69,7 +70,8 @@ std::shared_ptr<const Layout> layoutOf(std::vector<std::uint32_t> tags) {
     thread_local std::vector<std::pair<std::vector<std::uint32_t>, std::shared_ptr<const Layout>>> kept;
     for (std::size_t i = 0; i < kept.size(); ++i) {
         if (kept[i].first != tags) continue;
-        std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i), kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
+                    kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         return kept.front().second;
     }
     auto layout = std::make_shared<const Layout>(layoutColumns(tags));
@@ -107,10 +109,12 @@ namespace {
 // Appends the row's bytes: cells at their offsets, the cell-existence bitmap at the end. `found`
 // is room for the row's value of each column (the first of its tag), looked up once per value.
 void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-               const Layout& layout, const TableRow& row, std::vector<const Property*>& found, std::string& out) {
+               const Layout& layout, const TableRow& row, std::vector<const Property*>& found,
+               std::string& out) {
     found.assign(layout.columns.size(), nullptr);
     for (const Property& p : row.cells) {
-        const auto it = std::lower_bound(layout.byTag.begin(), layout.byTag.end(), std::make_pair(p.tag, std::size_t{0}));
+        const auto it =
+            std::lower_bound(layout.byTag.begin(), layout.byTag.end(), std::make_pair(p.tag, std::size_t{0}));
         if (it != layout.byTag.end() && it->first == p.tag && !found[it->second]) found[it->second] = &p;
     }
     const std::size_t start = out.size();
@@ -160,8 +164,10 @@ void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> col
     std::vector<std::uint32_t> leafSizes;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> index;  // row id, row number
     index.reserve(rowCount);
-    if (inHeap) pending.reserve(rowCount * layout.rowSize);
-    else pending.reserve(kMaxBlockData);
+    if (inHeap)
+        pending.reserve(rowCount * layout.rowSize);
+    else
+        pending.reserve(kMaxBlockData);
     TableRow scratch;  // one row's values at a time, its buffers used again
     std::vector<const Property*> found;
     for (std::size_t r = 0; r < rowCount; ++r) {

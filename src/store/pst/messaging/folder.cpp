@@ -20,7 +20,8 @@ ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
         const Property* p = findProperty(cells, columns[column]);
         if (!p) continue;
         row.cells.push_back(static_cast<char>(column));
-        for (std::size_t length = p->value.size();; length >>= 7) {  // 7 bits a byte, the high bit: more follow
+        for (std::size_t length = p->value.size();;
+             length >>= 7) {  // 7 bits a byte, the high bit: more follow
             row.cells.push_back(static_cast<char>((length & 0x7F) | (length > 0x7F ? 0x80 : 0)));
             if (length <= 0x7F) break;
         }

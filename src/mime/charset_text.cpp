@@ -1,6 +1,5 @@
 #include "mime/charset_text.h"
 
-#include <mutex>
 #include <unordered_map>
 
 #include "platform/codepage.h"
@@ -23,11 +22,10 @@ constexpr Alias kAliases[] = {
     {"WINDOWS-874", "CP874"},    {"X-MAC-ROMAN", "MACINTOSH"}, {"UNICODE-1-1-UTF-7", "UTF-7"},
 };
 
-// iconv_open is costly compared with short header words: remember which names it accepts.
+// iconv_open is costly compared with short header words: remember which names it accepts, on each
+// thread (the export's workers ask for every text they decode).
 bool iconvKnows(const std::string& name) {
-    static std::mutex lock;
-    static std::unordered_map<std::string, bool> known;
-    std::lock_guard guard(lock);
+    thread_local std::unordered_map<std::string, bool> known;
     auto it = known.find(name);
     if (it != known.end()) return it->second;
     std::u16string probe;
@@ -47,6 +45,7 @@ std::u16string windows1252(std::string_view bytes) {
 
 std::string CanonicalCharset(std::string_view charset) {
     std::string name;
+    name.reserve(charset.size());
     for (char c : charset) {
         if (c == '"' || c == '\'' || c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
         if (c == '*') break;  // RFC 2231 language suffix
@@ -58,11 +57,19 @@ std::string CanonicalCharset(std::string_view charset) {
     return name;
 }
 
-bool IsKnownCharset(std::string_view charset) {
-    const std::string name = CanonicalCharset(charset);
+namespace {
+
+// IsKnownCharset for a name CanonicalCharset gave (which it leaves as it is).
+bool isKnownCanonical(const std::string& name) {
     if (name.empty()) return false;
     if (name == "UTF-8" || name == "WINDOWS-1252" || name == "CP1252") return true;
     return iconvKnows(name);
+}
+
+}  // namespace
+
+bool IsKnownCharset(std::string_view charset) {
+    return isKnownCanonical(CanonicalCharset(charset));
 }
 
 std::u16string WithoutNul(std::u16string text) {
@@ -105,7 +112,7 @@ bool keepsAscii(const std::string& name) {
 
 std::u16string DecodeText(std::string_view bytes, std::string_view charset) {
     const std::string name = CanonicalCharset(charset);
-    if (name.empty() || !IsKnownCharset(name)) return DecodeUnlabelled(bytes);
+    if (!isKnownCanonical(name)) return DecodeUnlabelled(bytes);
     if (name == "UTF-8") return WithoutNul(platform::utf8ToUtf16(bytes));
     if (name == "ISO-8859-1" || (keepsAscii(name) && isAscii(bytes))) return widened(bytes);
     if (name == "WINDOWS-1252" || name == "CP1252") return WithoutNul(windows1252(bytes));

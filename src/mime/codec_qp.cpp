@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "mime/codec_primitives.h"
@@ -101,6 +102,16 @@ std::int64_t QpDecode(std::string_view in, char* out, std::int64_t max, bool und
     std::size_t i = 0;
     while (i < n && written < max) {
         const auto c = static_cast<unsigned char>(in[i]);
+        if (c != '=' && !underscoreIsSpace) {  // the bytes up to the next '=' as they are
+            const void* escape = std::memchr(in.data() + i, '=', n - i);
+            const std::size_t end =
+                escape ? static_cast<std::size_t>(static_cast<const char*>(escape) - in.data()) : n;
+            const std::size_t run = std::min(end - i, static_cast<std::size_t>(max - written));
+            std::memcpy(out + written, in.data() + i, run);
+            written += static_cast<std::int64_t>(run);
+            i += run;
+            continue;
+        }
         if (c != '=') {
             out[written++] = underscoreIsSpace && c == '_' ? ' ' : static_cast<char>(c);
             ++i;

@@ -1,5 +1,6 @@
 #include "mime/field_text.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "mime/charset_text.h"
@@ -41,15 +42,18 @@ void addWord(std::vector<Segment>& segments, std::string bytes, std::string char
 }  // namespace
 
 std::string Unfold(std::string_view value) {
+    // Every CR and LF goes; the text between them is copied a run at a time.
     std::string out;
     out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
-            continue;
-        }
-        out.push_back(c);
+    std::size_t cr = value.find('\r');
+    std::size_t lf = value.find('\n');
+    for (std::size_t i = 0;;) {
+        const std::size_t end = std::min(cr, lf);
+        out.append(value.substr(i, end - i));
+        if (end == std::string_view::npos) break;
+        i = end + 1;
+        if (end == cr) cr = value.find('\r', i);
+        if (end == lf) lf = value.find('\n', i);
     }
     return out;
 }

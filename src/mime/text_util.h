@@ -17,5 +17,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 std::size_t FindCrLf(std::string_view text, std::size_t from);
 // Position of the first occurrence of needle at or after from, or npos (linear time).
 std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_t from);
+// True when every line break of the text is CR LF: each LF follows a CR and each CR comes before
+// an LF.
+bool OnlyCrLfLineBreaks(std::string_view text);
 
 }  // namespace mime

@@ -1,8 +1,11 @@
 #include "platform/codepage.h"
 
+#include <iconv.h>
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <iconv.h>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -140,12 +143,34 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
     return true;
 }
 
+// Where the run of ASCII bytes starting at i ends (i when bytes[i] is not ASCII); eight bytes are
+// checked at a time.
+std::size_t asciiRunEnd(std::string_view bytes, std::size_t i) {
+    const std::size_t n = bytes.size();
+    for (std::uint64_t word; i + 8 <= n; i += 8) {
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    return i;
+}
+
 // UTF-8 to UTF-16; onInvalid(out, sequence) writes what stands for an invalid byte sequence.
 template <class OnInvalid>
 std::u16string decodeUtf8To16(std::string_view bytes, OnInvalid onInvalid) {
     std::u16string out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
+        if (const std::size_t end = asciiRunEnd(bytes, i); end > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            std::transform(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(end),
+                           out.begin() + static_cast<std::ptrdiff_t>(at),
+                           [](char c) { return static_cast<char16_t>(c); });
+            i = end;
+            continue;
+        }
         std::size_t len;
         long cp = decodeUtf8(bytes, i, len);
         if (cp < 0)
@@ -176,6 +201,8 @@ std::size_t utf16LengthOfUtf8(std::string_view bytes) {
 
 bool isValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
+        i = asciiRunEnd(bytes, i);
+        if (i == bytes.size()) break;
         std::size_t len;
         if (decodeUtf8(bytes, i, len) < 0) return false;
         i += len;
@@ -359,6 +386,22 @@ bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16
     if (upper == "WINDOWS-1252" || upper == "CP1252") {
         out.clear();
         for (char c : bytes) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(c)));
+        return true;
+    }
+    // Latin-1 bytes are the first 256 code points; US-ASCII has the first 128, any other byte is
+    // replaced as iconv does; ASCII text reads the same in every ISO 8859 part. No converter is
+    // needed for them.
+    const bool latin1 = upper == "ISO-8859-1" || upper == "ISO8859-1" || upper == "LATIN1";
+    const bool ascii = upper == "US-ASCII" || upper == "ASCII";
+    if (latin1 || ascii ||
+        (upper.starts_with("ISO-8859-") && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+             return static_cast<unsigned char>(c) < 0x80;
+         }))) {
+        out.assign(bytes.size(), u'\0');
+        std::transform(bytes.begin(), bytes.end(), out.begin(), [latin1](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte < 0x80 || latin1 ? char16_t{byte} : kReplacement;
+        });
         return true;
     }
     return iconvToUtf16(upper, bytes, out);

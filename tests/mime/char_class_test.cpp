@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+
 #include "mime/char_class.h"
+#include "mime/text_util.h"
 
 using namespace mime;
 
@@ -34,4 +38,32 @@ TEST(CharClass, FlagsOfRepresentativeBytes) {
     for (int high = 0x80; high < 0x100; ++high)
         EXPECT_FALSE(HasCharClass(static_cast<unsigned char>(high), 0xFF));
     EXPECT_STREQ(kHexAlphabet, "0123456789ABCDEF");
+}
+
+// Line breaks are checked 32 bytes at a time: texts of CR, LF and other bytes, long enough to span
+// blocks, answer as a byte-by-byte reading does.
+TEST(LineBreaks, OnlyCrLfWhereEveryBreakIsAPair) {
+    EXPECT_TRUE(mime::OnlyCrLfLineBreaks(""));
+    EXPECT_TRUE(mime::OnlyCrLfLineBreaks("a\r\nb\r\n"));
+    EXPECT_FALSE(mime::OnlyCrLfLineBreaks("a\nb"));
+    EXPECT_FALSE(mime::OnlyCrLfLineBreaks("a\rb"));
+    EXPECT_FALSE(mime::OnlyCrLfLineBreaks("\n"));
+    EXPECT_FALSE(mime::OnlyCrLfLineBreaks("a\r"));
+    const auto byteByByte = [](const std::string& text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
+            if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return false;
+        }
+        return true;
+    };
+    std::mt19937 random(5);
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        const std::size_t size = random() % 140;
+        while (text.size() < size) {
+            const unsigned pick = random() % 40;
+            text += pick == 0 ? "\r" : pick == 1 ? "\n" : pick < 6 ? "\r\n" : "x";
+        }
+        ASSERT_EQ(mime::OnlyCrLfLineBreaks(text), byteByByte(text)) << round;
+    }
 }

@@ -33,6 +33,24 @@ TEST(CharsetText, DecodingRules) {
         EXPECT_EQ(u8(DecodeText(c.bytes, c.charset)), c.text) << c.bytes << " " << c.charset;
 }
 
+TEST(FieldText, UnfoldingDropsEveryLineBreakCharacter) {
+    const struct {
+        std::string_view in, out;
+    } cases[] = {
+        {"", ""},
+        {"plain", "plain"},
+        {"a\r\n b", "a b"},
+        {"a\n\tb", "a\tb"},
+        {"a\r b", "a b"},
+        {"\r\n", ""},
+        {"a\r\n\r\nb", "ab"},
+        {"x\ny\rz\r\n", "xyz"},
+        {"\n\r", ""},
+        {"lone\rcr and\nlf", "lonecr andlf"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Unfold(c.in), c.out) << c.in;
+}
+
 TEST(FieldText, EncodedWordsInTheirOwnCharsets) {
     struct Case {
         const char* raw;

@@ -5,6 +5,7 @@
 #include <typeinfo>
 
 #include "codec_test_util.h"
+#include "mime/message_render.h"
 #include "mime/mime_codec.h"
 
 namespace {
@@ -127,6 +128,71 @@ TEST(Base64Codec, SkipsBytesOutsideTheAlphabetAndEndsAtPadding) {
     EXPECT_EQ(convertInto(codec, "QUJDREVG", false, 4), "ABCD");
 }
 
+namespace {
+
+// Character by character: bytes outside the alphabet are skipped, padding ends the data.
+std::string referenceBase64Decode(std::string_view text) {
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        if (c == '=') break;
+        const std::size_t value = alphabet.find(c);
+        if (value == std::string::npos) continue;
+        bits = (bits << 6) | static_cast<unsigned>(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out.push_back(static_cast<char>((bits >> count) & 0xFF));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// Long runs of the alphabet are decoded many characters at a time: a byte outside it anywhere in a
+// run is skipped and padding stops decoding exactly as in a short input, and an output buffer ending
+// anywhere stops it there.
+TEST(Base64Codec, LongRunsDecodeAsShortOnesDo) {
+    std::mt19937 random(11);
+    const std::string original = randomBytes(random, 150);
+    const std::string encoded = Base64Encode(original);  // 200 characters, no line breaks
+    ASSERT_EQ(encoded.size(), 200u);
+    CMimeCodeBase64 codec;
+    EXPECT_EQ(convert(codec, encoded, false), original);
+    for (const char stop : {'*', '=', ' ', '\x80', '\0', '@', '[', '`', '{', ':', '-'}) {
+        for (std::size_t at = 0; at < encoded.size(); ++at) {
+            std::string damaged = encoded;
+            damaged[at] = stop;
+            const std::string expected =
+                stop == '=' ? original.substr(0, at * 3 / 4) : referenceBase64Decode(damaged);
+            ASSERT_EQ(convert(codec, damaged, false), expected) << int(stop) << " at " << at;
+        }
+    }
+    for (std::int64_t max = 0; max <= 150; ++max)
+        ASSERT_EQ(convertInto(codec, encoded, false, max), original.substr(0, static_cast<std::size_t>(max)))
+            << max;
+    // Lines of 76 characters, and every alphabet character in every position of a run.
+    std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int turn = 0; turn < 64; ++turn) {
+        std::rotate(alphabet.begin(), alphabet.begin() + 1, alphabet.end());
+        const std::string text = repeat(alphabet, 3) + "\r\n" + alphabet;
+        std::string plain = text;
+        std::erase(plain, '\r');
+        std::erase(plain, '\n');
+        const std::string decoded = convert(codec, plain, false);
+        EXPECT_EQ(Base64Encode(decoded), plain);
+        EXPECT_EQ(convert(codec, text, false), decoded);
+        // Line ends anywhere, between groups or inside one, are skipped.
+        for (const char* end : {"\r\n", "\n", "\r", "\r\n\r\n"}) {
+            const std::size_t at = 30 + static_cast<std::size_t>(turn) * 3;
+            ASSERT_EQ(convert(codec, plain.substr(0, at) + end + plain.substr(at), false), decoded) << at;
+        }
+    }
+}
+
 // Escapes of either case decode; an '=' that starts no escape and no soft line break stands for
 // itself, as RFC 2045 asks of a robust decoder (and as mail readers show it): no byte is lost or made up.
 TEST(QuotedPrintableCodec, Decodes) {
@@ -161,6 +227,8 @@ TEST(QuotedPrintableCodec, Decodes) {
     }
     CMimeCodeQP codec;
     EXPECT_EQ(convertInto(codec, "=41=42=43", false, 2), "AB");
+    EXPECT_EQ(convertInto(codec, "abcdef=41gh", false, 3), "abc");  // a run of plain bytes cut by the room
+    EXPECT_EQ(convertInto(codec, "abcdef=41gh", false, 7), "abcdefA");
 }
 
 TEST(QuotedPrintableCodec, Encodes) {

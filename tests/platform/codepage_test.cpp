@@ -25,6 +25,29 @@ TEST(Codepage, Utf8DecodesAndReplacesEachMaximalInvalidSubpart) {
     EXPECT_FALSE(isValidUtf8("\xE9"));
 }
 
+// Runs of ASCII are taken eight bytes at a time: a sequence anywhere in or after a run, valid or
+// not, decodes as it does alone.
+TEST(Codepage, Utf8SequencesDecodeTheSameAtEveryPositionInAsciiText) {
+    const struct {
+        std::string bytes;
+        std::u16string expected;
+    } sequences[] = {{"\xC3\xA9", u"\u00E9"},
+                     {"\xF0\x9F\x98\x80", u"\U0001F600"},
+                     {"\xE9", u"\uFFFD"},
+                     {"\xE2\x82", u"\uFFFD"}};
+    for (const auto& sequence : sequences) {
+        for (std::size_t at = 0; at <= 20; ++at) {
+            const std::string ascii = "abcdefghijklmnopqrstuvwxyz";
+            const std::string bytes = ascii.substr(0, at) + sequence.bytes + ascii.substr(at);
+            std::u16string expected(ascii.begin(), ascii.begin() + static_cast<std::ptrdiff_t>(at));
+            expected += sequence.expected;
+            expected.append(ascii.begin() + static_cast<std::ptrdiff_t>(at), ascii.end());
+            EXPECT_EQ(utf8ToUtf16(bytes), expected) << at;
+            EXPECT_EQ(isValidUtf8(bytes), sequence.expected != u"\uFFFD") << at;
+        }
+    }
+}
+
 TEST(Codepage, Utf16ToUtf8RoundTripsAndReplacesLoneSurrogates) {
     std::u16string text = u"K\u00F6ln \u20AC \U0001F600";
     EXPECT_EQ(utf8ToUtf16(utf16ToUtf8(text)), text);
@@ -60,4 +83,37 @@ TEST(Codepage, DeclaredCharsetsConvertThroughIconv) {
     ASSERT_TRUE(charsetToUtf16("utf-8", "a\xFF", out));
     EXPECT_EQ(out, u"a\uFFFD");
     EXPECT_FALSE(charsetToUtf16("x-unknown", "abc", out));
+}
+
+// Latin-1, US-ASCII and ASCII text in ISO 8859 parts are converted without iconv: the result is what
+// iconv gives under another name for the same charset, bytes outside it and all.
+TEST(Codepage, LatinAndAsciiShortcutsMatchIconv) {
+    const std::string all = [] {
+        std::string bytes;
+        for (int b = 1; b < 256; ++b) bytes.push_back(static_cast<char>(b));
+        return bytes;
+    }();
+    struct Case {
+        const char* shortcut;
+        const char* iconvName;
+        std::string bytes;
+    } cases[] = {
+        {"iso-8859-1", "ISO_8859-1", all},
+        {"latin1", "ISO_8859-1", all},
+        {"us-ascii", "ANSI_X3.4-1968", "Plain text\r\n\t~"},
+        {"us-ascii", "ANSI_X3.4-1968", "caf\xE9"},  // a byte outside ASCII: iconv's replacement
+        {"us-ascii", "ANSI_X3.4-1968", all},
+        {"iso-8859-2", "ISO_8859-2", "plain"},
+        {"iso-8859-2", "ISO_8859-2", "\xB1\xE6"},
+        {"iso-8859-15", "ISO_8859-15", "\xA4 5"},
+    };
+    for (const Case& c : cases) {
+        std::u16string fast, slow;
+        ASSERT_TRUE(charsetToUtf16(c.shortcut, c.bytes, fast)) << c.shortcut;
+        ASSERT_TRUE(charsetToUtf16(c.iconvName, c.bytes, slow)) << c.iconvName;
+        EXPECT_EQ(fast, slow) << c.shortcut << " " << c.bytes;
+    }
+    std::u16string out;
+    ASSERT_TRUE(charsetToUtf16("iso-8859-1", "\xE9\x80", out));
+    EXPECT_EQ(out, u"\u00E9\u0080");
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "mime/text_util.h"
+
 namespace store::import {
 namespace {
 
@@ -45,15 +47,7 @@ std::string_view envelopeLineSkipped(std::string_view bytes) {
 
 // True when every line break of the text is CR LF already.
 bool onlyCrLf(std::string_view in) {
-    const char* begin = in.data();
-    const char* end = begin + in.size();
-    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))); ++p) {
-        if (p == begin || p[-1] != '\r') return false;
-    }
-    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)))); ++p) {
-        if (p + 1 == end || p[1] != '\n') return false;
-    }
-    return true;
+    return mime::OnlyCrLfLineBreaks(in);
 }
 
 // Appends the text with each CR in it written as CR LF.

@@ -173,6 +173,43 @@ TEST_F(PstLtp, TableContextInHeapAndInSubnode) {
     }
 }
 
+// A long table's heap spans several bitmap groups (blocks 8..135, 136..263, ...); written as it is
+// built, its data tree holds the same blocks in the same order as the table built in memory.
+TEST_F(PstLtp, TableContextWrittenAheadHoldsTheSameHeap) {
+    const std::vector<std::uint32_t> columns = {0x0037001F, 0x0E080003, 0x0E04001F};
+    std::vector<TableRow> rows;
+    for (std::uint32_t i = 0; i < 7000; ++i) {
+        TableRow row;
+        row.rowId = Nid(NidType::NormalMessage, 0x400 + i).value();
+        row.cells.push_back({0x0037001F, std::string(200 + i % 97, static_cast<char>('a' + i % 26))});
+        row.cells.push_back({0x0E080003, le32(i)});
+        if (i % 3) row.cells.push_back({0x0E04001F, std::string(40 + i % 11, 'r')});
+        rows.push_back(row);
+    }
+    const auto rowAt = [&rows](std::size_t i) { return rows[i]; };
+    SubnodeIds inMemoryIds;
+    const NodeContent inMemory = buildTableContext(*db, inMemoryIds, columns, rows.size(), rowAt);
+    ASSERT_GT(inMemory.blocks.size(), 200u);
+    SubnodeIds writtenIds;
+    const WrittenNode written = writeTableContext(*db, writtenIds, columns, rows.size(),
+                                                  [&rows](std::size_t i, TableRow& row) { row = rows[i]; });
+    const auto blocks = db->readBlocks(written.data);
+    ASSERT_TRUE(blocks);
+    EXPECT_TRUE(*blocks == inMemory.blocks);
+    ASSERT_EQ(written.subnodes.size(), inMemory.subnodes.size());
+    const auto table = readTableContext(*db, written.data, written.subnodes);
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->rows.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); i += 13) {
+        EXPECT_EQ(table->rows[i].rowId, rows[i].rowId);
+        for (const Property& p : rows[i].cells) {
+            const Property* got = findProperty(table->rows[i].cells, p.tag);
+            ASSERT_TRUE(got);
+            EXPECT_EQ(got->value, p.value);
+        }
+    }
+}
+
 TEST_F(PstLtp, TableContextKeepsAtMost255Columns) {
     std::vector<std::uint32_t> columns;
     TableRow row;

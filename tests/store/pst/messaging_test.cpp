@@ -2,8 +2,10 @@
 
 #include "store/mapi/named_property.h"
 #include "store/pst/messaging/entry_id.h"
+#include "store/pst/messaging/folder.h"
 #include "store/pst/messaging/name_to_id_map.h"
 #include "store/pst/messaging/property_conversion.h"
+#include "store/pst/messaging/table_columns.h"
 #include "store/pst/ndb/bytes.h"
 
 namespace store::pst {
@@ -41,6 +43,31 @@ TEST(PstNameToIdMap, RejectsStreamsThatPointOutside) {
                           {0x00040102, std::string(8, '\0')}};
     mapi::NamedPropertyMap names;
     EXPECT_FALSE(decodeNameToIdMap(props, names));
+}
+
+// A folder keeps its contents rows packed: the contents columns a message has come back, in column
+// order, whatever their length (lengths of one, two and three bytes); other properties are left out.
+TEST(PstContentsRow, PacksTheContentsColumnsOfAnyLength) {
+    const PropertyList cells = {
+        {0x0E080003, std::string("\x10\x27\0\0", 4)},  // size
+        {0x0037001F, std::string(70000, 's')},         // subject
+        {0x3001001F, std::string("not a column", 12)},
+        {0x0E04001F, std::string(200, 't')},       // display to
+        {0x00170003, std::string("\1\0\0\0", 4)},  // importance
+        {0x0E070003, std::string("\1\0\0\0", 4)},  // flags: read
+        {0x0E03001F, std::string()},               // display cc, empty
+    };
+    const ContentsRow row = ContentsRow::pack(Nid(NidType::NormalMessage, 0x44), cells);
+    EXPECT_TRUE(row.read);
+    TableRow back;
+    back.cells = {{1, "left over from the row before"}};
+    row.unpackInto(back);
+    EXPECT_EQ(back.rowId, Nid(NidType::NormalMessage, 0x44).value());
+    PropertyList expected;
+    for (std::uint32_t tag : contentsTableColumns())
+        if (const Property* p = findProperty(cells, tag)) expected.push_back(*p);
+    EXPECT_EQ(back.cells, expected);
+    EXPECT_EQ(row.unpack().cells, expected);
 }
 
 TEST(PstEntryId, RoundTripsThroughTheStore) {

@@ -52,11 +52,12 @@ Hid HeapBuilder::allocate(std::string_view bytes) {
         blocks_.back().ends.size() >= kMaxItemsPerBlock) {
         // A heap id numbers its block in 16 bits.
         if (index + 1 > kMaxHeapBlock) throw LimitError("a heap of more than 65536 blocks");
+        completed(index);
         blocks_.emplace_back();
         ++index;
     }
     Block& block = blocks_.back();
-    if (block.items.empty()) block.items.reserve(std::max(bytes.size(), std::size_t{1024}));
+    if (block.items.empty()) block.items.reserve(kMaxBlockData);
     block.items.append(bytes);
     block.ends.push_back(static_cast<std::uint16_t>(block.items.size()));
     return Hid(static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(block.ends.size()));
@@ -72,37 +73,71 @@ void HeapBuilder::fill(Hid hid, std::string_view bytes) {
     block.items.replace(start, size, item);
 }
 
-std::vector<std::string> HeapBuilder::takeBlocks() {
-    std::vector<std::string> out;
-    std::vector<std::uint8_t> levels;
-    for (std::size_t i = 0; i < blocks_.size(); ++i)
-        levels.push_back(fillLevel(kMaxBlockData - serializedSize(i, blocks_[i], 0, 0)));
-    for (std::size_t i = 0; i < blocks_.size(); ++i) {
-        Block& block = blocks_[i];
-        const std::size_t header = headerSize(i);
-        std::string data;
-        data.reserve(serializedSize(i, block, 0, 0));
-        data.resize(header, '\0');
-        if (i == 0) {
-            storeU32(data.data() + 4, userRoot_.value());
-            data[2] = static_cast<char>(kHeapSignature);
-            data[3] = static_cast<char>(client_);
-            for (std::size_t k = 0; k < 8 && k < levels.size(); ++k) setNibble(data, 8, k, levels[k]);
-        } else if (isBitmapBlock(i)) {
-            for (std::size_t k = 0; k < 128 && i + k < levels.size(); ++k) setNibble(data, 2, k, levels[i + k]);
-        }
-        data += block.items;
-        std::string().swap(block.items);
-        if (data.size() % 2) data.push_back('\0');
-        storeU16(data.data(), static_cast<std::uint16_t>(data.size()));
-        putU16(data, static_cast<std::uint16_t>(block.ends.size()));
-        putU16(data, 0);
-        putU16(data, static_cast<std::uint16_t>(header));
-        for (std::uint16_t end : block.ends) putU16(data, static_cast<std::uint16_t>(header + end));
-        out.push_back(std::move(data));
+// Block i can no longer grow: its fill level is known. With an output, a bitmap block and the 127
+// after it go to the file once the last of them is complete.
+void HeapBuilder::completed(std::size_t i) {
+    levels_.push_back(fillLevel(kMaxBlockData - serializedSize(i, blocks_[i], 0, 0)));
+    if (!out_ || i < 8 || (i - 7) % 128 != 0) return;
+    for (std::size_t k = i - 127; k <= i; ++k) writeBlock(k);
+}
+
+void HeapBuilder::writeBlock(std::size_t i) {
+    const std::string data = serialize(i);
+    written_.resize(std::max(written_.size(), i + 1));
+    writtenSizes_.resize(written_.size());
+    written_[i] = out_->writeLeaf(data);
+    writtenSizes_[i] = static_cast<std::uint32_t>(data.size());
+    blocks_[i].ends = {};
+}
+
+std::string HeapBuilder::serialize(std::size_t i) {
+    Block& block = blocks_[i];
+    const std::size_t header = headerSize(i);
+    std::string data;
+    data.reserve(serializedSize(i, block, 0, 0));
+    data.resize(header, '\0');
+    if (i == 0) {
+        storeU32(data.data() + 4, userRoot_.value());
+        data[2] = static_cast<char>(kHeapSignature);
+        data[3] = static_cast<char>(client_);
+        for (std::size_t k = 0; k < 8 && k < levels_.size(); ++k) setNibble(data, 8, k, levels_[k]);
+    } else if (isBitmapBlock(i)) {
+        for (std::size_t k = 0; k < 128 && i + k < levels_.size(); ++k) setNibble(data, 2, k, levels_[i + k]);
     }
+    data += block.items;
+    std::string().swap(block.items);
+    if (data.size() % 2) data.push_back('\0');
+    storeU16(data.data(), static_cast<std::uint16_t>(data.size()));
+    putU16(data, static_cast<std::uint16_t>(block.ends.size()));
+    putU16(data, 0);
+    putU16(data, static_cast<std::uint16_t>(header));
+    for (std::uint16_t end : block.ends) putU16(data, static_cast<std::uint16_t>(header + end));
+    return data;
+}
+
+std::vector<std::string> HeapBuilder::takeBlocks() {
+    completed(blocks_.size() - 1);
+    std::vector<std::string> out;
+    out.reserve(blocks_.size());
+    for (std::size_t i = 0; i < blocks_.size(); ++i) out.push_back(serialize(i));
     blocks_.assign(1, Block{});
+    levels_.clear();
     return out;
+}
+
+Bid HeapBuilder::writeData() {
+    const std::size_t count = blocks_.size();
+    completed(count - 1);
+    written_.resize(count);
+    writtenSizes_.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+        if (written_[i].isNull()) writeBlock(i);
+    const Bid data = out_->writeTreeOver(written_, writtenSizes_);
+    blocks_.assign(1, Block{});
+    levels_.clear();
+    written_.clear();
+    writtenSizes_.clear();
+    return data;
 }
 
 std::optional<HeapReader> HeapReader::parse(std::vector<std::string> blocks) {

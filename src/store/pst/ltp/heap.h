@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/pst/ndb/block_writer.h"
 #include "store/result.h"
 
 namespace store::pst {
@@ -44,6 +45,10 @@ constexpr bool isHeapId(std::uint32_t hnid) { return (hnid & 0x1F) == 0; }
 class HeapBuilder {
 public:
     explicit HeapBuilder(HeapClient client) : client_(client) { blocks_.emplace_back(); }
+    // A heap whose blocks go to `out` as soon as they are complete, so that a large heap is never
+    // whole in memory; the first eight blocks, which hold the items reserved at the start, are kept
+    // until writeData(). Only the first eight blocks may be filled later.
+    HeapBuilder(HeapClient client, BlockWriter& out) : HeapBuilder(client) { out_ = &out; }
     // Throws LimitError when bytes.size() > kMaxHeapItem, or when the heap has no block number left.
     Hid allocate(std::string_view bytes);
     // A zeroed item whose bytes are set later with fill(): readers expect a heap's root structures
@@ -54,6 +59,9 @@ public:
     void setUserRoot(Hid root) { userRoot_ = root; }
     // The blocks of the node's data tree, each at most 8176 bytes; the builder is left empty.
     std::vector<std::string> takeBlocks();
+    // With an output: writes the blocks still kept and the data tree over all blocks of the heap
+    // (the same blocks takeBlocks() hands back, in the same order); the builder is left empty.
+    Bid writeData();
 
 private:
     struct Block {
@@ -62,10 +70,19 @@ private:
     };
     static std::size_t headerSize(std::size_t blockIndex);
     static std::size_t serializedSize(std::size_t blockIndex, const Block& block, std::size_t extraBytes, std::size_t extraItems);
+    // Block i as stored, its items given up; levels_ holds the fill level of every block its
+    // header describes.
+    std::string serialize(std::size_t i);
+    void completed(std::size_t i);
+    void writeBlock(std::size_t i);
 
     HeapClient client_;
     Hid userRoot_;
     std::vector<Block> blocks_;
+    std::vector<std::uint8_t> levels_;  // of the blocks no longer growing
+    BlockWriter* out_ = nullptr;
+    std::vector<Bid> written_;  // by block; null while kept
+    std::vector<std::uint32_t> writtenSizes_;
 };
 
 class HeapReader {

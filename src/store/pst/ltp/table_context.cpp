@@ -1,6 +1,7 @@
 #include "store/pst/ltp/table_context.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 
 #include "store/pst/ltp/bth.h"
@@ -23,6 +24,7 @@ struct Column {
 
 struct Layout {
     std::vector<Column> columns;  // in row order
+    std::vector<std::pair<std::uint32_t, std::size_t>> byTag;  // tag, index in columns; sorted
     std::uint16_t end4 = 0, end2 = 0, end1 = 0, rowSize = 0;
 };
 
@@ -50,6 +52,9 @@ Layout layoutColumns(std::vector<std::uint32_t> tags) {
         if (want == 1) layout.end1 = offset;
     }
     layout.rowSize = static_cast<std::uint16_t>(layout.end1 + (layout.columns.size() + 7) / 8);
+    for (std::size_t k = 0; k < layout.columns.size(); ++k)
+        layout.byTag.emplace_back(layout.columns[k].tag, k);
+    std::sort(layout.byTag.begin(), layout.byTag.end());
     return layout;
 }
 
@@ -58,13 +63,28 @@ constexpr std::size_t kTcInfoColumnSize = 8;
 
 std::size_t tcInfoSize(const Layout& layout) { return kTcInfoHeaderSize + kTcInfoColumnSize * layout.columns.size(); }
 
+// The layout of these columns; tables are built with the same few column sets again and again, so
+// the last few made on this thread are kept.
+std::shared_ptr<const Layout> layoutOf(std::vector<std::uint32_t> tags) {
+    constexpr std::size_t kKept = 4;
+    thread_local std::vector<std::pair<std::vector<std::uint32_t>, std::shared_ptr<const Layout>>> kept;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (kept[i].first != tags) continue;
+        std::rotate(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(i),
+                    kept.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        return kept.front().second;
+    }
+    auto layout = std::make_shared<const Layout>(layoutColumns(tags));
+    if (kept.size() == kKept) kept.pop_back();
+    kept.insert(kept.begin(), {std::move(tags), layout});
+    return layout;
+}
+
 std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsHnid) {
-    std::vector<Column> byTag = layout.columns;
-    std::sort(byTag.begin(), byTag.end(), [](const Column& a, const Column& b) { return a.tag < b.tag; });
     std::string out;
     out.reserve(tcInfoSize(layout));
     put8(out, kTcType);
-    put8(out, static_cast<std::uint8_t>(byTag.size()));
+    put8(out, static_cast<std::uint8_t>(layout.byTag.size()));
     putU16(out, layout.end4);
     putU16(out, layout.end2);
     putU16(out, layout.end1);
@@ -72,7 +92,8 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
     putU32(out, rowIndex.value());
     putU32(out, rowsHnid);
     putU32(out, 0);  // deprecated index
-    for (const Column& c : byTag) {
+    for (const auto& [tag, k] : layout.byTag) {
+        const Column& c = layout.columns[k];
         putU32(out, c.tag);
         putU16(out, c.offset);
         put8(out, c.size);
@@ -85,18 +106,29 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
 
 namespace {
 
-// The row's bytes: cells at their offsets, the cell-existence bitmap at the end.
-std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-                      const Layout& layout, const TableRow& row) {
-    std::string bytes(layout.rowSize, '\0');
-    char* ceb = bytes.data() + layout.end1;
-    for (const Column& c : layout.columns) {
-        char* cell = bytes.data() + c.offset;
+// Appends the row's bytes: cells at their offsets, the cell-existence bitmap at the end. `found`
+// is room for the row's value of each column (the first of its tag), looked up once per value.
+void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+               const Layout& layout, const TableRow& row, std::vector<const Property*>& found,
+               std::string& out) {
+    found.assign(layout.columns.size(), nullptr);
+    for (const Property& p : row.cells) {
+        const auto it =
+            std::lower_bound(layout.byTag.begin(), layout.byTag.end(), std::make_pair(p.tag, std::size_t{0}));
+        if (it != layout.byTag.end() && it->first == p.tag && !found[it->second]) found[it->second] = &p;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + layout.rowSize, '\0');
+    char* bytes = out.data() + start;
+    char* ceb = bytes + layout.end1;
+    for (std::size_t k = 0; k < layout.columns.size(); ++k) {
+        const Column& c = layout.columns[k];
+        char* cell = bytes + c.offset;
         if (c.tag == kTagRowId) {
             storeU32(cell, row.rowId);
         } else if (c.tag == kTagRowVersion) {
             storeU32(cell, 0);
-        } else if (const Property* p = findProperty(row.cells, c.tag)) {
+        } else if (const Property* p = found[k]) {
             if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF)))
                 std::copy_n(p->value.data(), std::min<std::size_t>(c.size, p->value.size()), cell);
             else
@@ -106,19 +138,19 @@ std::string encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::
         }
         ceb[c.bit / 8] = static_cast<char>(ceb[c.bit / 8] | (0x80 >> (c.bit % 8)));
     }
-    return bytes;
 }
 
-}  // namespace
+// Fills the heap with the table and collects the subnodes it refers to. Heap order as Outlook writes
+// it, which some readers rely on: the row index header, TCINFO, the row index records, the row
+// matrix (when small), then the values the rows refer to. Blocks of a large row matrix are padded
+// to full size, rows never straddling them.
+// rowAt(i, scratch) gives row i, in scratch or elsewhere.
+using RowSource = std::function<const TableRow&(std::size_t, TableRow&)>;
 
-// Heap order as Outlook writes it, which some readers rely on: the row index header, TCINFO, the
-// row index records, the row matrix (when small), then the values the rows refer to. Blocks of a
-// large row matrix are padded to full size, rows never straddling them.
-NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
-    const Layout layout = layoutColumns(std::move(columns));
-    NodeContent content;
-    HeapBuilder heap(HeapClient::TableContext);
+void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns, std::size_t rowCount,
+                const RowSource& rowAt, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+    const std::shared_ptr<const Layout> shared = layoutOf(std::move(columns));
+    const Layout& layout = *shared;
     BthSlots rowIndex{reserveBthHeader(heap), Hid()};
     const Hid tcInfo = heap.reserve(tcInfoSize(layout));
     heap.setUserRoot(tcInfo);
@@ -132,9 +164,15 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
     std::vector<std::uint32_t> leafSizes;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> index;  // row id, row number
     index.reserve(rowCount);
+    if (inHeap)
+        pending.reserve(rowCount * layout.rowSize);
+    else
+        pending.reserve(kMaxBlockData);
+    TableRow scratch;  // one row's values at a time, its buffers used again
+    std::vector<const Property*> found;
     for (std::size_t r = 0; r < rowCount; ++r) {
-        const TableRow row = rowAt(r);
-        pending += encodeRow(db, ids, heap, content.subnodes, layout, row);
+        const TableRow& row = rowAt(r, scratch);
+        encodeRow(db, ids, heap, subnodes, layout, row, found, pending);
         index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
         if (!inHeap && (r + 1) % perBlock == 0 && r + 1 < rowCount) {
             pending.resize(kMaxBlockData, '\0');
@@ -153,7 +191,7 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
         leaves.push_back(db.writeLeaf(pending));
         leafSizes.push_back(static_cast<std::uint32_t>(pending.size()));
         const Nid nid = ids.next(NidType::Ltp);
-        content.subnodes.push_back({nid, db.writeTreeOver(leaves, leafSizes), Bid()});
+        subnodes.push_back({nid, db.writeTreeOver(leaves, leafSizes), Bid()});
         rowsHnid = nid.value();
     }
     std::sort(index.begin(), index.end());
@@ -165,13 +203,46 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
     }
     fillBth(heap, rowIndex, 4, 4, records);
     heap.fill(tcInfo, encodeTcInfo(layout, rowIndex.header, rowsHnid));
+}
+
+}  // namespace
+
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
+    NodeContent content;
+    HeapBuilder heap(HeapClient::TableContext);
+    buildTable(
+        db, ids, std::move(columns), rowCount,
+        [&rowAt](std::size_t i, TableRow& scratch) -> const TableRow& { return scratch = rowAt(i); }, heap,
+        content.subnodes);
     content.blocks = heap.takeBlocks();
     return content;
 }
 
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const RowFiller& fillRow) {
+    WrittenNode node;
+    HeapBuilder heap(HeapClient::TableContext, db);
+    buildTable(
+        db, ids, std::move(columns), rowCount,
+        [&fillRow](std::size_t i, TableRow& scratch) -> const TableRow& {
+            fillRow(i, scratch);
+            return scratch;
+        },
+        heap, node.subnodes);
+    node.data = heap.writeData();
+    return node;
+}
+
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows) {
-    return buildTableContext(db, ids, std::move(columns), rows.size(), [&rows](std::size_t i) { return rows[i]; });
+    NodeContent content;
+    HeapBuilder heap(HeapClient::TableContext);
+    buildTable(
+        db, ids, std::move(columns), rows.size(),
+        [&rows](std::size_t i, TableRow&) -> const TableRow& { return rows[i]; }, heap, content.subnodes);
+    content.blocks = heap.takeBlocks();
+    return content;
 }
 
 std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes) {

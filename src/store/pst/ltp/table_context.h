@@ -29,6 +29,17 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows);
 
+// The same table written at once: the heap's blocks go to the file as they are made, so that a
+// table of any length takes little memory (a contents table of many messages). fillRow(i, row) sets
+// row to row i, reusing what row holds from the row before.
+struct WrittenNode {
+    Bid data;
+    std::vector<SubnodeEntry> subnodes;
+};
+using RowFiller = std::function<void(std::size_t, TableRow&)>;
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const RowFiller& fillRow);
+
 struct Table {
     std::vector<std::uint32_t> columns;
     std::vector<TableRow> rows;  // in row-matrix order; cells hold only the values present

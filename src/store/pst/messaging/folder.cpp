@@ -15,11 +15,16 @@ ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
     ContentsRow row{message, {}, false};
     if (const Property* flags = findProperty(cells, mapi::PidTagMessageFlags.value()))
         row.read = flags->value.size() >= 4 && (loadU32(flags->value.data()) & kMessageFlagRead);
-    for (std::uint32_t tag : contentsTableColumns()) {
-        const Property* p = findProperty(cells, tag);
+    const std::vector<std::uint32_t>& columns = contentsTableColumns();
+    for (std::size_t column = 0; column < columns.size(); ++column) {
+        const Property* p = findProperty(cells, columns[column]);
         if (!p) continue;
-        putU32(row.cells, tag);
-        putU32(row.cells, static_cast<std::uint32_t>(p->value.size()));
+        row.cells.push_back(static_cast<char>(column));
+        for (std::size_t length = p->value.size();;
+             length >>= 7) {  // 7 bits a byte, the high bit: more follow
+            row.cells.push_back(static_cast<char>((length & 0x7F) | (length > 0x7F ? 0x80 : 0)));
+            if (length <= 0x7F) break;
+        }
         row.cells += p->value;
     }
     row.cells.shrink_to_fit();
@@ -28,16 +33,30 @@ ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
 
 TableRow ContentsRow::unpack() const {
     TableRow row;
+    unpackInto(row);
+    return row;
+}
+
+void ContentsRow::unpackInto(TableRow& row) const {
     row.rowId = message.value();
+    const std::vector<std::uint32_t>& columns = contentsTableColumns();
+    std::size_t count = 0;
     ByteReader in(cells);
     while (in.position() < cells.size()) {
-        const std::uint32_t tag = in.u32();
-        const std::uint32_t length = in.u32();
+        const std::uint8_t column = in.u8();
+        std::size_t length = 0;
+        for (int shift = 0; in.ok() && shift < 64; shift += 7) {
+            const std::uint8_t byte = in.u8();
+            length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+            if (!(byte & 0x80)) break;
+        }
         const std::string_view value = in.bytes(length);
-        if (!in.ok()) break;
-        row.cells.push_back({tag, std::string(value)});
+        if (!in.ok() || column >= columns.size()) break;
+        if (count == row.cells.size()) row.cells.emplace_back();
+        row.cells[count].tag = columns[column];
+        row.cells[count++].value.assign(value);
     }
-    return row;
+    row.cells.resize(count);
 }
 
 std::uint32_t FolderRecord::unreadCount() const {

@@ -13,7 +13,8 @@
 
 namespace store::pst {
 
-// A contents-table row packed into one string: (tag, length, bytes) triples.
+// A contents-table row packed into one string: for each value its column (a byte, the index in
+// contentsTableColumns()), its length (seven bits a byte, low bits first) and its bytes.
 struct ContentsRow {
     Nid message;
     std::string cells;
@@ -21,6 +22,8 @@ struct ContentsRow {
 
     static ContentsRow pack(Nid message, const PropertyList& cells);
     TableRow unpack() const;
+    // The same into a row whose buffers are used again.
+    void unpackInto(TableRow& row) const;
 };
 
 struct FolderRecord {

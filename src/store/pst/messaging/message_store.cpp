@@ -398,10 +398,10 @@ void MessageStore::writeFolder(FolderRecord& record) {
     const Nid contents = record.nid.withType(NidType::ContentsTable);
     db_->removeNode(contents);
     SubnodeIds ids;
-    const NodeContent table = buildTableContext(*db_, ids, contentsTableColumns(), record.contents.size(),
-                                                [&record](std::size_t i) { return record.contents[i].unpack(); });
-    const Bid data = db_->writeBlocks(table.blocks);
-    db_->setNode({contents, data, db_->writeSubnodes(table.subnodes), Nid()});
+    WrittenNode table =
+        writeTableContext(*db_, ids, contentsTableColumns(), record.contents.size(),
+                          [&record](std::size_t i, TableRow& row) { record.contents[i].unpackInto(row); });
+    db_->setNode({contents, table.data, db_->writeSubnodes(std::move(table.subnodes)), Nid()});
     writeTableNode(record.nid.withType(NidType::AssocContentsTable), assocContentsTableColumns(), {});
     record.dirty = false;
 }

@@ -88,10 +88,9 @@ Bid BlockRecorder::writeBlock(std::string_view data, bool internal) {
     const Bid bid(4 * (blocks_.size() + 1) | (internal ? 0x2 : 0x0));
     if (image_.capacity() < offset + fileSize)
         image_.reserve(std::max({offset + fileSize, 2 * image_.capacity(), std::size_t{32} << 10}));
-    image_.resize(offset + fileSize, '\0');
-    char* at = image_.data() + offset;
-    std::copy(data.begin(), data.end(), at);
-    char* trailer = at + fileSize - kBlockTrailerSize;
+    image_.append(data);
+    image_.append(fileSize - data.size(), '\0');  // padding and trailer, not the data again
+    char* trailer = image_.data() + offset + fileSize - kBlockTrailerSize;
     storeU16(trailer, static_cast<std::uint16_t>(data.size()));
     if (!internal) storeU32(trailer + 4, computeCrc(data));
     storeU64(trailer + 8, bid.value());

@@ -9,6 +9,7 @@
 #include "store/import/envelope_import.h"
 #include "store/import/import_tags.h"
 #include "store/import/message_import.h"
+#include "store/import/message_text.h"
 #include "store/import/parameters.h"
 #include "store/mapi/property_tags.h"
 
@@ -440,6 +441,23 @@ TEST(ImportStructureTest, DigestMembersAreMessages) {
                                           "Subject: first", "", "one", "--d", "", "Subject: second", "", "two", "--d--"}));
     ASSERT_EQ(m.attachments.size(), 2u);
     EXPECT_EQ(str(m.attachments[1].embedded->props, PidTagSubject), "second");
+}
+
+// Bare LF line breaks become CR LF in place, wherever they stand; mixed breaks take the general path.
+TEST(ImportLineEndTest, LineBreaksBecomeCrLf) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Subject: a\n\nbody\n", "Subject: a\r\n\r\nbody\r\n"},
+        {"Subject: a\n\n\n\nx", "Subject: a\r\n\r\n\r\n\r\nx"},
+        {"Subject: a\n\nno break at the end", "Subject: a\r\n\r\nno break at the end"},
+        {"Subject: a\r\n\nmixed\rcr\n", "Subject: a\r\n\r\nmixed\r\ncr\r\n"},
+        {"Subject: a\r\n\r\nalready\r\n", "Subject: a\r\n\r\nalready\r\n"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(store::import::prepareMessageText(in), out) << in;
+    std::string big(100000, 'x');
+    for (std::size_t i = 7; i < big.size(); i += 13) big[i] = '\n';
+    std::string expected;
+    for (char c : big) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(store::import::prepareMessageText("Subject: b\n\n" + big), "Subject: b\r\n\r\n" + expected);
 }
 
 TEST(ImportLineEndTest, LfAndCrMessagesReadLikeCrLf) {

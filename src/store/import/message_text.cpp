@@ -1,5 +1,6 @@
 #include "store/import/message_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "mime/text_util.h"
@@ -62,10 +63,34 @@ void appendWithBareCrs(std::string& out, std::string_view text) {
     out.append(text);
 }
 
+// Puts a CR before every LF of a text that has no CR, in place: the text grows once and is moved up
+// from its end, so a message read with room for the CRs (as the mailbox reader reads it) is not
+// held twice.
+void crBeforeEveryLf(std::string& text) {
+    std::size_t from = text.size();  // bytes below from are not moved yet
+    const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    text.resize(from + count);
+    std::size_t to = text.size();
+    char* data = text.data();
+    while (to > from) {
+        const void* hit = memrchr(data, '\n', from);
+        const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        const std::size_t tail = from - lf;  // the LF and what follows it
+        to -= tail;
+        std::memmove(data + to, data + lf, tail);
+        data[--to] = '\r';
+        from = lf;
+    }
+}
+
 // The text with every line break as CR LF; text that has only CR LF line breaks is taken as it is.
 std::string crlfLines(std::string&& text) {
     std::string_view in(text);
     if (onlyCrLf(in)) return std::move(text);
+    if (in.find('\r') == std::string_view::npos) {
+        crBeforeEveryLf(text);
+        return std::move(text);
+    }
     std::string out;
     out.reserve(in.size() + in.size() / 16 + 2);
     while (!in.empty()) {
@@ -78,6 +103,9 @@ std::string crlfLines(std::string&& text) {
         out.append("\r\n");
         in.remove_prefix(end + 1);
     }
+    // The caller's text is no longer needed: free it now, not when the caller's expression ends, so
+    // that a large message is not held twice while it is imported.
+    std::string().swap(text);
     return out;
 }
 

@@ -96,42 +96,19 @@ bool allSpace(std::string_view text) { return std::all_of(text.begin(), text.end
 // Only characters the parser passes on as they are: valid UTF-8 without NUL, controls other than
 // tab, line feed and carriage return, form feed, DEL, C1 controls, surrogates or noncharacters.
 bool plainCharacters(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        if (end - p >= 8 && html_bytes::printableAscii(reinterpret_cast<const char*>(p))) {
-            p += 8;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text.size() - i >= 8 && html_bytes::printableAscii(text.data() + i)) {
+            i += 8;
             continue;
         }
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return false;
-            ++p;
-            continue;
-        }
-        int length = 0;
-        char32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            cp = c & 0x07;
-        } else {
+        std::size_t length = 0;
+        const long cp = platform::decodeUtf8(text, i, length);
+        if (cp < 0) return false;
+        if (cp < 0x80 ? (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || cp == 0x7F
+                      : cp < 0xA0 || (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE)
             return false;
-        }
-        if (end - p < length) return false;
-        for (int i = 1; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        if (cp < 0xA0 || (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE) return false;
-        p += length;
+        i += length;
     }
     return true;
 }

@@ -37,43 +37,6 @@ AnsiState& ansiState() {
 
 char16_t cp1252ToUtf16(unsigned char b) { return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : b; }
 
-// Decodes one UTF-8 scalar at bytes[i]; returns the code point or -1 and sets len to the bytes used
-// (the maximal subpart for invalid input, at least 1).
-long decodeUtf8(std::string_view bytes, std::size_t i, std::size_t& len) {
-    auto b0 = static_cast<unsigned char>(bytes[i]);
-    len = 1;
-    if (b0 < 0x80) return b0;
-    int need;
-    unsigned long cp;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        need = 1;
-        cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        need = 2;
-        cp = b0 & 0x0F;
-        if (b0 == 0xE0) lo = 0xA0;
-        if (b0 == 0xED) hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        need = 3;
-        cp = b0 & 0x07;
-        if (b0 == 0xF0) lo = 0x90;
-        if (b0 == 0xF4) hi = 0x8F;
-    } else {
-        return -1;
-    }
-    for (int k = 0; k < need; ++k) {
-        if (i + len >= bytes.size()) return -1;
-        auto b = static_cast<unsigned char>(bytes[i + len]);
-        if (b < lo || b > hi) return -1;
-        lo = 0x80;
-        hi = 0xBF;
-        cp = (cp << 6) | (b & 0x3F);
-        ++len;
-    }
-    return static_cast<long>(cp);
-}
-
 void appendUtf16(std::u16string& out, unsigned long cp) {
     if (cp >= 0x10000) {
         cp -= 0x10000;
@@ -183,6 +146,41 @@ std::u16string decodeUtf8To16(std::string_view bytes, OnInvalid onInvalid) {
 }
 
 }  // namespace
+
+long decodeUtf8(std::string_view bytes, std::size_t i, std::size_t& len) {
+    auto b0 = static_cast<unsigned char>(bytes[i]);
+    len = 1;
+    if (b0 < 0x80) return b0;
+    int need;
+    unsigned long cp;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 1;
+        cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 2;
+        cp = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 3;
+        cp = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else {
+        return -1;
+    }
+    for (int k = 0; k < need; ++k) {
+        if (i + len >= bytes.size()) return -1;
+        auto b = static_cast<unsigned char>(bytes[i + len]);
+        if (b < lo || b > hi) return -1;
+        lo = 0x80;
+        hi = 0xBF;
+        cp = (cp << 6) | (b & 0x3F);
+        ++len;
+    }
+    return static_cast<long>(cp);
+}
 
 std::u16string utf8ToUtf16(std::string_view bytes) {
     return decodeUtf8To16(bytes, [](std::u16string& out, std::string_view) { out.push_back(kReplacement); });

@@ -27,6 +27,9 @@ std::u16string visibleText(std::u16string_view text);
 std::size_t utf16LengthOfUtf8(std::string_view bytes);
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
+// Decodes one UTF-8 scalar at bytes[i]; returns the code point, or -1 for an invalid sequence, and sets
+// len to the bytes used (the maximal subpart for invalid input, at least 1).
+long decodeUtf8(std::string_view bytes, std::size_t i, std::size_t& len);
 
 // Sets the ANSI code page by iconv name ("WINDOWS-1252", "CP1251", ...); false and unchanged when
 // iconv does not know it. Windows-1252 is built in and needs no iconv.

@@ -75,6 +75,11 @@ TEST(HtmlSimpleTree, DeclinesMarkupItCannotBuildAlike) {
         "a\x01z",
         "a\xC2\x85z",
         "a\xEF\xBF\xBEz",
+        "a\xEF\xB7\x90z",  // noncharacter U+FDD0
+        "a\x7Fz",
+        "a\xED\xA0\x80z",  // surrogate
+        "a\xC0\xAFz",      // overlong
+        "a\xE3\x81",       // cut short
         "\xFF",
         "<p>x</p></p>",
         "<b><b><b><b>x",

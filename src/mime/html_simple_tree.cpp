@@ -670,16 +670,23 @@ private:
         return false;
     }
 
-    bool inHead(Token& token) {
-        if (token.type == Token::Characters) {
-            const std::string_view space = leadingSpace(token.text);
-            insertText(*head_, space);
-            token.text.erase(0, space.size());
-            if (token.text.empty()) return true;
-        } else if (token.type == Token::Comment) {
-            insertComment(*head_, token.text);
+    // Leading blanks of a text token and a comment go into `parent`; true when nothing of the token
+    // is left to handle.
+    bool takeBlanksOrComment(Token& token, Element& parent) {
+        if (token.type == Token::Comment) {
+            insertComment(parent, token.text);
             return true;
-        } else if (token.type == Token::StartTag) {
+        }
+        if (token.type != Token::Characters) return false;
+        const std::string_view space = leadingSpace(token.text);
+        insertText(parent, space);
+        token.text.erase(0, space.size());
+        return token.text.empty();
+    }
+
+    bool inHead(Token& token) {
+        if (takeBlanksOrComment(token, *head_)) return true;
+        if (token.type == Token::StartTag) {
             if (token.kind == Kind::Html || token.kind == Kind::Head) return false;
             if (headElement(token, *head_)) return true;
         } else if (token.type == Token::EndTag) {
@@ -697,15 +704,8 @@ private:
     }
 
     bool afterHead(Token& token) {
-        if (token.type == Token::Characters) {
-            const std::string_view space = leadingSpace(token.text);
-            insertText(*html_, space);
-            token.text.erase(0, space.size());
-            if (token.text.empty()) return true;
-        } else if (token.type == Token::Comment) {
-            insertComment(*html_, token.text);
-            return true;
-        } else if (token.type == Token::StartTag) {
+        if (takeBlanksOrComment(token, *html_)) return true;
+        if (token.type == Token::StartTag) {
             if (token.kind == Kind::Html || token.kind == Kind::Head) return false;
             if (token.kind == Kind::Body) {
                 stack_.push_back(&insert(*html_, token));

@@ -20,6 +20,9 @@ namespace exporter {
 // The input bytes (the weight) of the messages started ahead of the writer, at most; a message larger
 // than that is started alone.
 inline constexpr std::uint64_t kPipelineBytes = 64ull << 20;
+// The messages started ahead of the writer per worker, at most: enough that the workers keep busy
+// through the writer's slower moments (a commit, a large write).
+inline constexpr std::uint64_t kWindowPerWorker = 32;
 
 template <typename Slot>
 struct PipelineStages {
@@ -43,7 +46,7 @@ template <typename Slot>
 class Pipeline {
 public:
     Pipeline(const PipelineStages<Slot>& stages, int threads)
-        : stages_(stages), window_(8 * static_cast<std::uint64_t>(threads)), retired_(static_cast<std::size_t>(threads)) {
+        : stages_(stages), window_(kWindowPerWorker * static_cast<std::uint64_t>(threads)), retired_(static_cast<std::size_t>(threads)) {
         for (int i = 0; i < threads; ++i) workers_.emplace_back([this, i] { work(static_cast<std::size_t>(i)); });
     }
     ~Pipeline() {
@@ -59,24 +62,12 @@ public:
     Pipeline& operator=(const Pipeline&) = delete;
 
     void run(std::uint64_t count) {
-        std::uint64_t started = 0;
-        std::uint64_t weightAhead = 0;
-        std::deque<std::uint64_t> weights;  // of the messages started and not yet written
+        Window window;
+        window.count = count;
         for (std::uint64_t k = 0; k < count && stages_.keepGoing(); ++k) {
-            // Refilled when half empty, so that workers are woken for several messages at once.
-            if (started == k || started - k <= window_ / 2) {
-                for (; started < count && started < k + window_; ++started) {
-                    const std::uint64_t weight = stages_.weight ? stages_.weight(started) : 0;
-                    if (started > k && weightAhead + weight > kPipelineBytes) break;
-                    weightAhead += weight;
-                    weights.push_back(weight);
-                    startNext(started);
-                }
-                wakeIdleWorkers();
-            }
+            topUp(window, k);
             std::unique_ptr<Entry> entry = takeFront();
-            weightAhead -= weights.front();
-            weights.pop_front();
+            window.written(k);
             if (!stages_.keepGoing()) return;
             if (entry->error) std::rethrow_exception(entry->error);
             stages_.write(entry->slot);
@@ -85,6 +76,37 @@ public:
     }
 
 private:
+    // The messages started ahead of the writer and their input bytes.
+    struct Window {
+        std::uint64_t count = 0;
+        std::uint64_t started = 0;
+        std::uint64_t weightAhead = 0;
+        std::deque<std::uint64_t> weights;  // of the messages started and not yet written
+        void written(std::uint64_t) {
+            weightAhead -= weights.front();
+            weights.pop_front();
+        }
+    };
+
+    // Starts messages up to the window before the writer waits for message k, so that the workers
+    // never run dry while the writer writes (its time per message varies: a commit, a large block).
+    // The wake-up goes out once per batch of at least a few messages, or when the workers would
+    // otherwise have nothing to do.
+    void topUp(Window& window, std::uint64_t k) {
+        const std::uint64_t ahead = window.started - k;
+        if (window.started == window.count || (ahead > 0 && ahead + kTopUpBatch > window_)) return;
+        for (; window.started < window.count && window.started < k + window_; ++window.started) {
+            const std::uint64_t weight = stages_.weight ? stages_.weight(window.started) : 0;
+            if (window.started > k && window.weightAhead + weight > kPipelineBytes) break;
+            window.weightAhead += weight;
+            window.weights.push_back(weight);
+            startNext(window.started);
+        }
+        wakeIdleWorkers();
+    }
+
+    static constexpr std::uint64_t kTopUpBatch = 4;
+
     struct Entry {
         explicit Entry(Slot s) : slot(std::move(s)) {}
         Slot slot;

@@ -70,9 +70,10 @@ TEST(OrderedPipeline, WritesEveryMessageInOrderWithBoundedWorkAhead) {
         Recorder r;
         exporter::runPipeline<Slot>(200, threads, r.stages());
         EXPECT_EQ(r.written, upTo(200)) << threads;
-        EXPECT_LE(r.mostAhead, 8u * static_cast<std::uint64_t>(threads)) << threads;
+        const std::uint64_t window = exporter::kWindowPerWorker * static_cast<std::uint64_t>(threads);
+        EXPECT_LE(r.mostAhead, window) << threads;
         // Written slots are destroyed as the run goes on, not all at its end.
-        EXPECT_LE(r.mostAlive, 16 * threads) << threads;
+        EXPECT_LE(r.mostAlive, static_cast<long>(2 * window)) << threads;
         EXPECT_EQ(r.preparedOnWorkers, threads > 1) << threads;
     }
 }
@@ -90,9 +91,9 @@ TEST(OrderedPipeline, AStopEndsTheRunAfterTheMessageWritten) {
     for (int threads : {1, 3}) {
         Recorder r;
         r.stopAfter = 17;
-        exporter::runPipeline<Slot>(100, threads, r.stages());
+        exporter::runPipeline<Slot>(400, threads, r.stages());
         EXPECT_EQ(r.written, upTo(17)) << threads;
-        EXPECT_LE(r.started.load(), 17u + 8u * static_cast<std::uint64_t>(threads)) << threads;
+        EXPECT_LE(r.started.load(), 17u + exporter::kWindowPerWorker * static_cast<std::uint64_t>(threads)) << threads;
     }
 }
 

@@ -28,6 +28,8 @@ public:
     std::u16string attachmentsFolder;
     platform::MessageTarget* notifyWindow = nullptr;
     std::atomic<bool> keepRunning{true};
+    // The file's size when last looked at (see readMessage).
+    std::atomic<std::uint64_t> sizeSeen{0};
 
     // Splits at LF or CR followed by "From ". Always returns 1.
     int scanFromLines(ScanPath path = ScanPath::Windowed);

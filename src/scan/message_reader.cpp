@@ -5,24 +5,37 @@
 
 namespace scan {
 
+namespace {
+
+// True when the span lies within the file. The size last seen serves until a span reaches beyond it
+// (the file grew): a span within it that the file no longer holds is caught by the short read. The
+// check keeps a stale or damaged offset list from allocating more than the file ever held.
+bool spanWithinFile(CMboxFile& mbox, const CMboxFile::Span& span) {
+    auto within = [&](std::uint64_t size) { return span.offset <= size && span.length <= size - span.offset; };
+    if (within(mbox.sizeSeen.load(std::memory_order_relaxed))) return true;
+    const std::uint64_t size = mbox.file.size();
+    mbox.sizeSeen.store(size, std::memory_order_relaxed);
+    return within(size);
+}
+
+// The line break the boundary scanner leaves at the front of a message: LF, CR LF or a bare CR (a CR
+// is dropped alone unless an LF follows it, so bare-CR mailboxes keep their "From " line whole).
+std::size_t leadingBreak(std::string_view bytes) {
+    if (bytes.starts_with('\n')) return 1;
+    if (bytes.starts_with("\r\n")) return 2;
+    if (bytes.starts_with('\r')) return 1;
+    return 0;
+}
+
+}  // namespace
+
 std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool skipLeadingBreak) {
-    CMboxFile::Span span = mbox.messageSpan(k);
-    if (span.length > 0 && skipLeadingBreak) {
-        char head[2] = {};
-        std::size_t got = mbox.file.readAt(span.offset, head, 2);
-        std::uint64_t skip = 0;
-        if (got >= 1 && head[0] == '\n') skip = 1;
-        // A CR is dropped alone unless an LF follows it (bare-CR mailboxes keep their "From " line whole).
-        if (got >= 1 && head[0] == '\r') skip = (got == 2 && head[1] == '\n' && span.length >= 2) ? 2 : 1;
-        span.offset += skip;
-        span.length -= skip;
-    }
+    const CMboxFile::Span span = mbox.messageSpan(k);
     // A message is read whole or not at all: offsets may outlive the file's bytes (a mailbox that
     // shrank after the scan, or a snapshot of another state of it), and a cut message is never passed on.
-    const std::uint64_t fileSize = mbox.file.size();
-    if (span.offset > fileSize || span.length > fileSize - span.offset) return std::nullopt;
+    if (!spanWithinFile(mbox, span)) return std::nullopt;
     if (span.length == 0) return std::string();
-    if (span.length > SIZE_MAX - 1) return std::nullopt;
+    if (span.length > SIZE_MAX / 2) return std::nullopt;
     std::string bytes;
     try {
         // Room for the CRs that normalizeLineEnds adds to LF line ends of lines of 16 bytes or more.
@@ -34,6 +47,8 @@ std::optional<std::string> readMessage(CMboxFile& mbox, std::uint64_t k, bool sk
         return std::nullopt;
     }
     if (mbox.file.readAt(span.offset, bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+    // Read with the message in one call, and dropped from the buffer: one read per message, not two.
+    if (skipLeadingBreak) bytes.erase(0, leadingBreak(bytes));
     return bytes;
 }
 

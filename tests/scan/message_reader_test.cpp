@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +78,18 @@ TEST(ReadMessage, AMailboxCutAfterTheScanGivesItsWholeMessagesAndNothingForTheRe
     EXPECT_FALSE(scan::readMessage(box.mbox, 2, true));  // gone
     std::filesystem::resize_file(box.dir / "box.mbox", 0);
     EXPECT_FALSE(scan::readMessage(box.mbox, 0, false));
+}
+
+TEST(ReadMessage, AMailboxThatGrewAfterAReadGivesTheNewMessagesToo) {
+    const std::string first = "From a\nx\n", second = "From b\nyy\n";
+    ScannedMailbox box(first);
+    EXPECT_EQ(*scan::readMessage(box.mbox, 0, true), first);  // the size read is now the first message's
+    {
+        std::ofstream out(box.dir / "box.mbox", std::ios::binary | std::ios::app);
+        out << second;
+    }
+    box.mbox.messageOffsets = {0, first.size(), first.size() + second.size()};
+    EXPECT_EQ(*scan::readMessage(box.mbox, 1, true), second);
 }
 
 TEST(NormalizeLineEnds, AddsCrBeforeBareLfElseLfAfterCr) {

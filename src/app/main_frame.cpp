@@ -110,6 +110,11 @@ void CMainFrame::logStatus(const std::u16string& line) {
     dispatcher_.post([this, line] { logOnUiThread(line); });
 }
 
+void CMainFrame::postToUiThread(std::function<void()> task) {
+    if (dispatcher_.isUiThread()) return task();
+    dispatcher_.post(std::move(task));
+}
+
 void CMainFrame::showCaption(const std::u16string& text) {
     dispatcher_.invoke([&] {
         captionText = text;

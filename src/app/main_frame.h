@@ -131,6 +131,7 @@ public:
     std::optional<std::u16string> chooseSnapshotToLoad() override;
     std::u16string timestampText() override;
     void runOnUiThread(const std::function<void()>& task) override { dispatcher_.invoke(task); }
+    void postToUiThread(std::function<void()> task) override;
     bool startWorker(std::function<void()> body) override;
 
     ui::CDispatcher& dispatcher() { return dispatcher_; }

@@ -87,7 +87,8 @@ struct ExportRun {
 
     // Log lines and progress positions of a writer that batches them (ReportBatch), in the order made:
     // each hand-off to the user-interface thread costs two thread switches, so they go over together,
-    // at most kReportBatchTime after the first of them was made.
+    // at most kReportBatchTime after the first of them was made, and the writer does not wait for them
+    // to be shown and logged.
     struct Report {
         std::u16string line;  // empty: a progress position
         int position = 0;
@@ -100,16 +101,16 @@ struct ExportRun {
 
     void flushReports() {
         if (pendingReports.empty()) return;
-        std::vector<Report> reports = std::move(pendingReports);
-        pendingReports.clear();
-        frame.runOnUiThread([&] {
+        // The frame outlives the run's writers and what they hand over; the run itself may not.
+        frame.postToUiThread([to = &frame, reports = std::move(pendingReports)] {
             for (const Report& report : reports) {
                 if (report.line.empty())
-                    frame.setProgressPosition(report.position);
+                    to->setProgressPosition(report.position);
                 else
-                    frame.logStatus(report.line);
+                    to->logStatus(report.line);
             }
         });
+        pendingReports.clear();
     }
     void flushReportsWhenDue() {
         const auto now = std::chrono::steady_clock::now();

@@ -74,6 +74,9 @@ public:
     // Carries out several of the calls above in one hand-off to the user-interface thread (the calls
     // made inside run there directly), in the order they are made.
     virtual void runOnUiThread(const std::function<void()>& task) = 0;
+    // The same without waiting for the task to run (it runs at once on the user-interface thread):
+    // tasks handed over either way run in the order they were handed over.
+    virtual void postToUiThread(std::function<void()> task) = 0;
 
     // Starts a worker thread for a command that runs its own job (the export) once the previous worker
     // has ended; false (nothing started) when the previous one cannot be waited for at this point.

@@ -5,6 +5,7 @@
 #endif
 
 #include <string.h>
+#include <algorithm>
 #include <cstring>
 
 namespace mime {
@@ -61,16 +62,58 @@ __attribute__((target("avx2"))) std::size_t pairedBlocksAvx2(const char* text, s
     }
     return i;
 }
+
+// Counts the LFs of 32 bytes at a time into `lfs` until a block holds a CR. Each byte lane of the
+// counter takes up to 255 blocks before the lanes are added up. Returns the bytes counted; the
+// caller reads the rest (and the block with the CR) byte by byte.
+__attribute__((target("avx2"))) std::size_t lfBlocksAvx2(const char* text, std::size_t n, std::size_t& lfs) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    std::size_t i = 0;
+    for (bool sawCr = false; !sawCr && i + 32 <= n;) {
+        const std::size_t blocks = std::min<std::size_t>((n - i) / 32, 255);
+        __m256i counts = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < blocks; ++k, i += 32) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, cr)) != 0) {
+                sawCr = true;
+                break;
+            }
+            counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(bytes, lf));  // a match is -1
+        }
+        const __m256i sums = _mm256_sad_epu8(counts, _mm256_setzero_si256());
+        lfs += static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                        _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+    }
+    return i;
+}
+
+bool hasAvx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
 #endif
 
 }  // namespace
+
+std::optional<std::size_t> LfCountWithoutCr(std::string_view text) {
+    std::size_t lfs = 0;
+    std::size_t i = 0;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if (hasAvx2()) i = lfBlocksAvx2(text.data(), text.size(), lfs);
+#endif
+    for (; i < text.size(); ++i) {
+        if (text[i] == '\r') return std::nullopt;
+        lfs += text[i] == '\n' ? 1 : 0;
+    }
+    return lfs;
+}
 
 bool OnlyCrLfLineBreaks(std::string_view text) {
     bool afterCr = false;
     std::size_t i = 0;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) i = pairedBlocksAvx2(text.data(), text.size(), afterCr);
+    if (hasAvx2()) i = pairedBlocksAvx2(text.data(), text.size(), afterCr);
 #endif
     for (; i < text.size(); ++i) {
         const char c = text[i];

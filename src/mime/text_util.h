@@ -2,6 +2,7 @@
 // Small byte-string helpers used inside the MIME library: ASCII case folding and bounded searches.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace mime {
@@ -20,5 +21,8 @@ std::size_t FindBytes(std::string_view text, std::string_view needle, std::size_
 // True when every line break of the text is CR LF: each LF follows a CR and each CR comes before
 // an LF.
 bool OnlyCrLfLineBreaks(std::string_view text);
+// The number of LFs in a text that holds no CR; nothing when it holds one (the reading stops at the
+// first CR).
+std::optional<std::size_t> LfCountWithoutCr(std::string_view text);
 
 }  // namespace mime

@@ -144,7 +144,9 @@ std::int64_t messageSizeOf(const Message& message) {
 }
 
 Message importMessageAt(std::string_view bytes, const ImportOptions& options, int depth) {
-    return importPrepared(prepareMessageText(std::string(bytes)), options, depth, hasLfLineEnds(bytes));
+    bool lfSource = false;
+    std::string text = prepareMessageText(std::string(bytes), lfSource);
+    return importPrepared(std::move(text), options, depth, lfSource);
 }
 
 Message importPrepared(std::string text, const ImportOptions& options, int depth, bool lfSource) {
@@ -168,8 +170,9 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
 Message importMessage(std::string_view bytes, const ImportOptions& options) { return importMessageAt(bytes, options, 0); }
 
 Message importMessageBytes(std::string bytes, const ImportOptions& options) {
-    const bool lfSource = hasLfLineEnds(bytes);
-    return importPrepared(prepareMessageText(std::move(bytes)), options, 0, lfSource);
+    bool lfSource = false;
+    std::string text = prepareMessageText(std::move(bytes), lfSource);
+    return importPrepared(std::move(text), options, 0, lfSource);
 }
 
 std::optional<Message> importMessageFile(const std::u16string& path, std::string* error, const ImportOptions& options) {
@@ -193,8 +196,9 @@ std::optional<Message> importMessageFile(const std::u16string& path, std::string
         return std::nullopt;
     }
     file.close();
-    const bool lfSource = hasLfLineEnds(bytes);
-    return importPrepared(prepareMessageText(std::move(bytes)), options, 0, lfSource);
+    bool lfSource = false;
+    std::string text = prepareMessageText(std::move(bytes), lfSource);
+    return importPrepared(std::move(text), options, 0, lfSource);
 }
 
 }  // namespace store::import

@@ -32,12 +32,16 @@ std::string encodeU64(std::uint64_t v) {
 }  // namespace
 
 void PropertyBag::set(Property property) {
-    auto it = std::find_if(props_.begin(), props_.end(), [&](const Property& p) { return p.key == property.key; });
-    if (it != props_.end()) {
-        *it = std::move(property);
-    } else {
-        props_.push_back(std::move(property));
+    if (mayHold(property.key)) {
+        auto it = std::find_if(props_.begin(), props_.end(), [&](const Property& p) { return p.key == property.key; });
+        if (it != props_.end()) {
+            *it = std::move(property);
+            return;
+        }
     }
+    const std::size_t bit = keyBit(property.key);
+    keyBits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    props_.push_back(std::move(property));
 }
 
 void PropertyBag::setEncoded(const PropKey& key, PropType type, std::string data) {
@@ -101,6 +105,7 @@ void PropertyBag::setMultiBinary(const PropKey& key, std::vector<std::string> va
 }
 
 const Property* PropertyBag::find(const PropKey& key) const {
+    if (!mayHold(key)) return nullptr;
     auto it = std::find_if(props_.begin(), props_.end(), [&](const Property& p) { return p.key == key; });
     return it == props_.end() ? nullptr : &*it;
 }

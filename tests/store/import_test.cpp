@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
 #include "store/import/date_time.h"
+#include "store/import/entry_ids.h"
 #include "store/import/envelope_import.h"
 #include "store/import/import_tags.h"
 #include "store/import/message_import.h"
@@ -280,6 +281,25 @@ TEST(ImportEnvelopeTest, MapsTheHeader) {
     EXPECT_GT(*p.getLong(PidTagMessageSize), 100);
 }
 
+// The identifiers of a recipient, byte for byte: the search key upper-cases ASCII letters only and
+// writes the rest as UTF-8; the one-off entry id holds each text as zero-terminated UTF-16LE.
+TEST(ImportEnvelopeTest, RecipientIdentifiersByteForByte) {
+    using namespace std::string_literals;
+    const std::pair<std::u16string, std::string> keys[] = {
+        {u"", "SMTP:\0"s},
+        {u"Ann@Example.com", "SMTP:ANN@EXAMPLE.COM\0"s},
+        {u"j\u00f6rg@x.de", "SMTP:J\xC3\xB6RG@X.DE\0"s},
+        {u"\u00e9", "SMTP:\xC3\xA9\0"s},
+    };
+    for (const auto& [address, key] : keys) EXPECT_EQ(searchKey(u"SMTP", address), key);
+    const std::string id = oneOffEntryId(u"A\u00e9", u"SMTP", u"a@b");
+    const std::string texts = "A\0\xE9\0\0\0S\0M\0T\0P\0\0\0a\0@\0b\0\0\0"s;
+    ASSERT_EQ(id.size(), 24 + texts.size());
+    EXPECT_EQ(id.substr(0, 4), std::string(4, '\0'));
+    EXPECT_EQ(id.substr(20, 4), "\0\0\x01\x90"s);
+    EXPECT_EQ(id.substr(24), texts);
+}
+
 TEST(ImportEnvelopeTest, SenderWithoutDomainHasNoSmtpAddress) {
     const Message m = importMessage(mail({"From: Mail Delivery Subsystem <MAILER-DAEMON>", "Subject: x", "", "Body"}));
     EXPECT_EQ(str(m.props, PidTagSenderEmailAddress), "MAILER-DAEMON");
@@ -451,6 +471,9 @@ TEST(ImportLineEndTest, LineBreaksBecomeCrLf) {
         {"Subject: a\n\nno break at the end", "Subject: a\r\n\r\nno break at the end"},
         {"Subject: a\r\n\nmixed\rcr\n", "Subject: a\r\n\r\nmixed\r\ncr\r\n"},
         {"Subject: a\r\n\r\nalready\r\n", "Subject: a\r\n\r\nalready\r\n"},
+        {"From a@b Mon\nSubject: a\n\nbody\n", "Subject: a\r\n\r\nbody\r\n"},
+        {">From a@b Mon\nSubject: a\n\nbody", "Subject: a\r\n\r\nbody"},
+        {"From a@b Mon\r\nSubject: a\n\nbody\n", "Subject: a\r\n\r\nbody\r\n"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(store::import::prepareMessageText(in), out) << in;
     std::string big(100000, 'x');

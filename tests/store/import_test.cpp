@@ -563,6 +563,34 @@ TEST(ImportLineEndTest, AnUnterminatedLastPartEndsWithTheMessage) {
     }
 }
 
+// Multiparts whose boundary the MIME library does not read are split by the import: an empty
+// boundary, one in RFC 2231 sections, one in a Content-Type written as an encoded word. A part whose
+// Content-Type only mentions no boundary stays one body.
+TEST(ImportMalformedTest, MultipartsTheLibraryCannotSplitAreRepaired) {
+    struct Case {
+        const char* contentType;
+        const char* delimiter;  // without the closing "--"
+        std::size_t attachments;
+    };
+    const Case cases[] = {
+        {"multipart/mixed; boundary=\"\"", "--", 1},
+        {"multipart/mixed; BOUNDARY*0=\"sec\"; boundary*1=\"tions\"", "--sections", 1},
+        {"=?us-ascii?Q?multipart/mixed=3B_boundary=3D=22ew=22?=", "--ew", 1},
+        {"text/plain; format=flowed", "--", 0},
+    };
+    for (const Case& c : cases) {
+        const std::string d = c.delimiter;
+        const Message m = importMessage(mail({"Subject: s", std::string("Content-Type: ") + c.contentType, "", d, "",
+                                              "body", d, "Content-Type: text/plain; name=\"a.txt\"", "", "attached",
+                                              d + "--"}));
+        EXPECT_EQ(m.attachments.size(), c.attachments) << c.contentType;
+        if (c.attachments == 1) {
+            EXPECT_EQ(str(m.props, PidTagBody), "body") << c.contentType;
+            EXPECT_EQ(str(m.attachments[0].props, PidTagAttachLongFilename), "a.txt") << c.contentType;
+        }
+    }
+}
+
 TEST(ImportMalformedTest, DegradesWithoutFailing) {
     struct Case {
         std::string bytes;

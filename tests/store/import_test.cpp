@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
@@ -481,6 +482,25 @@ TEST(ImportLineEndTest, LineBreaksBecomeCrLf) {
     std::string expected;
     for (char c : big) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_EQ(store::import::prepareMessageText("Subject: b\n\n" + big), "Subject: b\r\n\r\n" + expected);
+}
+
+// An LF message loses its envelope line and gets its CRs in the same move, whether it has fewer,
+// as many or more lines than the envelope line has bytes: it reads as the same message written with
+// CR LF and no envelope line does.
+TEST(ImportLineEndTest, EnvelopeLineDroppedWhileCrsGoIn) {
+    std::mt19937 random(11);
+    const std::string envelopes[] = {"From a@b Mon Jan  1 00:00:00 2024\n", ">From x y\n",
+                                     "From " + std::string(300, 'e') + " 2024\n", ""};
+    for (int round = 0; round < 400; ++round) {
+        std::string lf = "Subject: s\n\n";
+        const std::size_t lines = random() % 60;
+        for (std::size_t i = 0; i < lines; ++i) lf += std::string(random() % 5 == 0 ? 0 : random() % 90, 'a' + i % 26) + '\n';
+        if (random() % 2) lf += "no line end";
+        std::string crlf;
+        for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        const std::string& envelope = envelopes[round % 4];
+        ASSERT_EQ(prepareMessageText(envelope + lf), prepareMessageText(crlf)) << round;
+    }
 }
 
 TEST(ImportLineEndTest, LfAndCrMessagesReadLikeCrLf) {

@@ -64,16 +64,19 @@ void appendWithBareCrs(std::string& out, std::string_view text) {
     out.append(text);
 }
 
-// Puts a CR before each of the text's `lfs` LFs (it has no CR), in place: the text grows once and
-// is moved up from its end, so a message read with room for the CRs (as the mailbox reader reads it)
-// is not held twice.
-void crBeforeEveryLf(std::string& text, std::size_t lfs) {
-    std::size_t from = text.size();  // bytes below from are not moved yet
-    text.resize(from + lfs);
-    std::size_t to = text.size();
+// Drops the first `skip` bytes of a text without CR and puts a CR before each of the `lfs` LFs after
+// them, in place, so that a message read with room for the CRs (as the mailbox reader reads it) is
+// not held twice nor moved twice. Lines move up from the end while more LFs than `skip` lie below
+// them; the lines of the last `skip` LFs move down, front to back.
+void crBeforeEveryLf(std::string& text, std::size_t skip, std::size_t lfs) {
+    const std::size_t size = text.size();
+    const std::size_t finalSize = size - skip + lfs;
+    if (finalSize > size) text.resize(finalSize);
     char* data = text.data();
-    while (to > from) {
-        const void* hit = memrchr(data, '\n', from);
+    std::size_t from = size;    // bytes from here up are in place
+    std::size_t to = finalSize;  // where they went
+    for (std::size_t left = lfs; left > skip; --left) {
+        const void* hit = memrchr(data + skip, '\n', from - skip);
         const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
         const std::size_t tail = from - lf;  // the LF and what follows it
         to -= tail;
@@ -81,15 +84,25 @@ void crBeforeEveryLf(std::string& text, std::size_t lfs) {
         data[--to] = '\r';
         from = lf;
     }
+    std::size_t done = 0;
+    for (std::size_t next = skip; next < from;) {
+        const void* hit = std::memchr(data + next, '\n', from - next);
+        const std::size_t end = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : from;
+        if (done != next) std::memmove(data + done, data + next, end - next);
+        done += end - next;
+        if (!hit) break;
+        data[done++] = '\r';
+        data[done++] = '\n';
+        next = end + 1;
+    }
+    text.resize(finalSize);
 }
 
 // The text with every line break as CR LF; text that has only CR LF line breaks is taken as it is.
-// knownLfs: the number of LFs when the caller has counted them in a text without CR.
-std::string crlfLines(std::string&& text, std::optional<std::size_t> knownLfs) {
+std::string crlfLines(std::string&& text) {
     std::string_view in(text);
-    if (!knownLfs) knownLfs = mime::LfCountWithoutCr(in);
-    if (knownLfs) {
-        crBeforeEveryLf(text, *knownLfs);
+    if (const std::optional<std::size_t> lfs = mime::LfCountWithoutCr(in)) {
+        crBeforeEveryLf(text, 0, *lfs);
         return std::move(text);
     }
     if (onlyCrLf(in)) return std::move(text);
@@ -186,13 +199,16 @@ std::string prepareMessageText(std::string bytes, bool& lfSource) {
     const std::optional<std::size_t> lfs = mime::LfCountWithoutCr(bytes);
     lfSource = lfs && *lfs > 0;
     const std::size_t skipped = bytes.size() - envelopeLineSkipped(bytes).size();
-    std::optional<std::size_t> lfsKept;
-    if (lfs) lfsKept = *lfs - static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + skipped, '\n'));
+    if (lfs) {
+        const auto lfsSkipped = static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + skipped, '\n'));
+        crBeforeEveryLf(bytes, skipped, *lfs - lfsSkipped);
+        return headerRepaired(std::move(bytes));
+    }
     bytes.erase(0, skipped);
     // A mailbox with CR LF line ends is cut before the LF that begins the next "From " line: the CR of
     // that line end is no part of the message.
     if (bytes.ends_with("\n\r")) bytes.pop_back();
-    return headerRepaired(crlfLines(std::move(bytes), lfsKept));
+    return headerRepaired(crlfLines(std::move(bytes)));
 }
 
 std::string prepareMessageText(std::string bytes) {

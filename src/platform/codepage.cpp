@@ -1,11 +1,15 @@
 #include "platform/codepage.h"
 
 #include <iconv.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -106,16 +110,42 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
     return true;
 }
 
-// Where the run of ASCII bytes starting at i ends (i when bytes[i] is not ASCII); eight bytes are
-// checked at a time.
+// Where the run of ASCII bytes starting at i ends (i when bytes[i] is not ASCII); sixteen (or eight)
+// bytes are checked at a time.
 std::size_t asciiRunEnd(std::string_view bytes, std::size_t i) {
     const std::size_t n = bytes.size();
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        if (_mm_movemask_epi8(block) != 0) break;  // a byte with its top bit set
+    }
+#endif
     for (std::uint64_t word; i + 8 <= n; i += 8) {
         std::memcpy(&word, bytes.data() + i, 8);
         if (word & 0x8080808080808080ull) break;
     }
     while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
     return i;
+}
+
+// Appends ASCII bytes as UTF-16 units, a buffer at a time (no zero-filled growth of the text).
+void appendAscii(std::u16string& out, std::string_view ascii) {
+    char16_t buffer[256];
+    while (!ascii.empty()) {
+        const std::size_t n = std::min<std::size_t>(ascii.size(), std::size(buffer));
+        std::size_t k = 0;
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        for (; k + 16 <= n; k += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ascii.data() + k));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + k), _mm_unpacklo_epi8(block, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + k + 8), _mm_unpackhi_epi8(block, zero));
+        }
+#endif
+        for (; k < n; ++k) buffer[k] = static_cast<unsigned char>(ascii[k]);
+        out.append(buffer, n);
+        ascii.remove_prefix(n);
+    }
 }
 
 // UTF-8 to UTF-16; onInvalid(out, sequence) writes what stands for an invalid byte sequence.
@@ -125,12 +155,7 @@ std::u16string decodeUtf8To16(std::string_view bytes, OnInvalid onInvalid) {
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         if (const std::size_t end = asciiRunEnd(bytes, i); end > i) {
-            const std::size_t at = out.size();
-            out.resize(at + (end - i));
-            std::transform(bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                           bytes.begin() + static_cast<std::ptrdiff_t>(end),
-                           out.begin() + static_cast<std::ptrdiff_t>(at),
-                           [](char c) { return static_cast<char16_t>(c); });
+            appendAscii(out, bytes.substr(i, end - i));
             i = end;
             continue;
         }

@@ -192,6 +192,7 @@ std::u16string shortFileName(std::u16string_view name) {
 Attachment importAttachment(AttachmentPart& part, int number, int depth, bool hasHtmlBody, const ImportOptions& options,
                             bool lfSource) {
     Attachment a;
+    a.props.reserve(16);
     const bool hidden = hasHtmlBody && part.inRelated && !part.info.contentId.empty() && part.info.disposition != "attachment";
     setCommon(a, part, number, hidden);
     PropertyBag& p = a.props;

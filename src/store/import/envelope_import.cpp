@@ -70,6 +70,7 @@ void setAddress(PropertyBag& props, const AddressTags& tags, const Mailbox& m) {
 
 PropertyBag recipientRow(const Mailbox& m, std::int32_t type, std::int32_t row) {
     PropertyBag r;
+    r.reserve(16);
     const std::u16string name = displayNameOf(m);
     r.setLong(PidTagRowid, row);
     r.setLong(PidTagRecipientType, type);

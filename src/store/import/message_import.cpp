@@ -151,6 +151,7 @@ Message importMessageAt(std::string_view bytes, const ImportOptions& options, in
 
 Message importPrepared(std::string text, const ImportOptions& options, int depth, bool lfSource) {
     Message message;
+    message.props.reserve(48);  // about what the envelope, the bodies and the flags set
     mime::CMimeMessage tree;
     tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));
     importEnvelope(tree, headerBlockOf(text), message, options.stopRequest);

@@ -69,6 +69,8 @@ public:
     void setMultiBinary(const PropKey& key, std::vector<std::string> values);
     // Any type, already encoded as described above.
     void set(Property property);
+    // Room for this many properties, for a caller that knows about how many it sets.
+    void reserve(std::size_t count) { props_.reserve(count); }
 
     // Each getter answers only for a property of its own type (getString also reads PT_STRING8 as
     // Windows-1252/the ANSI code page); nothing when the property is absent or of another type.

@@ -138,6 +138,26 @@ TEST(ImportParameterTest, Rfc2231AndQuotedValues) {
     EXPECT_EQ(parseParameters("Text/Plain ; charset=x").leading, "Text/Plain");
 }
 
+// A value with many parameters keeps them in the order they first appear and still joins sections
+// that come apart and out of order, before and after the first few dozen names.
+TEST(ImportParameterTest, ManyParametersKeepTheirOrderAndSections) {
+    std::string value = "attachment; late*1=\"B\"";
+    for (int i = 0; i < 100; ++i) value += "; p" + std::to_string(i) + "=v" + std::to_string(i);
+    value += "; late*0=\"A\"; P7=again";
+    const ParameterList list = parseParameters(value);
+    ASSERT_EQ(list.parameters.size(), 101u);
+    EXPECT_EQ(list.parameters[0].name, "late");
+    EXPECT_EQ(list.parameters[0].value, "AB");
+    EXPECT_EQ(list.parameters[100].name, "p99");
+    EXPECT_EQ(list.find("p99")->value, "v99");
+    EXPECT_EQ(list.find("P7")->value, "v7");  // the first of two plain values
+    std::string many = "x";
+    for (int i = 0; i < 20000; ++i) many += "; n" + std::to_string(i) + "=" + std::to_string(i);
+    const ParameterList manyList = parseParameters(many);
+    ASSERT_EQ(manyList.parameters.size(), 20000u);
+    EXPECT_EQ(manyList.parameters[19999].value, "19999");
+}
+
 TEST(ImportAddressTest, ListsWithDisplayNames) {
     struct Case {
         const char* raw;

@@ -52,6 +52,9 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
              "--b\r\nContent-Type: multipart/alternative; boundary=\"b-alt\"\r\n\r\n--b-alt\r\n\r\np1\r\n"
              "--b-alt\r\n\r\np2\r\n--b-alt--\r\n\r\n--b\r\n\r\nlast\r\n--b--\r\n",
          "''[''['p1','p2'],'last']", -1},
+        {"bare CRs and a CR LF without the dashes before the delimiter are content",
+         kMixed + "--b\r\n\r\nx\r\ry\r\r\n-b\r\n-\r\r\n--b\r\n\r\nz\r\n--b--\r\n", "''['x\r\ry\r\r\n-b\r\n-\r','z']", -1},
+        {"delimiter at the very end of the text", kMixed + "--b\r\n\r\nx\r\n--b", "''['x']", -1},
         {"a delimiter line with text after the boundary is content",
          kMixed + "--b\r\n\r\nx\r\n--bx\r\n--b-y\r\n--b--\r\n", "''['x\r\n--bx\r\n--b-y']", -1},
         {"transfer encodings of parts are decoded",

@@ -80,9 +80,26 @@ std::u16string WithoutNul(std::u16string text) {
     return text;
 }
 
+namespace {
+
+// UTF-8 and Windows-1252 give U+0000 only for a zero byte: text without one needs no removal pass.
+bool hasZeroByte(std::string_view bytes) { return !bytes.empty() && std::memchr(bytes.data(), 0, bytes.size()); }
+
+std::u16string utf8WithoutNul(std::string_view bytes) {
+    std::u16string text = platform::utf8ToUtf16(bytes);
+    return hasZeroByte(bytes) ? WithoutNul(std::move(text)) : text;
+}
+
+std::u16string windows1252WithoutNul(std::string_view bytes) {
+    std::u16string text = windows1252(bytes);
+    return hasZeroByte(bytes) ? WithoutNul(std::move(text)) : text;
+}
+
+}  // namespace
+
 std::u16string DecodeUnlabelled(std::string_view bytes) {
-    if (platform::isValidUtf8(bytes)) return WithoutNul(platform::utf8ToUtf16(bytes));
-    return WithoutNul(windows1252(bytes));
+    if (platform::isValidUtf8(bytes)) return utf8WithoutNul(bytes);
+    return windows1252WithoutNul(bytes);
 }
 
 namespace {
@@ -122,9 +139,9 @@ bool keepsAscii(const std::string& name) {
 std::u16string DecodeText(std::string_view bytes, std::string_view charset) {
     const std::string name = CanonicalCharset(charset);
     if (!isKnownCanonical(name)) return DecodeUnlabelled(bytes);
-    if (name == "UTF-8") return WithoutNul(platform::utf8ToUtf16(bytes));
+    if (name == "UTF-8") return utf8WithoutNul(bytes);
     if (name == "ISO-8859-1" || (keepsAscii(name) && isAscii(bytes))) return widened(bytes);
-    if (name == "WINDOWS-1252" || name == "CP1252") return WithoutNul(windows1252(bytes));
+    if (name == "WINDOWS-1252" || name == "CP1252") return windows1252WithoutNul(bytes);
     std::u16string out;
     if (platform::charsetToUtf16(name, bytes, out)) return WithoutNul(std::move(out));
     return DecodeUnlabelled(bytes);

@@ -6,6 +6,7 @@
 #endif
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -82,19 +83,26 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
     iconv_t cd = converters.get(charset);
     if (cd == ConverterCache::kNone) return false;
     out.clear();
-    std::vector<char> buffer(4096);
+    // iconv writes UTF-16LE bytes into the units: on a little-endian machine they are the units.
+    char16_t units[2048];
+    char* const buffer = reinterpret_cast<char*>(units);
+    constexpr std::size_t kBufferBytes = sizeof units;
     auto* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
     auto flush = [&](std::size_t produced) {
-        for (std::size_t k = 0; k + 1 < produced; k += 2)
-            out.push_back(static_cast<char16_t>(static_cast<unsigned char>(buffer[k]) |
-                                                (static_cast<unsigned char>(buffer[k + 1]) << 8)));
+        if constexpr (std::endian::native == std::endian::little) {
+            out.append(units, produced / 2);
+        } else {
+            for (std::size_t k = 0; k + 1 < produced; k += 2)
+                out.push_back(static_cast<char16_t>(static_cast<unsigned char>(buffer[k]) |
+                                                    (static_cast<unsigned char>(buffer[k + 1]) << 8)));
+        }
     };
     while (inLeft > 0) {
-        char* o = buffer.data();
-        std::size_t oLeft = buffer.size();
+        char* o = buffer;
+        std::size_t oLeft = kBufferBytes;
         std::size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-        flush(buffer.size() - oLeft);
+        flush(kBufferBytes - oLeft);
         if (r == static_cast<std::size_t>(-1)) {
             if (errno == E2BIG) continue;
             out.push_back(kReplacement);  // EILSEQ or EINVAL: skip one byte
@@ -103,10 +111,10 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    char* o = buffer.data();
-    std::size_t oLeft = buffer.size();
+    char* o = buffer;
+    std::size_t oLeft = kBufferBytes;
     iconv(cd, nullptr, nullptr, &o, &oLeft);
-    flush(buffer.size() - oLeft);
+    flush(kBufferBytes - oLeft);
     return true;
 }
 
@@ -408,7 +416,13 @@ bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16
     }
     if (upper == "WINDOWS-1252" || upper == "CP1252") {
         out.clear();
-        for (char c : bytes) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(c)));
+        out.reserve(bytes.size());
+        for (std::size_t i = 0; i < bytes.size();) {
+            const std::size_t end = asciiRunEnd(bytes, i);
+            appendAscii(out, bytes.substr(i, end - i));
+            i = end;
+            if (i < bytes.size()) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(bytes[i++])));
+        }
         return true;
     }
     // Latin-1 bytes are the first 256 code points; US-ASCII has the first 128, any other byte is

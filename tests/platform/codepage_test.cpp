@@ -107,6 +107,21 @@ TEST(Codepage, LatinAndAsciiShortcutsMatchIconv) {
         {"iso-8859-2", "ISO_8859-2", "plain"},
         {"iso-8859-2", "ISO_8859-2", "\xB1\xE6"},
         {"iso-8859-15", "ISO_8859-15", "\xA4 5"},
+        // Longer than iconv's output buffer; Windows-1252 without the five bytes it leaves unassigned.
+        {"iso-8859-1", "ISO_8859-1", [&] {
+             std::string bytes;
+             for (int i = 0; i < 40; ++i) bytes += all;
+             return bytes;
+         }()},
+        {"windows-1252", "MS-ANSI", [&] {
+             std::string bytes;
+             for (int i = 0; i < 40; ++i) bytes += std::string(i, 'a') + all;
+             std::erase_if(bytes, [](char c) {
+                 const auto b = static_cast<unsigned char>(c);
+                 return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+             });
+             return bytes;
+         }()},
     };
     for (const Case& c : cases) {
         std::u16string fast, slow;

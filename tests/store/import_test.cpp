@@ -505,8 +505,8 @@ TEST(ImportLineEndTest, LineBreaksBecomeCrLf) {
 }
 
 // An LF message loses its envelope line and gets its CRs in the same move, whether it has fewer,
-// as many or more lines than the envelope line has bytes: it reads as the same message written with
-// CR LF and no envelope line does.
+// as many or more lines than the envelope line has bytes, and lines long enough to be moved in whole
+// blocks: it reads as the same message written with CR LF and no envelope line does.
 TEST(ImportLineEndTest, EnvelopeLineDroppedWhileCrsGoIn) {
     std::mt19937 random(11);
     const std::string envelopes[] = {"From a@b Mon Jan  1 00:00:00 2024\n", ">From x y\n",
@@ -514,7 +514,11 @@ TEST(ImportLineEndTest, EnvelopeLineDroppedWhileCrsGoIn) {
     for (int round = 0; round < 400; ++round) {
         std::string lf = "Subject: s\n\n";
         const std::size_t lines = random() % 60;
-        for (std::size_t i = 0; i < lines; ++i) lf += std::string(random() % 5 == 0 ? 0 : random() % 90, 'a' + i % 26) + '\n';
+        for (std::size_t i = 0; i < lines; ++i) {
+            const unsigned pick = random() % 10;  // empty, long (whole 32-byte blocks) or short lines
+            const std::size_t length = pick == 0 ? 0 : pick == 1 ? 200 + random() % 300 : random() % 90;
+            lf += std::string(length, static_cast<char>('a' + i % 26)) + '\n';
+        }
         if (random() % 2) lf += "no line end";
         std::string crlf;
         for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);

@@ -669,6 +669,11 @@ TEST(ImportMalformedTest, DegradesWithoutFailing) {
     }
     const std::string longLine = "Subject: " + std::string(1 << 20, 'x') + "\r\n\r\nbody";
     EXPECT_EQ(importMessage(longLine).props.getString(PidTagSubject)->size(), 1u << 20);
+    // The transport headers leave out zero bytes, in UTF-8 and in other header text alike.
+    EXPECT_EQ(str(importMessage(std::string("Subject: a\0b\r\n\r\nx", 17)).props, PidTagTransportMessageHeaders),
+              "Subject: ab\r\n\r\n");
+    EXPECT_EQ(str(importMessage(std::string("Subject: \xE9\0b\r\n\r\nx", 17)).props, PidTagTransportMessageHeaders),
+              "Subject: \xC3\xA9" "b\r\n\r\n");
 }
 
 // Input built to make a careless reader quadratic is read in about linear time (a hang would show as

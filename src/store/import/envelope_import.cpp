@@ -239,7 +239,7 @@ SubjectParts splitSubject(std::u16string_view subject) {
 std::u16string transportHeaderText(std::string_view block) {
     if (platform::isValidUtf8(block)) {
         std::u16string text = platform::utf8ToUtf16(block);
-        std::erase(text, u'\0');
+        if (block.find('\0') != std::string_view::npos) std::erase(text, u'\0');  // only a zero byte gives U+0000
         text += u"\r\n";
         return text;
     }

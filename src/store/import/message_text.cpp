@@ -1,16 +1,10 @@
 #include "store/import/message_text.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 #include <cstring>
 #include <optional>
 
 #include "mime/text_util.h"
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
-#endif
 
 namespace store::import {
 namespace {
@@ -74,37 +68,6 @@ void appendWithBareCrs(std::string& out, std::string_view text) {
 // them, in place, so that a message read with room for the CRs (as the mailbox reader reads it) is
 // not held twice nor moved twice. Lines move up from the end while more LFs than `skip` lie below
 // them; the lines of the last `skip` LFs move down, front to back.
-// The last LF in [low, from), which must hold one. Bytes above it that the search passes in whole
-// 32-byte blocks are moved up to end at `to` on the way (to - from stays as it was), so that the
-// caller moves only the rest of the line.
-std::size_t lastLfMovingBlocks(char* data, std::size_t low, std::size_t& from, std::size_t& to);
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-__attribute__((target("avx2"))) std::size_t lastLfMovingBlocksAvx2(char* data, std::size_t low, std::size_t& from,
-                                                                    std::size_t& to) {
-    const __m256i lf = _mm256_set1_epi8('\n');
-    while (from - low >= 32) {
-        const __m256i block = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + from - 32));
-        const auto lfs = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(block, lf)));
-        if (lfs != 0) return from - 32 + static_cast<std::size_t>(31 - std::countl_zero(lfs));
-        // to > from: the store lands on the block itself and the gap above it, never below it.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(data + to - 32), block);
-        from -= 32;
-        to -= 32;
-    }
-    return static_cast<std::size_t>(static_cast<const char*>(memrchr(data + low, '\n', from - low)) - data);
-}
-#endif
-
-std::size_t lastLfMovingBlocks(char* data, std::size_t low, std::size_t& from, std::size_t& to) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return lastLfMovingBlocksAvx2(data, low, from, to);
-#endif
-    (void)to;
-    return static_cast<std::size_t>(static_cast<const char*>(memrchr(data + low, '\n', from - low)) - data);
-}
-
 void crBeforeEveryLf(std::string& text, std::size_t skip, std::size_t lfs) {
     const std::size_t size = text.size();
     const std::size_t finalSize = size - skip + lfs;
@@ -113,7 +76,8 @@ void crBeforeEveryLf(std::string& text, std::size_t skip, std::size_t lfs) {
     std::size_t from = size;    // bytes from here up are in place
     std::size_t to = finalSize;  // where they went
     for (std::size_t left = lfs; left > skip; --left) {
-        const std::size_t lf = lastLfMovingBlocks(data, skip, from, to);
+        const void* hit = memrchr(data + skip, '\n', from - skip);
+        const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
         const std::size_t tail = from - lf;  // the LF and what follows it
         to -= tail;
         std::memmove(data + to, data + lf, tail);

@@ -11,23 +11,17 @@ namespace store::mapi {
 
 namespace {
 
-std::string encodeU16(std::uint16_t v) {
-    std::string out;
-    putU16(out, v);
-    return out;
+// The value's little-endian bytes, made in one piece.
+template <class Unsigned>
+std::string encodeLittleEndian(Unsigned v) {
+    char bytes[sizeof v];
+    for (std::size_t i = 0; i < sizeof v; ++i) bytes[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return std::string(bytes, sizeof v);
 }
 
-std::string encodeU32(std::uint32_t v) {
-    std::string out;
-    putU32(out, v);
-    return out;
-}
-
-std::string encodeU64(std::uint64_t v) {
-    std::string out;
-    putU64(out, v);
-    return out;
-}
+std::string encodeU16(std::uint16_t v) { return encodeLittleEndian(v); }
+std::string encodeU32(std::uint32_t v) { return encodeLittleEndian(v); }
+std::string encodeU64(std::uint64_t v) { return encodeLittleEndian(v); }
 
 }  // namespace
 
@@ -39,13 +33,17 @@ void PropertyBag::set(Property property) {
             return;
         }
     }
-    const std::size_t bit = keyBit(property.key);
-    keyBits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    markHeld(property.key);
     props_.push_back(std::move(property));
 }
 
 void PropertyBag::setEncoded(const PropKey& key, PropType type, std::string data) {
-    set(Property{key, type, std::move(data), {}});
+    if (mayHold(key)) {
+        set(Property{key, type, std::move(data), {}});
+        return;
+    }
+    markHeld(key);  // surely new: made in place
+    props_.emplace_back(key, type, std::move(data));
 }
 
 void PropertyBag::setShort(const PropKey& key, std::int16_t value) {

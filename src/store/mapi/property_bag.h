@@ -106,6 +106,10 @@ private:
         const std::size_t bit = keyBit(key);
         return ((keyBits_[bit / 64] >> (bit % 64)) & 1) != 0;
     }
+    void markHeld(const PropKey& key) {
+        const std::size_t bit = keyBit(key);
+        keyBits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
 
     std::vector<Property> props_;
     std::array<std::uint64_t, 4> keyBits_{};  // set for each key ever added; removal leaves it set

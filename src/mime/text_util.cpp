@@ -2,6 +2,8 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 #include <string.h>
@@ -9,6 +11,25 @@
 #include <cstring>
 
 namespace mime {
+
+std::string LowerAsciiCopy(std::string_view text) {
+    std::string out(text);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i beforeA = _mm_set1_epi8('A' - 1);
+    const __m128i afterZ = _mm_set1_epi8('Z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    for (; i + 16 <= out.size(); i += 16) {
+        auto* at = reinterpret_cast<__m128i*>(out.data() + i);
+        const __m128i bytes = _mm_loadu_si128(at);
+        // Signed comparisons: bytes from 0x80 up are negative and never capitals.
+        const __m128i capital = _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
+        _mm_storeu_si128(at, _mm_or_si128(bytes, _mm_and_si128(capital, caseBit)));
+    }
+#endif
+    for (; i < out.size(); ++i) out[i] = static_cast<char>(LowerAscii(static_cast<unsigned char>(out[i])));
+    return out;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && StartsWithNoCase(a, b);

@@ -3,11 +3,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace mime {
 
 constexpr unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+
+// The text with its ASCII capital letters made small (other bytes kept); sixteen bytes at a time.
+std::string LowerAsciiCopy(std::string_view text);
 
 // Equal for the whole length of both, ASCII letters compared without regard to case.
 bool EqualsNoCase(std::string_view a, std::string_view b);

@@ -102,3 +102,18 @@ TEST(LineBreaks, LfCountStopsAtTheFirstCr) {
     for (const std::string& text : cases)
         ASSERT_EQ(mime::LfCountWithoutCr(text), byteByByte(text)) << text.size() << " bytes";
 }
+
+// Capitals are made small sixteen bytes at a time: every byte value, at every offset of texts that
+// end inside and after a block, gives what LowerAscii gives byte by byte.
+TEST(CharClass, LowerAsciiCopyMatchesByteByByte) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    for (std::size_t from = 0; from < 40; ++from) {
+        for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17}, all.size() - from}) {
+            const std::string_view text = std::string_view(all).substr(from, length);
+            std::string expected;
+            for (char c : text) expected.push_back(static_cast<char>(LowerAscii(static_cast<unsigned char>(c))));
+            ASSERT_EQ(LowerAsciiCopy(text), expected) << from << " " << length;
+        }
+    }
+}

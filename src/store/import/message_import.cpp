@@ -60,8 +60,7 @@ std::string metaCharset(std::string_view lowered) {
 // its code page (a browser, a .msg reader) reads it right. A document that names the same charset
 // there, or starts with a byte order mark, is kept as it is.
 std::string declaringCharset(std::string_view html, const std::string& charset) {
-    std::string lowered(html.substr(0, std::min<std::size_t>(html.size(), 1024)));
-    for (char& c : lowered) c = static_cast<char>(mime::LowerAscii(static_cast<unsigned char>(c)));
+    const std::string lowered = mime::LowerAsciiCopy(html.substr(0, std::min<std::size_t>(html.size(), 1024)));
     const std::string named = mime::CanonicalCharset(metaCharset(lowered));
     const bool same = named == charset || (!named.empty() && codepageOf(named) && codepageOf(named) == codepageOf(charset));
     if (same || lowered.starts_with("\xEF\xBB\xBF") || lowered.starts_with("\xFF\xFE") || lowered.starts_with("\xFE\xFF"))

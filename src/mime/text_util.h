@@ -13,10 +13,13 @@ constexpr unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z
 // The text with its ASCII capital letters made small (other bytes kept); sixteen bytes at a time.
 std::string LowerAsciiCopy(std::string_view text);
 
-// Equal for the whole length of both, ASCII letters compared without regard to case.
-bool EqualsNoCase(std::string_view a, std::string_view b);
 // The text begins with the prefix, compared without regard to case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Equal for the whole length of both, ASCII letters compared without regard to case. Inline: header
+// lookups compare many names of other lengths.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && StartsWithNoCase(a, b);
+}
 
 // Position of the first CR LF pair at or after from, or npos.
 std::size_t FindCrLf(std::string_view text, std::size_t from);

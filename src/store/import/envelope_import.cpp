@@ -2,6 +2,7 @@
 
 #include "mime/charset_text.h"
 #include "mime/field_text.h"
+#include "mime/text_util.h"
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
 #include "store/import/date_time.h"
@@ -38,8 +39,9 @@ std::u16string identifierText(const CMimeHeaderField& field) {
 
 std::vector<Mailbox> mailboxesOf(const CMimeHeader& header, std::string_view name, const StopRequest& stop = {}) {
     std::vector<Mailbox> out;
-    for (const auto* f : header.FieldsNamed(name)) {
-        for (Mailbox& m : parseAddressList(f->RawValue(), stop)) out.push_back(std::move(m));
+    for (const CMimeHeaderField& f : header.Fields()) {
+        if (!mime::EqualsNoCase(f.name, name)) continue;
+        for (Mailbox& m : parseAddressList(f.RawValue(), stop)) out.push_back(std::move(m));
     }
     return out;
 }

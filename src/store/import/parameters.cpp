@@ -61,6 +61,7 @@ struct Piece {
 // Reads the pieces after the leading value; a quoted value runs to its closing quote even across ';'.
 std::vector<Piece> splitPieces(std::string_view text, std::size_t p) {
     std::vector<Piece> pieces;
+    pieces.reserve(2);  // most values have one or two parameters
     while (p < text.size()) {
         while (p < text.size() && (isBlank(text[p]) || text[p] == ';')) ++p;
         if (p >= text.size()) break;
@@ -171,7 +172,7 @@ ParameterList parseParameters(std::string_view value) {
 
     for (auto& [name, parts] : groups.inOrder()) {
         Parameter param;
-        param.name = name;
+        param.name = std::move(name);  // the groups are not read again
         // A plain "name=" wins over sections only when there are no sections at all.
         const bool numbered = std::any_of(parts.begin(), parts.end(), [](const Section& s) { return s.index >= 0; });
         if (numbered) {
@@ -181,7 +182,13 @@ ParameterList parseParameters(std::string_view value) {
             // "name*=" (extended) is preferred over a plain "name=" given as well.
             auto chosen = std::find_if(parts.begin(), parts.end(), [](const Section& s) { return s.extended; });
             if (chosen == parts.end()) chosen = parts.begin();
-            parts = {*chosen};
+            if (chosen != parts.begin()) *parts.begin() = std::move(*chosen);
+            parts.resize(1);
+        }
+        if (parts.size() == 1 && !parts.front().extended) {
+            param.value = std::move(parts.front().value);  // one plain value, as it is
+            list.parameters.push_back(std::move(param));
+            continue;
         }
         bool first = true;
         for (const Section& s : parts) {

@@ -80,23 +80,34 @@ __attribute__((target("avx2"))) std::size_t pairedBlocksAvx2(const char* text, s
     return i;
 }
 
-// Counts the LFs of 32 bytes at a time into `lfs` until a block holds a CR. Each byte lane of the
-// counter takes up to 255 blocks before the lanes are added up. Returns the bytes counted; the
-// caller reads the rest (and the block with the CR) byte by byte.
+// Counts the LFs of 64 (then 32) bytes at a time into `lfs` until a block holds a CR. Each byte
+// lane of the counter takes up to 255 LFs before the lanes are added up. Returns the bytes counted;
+// the caller reads the rest (and the block with the CR) byte by byte.
 __attribute__((target("avx2"))) std::size_t lfBlocksAvx2(const char* text, std::size_t n, std::size_t& lfs) {
     const __m256i cr = _mm256_set1_epi8('\r');
     const __m256i lf = _mm256_set1_epi8('\n');
     std::size_t i = 0;
     for (bool sawCr = false; !sawCr && i + 32 <= n;) {
-        const std::size_t blocks = std::min<std::size_t>((n - i) / 32, 255);
         __m256i counts = _mm256_setzero_si256();
-        for (std::size_t k = 0; k < blocks; ++k, i += 32) {
-            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
-            if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, cr)) != 0) {
+        std::size_t pairs = 0;
+        for (; pairs < 127 && i + 64 <= n; ++pairs, i += 64) {  // two LFs a lane at most
+            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+            const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 32));
+            if (_mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(first, cr), _mm256_cmpeq_epi8(second, cr))) != 0) {
                 sawCr = true;
                 break;
             }
-            counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(bytes, lf));  // a match is -1
+            counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(first, lf));  // a match is -1
+            counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(second, lf));
+        }
+        if (!sawCr && pairs < 127 && i + 32 <= n) {  // fewer than 64 bytes left: one more block
+            const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(last, cr)) != 0) {
+                sawCr = true;
+            } else {
+                counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(last, lf));
+                i += 32;
+            }
         }
         const __m256i sums = _mm256_sad_epu8(counts, _mm256_setzero_si256());
         lfs += static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +

@@ -70,8 +70,8 @@ TEST(LineBreaks, OnlyCrLfWhereEveryBreakIsAPair) {
     }
 }
 
-// LFs are counted 32 bytes at a time: the count and the stop at a CR answer as a byte-by-byte reading
-// does, across block edges, past the 255 blocks a byte lane can count, and with bytes >= 0x80.
+// LFs are counted 64 and 32 bytes at a time: the count and the stop at a CR answer as a byte-by-byte
+// reading does, across block edges, past the 255 LFs a byte lane can count, and with bytes >= 0x80.
 TEST(LineBreaks, LfCountStopsAtTheFirstCr) {
     const auto byteByByte = [](std::string_view text) -> std::optional<std::size_t> {
         std::size_t lfs = 0;
@@ -85,7 +85,7 @@ TEST(LineBreaks, LfCountStopsAtTheFirstCr) {
     std::string highBytes(300, '\xE9');
     for (std::size_t i = 0; i < highBytes.size(); i += 3) highBytes[i] = '\n';
     std::vector<std::string> cases = {"", "\n", "\r", "x", "a\nb", "a\nb\n", allLfs, highBytes, allLfs + "\r"};
-    for (std::size_t at : {0, 1, 15, 16, 31, 32, 33, 63, 64, 65, 8159, 8160, 8161}) {
+    for (std::size_t at : {0, 1, 15, 16, 31, 32, 33, 63, 64, 65, 95, 96, 8127, 8128, 8159, 8160, 8161}) {
         std::string crAt(8200, 'x');
         for (std::size_t i = 5; i < crAt.size(); i += 7) crAt[i] = '\n';
         crAt[at] = '\r';

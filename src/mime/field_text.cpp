@@ -60,6 +60,8 @@ std::string Unfold(std::string_view value) {
 
 std::u16string DecodeFieldText(std::string_view raw) {
     const std::string text = Unfold(raw);
+    // Without "=?" the value is one run of plain text.
+    if (text.find("=?") == std::string::npos) return DecodeUnlabelled(text);
     std::vector<Segment> segments;
     detail::FieldWordReader reader(text, detail::WordRules::Strict);
     detail::FieldPiece piece;

@@ -2,15 +2,33 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 #include <string.h>
+#include <algorithm>
 #include <cstring>
 
 namespace mime {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && StartsWithNoCase(a, b);
+std::string LowerAsciiCopy(std::string_view text) {
+    std::string out(text);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i beforeA = _mm_set1_epi8('A' - 1);
+    const __m128i afterZ = _mm_set1_epi8('Z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    for (; i + 16 <= out.size(); i += 16) {
+        auto* at = reinterpret_cast<__m128i*>(out.data() + i);
+        const __m128i bytes = _mm_loadu_si128(at);
+        // Signed comparisons: bytes from 0x80 up are negative and never capitals.
+        const __m128i capital = _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmplt_epi8(bytes, afterZ));
+        _mm_storeu_si128(at, _mm_or_si128(bytes, _mm_and_si128(capital, caseBit)));
+    }
+#endif
+    for (; i < out.size(); ++i) out[i] = static_cast<char>(LowerAscii(static_cast<unsigned char>(out[i])));
+    return out;
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -61,16 +79,69 @@ __attribute__((target("avx2"))) std::size_t pairedBlocksAvx2(const char* text, s
     }
     return i;
 }
+
+// Counts the LFs of 64 (then 32) bytes at a time into `lfs` until a block holds a CR. Each byte
+// lane of the counter takes up to 255 LFs before the lanes are added up. Returns the bytes counted;
+// the caller reads the rest (and the block with the CR) byte by byte.
+__attribute__((target("avx2"))) std::size_t lfBlocksAvx2(const char* text, std::size_t n, std::size_t& lfs) {
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    std::size_t i = 0;
+    for (bool sawCr = false; !sawCr && i + 32 <= n;) {
+        __m256i counts = _mm256_setzero_si256();
+        std::size_t pairs = 0;
+        for (; pairs < 127 && i + 64 <= n; ++pairs, i += 64) {  // two LFs a lane at most
+            const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+            const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i + 32));
+            if (_mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(first, cr), _mm256_cmpeq_epi8(second, cr))) != 0) {
+                sawCr = true;
+                break;
+            }
+            counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(first, lf));  // a match is -1
+            counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(second, lf));
+        }
+        if (!sawCr && pairs < 127 && i + 32 <= n) {  // fewer than 64 bytes left: one more block
+            const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+            if (_mm256_movemask_epi8(_mm256_cmpeq_epi8(last, cr)) != 0) {
+                sawCr = true;
+            } else {
+                counts = _mm256_sub_epi8(counts, _mm256_cmpeq_epi8(last, lf));
+                i += 32;
+            }
+        }
+        const __m256i sums = _mm256_sad_epu8(counts, _mm256_setzero_si256());
+        lfs += static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                        _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+    }
+    return i;
+}
+
+bool hasAvx2() {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
 #endif
 
 }  // namespace
+
+std::optional<std::size_t> LfCountWithoutCr(std::string_view text) {
+    std::size_t lfs = 0;
+    std::size_t i = 0;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    if (hasAvx2()) i = lfBlocksAvx2(text.data(), text.size(), lfs);
+#endif
+    for (; i < text.size(); ++i) {
+        if (text[i] == '\r') return std::nullopt;
+        lfs += text[i] == '\n' ? 1 : 0;
+    }
+    return lfs;
+}
 
 bool OnlyCrLfLineBreaks(std::string_view text) {
     bool afterCr = false;
     std::size_t i = 0;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) i = pairedBlocksAvx2(text.data(), text.size(), afterCr);
+    if (hasAvx2()) i = pairedBlocksAvx2(text.data(), text.size(), afterCr);
 #endif
     for (; i < text.size(); ++i) {
         const char c = text[i];

@@ -1,11 +1,16 @@
 #include "platform/codepage.h"
 
 #include <iconv.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -78,19 +83,26 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
     iconv_t cd = converters.get(charset);
     if (cd == ConverterCache::kNone) return false;
     out.clear();
-    std::vector<char> buffer(4096);
+    // iconv writes UTF-16LE bytes into the units: on a little-endian machine they are the units.
+    char16_t units[2048];
+    char* const buffer = reinterpret_cast<char*>(units);
+    constexpr std::size_t kBufferBytes = sizeof units;
     auto* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
     auto flush = [&](std::size_t produced) {
-        for (std::size_t k = 0; k + 1 < produced; k += 2)
-            out.push_back(static_cast<char16_t>(static_cast<unsigned char>(buffer[k]) |
-                                                (static_cast<unsigned char>(buffer[k + 1]) << 8)));
+        if constexpr (std::endian::native == std::endian::little) {
+            out.append(units, produced / 2);
+        } else {
+            for (std::size_t k = 0; k + 1 < produced; k += 2)
+                out.push_back(static_cast<char16_t>(static_cast<unsigned char>(buffer[k]) |
+                                                    (static_cast<unsigned char>(buffer[k + 1]) << 8)));
+        }
     };
     while (inLeft > 0) {
-        char* o = buffer.data();
-        std::size_t oLeft = buffer.size();
+        char* o = buffer;
+        std::size_t oLeft = kBufferBytes;
         std::size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-        flush(buffer.size() - oLeft);
+        flush(kBufferBytes - oLeft);
         if (r == static_cast<std::size_t>(-1)) {
             if (errno == E2BIG) continue;
             out.push_back(kReplacement);  // EILSEQ or EINVAL: skip one byte
@@ -99,23 +111,49 @@ bool iconvToUtf16(const std::string& charset, std::string_view bytes, std::u16st
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    char* o = buffer.data();
-    std::size_t oLeft = buffer.size();
+    char* o = buffer;
+    std::size_t oLeft = kBufferBytes;
     iconv(cd, nullptr, nullptr, &o, &oLeft);
-    flush(buffer.size() - oLeft);
+    flush(kBufferBytes - oLeft);
     return true;
 }
 
-// Where the run of ASCII bytes starting at i ends (i when bytes[i] is not ASCII); eight bytes are
-// checked at a time.
+// Where the run of ASCII bytes starting at i ends (i when bytes[i] is not ASCII); sixteen (or eight)
+// bytes are checked at a time.
 std::size_t asciiRunEnd(std::string_view bytes, std::size_t i) {
     const std::size_t n = bytes.size();
+#if defined(__SSE2__)
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+        if (_mm_movemask_epi8(block) != 0) break;  // a byte with its top bit set
+    }
+#endif
     for (std::uint64_t word; i + 8 <= n; i += 8) {
         std::memcpy(&word, bytes.data() + i, 8);
         if (word & 0x8080808080808080ull) break;
     }
     while (i < n && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
     return i;
+}
+
+// Appends ASCII bytes as UTF-16 units, a buffer at a time (no zero-filled growth of the text).
+void appendAscii(std::u16string& out, std::string_view ascii) {
+    char16_t buffer[256];
+    while (!ascii.empty()) {
+        const std::size_t n = std::min<std::size_t>(ascii.size(), std::size(buffer));
+        std::size_t k = 0;
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        for (; k + 16 <= n; k += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ascii.data() + k));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + k), _mm_unpacklo_epi8(block, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + k + 8), _mm_unpackhi_epi8(block, zero));
+        }
+#endif
+        for (; k < n; ++k) buffer[k] = static_cast<unsigned char>(ascii[k]);
+        out.append(buffer, n);
+        ascii.remove_prefix(n);
+    }
 }
 
 // UTF-8 to UTF-16; onInvalid(out, sequence) writes what stands for an invalid byte sequence.
@@ -125,12 +163,7 @@ std::u16string decodeUtf8To16(std::string_view bytes, OnInvalid onInvalid) {
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         if (const std::size_t end = asciiRunEnd(bytes, i); end > i) {
-            const std::size_t at = out.size();
-            out.resize(at + (end - i));
-            std::transform(bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                           bytes.begin() + static_cast<std::ptrdiff_t>(end),
-                           out.begin() + static_cast<std::ptrdiff_t>(at),
-                           [](char c) { return static_cast<char16_t>(c); });
+            appendAscii(out, bytes.substr(i, end - i));
             i = end;
             continue;
         }
@@ -383,7 +416,13 @@ bool charsetToUtf16(const std::string& charset, std::string_view bytes, std::u16
     }
     if (upper == "WINDOWS-1252" || upper == "CP1252") {
         out.clear();
-        for (char c : bytes) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(c)));
+        out.reserve(bytes.size());
+        for (std::size_t i = 0; i < bytes.size();) {
+            const std::size_t end = asciiRunEnd(bytes, i);
+            appendAscii(out, bytes.substr(i, end - i));
+            i = end;
+            if (i < bytes.size()) out.push_back(cp1252ToUtf16(static_cast<unsigned char>(bytes[i++])));
+        }
         return true;
     }
     // Latin-1 bytes are the first 256 code points; US-ASCII has the first 128, any other byte is

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "body_test_util.h"
 
 using namespace mime;
@@ -52,6 +56,9 @@ TEST(BodyParse, SplitsMultipartsAtTheirDelimiters) {
              "--b\r\nContent-Type: multipart/alternative; boundary=\"b-alt\"\r\n\r\n--b-alt\r\n\r\np1\r\n"
              "--b-alt\r\n\r\np2\r\n--b-alt--\r\n\r\n--b\r\n\r\nlast\r\n--b--\r\n",
          "''[''['p1','p2'],'last']", -1},
+        {"bare CRs and a CR LF without the dashes before the delimiter are content",
+         kMixed + "--b\r\n\r\nx\r\ry\r\r\n-b\r\n-\r\r\n--b\r\n\r\nz\r\n--b--\r\n", "''['x\r\ry\r\r\n-b\r\n-\r','z']", -1},
+        {"delimiter at the very end of the text", kMixed + "--b\r\n\r\nx\r\n--b", "''['x']", -1},
         {"a delimiter line with text after the boundary is content",
          kMixed + "--b\r\n\r\nx\r\n--bx\r\n--b-y\r\n--b--\r\n", "''['x\r\n--bx\r\n--b-y']", -1},
         {"transfer encodings of parts are decoded",
@@ -147,6 +154,34 @@ TEST(BodyParse, DeepNestingIsBoundedNotRecursedWithoutLimit) {
     std::vector<const CMimeBody*> leaves;
     EXPECT_EQ(message.CollectLeaves(leaves), 0);  // the unsplit multipart has no parts
     EXPECT_GT(store(message).size(), text.size() / 2);
+}
+
+// Delimiters are searched 32 bytes at a time by their first and last bytes: parts of random CRs, LFs,
+// dashes and boundary letters, short and long, split exactly where the delimiters stand, for a short
+// boundary and a long one.
+TEST(BodyParse, DelimitersFoundAmongNearMissesAtEveryOffset) {
+    std::mt19937 random(3);
+    for (const std::string& boundary : {std::string("b"), "q" + std::string(58, 'b')}) {
+        const std::string delimiter = "\r\n--" + boundary;
+        for (int round = 0; round < 200; ++round) {
+            std::vector<std::string> contents(1 + random() % 6);
+            std::string text = "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n";
+            std::string expected = "''[";
+            for (std::string& content : contents) {
+                do {
+                    content.clear();
+                    const std::size_t size = random() % 4 == 0 ? 100 + random() % 200 : random() % 40;
+                    while (content.size() < size) content += "\r\n-bqx"[random() % 7];
+                } while (content.find(delimiter) != std::string::npos || content.starts_with("-"));
+                text += "--" + boundary + "\r\n\r\n" + content + "\r\n";
+                expected += (&content == &contents.front() ? "'" : ",'") + content + "'";
+            }
+            text += "--" + boundary + "--\r\n";
+            CMimeMessage message;
+            parse(message, text);
+            ASSERT_EQ(shape(message), expected + "]") << round;
+        }
+    }
 }
 
 TEST(BodyParse, NearMissDelimitersDoNotSplit) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "mime/char_class.h"
 #include "mime/text_util.h"
@@ -65,5 +67,53 @@ TEST(LineBreaks, OnlyCrLfWhereEveryBreakIsAPair) {
             text += pick == 0 ? "\r" : pick == 1 ? "\n" : pick < 6 ? "\r\n" : "x";
         }
         ASSERT_EQ(mime::OnlyCrLfLineBreaks(text), byteByByte(text)) << round;
+    }
+}
+
+// LFs are counted 64 and 32 bytes at a time: the count and the stop at a CR answer as a byte-by-byte
+// reading does, across block edges, past the 255 LFs a byte lane can count, and with bytes >= 0x80.
+TEST(LineBreaks, LfCountStopsAtTheFirstCr) {
+    const auto byteByByte = [](std::string_view text) -> std::optional<std::size_t> {
+        std::size_t lfs = 0;
+        for (char c : text) {
+            if (c == '\r') return std::nullopt;
+            lfs += c == '\n';
+        }
+        return lfs;
+    };
+    const std::string allLfs(255 * 32 * 3 + 7, '\n');
+    std::string highBytes(300, '\xE9');
+    for (std::size_t i = 0; i < highBytes.size(); i += 3) highBytes[i] = '\n';
+    std::vector<std::string> cases = {"", "\n", "\r", "x", "a\nb", "a\nb\n", allLfs, highBytes, allLfs + "\r"};
+    for (std::size_t at : {0, 1, 15, 16, 31, 32, 33, 63, 64, 65, 95, 96, 8127, 8128, 8159, 8160, 8161}) {
+        std::string crAt(8200, 'x');
+        for (std::size_t i = 5; i < crAt.size(); i += 7) crAt[i] = '\n';
+        crAt[at] = '\r';
+        cases.push_back(crAt);
+        cases.push_back(crAt.substr(0, at));  // the same text cut before the CR
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string text(random() % 200, 'x');
+        for (char& c : text) c = "\n\nab\x80"[random() % 5];
+        if (round % 3 == 0 && !text.empty()) text[random() % text.size()] = '\r';
+        cases.push_back(text);
+    }
+    for (const std::string& text : cases)
+        ASSERT_EQ(mime::LfCountWithoutCr(text), byteByByte(text)) << text.size() << " bytes";
+}
+
+// Capitals are made small sixteen bytes at a time: every byte value, at every offset of texts that
+// end inside and after a block, gives what LowerAscii gives byte by byte.
+TEST(CharClass, LowerAsciiCopyMatchesByteByByte) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    for (std::size_t from = 0; from < 40; ++from) {
+        for (std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{15}, std::size_t{16}, std::size_t{17}, all.size() - from}) {
+            const std::string_view text = std::string_view(all).substr(from, length);
+            std::string expected;
+            for (char c : text) expected.push_back(static_cast<char>(LowerAscii(static_cast<unsigned char>(c))));
+            ASSERT_EQ(LowerAsciiCopy(text), expected) << from << " " << length;
+        }
     }
 }

@@ -25,8 +25,8 @@ TEST(Codepage, Utf8DecodesAndReplacesEachMaximalInvalidSubpart) {
     EXPECT_FALSE(isValidUtf8("\xE9"));
 }
 
-// Runs of ASCII are taken eight bytes at a time: a sequence anywhere in or after a run, valid or
-// not, decodes as it does alone.
+// Runs of ASCII are checked sixteen and eight bytes at a time and widened 256 at a time: a sequence
+// anywhere in or after a run, valid or not, decodes as it does alone.
 TEST(Codepage, Utf8SequencesDecodeTheSameAtEveryPositionInAsciiText) {
     const struct {
         std::string bytes;
@@ -36,8 +36,9 @@ TEST(Codepage, Utf8SequencesDecodeTheSameAtEveryPositionInAsciiText) {
                      {"\xE9", u"\uFFFD"},
                      {"\xE2\x82", u"\uFFFD"}};
     for (const auto& sequence : sequences) {
-        for (std::size_t at = 0; at <= 20; ++at) {
-            const std::string ascii = "abcdefghijklmnopqrstuvwxyz";
+        std::string ascii;
+        for (std::size_t i = 0; i < 600; ++i) ascii += static_cast<char>(0x20 + i % 95);
+        for (std::size_t at = 0; at <= 600; at += at < 40 || (at > 240 && at < 280) ? 1 : 37) {
             const std::string bytes = ascii.substr(0, at) + sequence.bytes + ascii.substr(at);
             std::u16string expected(ascii.begin(), ascii.begin() + static_cast<std::ptrdiff_t>(at));
             expected += sequence.expected;
@@ -106,6 +107,21 @@ TEST(Codepage, LatinAndAsciiShortcutsMatchIconv) {
         {"iso-8859-2", "ISO_8859-2", "plain"},
         {"iso-8859-2", "ISO_8859-2", "\xB1\xE6"},
         {"iso-8859-15", "ISO_8859-15", "\xA4 5"},
+        // Longer than iconv's output buffer; Windows-1252 without the five bytes it leaves unassigned.
+        {"iso-8859-1", "ISO_8859-1", [&] {
+             std::string bytes;
+             for (int i = 0; i < 40; ++i) bytes += all;
+             return bytes;
+         }()},
+        {"windows-1252", "MS-ANSI", [&] {
+             std::string bytes;
+             for (int i = 0; i < 40; ++i) bytes += std::string(i, 'a') + all;
+             std::erase_if(bytes, [](char c) {
+                 const auto b = static_cast<unsigned char>(c);
+                 return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+             });
+             return bytes;
+         }()},
     };
     for (const Case& c : cases) {
         std::u16string fast, slow;

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
 #include "store/import/date_time.h"
+#include "store/import/entry_ids.h"
 #include "store/import/envelope_import.h"
 #include "store/import/import_tags.h"
 #include "store/import/message_import.h"
@@ -134,6 +136,26 @@ TEST(ImportParameterTest, Rfc2231AndQuotedValues) {
         EXPECT_EQ(u8(*text), c.text) << c.value;
     }
     EXPECT_EQ(parseParameters("Text/Plain ; charset=x").leading, "Text/Plain");
+}
+
+// A value with many parameters keeps them in the order they first appear and still joins sections
+// that come apart and out of order, before and after the first few dozen names.
+TEST(ImportParameterTest, ManyParametersKeepTheirOrderAndSections) {
+    std::string value = "attachment; late*1=\"B\"";
+    for (int i = 0; i < 100; ++i) value += "; p" + std::to_string(i) + "=v" + std::to_string(i);
+    value += "; late*0=\"A\"; P7=again";
+    const ParameterList list = parseParameters(value);
+    ASSERT_EQ(list.parameters.size(), 101u);
+    EXPECT_EQ(list.parameters[0].name, "late");
+    EXPECT_EQ(list.parameters[0].value, "AB");
+    EXPECT_EQ(list.parameters[100].name, "p99");
+    EXPECT_EQ(list.find("p99")->value, "v99");
+    EXPECT_EQ(list.find("P7")->value, "v7");  // the first of two plain values
+    std::string many = "x";
+    for (int i = 0; i < 20000; ++i) many += "; n" + std::to_string(i) + "=" + std::to_string(i);
+    const ParameterList manyList = parseParameters(many);
+    ASSERT_EQ(manyList.parameters.size(), 20000u);
+    EXPECT_EQ(manyList.parameters[19999].value, "19999");
 }
 
 TEST(ImportAddressTest, ListsWithDisplayNames) {
@@ -278,6 +300,25 @@ TEST(ImportEnvelopeTest, MapsTheHeader) {
     EXPECT_EQ(flags & MSGFLAG_UNSENT, 0u);
     EXPECT_EQ(p.getBool(PidTagHasAttachments), false);
     EXPECT_GT(*p.getLong(PidTagMessageSize), 100);
+}
+
+// The identifiers of a recipient, byte for byte: the search key upper-cases ASCII letters only and
+// writes the rest as UTF-8; the one-off entry id holds each text as zero-terminated UTF-16LE.
+TEST(ImportEnvelopeTest, RecipientIdentifiersByteForByte) {
+    using namespace std::string_literals;
+    const std::pair<std::u16string, std::string> keys[] = {
+        {u"", "SMTP:\0"s},
+        {u"Ann@Example.com", "SMTP:ANN@EXAMPLE.COM\0"s},
+        {u"j\u00f6rg@x.de", "SMTP:J\xC3\xB6RG@X.DE\0"s},
+        {u"\u00e9", "SMTP:\xC3\xA9\0"s},
+    };
+    for (const auto& [address, key] : keys) EXPECT_EQ(searchKey(u"SMTP", address), key);
+    const std::string id = oneOffEntryId(u"A\u00e9", u"SMTP", u"a@b");
+    const std::string texts = "A\0\xE9\0\0\0S\0M\0T\0P\0\0\0a\0@\0b\0\0\0"s;
+    ASSERT_EQ(id.size(), 24 + texts.size());
+    EXPECT_EQ(id.substr(0, 4), std::string(4, '\0'));
+    EXPECT_EQ(id.substr(20, 4), "\0\0\x01\x90"s);
+    EXPECT_EQ(id.substr(24), texts);
 }
 
 TEST(ImportEnvelopeTest, SenderWithoutDomainHasNoSmtpAddress) {
@@ -451,6 +492,9 @@ TEST(ImportLineEndTest, LineBreaksBecomeCrLf) {
         {"Subject: a\n\nno break at the end", "Subject: a\r\n\r\nno break at the end"},
         {"Subject: a\r\n\nmixed\rcr\n", "Subject: a\r\n\r\nmixed\r\ncr\r\n"},
         {"Subject: a\r\n\r\nalready\r\n", "Subject: a\r\n\r\nalready\r\n"},
+        {"From a@b Mon\nSubject: a\n\nbody\n", "Subject: a\r\n\r\nbody\r\n"},
+        {">From a@b Mon\nSubject: a\n\nbody", "Subject: a\r\n\r\nbody"},
+        {"From a@b Mon\r\nSubject: a\n\nbody\n", "Subject: a\r\n\r\nbody\r\n"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(store::import::prepareMessageText(in), out) << in;
     std::string big(100000, 'x');
@@ -458,6 +502,29 @@ TEST(ImportLineEndTest, LineBreaksBecomeCrLf) {
     std::string expected;
     for (char c : big) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_EQ(store::import::prepareMessageText("Subject: b\n\n" + big), "Subject: b\r\n\r\n" + expected);
+}
+
+// An LF message loses its envelope line and gets its CRs in the same move, whether it has fewer,
+// as many or more lines than the envelope line has bytes, and lines long enough to be moved in whole
+// blocks: it reads as the same message written with CR LF and no envelope line does.
+TEST(ImportLineEndTest, EnvelopeLineDroppedWhileCrsGoIn) {
+    std::mt19937 random(11);
+    const std::string envelopes[] = {"From a@b Mon Jan  1 00:00:00 2024\n", ">From x y\n",
+                                     "From " + std::string(300, 'e') + " 2024\n", ""};
+    for (int round = 0; round < 400; ++round) {
+        std::string lf = "Subject: s\n\n";
+        const std::size_t lines = random() % 60;
+        for (std::size_t i = 0; i < lines; ++i) {
+            const unsigned pick = random() % 10;  // empty, long (whole 32-byte blocks) or short lines
+            const std::size_t length = pick == 0 ? 0 : pick == 1 ? 200 + random() % 300 : random() % 90;
+            lf += std::string(length, static_cast<char>('a' + i % 26)) + '\n';
+        }
+        if (random() % 2) lf += "no line end";
+        std::string crlf;
+        for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        const std::string& envelope = envelopes[round % 4];
+        ASSERT_EQ(prepareMessageText(envelope + lf), prepareMessageText(crlf)) << round;
+    }
 }
 
 TEST(ImportLineEndTest, LfAndCrMessagesReadLikeCrLf) {
@@ -540,6 +607,34 @@ TEST(ImportLineEndTest, AnUnterminatedLastPartEndsWithTheMessage) {
     }
 }
 
+// Multiparts whose boundary the MIME library does not read are split by the import: an empty
+// boundary, one in RFC 2231 sections, one in a Content-Type written as an encoded word. A part whose
+// Content-Type only mentions no boundary stays one body.
+TEST(ImportMalformedTest, MultipartsTheLibraryCannotSplitAreRepaired) {
+    struct Case {
+        const char* contentType;
+        const char* delimiter;  // without the closing "--"
+        std::size_t attachments;
+    };
+    const Case cases[] = {
+        {"multipart/mixed; boundary=\"\"", "--", 1},
+        {"multipart/mixed; BOUNDARY*0=\"sec\"; boundary*1=\"tions\"", "--sections", 1},
+        {"=?us-ascii?Q?multipart/mixed=3B_boundary=3D=22ew=22?=", "--ew", 1},
+        {"text/plain; format=flowed", "--", 0},
+    };
+    for (const Case& c : cases) {
+        const std::string d = c.delimiter;
+        const Message m = importMessage(mail({"Subject: s", std::string("Content-Type: ") + c.contentType, "", d, "",
+                                              "body", d, "Content-Type: text/plain; name=\"a.txt\"", "", "attached",
+                                              d + "--"}));
+        EXPECT_EQ(m.attachments.size(), c.attachments) << c.contentType;
+        if (c.attachments == 1) {
+            EXPECT_EQ(str(m.props, PidTagBody), "body") << c.contentType;
+            EXPECT_EQ(str(m.attachments[0].props, PidTagAttachLongFilename), "a.txt") << c.contentType;
+        }
+    }
+}
+
 TEST(ImportMalformedTest, DegradesWithoutFailing) {
     struct Case {
         std::string bytes;
@@ -574,6 +669,11 @@ TEST(ImportMalformedTest, DegradesWithoutFailing) {
     }
     const std::string longLine = "Subject: " + std::string(1 << 20, 'x') + "\r\n\r\nbody";
     EXPECT_EQ(importMessage(longLine).props.getString(PidTagSubject)->size(), 1u << 20);
+    // The transport headers leave out zero bytes, in UTF-8 and in other header text alike.
+    EXPECT_EQ(str(importMessage(std::string("Subject: a\0b\r\n\r\nx", 17)).props, PidTagTransportMessageHeaders),
+              "Subject: ab\r\n\r\n");
+    EXPECT_EQ(str(importMessage(std::string("Subject: \xE9\0b\r\n\r\nx", 17)).props, PidTagTransportMessageHeaders),
+              "Subject: \xC3\xA9" "b\r\n\r\n");
 }
 
 // Input built to make a careless reader quadratic is read in about linear time (a hang would show as

@@ -83,6 +83,39 @@ TEST(PropertyBagTest, NamedPropertiesAreKeyedByName) {
     EXPECT_TRUE(bag.properties()[0].key.isNamed());
 }
 
+// Keys whose ids share a bit of the bag's quick check (0x0001, 0x0100 and 0x0203 all do, and every
+// named key has id 0) stay distinct: replacing keeps the place, a removed key is gone and comes back
+// at the end, and a copy answers like the original.
+TEST(PropertyBagTest, KeysThatHashAlikeStayDistinct) {
+    const PropTag a(0x0001, PropType::Long), b(0x0100, PropType::Long), c(0x0203, PropType::Long);
+    PropertyBag bag;
+    EXPECT_FALSE(bag.has(a));
+    bag.setLong(a, 1);
+    EXPECT_FALSE(bag.has(b));
+    bag.setLong(b, 2);
+    bag.setLong(PidLidSmartNoAttach, 3);
+    EXPECT_FALSE(bag.has(NamedProperty::byName(PS_INTERNET_HEADERS, u"x-a")));
+    bag.setLong(NamedProperty::byName(PS_INTERNET_HEADERS, u"x-a"), 4);
+    bag.setLong(a, 5);
+    EXPECT_FALSE(bag.has(c));
+    ASSERT_EQ(bag.size(), 4u);
+    EXPECT_EQ(bag.getLong(a), 5);
+    EXPECT_EQ(bag.getLong(b), 2);
+    EXPECT_EQ(bag.getLong(PidLidSmartNoAttach), 3);
+    EXPECT_EQ(bag.getLong(NamedProperty::byName(PS_INTERNET_HEADERS, u"x-a")), 4);
+    EXPECT_EQ(bag.properties()[0].tag().id(), 0x0001);
+    EXPECT_TRUE(bag.remove(a));
+    EXPECT_FALSE(bag.has(a));
+    bag.setLong(a, 6);
+    const PropertyBag copy = bag;
+    for (const PropertyBag* each : {static_cast<const PropertyBag*>(&bag), &copy}) {
+        ASSERT_EQ(each->size(), 4u);
+        EXPECT_EQ(each->properties()[0].tag().id(), 0x0100);
+        EXPECT_EQ(each->properties()[3].tag().id(), 0x0001);
+        EXPECT_EQ(each->getLong(a), 6);
+    }
+}
+
 TEST(NamedPropertyMapTest, AssignsIdsFrom0x8000OncePerName) {
     NamedPropertyMap map;
     EXPECT_EQ(map.idOf(PidLidSmartNoAttach), 0x8000);

@@ -26,6 +26,7 @@ constexpr std::size_t kPollEvery = 512;  // tokens or mailboxes between two poll
 
 std::vector<Token> tokenize(std::string_view in, const StopRequest& stop) {
     std::vector<Token> tokens;
+    tokens.reserve(8);  // "Name Name <address>," and the like
     std::size_t nextGreater = 0;   // the first '>' at or after a position already looked at
     std::size_t nextQuote = 0;     // the same for '"'
     std::size_t p = 0;
@@ -119,9 +120,9 @@ std::u16string decodedName(const std::string& text) {
 
 class MailboxCollector {
 public:
-    void add(const Token& t) {
+    void add(Token t) {
         count(t, 1);
-        pending_.push_back(t);
+        pending_.push_back(std::move(t));
     }
 
     // Ends the current mailbox (at ',', ';', a group start or the end of the list).
@@ -224,7 +225,7 @@ std::vector<Mailbox> parseAddressList(std::string_view rawValue, const StopReque
     std::vector<Mailbox> out;
     MailboxCollector current;
     std::size_t ends = 0;
-    for (const Token& t : tokenize(value, stop)) {
+    for (Token& t : tokenize(value, stop)) {
         switch (t.kind) {
         case TokenKind::Comma:
         case TokenKind::Semicolon:
@@ -245,12 +246,12 @@ std::vector<Mailbox> parseAddressList(std::string_view rawValue, const StopReque
             if (current.hasAddress()) {
                 std::vector<Token> next = current.takeTrailingWords();
                 current.flush(out);
-                for (const Token& word : next) current.add(word);
+                for (Token& word : next) current.add(std::move(word));
             }
-            current.add(t);
+            current.add(std::move(t));
             break;
         default:
-            current.add(t);
+            current.add(std::move(t));
             break;
         }
     }

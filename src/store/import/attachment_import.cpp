@@ -192,6 +192,7 @@ std::u16string shortFileName(std::u16string_view name) {
 Attachment importAttachment(AttachmentPart& part, int number, int depth, bool hasHtmlBody, const ImportOptions& options,
                             bool lfSource) {
     Attachment a;
+    a.props.reserve(16);
     const bool hidden = hasHtmlBody && part.inRelated && !part.info.contentId.empty() && part.info.disposition != "attachment";
     setCommon(a, part, number, hidden);
     PropertyBag& p = a.props;
@@ -200,8 +201,10 @@ Attachment importAttachment(AttachmentPart& part, int number, int depth, bool ha
     if (part.info.isMessage() && depth + 1 <= options.maxEmbeddingDepth) {
         std::string content = takeContent(*part.body);
         // A message that is not transfer-encoded had the line ends of the message around it.
-        const bool innerLf = isIdentityEncoding(transferEncoding(*part.body)) ? lfSource : hasLfLineEnds(content);
-        Message inner = importPrepared(prepareMessageText(std::move(content)), options, depth + 1, innerLf);
+        bool contentLf = false;
+        std::string text = prepareMessageText(std::move(content), contentLf);
+        const bool innerLf = isIdentityEncoding(transferEncoding(*part.body)) ? lfSource : contentLf;
+        Message inner = importPrepared(std::move(text), options, depth + 1, innerLf);
         const std::u16string subject = inner.props.getString(PidTagSubject).value_or(u"");
         p.setString(PidTagDisplayName, part.info.fileName ? *part.info.fileName : subject);
         const std::int32_t size = inner.props.getLong(PidTagMessageSize).value_or(0);

@@ -133,7 +133,17 @@ std::string withEmptyBoundaryReplaced(std::string_view content, const std::strin
     return out;
 }
 
+// Whether the body's Content-Type can hold a boundary parameter: the name, or an encoded word that
+// may hide it, stands in the value. Spares reading the parameters of every leaf part.
+bool mayNameBoundary(const mime::CMimeBody& body) {
+    const mime::CMimeHeaderField* type = body.LookupField("Content-Type");
+    if (!type) return false;
+    const std::string& raw = type->RawValue();
+    return raw.find("=?") != std::string::npos || lower(raw).find("boundary") != std::string::npos;
+}
+
 void repairMultipart(mime::CMimeBody& body) {
+    if (!body.Parts().empty() || body.ContentSize() == 0 || !mayNameBoundary(body)) return;
     const PartInfo info = describePart(body);
     if (info.mainType != "multipart" || !body.Parts().empty() || body.ContentSize() == 0) return;
     const Parameter* boundary = info.contentType.find("boundary");

@@ -22,6 +22,7 @@ std::string lower(std::string_view text) {
 // Splits at blanks, commas and comments; "+0100" and "-0800" stay whole.
 std::vector<std::string> tokens(std::string_view text) {
     std::vector<std::string> out;
+    out.reserve(8);  // "Fri, 01 Mar 2024 12:34:56 +0000 (UTC)" and the like
     std::string current;
     int comment = 0;
     auto push = [&] {
@@ -51,25 +52,43 @@ std::vector<std::string> tokens(std::string_view text) {
     return out;
 }
 
-int monthOf(const std::string& word) {
-    static constexpr std::array<const char*, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                            "jul", "aug", "sep", "oct", "nov", "dec"};
-    if (word.size() < 3) return 0;
-    const std::string w = lower(word);
+char lowerByte(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// The first three letters of the word in lower case; empty for a shorter word.
+std::string_view firstThreeLowered(std::string_view word, char (&buffer)[3]) {
+    if (word.size() < 3) return {};
+    for (std::size_t i = 0; i < 3; ++i) buffer[i] = lowerByte(word[i]);
+    return std::string_view(buffer, 3);
+}
+
+int monthOf(std::string_view word) {
+    static constexpr std::array<std::string_view, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                                 "jul", "aug", "sep", "oct", "nov", "dec"};
+    char buffer[3];
+    const std::string_view w = firstThreeLowered(word, buffer);
+    if (w.empty()) return 0;
     for (std::size_t i = 0; i < kMonths.size(); ++i) {
-        if (w.compare(0, 3, kMonths[i]) == 0) return static_cast<int>(i) + 1;
+        if (w == kMonths[i]) return static_cast<int>(i) + 1;
     }
     return 0;
 }
 
-bool isDayName(const std::string& word) {
-    static constexpr std::array<const char*, 7> kDays = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
-    if (word.size() < 3) return false;
-    const std::string w = lower(word);
-    for (const char* d : kDays) {
-        if (w.compare(0, 3, d) == 0) return true;
+bool isDayName(std::string_view word) {
+    static constexpr std::array<std::string_view, 7> kDays = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
+    char buffer[3];
+    const std::string_view w = firstThreeLowered(word, buffer);
+    if (w.empty()) return false;
+    for (std::string_view d : kDays) {
+        if (w == d) return true;
     }
     return false;
+}
+
+// The value of a run of one to four ASCII digits.
+int digitsValue(std::string_view digits) {
+    int value = 0;
+    for (char c : digits) value = value * 10 + (c - '0');
+    return value;
 }
 
 // Minutes east of UTC for a zone word; nothing when the word is not a zone.
@@ -82,7 +101,8 @@ std::optional<int> zoneOf(const std::string& word) {
         }
         if (digits.size() == 2) digits += "00";
         if (digits.size() != 4) return std::nullopt;
-        const int minutes = std::stoi(digits.substr(0, 2)) * 60 + std::stoi(digits.substr(2, 2));
+        const int minutes = digitsValue(std::string_view(digits).substr(0, 2)) * 60 +
+                            digitsValue(std::string_view(digits).substr(2, 2));
         if (minutes >= 24 * 60) return std::nullopt;
         return word[0] == '-' ? -minutes : minutes;
     }
@@ -110,14 +130,14 @@ bool parseTime(const std::string& word, int& h, int& m, int& s) {
             digits.push_back(c);
         } else if (c == ':' || c == '.') {
             if (digits.empty() || count >= 2) return false;
-            parts[count++] = std::stoi(digits.substr(0, 4));
+            parts[count++] = digitsValue(std::string_view(digits).substr(0, 4));
             digits.clear();
         } else {
             return false;
         }
     }
     if (digits.empty() || count < 1) return false;
-    parts[count++] = std::stoi(digits.substr(0, 4));
+    parts[count++] = digitsValue(std::string_view(digits).substr(0, 4));
     h = parts[0];
     m = parts[1];
     s = count == 3 ? parts[2] : 0;
@@ -177,7 +197,7 @@ std::optional<std::int64_t> parseMailDate(std::string_view text) {
             const std::size_t b = word.find('-', a + 1);
             if (b != std::string::npos) {
                 numbers.push_back(word.substr(0, a));
-                month = monthOf(word.substr(a + 1, b - a - 1));
+                month = monthOf(std::string_view(word).substr(a + 1, b - a - 1));
                 numbers.push_back(word.substr(b + 1));
                 continue;
             }

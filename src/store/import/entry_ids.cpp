@@ -13,14 +13,30 @@ constexpr unsigned char kOneOffProvider[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA
 constexpr std::uint16_t kOneOffFlags = 0x9001;
 
 void putUtf16z(std::string& out, std::u16string_view text) {
-    for (char16_t c : text) putU16(out, static_cast<std::uint16_t>(c));
-    putU16(out, 0);
+    std::size_t at = out.size();
+    out.resize(at + 2 * text.size() + 2);
+    for (char16_t c : text) {
+        out[at++] = static_cast<char>(c & 0xFF);
+        out[at++] = static_cast<char>(c >> 8);
+    }
+    out[at++] = '\0';
+    out[at] = '\0';
 }
+
+bool isAscii(std::u16string_view text) {
+    for (char16_t c : text) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
+
+char16_t upperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
 }  // namespace
 
 std::string oneOffEntryId(std::u16string_view displayName, std::u16string_view addressType, std::u16string_view address) {
     std::string out;
+    out.reserve(28 + 2 * (displayName.size() + addressType.size() + address.size()) + 6);
     putU32(out, 0);
     out.append(reinterpret_cast<const char*>(kOneOffProvider), sizeof kOneOffProvider);
     putU16(out, 0);  // version
@@ -32,13 +48,21 @@ std::string oneOffEntryId(std::u16string_view displayName, std::u16string_view a
 }
 
 std::string searchKey(std::u16string_view addressType, std::u16string_view address) {
+    std::string out;
+    if (isAscii(addressType) && isAscii(address)) {
+        // ASCII is its own UTF-8: no conversion needed.
+        out.reserve(addressType.size() + address.size() + 2);
+        for (char16_t c : addressType) out.push_back(static_cast<char>(upperAscii(c)));
+        out.push_back(':');
+        for (char16_t c : address) out.push_back(static_cast<char>(upperAscii(c)));
+        out.push_back('\0');
+        return out;
+    }
     std::u16string key(addressType);
     key += u':';
     key += address;
-    for (char16_t& c : key) {
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    }
-    std::string out = platform::utf16ToUtf8(key);
+    for (char16_t& c : key) c = upperAscii(c);
+    out = platform::utf16ToUtf8(key);
     out.push_back('\0');
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include "mime/charset_text.h"
 #include "mime/field_text.h"
+#include "mime/text_util.h"
 #include "platform/codepage.h"
 #include "store/import/address_list.h"
 #include "store/import/date_time.h"
@@ -38,8 +39,9 @@ std::u16string identifierText(const CMimeHeaderField& field) {
 
 std::vector<Mailbox> mailboxesOf(const CMimeHeader& header, std::string_view name, const StopRequest& stop = {}) {
     std::vector<Mailbox> out;
-    for (const auto* f : header.FieldsNamed(name)) {
-        for (Mailbox& m : parseAddressList(f->RawValue(), stop)) out.push_back(std::move(m));
+    for (const CMimeHeaderField& f : header.Fields()) {
+        if (!mime::EqualsNoCase(f.name, name)) continue;
+        for (Mailbox& m : parseAddressList(f.RawValue(), stop)) out.push_back(std::move(m));
     }
     return out;
 }
@@ -70,6 +72,7 @@ void setAddress(PropertyBag& props, const AddressTags& tags, const Mailbox& m) {
 
 PropertyBag recipientRow(const Mailbox& m, std::int32_t type, std::int32_t row) {
     PropertyBag r;
+    r.reserve(16);
     const std::u16string name = displayNameOf(m);
     r.setLong(PidTagRowid, row);
     r.setLong(PidTagRecipientType, type);
@@ -238,7 +241,7 @@ SubjectParts splitSubject(std::u16string_view subject) {
 std::u16string transportHeaderText(std::string_view block) {
     if (platform::isValidUtf8(block)) {
         std::u16string text = platform::utf8ToUtf16(block);
-        std::erase(text, u'\0');
+        if (block.find('\0') != std::string_view::npos) std::erase(text, u'\0');  // only a zero byte gives U+0000
         text += u"\r\n";
         return text;
     }

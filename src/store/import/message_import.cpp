@@ -60,8 +60,7 @@ std::string metaCharset(std::string_view lowered) {
 // its code page (a browser, a .msg reader) reads it right. A document that names the same charset
 // there, or starts with a byte order mark, is kept as it is.
 std::string declaringCharset(std::string_view html, const std::string& charset) {
-    std::string lowered(html.substr(0, std::min<std::size_t>(html.size(), 1024)));
-    for (char& c : lowered) c = static_cast<char>(mime::LowerAscii(static_cast<unsigned char>(c)));
+    const std::string lowered = mime::LowerAsciiCopy(html.substr(0, std::min<std::size_t>(html.size(), 1024)));
     const std::string named = mime::CanonicalCharset(metaCharset(lowered));
     const bool same = named == charset || (!named.empty() && codepageOf(named) && codepageOf(named) == codepageOf(charset));
     if (same || lowered.starts_with("\xEF\xBB\xBF") || lowered.starts_with("\xFF\xFE") || lowered.starts_with("\xFE\xFF"))
@@ -144,11 +143,14 @@ std::int64_t messageSizeOf(const Message& message) {
 }
 
 Message importMessageAt(std::string_view bytes, const ImportOptions& options, int depth) {
-    return importPrepared(prepareMessageText(std::string(bytes)), options, depth, hasLfLineEnds(bytes));
+    bool lfSource = false;
+    std::string text = prepareMessageText(std::string(bytes), lfSource);
+    return importPrepared(std::move(text), options, depth, lfSource);
 }
 
 Message importPrepared(std::string text, const ImportOptions& options, int depth, bool lfSource) {
     Message message;
+    message.props.reserve(48);  // about what the envelope, the bodies and the flags set
     mime::CMimeMessage tree;
     tree.Parse(text.data(), static_cast<std::int64_t>(text.size()));
     importEnvelope(tree, headerBlockOf(text), message, options.stopRequest);
@@ -168,8 +170,9 @@ Message importPrepared(std::string text, const ImportOptions& options, int depth
 Message importMessage(std::string_view bytes, const ImportOptions& options) { return importMessageAt(bytes, options, 0); }
 
 Message importMessageBytes(std::string bytes, const ImportOptions& options) {
-    const bool lfSource = hasLfLineEnds(bytes);
-    return importPrepared(prepareMessageText(std::move(bytes)), options, 0, lfSource);
+    bool lfSource = false;
+    std::string text = prepareMessageText(std::move(bytes), lfSource);
+    return importPrepared(std::move(text), options, 0, lfSource);
 }
 
 std::optional<Message> importMessageFile(const std::u16string& path, std::string* error, const ImportOptions& options) {
@@ -193,8 +196,9 @@ std::optional<Message> importMessageFile(const std::u16string& path, std::string
         return std::nullopt;
     }
     file.close();
-    const bool lfSource = hasLfLineEnds(bytes);
-    return importPrepared(prepareMessageText(std::move(bytes)), options, 0, lfSource);
+    bool lfSource = false;
+    std::string text = prepareMessageText(std::move(bytes), lfSource);
+    return importPrepared(std::move(text), options, 0, lfSource);
 }
 
 }  // namespace store::import

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "mime/text_util.h"
 
@@ -63,17 +64,19 @@ void appendWithBareCrs(std::string& out, std::string_view text) {
     out.append(text);
 }
 
-// Puts a CR before every LF of a text that has no CR, in place: the text grows once and is moved up
-// from its end, so a message read with room for the CRs (as the mailbox reader reads it) is not
-// held twice.
-void crBeforeEveryLf(std::string& text) {
-    std::size_t from = text.size();  // bytes below from are not moved yet
-    const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    text.resize(from + count);
-    std::size_t to = text.size();
+// Drops the first `skip` bytes of a text without CR and puts a CR before each of the `lfs` LFs after
+// them, in place, so that a message read with room for the CRs (as the mailbox reader reads it) is
+// not held twice nor moved twice. Lines move up from the end while more LFs than `skip` lie below
+// them; the lines of the last `skip` LFs move down, front to back.
+void crBeforeEveryLf(std::string& text, std::size_t skip, std::size_t lfs) {
+    const std::size_t size = text.size();
+    const std::size_t finalSize = size - skip + lfs;
+    if (finalSize > size) text.resize(finalSize);
     char* data = text.data();
-    while (to > from) {
-        const void* hit = memrchr(data, '\n', from);
+    std::size_t from = size;    // bytes from here up are in place
+    std::size_t to = finalSize;  // where they went
+    for (std::size_t left = lfs; left > skip; --left) {
+        const void* hit = memrchr(data + skip, '\n', from - skip);
         const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
         const std::size_t tail = from - lf;  // the LF and what follows it
         to -= tail;
@@ -81,16 +84,28 @@ void crBeforeEveryLf(std::string& text) {
         data[--to] = '\r';
         from = lf;
     }
+    std::size_t done = 0;
+    for (std::size_t next = skip; next < from;) {
+        const void* hit = std::memchr(data + next, '\n', from - next);
+        const std::size_t end = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : from;
+        if (done != next) std::memmove(data + done, data + next, end - next);
+        done += end - next;
+        if (!hit) break;
+        data[done++] = '\r';
+        data[done++] = '\n';
+        next = end + 1;
+    }
+    text.resize(finalSize);
 }
 
 // The text with every line break as CR LF; text that has only CR LF line breaks is taken as it is.
 std::string crlfLines(std::string&& text) {
     std::string_view in(text);
-    if (onlyCrLf(in)) return std::move(text);
-    if (in.find('\r') == std::string_view::npos) {
-        crBeforeEveryLf(text);
+    if (const std::optional<std::size_t> lfs = mime::LfCountWithoutCr(in)) {
+        crBeforeEveryLf(text, 0, *lfs);
         return std::move(text);
     }
+    if (onlyCrLf(in)) return std::move(text);
     std::string out;
     out.reserve(in.size() + in.size() / 16 + 2);
     while (!in.empty()) {
@@ -109,32 +124,9 @@ std::string crlfLines(std::string&& text) {
     return out;
 }
 
-}  // namespace
-
-bool hasLfLineEnds(std::string_view text) {
-    return text.find('\r') == std::string_view::npos && text.find('\n') != std::string_view::npos;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::string prepareMessageText(std::string bytes) {
-    const std::size_t skipped = bytes.size() - envelopeLineSkipped(bytes).size();
-    bytes.erase(0, skipped);
-    // A mailbox with CR LF line ends is cut before the LF that begins the next "From " line: the CR of
-    // that line end is no part of the message.
-    if (bytes.ends_with("\n\r")) bytes.pop_back();
-    std::string text = crlfLines(std::move(bytes));
-    // Walk the header lines: fix obsolete field names, drop misplaced envelope lines, find where the
-    // header ends. A header that needs no change is returned without another copy.
+// Fixes obsolete field names, drops misplaced envelope lines and closes the header of CR LF text. A
+// header that needs no change is returned without another copy.
+std::string headerRepaired(std::string text) {
     std::string out;
     bool changed = false;
     std::size_t copied = 0;  // text before this offset is in out (once changed)
@@ -183,6 +175,45 @@ std::string prepareMessageText(std::string bytes) {
     if (!changed) return text;
     out.append(text, copied, std::string::npos);
     return out;
+}
+
+}  // namespace
+
+bool hasLfLineEnds(std::string_view text) {
+    const std::optional<std::size_t> lfs = mime::LfCountWithoutCr(text);
+    return lfs && *lfs > 0;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string prepareMessageText(std::string bytes, bool& lfSource) {
+    const std::optional<std::size_t> lfs = mime::LfCountWithoutCr(bytes);
+    lfSource = lfs && *lfs > 0;
+    const std::size_t skipped = bytes.size() - envelopeLineSkipped(bytes).size();
+    if (lfs) {
+        const auto lfsSkipped = static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + skipped, '\n'));
+        crBeforeEveryLf(bytes, skipped, *lfs - lfsSkipped);
+        return headerRepaired(std::move(bytes));
+    }
+    bytes.erase(0, skipped);
+    // A mailbox with CR LF line ends is cut before the LF that begins the next "From " line: the CR of
+    // that line end is no part of the message.
+    if (bytes.ends_with("\n\r")) bytes.pop_back();
+    return headerRepaired(crlfLines(std::move(bytes)));
+}
+
+std::string prepareMessageText(std::string bytes) {
+    bool lfSource = false;
+    return prepareMessageText(std::move(bytes), lfSource);
 }
 
 std::string_view headerBlockOf(std::string_view text) {

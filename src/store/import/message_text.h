@@ -12,6 +12,9 @@ namespace store::import {
 
 // Takes the bytes by value: a caller that moves its buffer in is not charged a second copy.
 std::string prepareMessageText(std::string bytes);
+// The same, and lfSource tells whether the bytes had LF line ends (hasLfLineEnds below): one reading
+// of the bytes answers both.
+std::string prepareMessageText(std::string bytes, bool& lfSource);
 
 // The header block of prepared text as written: every field line with its CR LF, without the blank
 // line that ends the header; the whole text when there is no blank line.

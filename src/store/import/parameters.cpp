@@ -1,7 +1,8 @@
 #include "store/import/parameters.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
+#include <utility>
 
 #include "mime/charset_text.h"
 #include "mime/field_text.h"
@@ -60,6 +61,7 @@ struct Piece {
 // Reads the pieces after the leading value; a quoted value runs to its closing quote even across ';'.
 std::vector<Piece> splitPieces(std::string_view text, std::size_t p) {
     std::vector<Piece> pieces;
+    pieces.reserve(2);  // most values have one or two parameters
     while (p < text.size()) {
         while (p < text.size() && (isBlank(text[p]) || text[p] == ';')) ++p;
         if (p >= text.size()) break;
@@ -99,6 +101,34 @@ struct Section {
     std::string value;
 };
 
+// Sections grouped by parameter name in the order of first appearance. A value has few parameters,
+// so the groups are searched in order; past a few dozen an index takes over, so that a value made of
+// very many parameters costs no quadratic search.
+class SectionGroups {
+public:
+    std::vector<Section>& of(std::string name) {
+        if (groups_.size() >= kSearchedInOrder && index_.empty()) {
+            for (std::size_t i = 0; i < groups_.size(); ++i) index_.emplace(groups_[i].first, i);
+        }
+        if (index_.empty()) {
+            for (auto& group : groups_) {
+                if (group.first == name) return group.second;
+            }
+        } else if (const auto it = index_.find(name); it != index_.end()) {
+            return groups_[it->second].second;
+        }
+        if (!index_.empty()) index_.emplace(name, groups_.size());
+        groups_.emplace_back(std::move(name), std::vector<Section>{});
+        return groups_.back().second;
+    }
+    std::vector<std::pair<std::string, std::vector<Section>>>& inOrder() { return groups_; }
+
+private:
+    static constexpr std::size_t kSearchedInOrder = 32;
+    std::vector<std::pair<std::string, std::vector<Section>>> groups_;
+    std::unordered_map<std::string, std::size_t> index_;
+};
+
 }  // namespace
 
 const Parameter* ParameterList::find(std::string_view name) const {
@@ -121,10 +151,9 @@ ParameterList parseParameters(std::string_view value) {
     list.leading = std::string(trim(value.substr(0, p)));
 
     // Group RFC 2231 sections by name, keeping the order of first appearance.
-    std::vector<std::string> order;
-    std::map<std::string, std::vector<Section>> sections;
+    SectionGroups groups;
     for (Piece& piece : splitPieces(value, p)) {
-        std::string name = piece.name;
+        std::string name = std::move(piece.name);
         int index = -1;
         bool extended = false;
         if (!name.empty() && name.back() == '*') {
@@ -138,14 +167,12 @@ ParameterList parseParameters(std::string_view value) {
             index = std::stoi(name.substr(star + 1, 6));
             name.resize(star);
         }
-        if (!sections.count(name)) order.push_back(name);
-        sections[name].push_back({index, extended, std::move(piece.value)});
+        groups.of(std::move(name)).push_back({index, extended, std::move(piece.value)});
     }
 
-    for (const std::string& name : order) {
-        std::vector<Section>& parts = sections[name];
+    for (auto& [name, parts] : groups.inOrder()) {
         Parameter param;
-        param.name = name;
+        param.name = std::move(name);  // the groups are not read again
         // A plain "name=" wins over sections only when there are no sections at all.
         const bool numbered = std::any_of(parts.begin(), parts.end(), [](const Section& s) { return s.index >= 0; });
         if (numbered) {
@@ -155,7 +182,13 @@ ParameterList parseParameters(std::string_view value) {
             // "name*=" (extended) is preferred over a plain "name=" given as well.
             auto chosen = std::find_if(parts.begin(), parts.end(), [](const Section& s) { return s.extended; });
             if (chosen == parts.end()) chosen = parts.begin();
-            parts = {*chosen};
+            if (chosen != parts.begin()) *parts.begin() = std::move(*chosen);
+            parts.resize(1);
+        }
+        if (parts.size() == 1 && !parts.front().extended) {
+            param.value = std::move(parts.front().value);  // one plain value, as it is
+            list.parameters.push_back(std::move(param));
+            continue;
         }
         bool first = true;
         for (const Section& s : parts) {

@@ -11,37 +11,39 @@ namespace store::mapi {
 
 namespace {
 
-std::string encodeU16(std::uint16_t v) {
-    std::string out;
-    putU16(out, v);
-    return out;
+// The value's little-endian bytes, made in one piece.
+template <class Unsigned>
+std::string encodeLittleEndian(Unsigned v) {
+    char bytes[sizeof v];
+    for (std::size_t i = 0; i < sizeof v; ++i) bytes[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return std::string(bytes, sizeof v);
 }
 
-std::string encodeU32(std::uint32_t v) {
-    std::string out;
-    putU32(out, v);
-    return out;
-}
-
-std::string encodeU64(std::uint64_t v) {
-    std::string out;
-    putU64(out, v);
-    return out;
-}
+std::string encodeU16(std::uint16_t v) { return encodeLittleEndian(v); }
+std::string encodeU32(std::uint32_t v) { return encodeLittleEndian(v); }
+std::string encodeU64(std::uint64_t v) { return encodeLittleEndian(v); }
 
 }  // namespace
 
 void PropertyBag::set(Property property) {
-    auto it = std::find_if(props_.begin(), props_.end(), [&](const Property& p) { return p.key == property.key; });
-    if (it != props_.end()) {
-        *it = std::move(property);
-    } else {
-        props_.push_back(std::move(property));
+    if (mayHold(property.key)) {
+        auto it = std::find_if(props_.begin(), props_.end(), [&](const Property& p) { return p.key == property.key; });
+        if (it != props_.end()) {
+            *it = std::move(property);
+            return;
+        }
     }
+    markHeld(property.key);
+    props_.push_back(std::move(property));
 }
 
 void PropertyBag::setEncoded(const PropKey& key, PropType type, std::string data) {
-    set(Property{key, type, std::move(data), {}});
+    if (mayHold(key)) {
+        set(Property{key, type, std::move(data), {}});
+        return;
+    }
+    markHeld(key);  // surely new: made in place
+    props_.emplace_back(key, type, std::move(data));
 }
 
 void PropertyBag::setShort(const PropKey& key, std::int16_t value) {
@@ -101,6 +103,7 @@ void PropertyBag::setMultiBinary(const PropKey& key, std::vector<std::string> va
 }
 
 const Property* PropertyBag::find(const PropKey& key) const {
+    if (!mayHold(key)) return nullptr;
     auto it = std::find_if(props_.begin(), props_.end(), [&](const Property& p) { return p.key == key; });
     return it == props_.end() ? nullptr : &*it;
 }

@@ -6,6 +6,7 @@
 //   PT_APPTIME/PT_I8/PT_SYSTIME 8, PT_CLSID 16 (Guid::bytes), PT_UNICODE UTF-16LE and PT_STRING8 bytes
 //   (both without terminator), PT_BINARY the bytes themselves.
 // A multi-valued property keeps each element, encoded as its element type, in `values`.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -68,6 +69,8 @@ public:
     void setMultiBinary(const PropKey& key, std::vector<std::string> values);
     // Any type, already encoded as described above.
     void set(Property property);
+    // Room for this many properties, for a caller that knows about how many it sets.
+    void reserve(std::size_t count) { props_.reserve(count); }
 
     // Each getter answers only for a property of its own type (getString also reads PT_STRING8 as
     // Windows-1252/the ANSI code page); nothing when the property is absent or of another type.
@@ -96,8 +99,20 @@ public:
 private:
     const Property* findTyped(const PropKey& key, PropType type) const;
     void setEncoded(const PropKey& key, PropType type, std::string data);
+    // A bit per key (shared by keys that hash alike): a key whose bit is clear is not in the bag, so
+    // setting a new property or asking for an absent one needs no search.
+    static std::size_t keyBit(const PropKey& key) { return (key.id() ^ (key.id() >> 8)) & 0xFF; }
+    bool mayHold(const PropKey& key) const {
+        const std::size_t bit = keyBit(key);
+        return ((keyBits_[bit / 64] >> (bit % 64)) & 1) != 0;
+    }
+    void markHeld(const PropKey& key) {
+        const std::size_t bit = keyBit(key);
+        keyBits_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
 
     std::vector<Property> props_;
+    std::array<std::uint64_t, 4> keyBits_{};  // set for each key ever added; removal leaves it set
 };
 
 }  // namespace store::mapi

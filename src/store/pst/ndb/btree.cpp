@@ -1,5 +1,7 @@
 #include "store/pst/ndb/btree.h"
 
+#include <algorithm>
+
 #include "store/pst/ndb/bytes.h"
 
 namespace store::pst {
@@ -16,13 +18,19 @@ public:
         page_.type = type;
         page_.level = level;
         page_.entrySize = entrySize_;
+        page_.entries.reserve(kBTreeEntryArea);
     }
 
-    void add(std::uint64_t key, std::string_view entry) {
+    void add(std::uint64_t key, std::string_view entry) { std::copy(entry.begin(), entry.end(), add(key)); }
+
+    // Room for the next entry in the page, zeroed, to be filled in place.
+    char* add(std::uint64_t key) {
         if (page_.count == capacity_) flush();
         if (page_.count == 0) firstKey_ = key;
-        page_.entries.append(entry);
+        const std::size_t at = page_.entries.size();
+        page_.entries.resize(at + entrySize_);
         ++page_.count;
+        return page_.entries.data() + at;
     }
 
     // Writes the last page (an empty root page when there were no entries) and returns the parents.
@@ -65,30 +73,24 @@ BlockRef writeUpperLevels(PageType type, std::string parents, const PageSink& si
 
 BlockRef writeNodeBTree(const std::vector<NbtEntry>& entries, const PageSink& sink) {
     LevelWriter leaves(PageType::NodeBTree, 0, sink);
-    std::string bytes;
     for (const NbtEntry& e : entries) {
-        bytes.clear();
-        putU64(bytes, e.nid.value());
-        putU64(bytes, e.data.value());
-        putU64(bytes, e.subnodes.value());
-        putU32(bytes, e.parent.value());
-        putU32(bytes, 0);
-        leaves.add(e.nid.value(), bytes);
+        char* at = leaves.add(e.nid.value());
+        storeU64(at, e.nid.value());
+        storeU64(at + 8, e.data.value());
+        storeU64(at + 16, e.subnodes.value());
+        storeU32(at + 24, e.parent.value());
     }
     return writeUpperLevels(PageType::NodeBTree, leaves.finish(), sink);
 }
 
 BlockRef writeBlockBTree(const std::vector<BbtEntry>& entries, const PageSink& sink) {
     LevelWriter leaves(PageType::BlockBTree, 0, sink);
-    std::string bytes;
     for (const BbtEntry& e : entries) {
-        bytes.clear();
-        putU64(bytes, e.ref.bid.value());
-        putU64(bytes, e.ref.ib);
-        putU16(bytes, e.size);
-        putU16(bytes, e.refCount);
-        putU32(bytes, 0);
-        leaves.add(e.ref.bid.value(), bytes);
+        char* at = leaves.add(e.ref.bid.value());
+        storeU64(at, e.ref.bid.value());
+        storeU64(at + 8, e.ref.ib);
+        storeU16(at + 16, e.size);
+        storeU16(at + 18, e.refCount);
     }
     return writeUpperLevels(PageType::BlockBTree, leaves.finish(), sink);
 }

@@ -1,6 +1,7 @@
 #include "store/pst/ndb/btree.h"
 
 #include <algorithm>
+#include <array>
 
 #include "store/pst/ndb/bytes.h"
 
@@ -18,19 +19,15 @@ public:
         page_.type = type;
         page_.level = level;
         page_.entrySize = entrySize_;
-        page_.entries.reserve(kBTreeEntryArea);
     }
 
     void add(std::uint64_t key, std::string_view entry) { std::copy(entry.begin(), entry.end(), add(key)); }
 
-    // Room for the next entry in the page, zeroed, to be filled in place.
+    // Room for the next entry, to be filled in place; bytes the caller leaves alone are zero.
     char* add(std::uint64_t key) {
         if (page_.count == capacity_) flush();
         if (page_.count == 0) firstKey_ = key;
-        const std::size_t at = page_.entries.size();
-        page_.entries.resize(at + entrySize_);
-        ++page_.count;
-        return page_.entries.data() + at;
+        return area_.data() + static_cast<std::size_t>(page_.count++) * entrySize_;
     }
 
     // Writes the last page (an empty root page when there were no entries) and returns the parents.
@@ -42,11 +39,11 @@ public:
 private:
     void flush() {
         const BlockRef ref = sink_.allocate();
+        page_.entries.assign(area_.data(), static_cast<std::size_t>(page_.count) * entrySize_);
         sink_.write(ref, encodeBTreePage(page_, ref));
         putU64(parents_, page_.count > 0 ? firstKey_ : 0);
         putU64(parents_, ref.bid.value());
         putU64(parents_, ref.ib);
-        page_.entries.clear();
         page_.count = 0;
     }
 
@@ -54,6 +51,8 @@ private:
     std::uint8_t entrySize_;
     std::size_t capacity_;
     BTreePage page_;
+    // The entries of the page being filled; every entry of a level writes the same bytes of its slot.
+    std::array<char, kBTreeEntryArea> area_{};
     std::uint64_t firstKey_ = 0;
     std::string parents_;  // 24-byte BTENTRY records
 };

@@ -13,7 +13,7 @@ constexpr std::size_t kPcRecordSize = 8;
 }  // namespace
 
 std::uint32_t storeValue(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-                         const std::string& value) {
+                         std::string_view value) {
     if (value.empty()) return 0;
     if (value.size() <= kMaxHeapItem) return heap.allocate(value).value();
     const Nid nid = ids.next(NidType::Ltp);

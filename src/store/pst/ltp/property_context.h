@@ -22,6 +22,6 @@ std::optional<std::string> resolveHnid(NodeDatabase& db, const HeapReader& heap,
 
 // Stores a variable-size value as an HNID: empty -> 0, small -> heap item, large -> new subnode.
 std::uint32_t storeValue(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-                         const std::string& value);
+                         std::string_view value);
 
 }  // namespace store::pst

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "store/pst/ltp/heap.h"
@@ -19,6 +20,12 @@ inline constexpr std::uint32_t kTagRowVersion = 0x67F30003;
 struct TableRow {
     std::uint32_t rowId = 0;
     PropertyList cells;  // values by tag; columns without a value are left empty
+};
+
+// A cell whose value lies elsewhere (a row kept in a compact form is written without copying it).
+struct CellView {
+    std::uint32_t tag = 0;
+    std::string_view value;
 };
 
 // Columns are property tags; the row id and row version columns are added when missing. Rows are
@@ -39,6 +46,11 @@ struct WrittenNode {
 using RowFiller = std::function<void(std::size_t, TableRow&)>;
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const RowFiller& fillRow);
+// The same with rows given as views: fillCells(i, cells) sets cells to those of row i (the vector is
+// used again) and returns the row's id. The table is the one the same rows as TableRows give.
+using CellViewFiller = std::function<std::uint32_t(std::size_t, std::vector<CellView>&)>;
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const CellViewFiller& fillCells);
 
 struct Table {
     std::vector<std::uint32_t> columns;

@@ -38,9 +38,18 @@ TableRow ContentsRow::unpack() const {
 }
 
 void ContentsRow::unpackInto(TableRow& row) const {
-    row.rowId = message.value();
+    thread_local std::vector<CellView> views;
+    row.rowId = viewInto(views);
+    row.cells.resize(views.size());
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        row.cells[i].tag = views[i].tag;
+        row.cells[i].value.assign(views[i].value);
+    }
+}
+
+std::uint32_t ContentsRow::viewInto(std::vector<CellView>& views) const {
     const std::vector<std::uint32_t>& columns = contentsTableColumns();
-    std::size_t count = 0;
+    views.clear();
     ByteReader in(cells);
     while (in.position() < cells.size()) {
         const std::uint8_t column = in.u8();
@@ -52,11 +61,9 @@ void ContentsRow::unpackInto(TableRow& row) const {
         }
         const std::string_view value = in.bytes(length);
         if (!in.ok() || column >= columns.size()) break;
-        if (count == row.cells.size()) row.cells.emplace_back();
-        row.cells[count].tag = columns[column];
-        row.cells[count++].value.assign(value);
+        views.push_back({columns[column], value});
     }
-    row.cells.resize(count);
+    return message.value();
 }
 
 std::uint32_t FolderRecord::unreadCount() const {

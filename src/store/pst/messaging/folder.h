@@ -24,6 +24,8 @@ struct ContentsRow {
     TableRow unpack() const;
     // The same into a row whose buffers are used again.
     void unpackInto(TableRow& row) const;
+    // The cells as views of this row's bytes, without copying them; returns the row id.
+    std::uint32_t viewInto(std::vector<CellView>& cells) const;
 };
 
 struct FolderRecord {

@@ -398,9 +398,10 @@ void MessageStore::writeFolder(FolderRecord& record) {
     const Nid contents = record.nid.withType(NidType::ContentsTable);
     db_->removeNode(contents);
     SubnodeIds ids;
-    WrittenNode table =
-        writeTableContext(*db_, ids, contentsTableColumns(), record.contents.size(),
-                          [&record](std::size_t i, TableRow& row) { record.contents[i].unpackInto(row); });
+    const CellViewFiller rowAt = [&record](std::size_t i, std::vector<CellView>& cells) {
+        return record.contents[i].viewInto(cells);
+    };
+    WrittenNode table = writeTableContext(*db_, ids, contentsTableColumns(), record.contents.size(), rowAt);
     db_->setNode({contents, table.data, db_->writeSubnodes(std::move(table.subnodes)), Nid()});
     writeTableNode(record.nid.withType(NidType::AssocContentsTable), assocContentsTableColumns(), {});
     record.dirty = false;

@@ -214,7 +214,7 @@ TEST_F(PstLtp, TableContextWrittenAheadHoldsTheSameHeap) {
 // inline cells of each size (one value shorter than its cell), variable values empty, in the heap and
 // in a subnode, a tag given twice (the first counts), a tag that is no column, cells in any order,
 // and a row matrix of several blocks.
-TEST_F(PstLtp, TableContextFromCellViewsIsTheSameAsFromRows) {
+TEST_F(PstLtp, TableContextFromPropertyViewsIsTheSameAsFromRows) {
     const std::vector<std::uint32_t> columns = {0x0037001F, 0x0E080003, 0x0E04001F,
                                                 0x0E060040, 0x0057000B, 0x00710102};
     std::vector<TableRow> rows;
@@ -236,7 +236,7 @@ TEST_F(PstLtp, TableContextFromCellViewsIsTheSameAsFromRows) {
     const WrittenNode a = writeTableContext(fromRows, rowIds, columns, rows.size(),
                                             [&rows](std::size_t i, TableRow& row) { row = rows[i]; });
     const WrittenNode b =
-        writeTableContext(fromViews, viewIds, columns, rows.size(), [&rows](std::size_t i, std::vector<CellView>& cells) {
+        writeTableContext(fromViews, viewIds, columns, rows.size(), [&rows](std::size_t i, std::vector<PropertyView>& cells) {
             cells.clear();
             for (const Property& p : rows[i].cells) cells.push_back({p.tag, p.value});
             return rows[i].rowId;
@@ -251,7 +251,7 @@ TEST_F(PstLtp, TableContextFromCellViewsIsTheSameAsFromRows) {
     }
 
     SubnodeIds ids;
-    const WrittenNode written = writeTableContext(*db, ids, columns, rows.size(), [&rows](std::size_t i, std::vector<CellView>& cells) {
+    const WrittenNode written = writeTableContext(*db, ids, columns, rows.size(), [&rows](std::size_t i, std::vector<PropertyView>& cells) {
         cells.clear();
         for (const Property& p : rows[i].cells) cells.push_back({p.tag, p.value});
         return rows[i].rowId;

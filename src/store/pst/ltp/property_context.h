@@ -12,6 +12,8 @@
 namespace store::pst {
 
 NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const PropertyList& properties);
+// The same from views: the values are not copied.
+NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const std::vector<PropertyView>& properties);
 
 // Reads a node's properties (and the subnodes they refer to); empty when the node is damaged.
 std::optional<PropertyList> readPropertyContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes);

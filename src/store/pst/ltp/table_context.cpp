@@ -108,7 +108,7 @@ namespace {
 
 // Appends the row's bytes: cells at their offsets, the cell-existence bitmap at the end. `found`
 // is room for the row's value of each column (the first of its tag), looked up once per value.
-// Cell is a Property or a CellView.
+// Cell is a Property or a PropertyView.
 template <typename Cell>
 void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
                const Layout& layout, std::uint32_t rowId, const std::vector<Cell>& cells,
@@ -253,11 +253,11 @@ WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
 }
 
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              std::size_t rowCount, const CellViewFiller& fillCells) {
+                              std::size_t rowCount, const RowViewFiller& fillCells) {
     WrittenNode node;
     HeapBuilder heap(HeapClient::TableContext, db);
-    std::vector<CellView> cells;
-    std::vector<const CellView*> found;
+    std::vector<PropertyView> cells;
+    std::vector<const PropertyView*> found;
     const RowAppender appendRow = [&](std::size_t r, const Layout& layout, std::string& out) {
         const std::uint32_t rowId = fillCells(r, cells);
         encodeRow(db, ids, heap, node.subnodes, layout, rowId, cells, found, out);

@@ -22,12 +22,6 @@ struct TableRow {
     PropertyList cells;  // values by tag; columns without a value are left empty
 };
 
-// A cell whose value lies elsewhere (a row kept in a compact form is written without copying it).
-struct CellView {
-    std::uint32_t tag = 0;
-    std::string_view value;
-};
-
 // Columns are property tags; the row id and row version columns are added when missing. Rows are
 // asked for one at a time, so a large table never exists whole in memory; the row matrix of a large
 // table goes to the file block by block.
@@ -48,9 +42,9 @@ WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               std::size_t rowCount, const RowFiller& fillRow);
 // The same with rows given as views: fillCells(i, cells) sets cells to those of row i (the vector is
 // used again) and returns the row's id. The table is the one the same rows as TableRows give.
-using CellViewFiller = std::function<std::uint32_t(std::size_t, std::vector<CellView>&)>;
+using RowViewFiller = std::function<std::uint32_t(std::size_t, std::vector<PropertyView>&)>;
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              std::size_t rowCount, const CellViewFiller& fillCells);
+                              std::size_t rowCount, const RowViewFiller& fillCells);
 
 struct Table {
     std::vector<std::uint32_t> columns;

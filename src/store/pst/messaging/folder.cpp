@@ -11,13 +11,23 @@ constexpr std::uint32_t kMessageFlagRead = 0x01;
 
 }  // namespace
 
-ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
+namespace {
+
+template <typename Prop>
+const Prop* findIn(const std::vector<Prop>& cells, std::uint32_t tag) {
+    for (const Prop& p : cells)
+        if (p.tag == tag) return &p;
+    return nullptr;
+}
+
+template <typename Prop>
+ContentsRow packRow(Nid message, const std::vector<Prop>& cells) {
     ContentsRow row{message, {}, false};
-    if (const Property* flags = findProperty(cells, mapi::PidTagMessageFlags.value()))
+    if (const Prop* flags = findIn(cells, mapi::PidTagMessageFlags.value()))
         row.read = flags->value.size() >= 4 && (loadU32(flags->value.data()) & kMessageFlagRead);
     const std::vector<std::uint32_t>& columns = contentsTableColumns();
     for (std::size_t column = 0; column < columns.size(); ++column) {
-        const Property* p = findProperty(cells, columns[column]);
+        const Prop* p = findIn(cells, columns[column]);
         if (!p) continue;
         row.cells.push_back(static_cast<char>(column));
         for (std::size_t length = p->value.size();;
@@ -31,6 +41,11 @@ ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
     return row;
 }
 
+}  // namespace
+
+ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) { return packRow(message, cells); }
+ContentsRow ContentsRow::pack(Nid message, const std::vector<PropertyView>& cells) { return packRow(message, cells); }
+
 TableRow ContentsRow::unpack() const {
     TableRow row;
     unpackInto(row);
@@ -38,7 +53,7 @@ TableRow ContentsRow::unpack() const {
 }
 
 void ContentsRow::unpackInto(TableRow& row) const {
-    thread_local std::vector<CellView> views;
+    thread_local std::vector<PropertyView> views;
     row.rowId = viewInto(views);
     row.cells.resize(views.size());
     for (std::size_t i = 0; i < views.size(); ++i) {
@@ -47,7 +62,7 @@ void ContentsRow::unpackInto(TableRow& row) const {
     }
 }
 
-std::uint32_t ContentsRow::viewInto(std::vector<CellView>& views) const {
+std::uint32_t ContentsRow::viewInto(std::vector<PropertyView>& views) const {
     const std::vector<std::uint32_t>& columns = contentsTableColumns();
     views.clear();
     ByteReader in(cells);

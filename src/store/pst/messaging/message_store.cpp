@@ -248,8 +248,8 @@ std::unique_ptr<PreparedMessage> MessageStore::prepareMessage(const mapi::Messag
     auto prepared = std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes), {}, {}});
     try {
         prepared->written = MessageWriter(prepared->blocks, known, stop).write(message);
-        prepared->row = ContentsRow::pack(Nid(), prepared->written.properties);
-        PropertyList().swap(prepared->written.properties);
+        prepared->row = ContentsRow::pack(Nid(), prepared->written.properties.views());
+        prepared->written.properties = {};  // views of the message, which may go before the prepared one
     } catch (const NameWithoutId&) {
         return nullptr;
     } catch (const BlockRecorder::RecordingLimit&) {
@@ -293,7 +293,7 @@ Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& me
         record->contents.push_back(std::move(prepared->row));
         record->contents.back().message = nid;
     } else {
-        record->contents.push_back(ContentsRow::pack(nid, written.properties));
+        record->contents.push_back(ContentsRow::pack(nid, written.properties.views()));
     }
     record->dirty = true;
     ++savedCount_;
@@ -398,7 +398,7 @@ void MessageStore::writeFolder(FolderRecord& record) {
     const Nid contents = record.nid.withType(NidType::ContentsTable);
     db_->removeNode(contents);
     SubnodeIds ids;
-    const CellViewFiller rowAt = [&record](std::size_t i, std::vector<CellView>& cells) {
+    const RowViewFiller rowAt = [&record](std::size_t i, std::vector<PropertyView>& cells) {
         return record.contents[i].viewInto(cells);
     };
     WrittenNode table = writeTableContext(*db_, ids, contentsTableColumns(), record.contents.size(), rowAt);

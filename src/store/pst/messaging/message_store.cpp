@@ -223,6 +223,26 @@ constexpr std::size_t kMaxPreparedBytes = 16u << 20;
 
 struct NameWithoutId {};
 
+std::uint64_t valueBytes(const mapi::PropertyBag& bag) {
+    std::uint64_t total = 0;
+    for (const mapi::Property& p : bag.properties()) {
+        total += p.data.size();
+        for (const std::string& v : p.values) total += v.size();
+    }
+    return total;
+}
+
+// The bytes of the message's values: its blocks hold at least as many.
+std::uint64_t valueBytes(const mapi::Message& message) {
+    std::uint64_t total = valueBytes(message.props);
+    for (const mapi::PropertyBag& recipient : message.recipients) total += valueBytes(recipient);
+    for (const mapi::Attachment& attachment : message.attachments) {
+        total += valueBytes(attachment.props);
+        if (attachment.embedded) total += valueBytes(*attachment.embedded);
+    }
+    return total;
+}
+
 Bid fileIdOf(Bid recorded, const std::vector<Bid>& fileIds) {
     return recorded.isNull() ? recorded : fileIds.at(BlockRecorder::indexOf(recorded));
 }
@@ -245,6 +265,7 @@ std::unique_ptr<PreparedMessage> MessageStore::prepareMessage(const mapi::Messag
         if (!id) throw NameWithoutId{};
         return id;
     };
+    if (valueBytes(message) > kMaxPreparedBytes) return nullptr;  // known at once, without encoding it
     auto prepared = std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes), {}, {}});
     try {
         prepared->written = MessageWriter(prepared->blocks, known, stop).write(message);

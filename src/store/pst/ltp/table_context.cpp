@@ -26,6 +26,7 @@ struct Layout {
     std::vector<Column> columns;  // in row order
     std::vector<std::pair<std::uint32_t, std::size_t>> byTag;  // tag, index in columns; sorted
     std::uint16_t end4 = 0, end2 = 0, end1 = 0, rowSize = 0;
+    std::string descriptors;  // TCINFO's column descriptors, by tag
 };
 
 Layout layoutColumns(std::vector<std::uint32_t> tags) {
@@ -55,6 +56,13 @@ Layout layoutColumns(std::vector<std::uint32_t> tags) {
     for (std::size_t k = 0; k < layout.columns.size(); ++k)
         layout.byTag.emplace_back(layout.columns[k].tag, k);
     std::sort(layout.byTag.begin(), layout.byTag.end());
+    for (const auto& [tag, k] : layout.byTag) {
+        const Column& c = layout.columns[k];
+        putU32(layout.descriptors, c.tag);
+        putU16(layout.descriptors, c.offset);
+        put8(layout.descriptors, c.size);
+        put8(layout.descriptors, c.bit);
+    }
     return layout;
 }
 
@@ -92,13 +100,7 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
     putU32(out, rowIndex.value());
     putU32(out, rowsHnid);
     putU32(out, 0);  // deprecated index
-    for (const auto& [tag, k] : layout.byTag) {
-        const Column& c = layout.columns[k];
-        putU32(out, c.tag);
-        putU16(out, c.offset);
-        put8(out, c.size);
-        put8(out, c.bit);
-    }
+    out += layout.descriptors;
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "store/pst/messaging/folder.h"
 
+#include <algorithm>
+
 #include "store/mapi/property_tags.h"
 #include "store/pst/messaging/table_columns.h"
 #include "store/pst/ndb/bytes.h"
@@ -13,6 +15,19 @@ constexpr std::uint32_t kMessageFlagRead = 0x01;
 
 namespace {
 
+// The index of the tag in contentsTableColumns(); past the end when it is none of them.
+std::size_t contentsColumnOf(std::uint32_t tag) {
+    static const std::vector<std::pair<std::uint32_t, std::size_t>> byTag = [] {
+        std::vector<std::pair<std::uint32_t, std::size_t>> out;
+        const std::vector<std::uint32_t>& columns = contentsTableColumns();
+        for (std::size_t i = 0; i < columns.size(); ++i) out.emplace_back(columns[i], i);
+        std::sort(out.begin(), out.end());
+        return out;
+    }();
+    const auto it = std::lower_bound(byTag.begin(), byTag.end(), std::make_pair(tag, std::size_t{0}));
+    return it != byTag.end() && it->first == tag ? it->second : SIZE_MAX;
+}
+
 template <typename Prop>
 const Prop* findIn(const std::vector<Prop>& cells, std::uint32_t tag) {
     for (const Prop& p : cells)
@@ -25,9 +40,16 @@ ContentsRow packRow(Nid message, const std::vector<Prop>& cells) {
     ContentsRow row{message, {}, false};
     if (const Prop* flags = findIn(cells, mapi::PidTagMessageFlags.value()))
         row.read = flags->value.size() >= 4 && (loadU32(flags->value.data()) & kMessageFlagRead);
+    // The first value of each column, found in one pass over the cells.
     const std::vector<std::uint32_t>& columns = contentsTableColumns();
+    thread_local std::vector<const Prop*> found;
+    found.assign(columns.size(), nullptr);
+    for (const Prop& p : cells) {
+        const std::size_t column = contentsColumnOf(p.tag);
+        if (column < columns.size() && !found[column]) found[column] = &p;
+    }
     for (std::size_t column = 0; column < columns.size(); ++column) {
-        const Prop* p = findIn(cells, columns[column]);
+        const Prop* p = found[column];
         if (!p) continue;
         row.cells.push_back(static_cast<char>(column));
         for (std::size_t length = p->value.size();;

@@ -210,6 +210,62 @@ TEST_F(PstLtp, TableContextWrittenAheadHoldsTheSameHeap) {
     }
 }
 
+// Rows given as views make the table that the same rows given as TableRows make, byte for byte:
+// inline cells of each size (one value shorter than its cell), variable values empty, in the heap and
+// in a subnode, a tag given twice (the first counts), a tag that is no column, cells in any order,
+// and a row matrix of several blocks.
+TEST_F(PstLtp, TableContextFromPropertyViewsIsTheSameAsFromRows) {
+    const std::vector<std::uint32_t> columns = {0x0037001F, 0x0E080003, 0x0E04001F,
+                                                0x0E060040, 0x0057000B, 0x00710102};
+    std::vector<TableRow> rows;
+    for (std::uint32_t i = 0; i < 400; ++i) {
+        TableRow row;
+        row.rowId = Nid(NidType::NormalMessage, 0x400 + i).value();
+        if (i % 3) row.cells.push_back({0x0E04001F, std::string(10 + i % 13, 't')});
+        row.cells.push_back({0x0E080003, le32(i)});
+        if (i % 4 == 0) row.cells.push_back({0x0E080003, le32(999)});
+        const std::size_t subject = i % 5 == 0 ? 0 : i % 7 == 0 ? 5000 : 30 + i % 50;
+        row.cells.push_back({0x0037001F, std::string(subject, static_cast<char>('a' + i % 26))});
+        row.cells.push_back({0x0E060040, i % 6 == 0 ? std::string("\1\2", 2) : std::string(8, '\7')});
+        row.cells.push_back({0x3001001F, "no column"});
+        if (i % 2) row.cells.push_back({0x0057000B, std::string(1, '\1')});
+        rows.push_back(row);
+    }
+    BlockRecorder fromRows, fromViews;
+    SubnodeIds rowIds, viewIds;
+    const WrittenNode a = writeTableContext(fromRows, rowIds, columns, rows.size(),
+                                            [&rows](std::size_t i, TableRow& row) { row = rows[i]; });
+    const WrittenNode b =
+        writeTableContext(fromViews, viewIds, columns, rows.size(), [&rows](std::size_t i, std::vector<PropertyView>& cells) {
+            cells.clear();
+            for (const Property& p : rows[i].cells) cells.push_back({p.tag, p.value});
+            return rows[i].rowId;
+        });
+    EXPECT_GT(fromRows.blocks().size(), 10u);
+    EXPECT_TRUE(fromRows.image() == fromViews.image());
+    EXPECT_EQ(a.data, b.data);
+    ASSERT_EQ(a.subnodes.size(), b.subnodes.size());
+    for (std::size_t i = 0; i < a.subnodes.size(); ++i) {
+        EXPECT_EQ(a.subnodes[i].nid, b.subnodes[i].nid);
+        EXPECT_EQ(a.subnodes[i].data, b.subnodes[i].data);
+    }
+
+    SubnodeIds ids;
+    const WrittenNode written = writeTableContext(*db, ids, columns, rows.size(), [&rows](std::size_t i, std::vector<PropertyView>& cells) {
+        cells.clear();
+        for (const Property& p : rows[i].cells) cells.push_back({p.tag, p.value});
+        return rows[i].rowId;
+    });
+    const auto table = readTableContext(*db, written.data, written.subnodes);
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->rows.size(), rows.size());
+    for (std::uint32_t i : {0u, 7u, 12u, 399u}) {
+        EXPECT_EQ(table->rows[i].rowId, rows[i].rowId);
+        EXPECT_EQ(findProperty(table->rows[i].cells, 0x0E080003)->value, le32(i));
+        EXPECT_EQ(findProperty(table->rows[i].cells, 0x0037001F)->value, findProperty(rows[i].cells, 0x0037001F)->value);
+    }
+}
+
 TEST_F(PstLtp, TableContextKeepsAtMost255Columns) {
     std::vector<std::uint32_t> columns;
     TableRow row;

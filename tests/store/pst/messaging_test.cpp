@@ -46,7 +46,8 @@ TEST(PstNameToIdMap, RejectsStreamsThatPointOutside) {
 }
 
 // A folder keeps its contents rows packed: the contents columns a message has come back, in column
-// order, whatever their length (lengths of one, two and three bytes); other properties are left out.
+// order, whatever their length (lengths of one, two and three bytes); other properties are left out,
+// and of a tag given twice the first counts.
 TEST(PstContentsRow, PacksTheContentsColumnsOfAnyLength) {
     const PropertyList cells = {
         {0x0E080003, std::string("\x10\x27\0\0", 4)},  // size
@@ -56,6 +57,7 @@ TEST(PstContentsRow, PacksTheContentsColumnsOfAnyLength) {
         {0x00170003, std::string("\1\0\0\0", 4)},  // importance
         {0x0E070003, std::string("\1\0\0\0", 4)},  // flags: read
         {0x0E03001F, std::string()},               // display cc, empty
+        {0x0037001F, std::string("a second subject")},  // the first of a tag counts
     };
     const ContentsRow row = ContentsRow::pack(Nid(NidType::NormalMessage, 0x44), cells);
     EXPECT_TRUE(row.read);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/pst/ndb/block.h"
@@ -21,6 +22,14 @@ struct Property {
 };
 
 using PropertyList = std::vector<Property>;
+
+// A property whose value lies elsewhere, for writing values without copying them.
+struct PropertyView {
+    std::uint32_t tag = 0;
+    std::string_view value;
+    std::uint16_t id() const { return static_cast<std::uint16_t>(tag >> 16); }
+    std::uint16_t type() const { return static_cast<std::uint16_t>(tag & 0xFFFF); }
+};
 
 namespace ptype {
 inline constexpr std::uint16_t Short = 0x0002;

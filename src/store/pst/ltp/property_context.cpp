@@ -13,7 +13,7 @@ constexpr std::size_t kPcRecordSize = 8;
 }  // namespace
 
 std::uint32_t storeValue(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-                         const std::string& value) {
+                         std::string_view value) {
     if (value.empty()) return 0;
     if (value.size() <= kMaxHeapItem) return heap.allocate(value).value();
     const Nid nid = ids.next(NidType::Ltp);
@@ -21,12 +21,16 @@ std::uint32_t storeValue(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, st
     return nid.value();
 }
 
-NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const PropertyList& properties) {
-    std::vector<const Property*> sorted;
-    for (const Property& p : properties) sorted.push_back(&p);
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Property* a, const Property* b) { return a->id() < b->id(); });
-    sorted.erase(std::unique(sorted.begin(), sorted.end(),
-                             [](const Property* a, const Property* b) { return a->id() == b->id(); }),
+namespace {
+
+// Prop is a Property or a PropertyView.
+template <typename Prop>
+NodeContent buildContext(BlockWriter& db, SubnodeIds& ids, const std::vector<Prop>& properties) {
+    std::vector<const Prop*> sorted;
+    sorted.reserve(properties.size());
+    for (const Prop& p : properties) sorted.push_back(&p);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Prop* a, const Prop* b) { return a->id() < b->id(); });
+    sorted.erase(std::unique(sorted.begin(), sorted.end(), [](const Prop* a, const Prop* b) { return a->id() == b->id(); }),
                  sorted.end());
 
     NodeContent content;
@@ -34,24 +38,35 @@ NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const Propert
     BthSlots bth{reserveBthHeader(heap), Hid()};
     bth.leaf = reserveBthLeaf(heap, sorted.size() * kPcRecordSize);
     heap.setUserRoot(bth.header);
-    std::string records;
-    records.reserve(sorted.size() * kPcRecordSize);
-    for (const Property* p : sorted) {
+    std::string records(sorted.size() * kPcRecordSize, '\0');
+    char* record = records.data();
+    for (const Prop* p : sorted) {
         std::uint32_t hnid = 0;
         if (const std::size_t size = inlineSizeInPc(p->type())) {
-            std::string v = p->value.substr(0, size);
-            v.resize(4, '\0');
-            hnid = loadU32(v.data());
+            char inlineValue[4] = {};
+            std::copy_n(p->value.data(), std::min(size, p->value.size()), inlineValue);
+            hnid = loadU32(inlineValue);
         } else {
             hnid = storeValue(db, ids, heap, content.subnodes, p->value);
         }
-        putU16(records, p->id());
-        putU16(records, p->type());
-        putU32(records, hnid);
+        storeU16(record, p->id());
+        storeU16(record + 2, p->type());
+        storeU32(record + 4, hnid);
+        record += kPcRecordSize;
     }
     fillBth(heap, bth, 2, 6, records);
     content.blocks = heap.takeBlocks();
     return content;
+}
+
+}  // namespace
+
+NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const PropertyList& properties) {
+    return buildContext(db, ids, properties);
+}
+
+NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const std::vector<PropertyView>& properties) {
+    return buildContext(db, ids, properties);
 }
 
 std::optional<std::string> resolveHnid(NodeDatabase& db, const HeapReader& heap,

@@ -12,6 +12,8 @@
 namespace store::pst {
 
 NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const PropertyList& properties);
+// The same from views: the values are not copied.
+NodeContent buildPropertyContext(BlockWriter& db, SubnodeIds& ids, const std::vector<PropertyView>& properties);
 
 // Reads a node's properties (and the subnodes they refer to); empty when the node is damaged.
 std::optional<PropertyList> readPropertyContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes);
@@ -22,6 +24,6 @@ std::optional<std::string> resolveHnid(NodeDatabase& db, const HeapReader& heap,
 
 // Stores a variable-size value as an HNID: empty -> 0, small -> heap item, large -> new subnode.
 std::uint32_t storeValue(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-                         const std::string& value);
+                         std::string_view value);
 
 }  // namespace store::pst

@@ -26,6 +26,7 @@ struct Layout {
     std::vector<Column> columns;  // in row order
     std::vector<std::pair<std::uint32_t, std::size_t>> byTag;  // tag, index in columns; sorted
     std::uint16_t end4 = 0, end2 = 0, end1 = 0, rowSize = 0;
+    std::string descriptors;  // TCINFO's column descriptors, by tag
 };
 
 Layout layoutColumns(std::vector<std::uint32_t> tags) {
@@ -55,6 +56,13 @@ Layout layoutColumns(std::vector<std::uint32_t> tags) {
     for (std::size_t k = 0; k < layout.columns.size(); ++k)
         layout.byTag.emplace_back(layout.columns[k].tag, k);
     std::sort(layout.byTag.begin(), layout.byTag.end());
+    for (const auto& [tag, k] : layout.byTag) {
+        const Column& c = layout.columns[k];
+        putU32(layout.descriptors, c.tag);
+        putU16(layout.descriptors, c.offset);
+        put8(layout.descriptors, c.size);
+        put8(layout.descriptors, c.bit);
+    }
     return layout;
 }
 
@@ -92,13 +100,7 @@ std::string encodeTcInfo(const Layout& layout, Hid rowIndex, std::uint32_t rowsH
     putU32(out, rowIndex.value());
     putU32(out, rowsHnid);
     putU32(out, 0);  // deprecated index
-    for (const auto& [tag, k] : layout.byTag) {
-        const Column& c = layout.columns[k];
-        putU32(out, c.tag);
-        putU16(out, c.offset);
-        put8(out, c.size);
-        put8(out, c.bit);
-    }
+    out += layout.descriptors;
     return out;
 }
 
@@ -108,11 +110,13 @@ namespace {
 
 // Appends the row's bytes: cells at their offsets, the cell-existence bitmap at the end. `found`
 // is room for the row's value of each column (the first of its tag), looked up once per value.
+// Cell is a Property or a PropertyView.
+template <typename Cell>
 void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
-               const Layout& layout, const TableRow& row, std::vector<const Property*>& found,
-               std::string& out) {
+               const Layout& layout, std::uint32_t rowId, const std::vector<Cell>& cells,
+               std::vector<const Cell*>& found, std::string& out) {
     found.assign(layout.columns.size(), nullptr);
-    for (const Property& p : row.cells) {
+    for (const Cell& p : cells) {
         const auto it =
             std::lower_bound(layout.byTag.begin(), layout.byTag.end(), std::make_pair(p.tag, std::size_t{0}));
         if (it != layout.byTag.end() && it->first == p.tag && !found[it->second]) found[it->second] = &p;
@@ -125,14 +129,15 @@ void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<
         const Column& c = layout.columns[k];
         char* cell = bytes + c.offset;
         if (c.tag == kTagRowId) {
-            storeU32(cell, row.rowId);
+            storeU32(cell, rowId);
         } else if (c.tag == kTagRowVersion) {
             storeU32(cell, 0);
-        } else if (const Property* p = found[k]) {
-            if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF)))
+        } else if (const Cell* p = found[k]) {
+            if (isCellInline(static_cast<std::uint16_t>(c.tag & 0xFFFF))) {
                 std::copy_n(p->value.data(), std::min<std::size_t>(c.size, p->value.size()), cell);
-            else
+            } else {
                 storeU32(cell, storeValue(db, ids, heap, subnodes, p->value));
+            }
         } else {
             continue;
         }
@@ -144,11 +149,11 @@ void encodeRow(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<
 // it, which some readers rely on: the row index header, TCINFO, the row index records, the row
 // matrix (when small), then the values the rows refer to. Blocks of a large row matrix are padded
 // to full size, rows never straddling them.
-// rowAt(i, scratch) gives row i, in scratch or elsewhere.
-using RowSource = std::function<const TableRow&(std::size_t, TableRow&)>;
+// appendRow(i, layout, out) appends the bytes of row i and returns its id.
+using RowAppender = std::function<std::uint32_t(std::size_t, const Layout&, std::string&)>;
 
 void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns, std::size_t rowCount,
-                const RowSource& rowAt, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+                const RowAppender& appendRow, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
     const std::shared_ptr<const Layout> shared = layoutOf(std::move(columns));
     const Layout& layout = *shared;
     BthSlots rowIndex{reserveBthHeader(heap), Hid()};
@@ -168,12 +173,9 @@ void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> col
         pending.reserve(rowCount * layout.rowSize);
     else
         pending.reserve(kMaxBlockData);
-    TableRow scratch;  // one row's values at a time, its buffers used again
-    std::vector<const Property*> found;
     for (std::size_t r = 0; r < rowCount; ++r) {
-        const TableRow& row = rowAt(r, scratch);
-        encodeRow(db, ids, heap, subnodes, layout, row, found, pending);
-        index.emplace_back(row.rowId, static_cast<std::uint32_t>(r));
+        const std::uint32_t rowId = appendRow(r, layout, pending);
+        index.emplace_back(rowId, static_cast<std::uint32_t>(r));
         if (!inHeap && (r + 1) % perBlock == 0 && r + 1 < rowCount) {
             pending.resize(kMaxBlockData, '\0');
             leaves.push_back(db.writeLeaf(pending));
@@ -207,14 +209,33 @@ void buildTable(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> col
 
 }  // namespace
 
+namespace {
+
+// Rows asked for as TableRows: rowAt(i, scratch) gives row i, in scratch or elsewhere.
+using RowSource = std::function<const TableRow&(std::size_t, TableRow&)>;
+
+RowAppender appendTableRows(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+                            const RowSource& rowAt) {
+    // scratch holds one row's values at a time, its buffers used again.
+    return [&db, &ids, &heap, &subnodes, &rowAt, scratch = TableRow(), found = std::vector<const Property*>()](
+               std::size_t r, const Layout& layout, std::string& out) mutable {
+        const TableRow& row = rowAt(r, scratch);
+        encodeRow(db, ids, heap, subnodes, layout, row.rowId, row.cells, found, out);
+        return row.rowId;
+    };
+}
+
+}  // namespace
+
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
-    buildTable(
-        db, ids, std::move(columns), rowCount,
-        [&rowAt](std::size_t i, TableRow& scratch) -> const TableRow& { return scratch = rowAt(i); }, heap,
-        content.subnodes);
+    const RowSource source = [&rowAt](std::size_t i, TableRow& scratch) -> const TableRow& {
+        return scratch = rowAt(i);
+    };
+    buildTable(db, ids, std::move(columns), rowCount, appendTableRows(db, ids, heap, content.subnodes, source), heap,
+               content.subnodes);
     content.blocks = heap.takeBlocks();
     return content;
 }
@@ -223,13 +244,28 @@ WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               std::size_t rowCount, const RowFiller& fillRow) {
     WrittenNode node;
     HeapBuilder heap(HeapClient::TableContext, db);
-    buildTable(
-        db, ids, std::move(columns), rowCount,
-        [&fillRow](std::size_t i, TableRow& scratch) -> const TableRow& {
-            fillRow(i, scratch);
-            return scratch;
-        },
-        heap, node.subnodes);
+    const RowSource source = [&fillRow](std::size_t i, TableRow& scratch) -> const TableRow& {
+        fillRow(i, scratch);
+        return scratch;
+    };
+    buildTable(db, ids, std::move(columns), rowCount, appendTableRows(db, ids, heap, node.subnodes, source), heap,
+               node.subnodes);
+    node.data = heap.writeData();
+    return node;
+}
+
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const RowViewFiller& fillCells) {
+    WrittenNode node;
+    HeapBuilder heap(HeapClient::TableContext, db);
+    std::vector<PropertyView> cells;
+    std::vector<const PropertyView*> found;
+    const RowAppender appendRow = [&](std::size_t r, const Layout& layout, std::string& out) {
+        const std::uint32_t rowId = fillCells(r, cells);
+        encodeRow(db, ids, heap, node.subnodes, layout, rowId, cells, found, out);
+        return rowId;
+    };
+    buildTable(db, ids, std::move(columns), rowCount, appendRow, heap, node.subnodes);
     node.data = heap.writeData();
     return node;
 }
@@ -238,9 +274,9 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               const std::vector<TableRow>& rows) {
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
-    buildTable(
-        db, ids, std::move(columns), rows.size(),
-        [&rows](std::size_t i, TableRow&) -> const TableRow& { return rows[i]; }, heap, content.subnodes);
+    const RowSource source = [&rows](std::size_t i, TableRow&) -> const TableRow& { return rows[i]; };
+    buildTable(db, ids, std::move(columns), rows.size(), appendTableRows(db, ids, heap, content.subnodes, source),
+               heap, content.subnodes);
     content.blocks = heap.takeBlocks();
     return content;
 }

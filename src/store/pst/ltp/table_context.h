@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "store/pst/ltp/heap.h"
@@ -39,6 +40,11 @@ struct WrittenNode {
 using RowFiller = std::function<void(std::size_t, TableRow&)>;
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const RowFiller& fillRow);
+// The same with rows given as views: fillCells(i, cells) sets cells to those of row i (the vector is
+// used again) and returns the row's id. The table is the one the same rows as TableRows give.
+using RowViewFiller = std::function<std::uint32_t(std::size_t, std::vector<PropertyView>&)>;
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const RowViewFiller& fillCells);
 
 struct Table {
     std::vector<std::uint32_t> columns;

@@ -1,5 +1,7 @@
 #include "store/pst/messaging/folder.h"
 
+#include <algorithm>
+
 #include "store/mapi/property_tags.h"
 #include "store/pst/messaging/table_columns.h"
 #include "store/pst/ndb/bytes.h"
@@ -11,13 +13,43 @@ constexpr std::uint32_t kMessageFlagRead = 0x01;
 
 }  // namespace
 
-ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
+namespace {
+
+// The index of the tag in contentsTableColumns(); past the end when it is none of them.
+std::size_t contentsColumnOf(std::uint32_t tag) {
+    static const std::vector<std::pair<std::uint32_t, std::size_t>> byTag = [] {
+        std::vector<std::pair<std::uint32_t, std::size_t>> out;
+        const std::vector<std::uint32_t>& columns = contentsTableColumns();
+        for (std::size_t i = 0; i < columns.size(); ++i) out.emplace_back(columns[i], i);
+        std::sort(out.begin(), out.end());
+        return out;
+    }();
+    const auto it = std::lower_bound(byTag.begin(), byTag.end(), std::make_pair(tag, std::size_t{0}));
+    return it != byTag.end() && it->first == tag ? it->second : SIZE_MAX;
+}
+
+template <typename Prop>
+const Prop* findIn(const std::vector<Prop>& cells, std::uint32_t tag) {
+    for (const Prop& p : cells)
+        if (p.tag == tag) return &p;
+    return nullptr;
+}
+
+template <typename Prop>
+ContentsRow packRow(Nid message, const std::vector<Prop>& cells) {
     ContentsRow row{message, {}, false};
-    if (const Property* flags = findProperty(cells, mapi::PidTagMessageFlags.value()))
+    if (const Prop* flags = findIn(cells, mapi::PidTagMessageFlags.value()))
         row.read = flags->value.size() >= 4 && (loadU32(flags->value.data()) & kMessageFlagRead);
+    // The first value of each column, found in one pass over the cells.
     const std::vector<std::uint32_t>& columns = contentsTableColumns();
+    thread_local std::vector<const Prop*> found;
+    found.assign(columns.size(), nullptr);
+    for (const Prop& p : cells) {
+        const std::size_t column = contentsColumnOf(p.tag);
+        if (column < columns.size() && !found[column]) found[column] = &p;
+    }
     for (std::size_t column = 0; column < columns.size(); ++column) {
-        const Property* p = findProperty(cells, columns[column]);
+        const Prop* p = found[column];
         if (!p) continue;
         row.cells.push_back(static_cast<char>(column));
         for (std::size_t length = p->value.size();;
@@ -31,6 +63,11 @@ ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) {
     return row;
 }
 
+}  // namespace
+
+ContentsRow ContentsRow::pack(Nid message, const PropertyList& cells) { return packRow(message, cells); }
+ContentsRow ContentsRow::pack(Nid message, const std::vector<PropertyView>& cells) { return packRow(message, cells); }
+
 TableRow ContentsRow::unpack() const {
     TableRow row;
     unpackInto(row);
@@ -38,9 +75,18 @@ TableRow ContentsRow::unpack() const {
 }
 
 void ContentsRow::unpackInto(TableRow& row) const {
-    row.rowId = message.value();
+    thread_local std::vector<PropertyView> views;
+    row.rowId = viewInto(views);
+    row.cells.resize(views.size());
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        row.cells[i].tag = views[i].tag;
+        row.cells[i].value.assign(views[i].value);
+    }
+}
+
+std::uint32_t ContentsRow::viewInto(std::vector<PropertyView>& views) const {
     const std::vector<std::uint32_t>& columns = contentsTableColumns();
-    std::size_t count = 0;
+    views.clear();
     ByteReader in(cells);
     while (in.position() < cells.size()) {
         const std::uint8_t column = in.u8();
@@ -52,11 +98,9 @@ void ContentsRow::unpackInto(TableRow& row) const {
         }
         const std::string_view value = in.bytes(length);
         if (!in.ok() || column >= columns.size()) break;
-        if (count == row.cells.size()) row.cells.emplace_back();
-        row.cells[count].tag = columns[column];
-        row.cells[count++].value.assign(value);
+        views.push_back({columns[column], value});
     }
-    row.cells.resize(count);
+    return message.value();
 }
 
 std::uint32_t FolderRecord::unreadCount() const {

@@ -21,9 +21,12 @@ struct ContentsRow {
     bool read = false;
 
     static ContentsRow pack(Nid message, const PropertyList& cells);
+    static ContentsRow pack(Nid message, const std::vector<PropertyView>& cells);
     TableRow unpack() const;
     // The same into a row whose buffers are used again.
     void unpackInto(TableRow& row) const;
+    // The cells as views of this row's bytes, without copying them; returns the row id.
+    std::uint32_t viewInto(std::vector<PropertyView>& cells) const;
 };
 
 struct FolderRecord {

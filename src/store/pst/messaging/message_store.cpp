@@ -223,6 +223,26 @@ constexpr std::size_t kMaxPreparedBytes = 16u << 20;
 
 struct NameWithoutId {};
 
+std::uint64_t valueBytes(const mapi::PropertyBag& bag) {
+    std::uint64_t total = 0;
+    for (const mapi::Property& p : bag.properties()) {
+        total += p.data.size();
+        for (const std::string& v : p.values) total += v.size();
+    }
+    return total;
+}
+
+// The bytes of the message's values: its blocks hold at least as many.
+std::uint64_t valueBytes(const mapi::Message& message) {
+    std::uint64_t total = valueBytes(message.props);
+    for (const mapi::PropertyBag& recipient : message.recipients) total += valueBytes(recipient);
+    for (const mapi::Attachment& attachment : message.attachments) {
+        total += valueBytes(attachment.props);
+        if (attachment.embedded) total += valueBytes(*attachment.embedded);
+    }
+    return total;
+}
+
 Bid fileIdOf(Bid recorded, const std::vector<Bid>& fileIds) {
     return recorded.isNull() ? recorded : fileIds.at(BlockRecorder::indexOf(recorded));
 }
@@ -245,11 +265,12 @@ std::unique_ptr<PreparedMessage> MessageStore::prepareMessage(const mapi::Messag
         if (!id) throw NameWithoutId{};
         return id;
     };
+    if (valueBytes(message) > kMaxPreparedBytes) return nullptr;  // known at once, without encoding it
     auto prepared = std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes), {}, {}});
     try {
         prepared->written = MessageWriter(prepared->blocks, known, stop).write(message);
-        prepared->row = ContentsRow::pack(Nid(), prepared->written.properties);
-        PropertyList().swap(prepared->written.properties);
+        prepared->row = ContentsRow::pack(Nid(), prepared->written.properties.views());
+        prepared->written.properties = {};  // views of the message, which may go before the prepared one
     } catch (const NameWithoutId&) {
         return nullptr;
     } catch (const BlockRecorder::RecordingLimit&) {
@@ -293,7 +314,7 @@ Result<MessageId> MessageStore::saveMessage(FolderId id, const mapi::Message& me
         record->contents.push_back(std::move(prepared->row));
         record->contents.back().message = nid;
     } else {
-        record->contents.push_back(ContentsRow::pack(nid, written.properties));
+        record->contents.push_back(ContentsRow::pack(nid, written.properties.views()));
     }
     record->dirty = true;
     ++savedCount_;
@@ -398,9 +419,10 @@ void MessageStore::writeFolder(FolderRecord& record) {
     const Nid contents = record.nid.withType(NidType::ContentsTable);
     db_->removeNode(contents);
     SubnodeIds ids;
-    WrittenNode table =
-        writeTableContext(*db_, ids, contentsTableColumns(), record.contents.size(),
-                          [&record](std::size_t i, TableRow& row) { record.contents[i].unpackInto(row); });
+    const RowViewFiller rowAt = [&record](std::size_t i, std::vector<PropertyView>& cells) {
+        return record.contents[i].viewInto(cells);
+    };
+    WrittenNode table = writeTableContext(*db_, ids, contentsTableColumns(), record.contents.size(), rowAt);
     db_->setNode({contents, table.data, db_->writeSubnodes(std::move(table.subnodes)), Nid()});
     writeTableNode(record.nid.withType(NidType::AssocContentsTable), assocContentsTableColumns(), {});
     record.dirty = false;

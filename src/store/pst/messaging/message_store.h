@@ -138,7 +138,9 @@ private:
     std::optional<StoreFailure> closeFailure_;
     std::uint64_t savedCount_ = 0;
     std::uint64_t keptCount_ = 0;
-    std::uint64_t checkpointBytes_ = 64ull << 20;
+    // Each commit rewrites the folders' tables and both B-trees whole, at a cost that grows with the
+    // store; on fast storage the few seconds pass rarely, and this bounds how often that cost is paid.
+    std::uint64_t checkpointBytes_ = 256ull << 20;
     std::uint64_t allocatedAtCommit_ = 0;
     std::uint64_t lastCommitBytes_ = 0;
     std::chrono::steady_clock::time_point lastCommitTime_ = std::chrono::steady_clock::now();

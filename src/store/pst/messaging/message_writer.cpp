@@ -16,21 +16,20 @@ namespace {
 constexpr std::uint32_t kMessageFlagHasAttach = 0x10;
 constexpr std::uint32_t kObjectMailUser = 6;
 
-void setProperty(PropertyList& list, std::uint32_t tag, std::string value) {
-    for (Property& p : list)
-        if (p.id() == (tag >> 16)) {
-            p = {tag, std::move(value)};
-            return;
-        }
-    list.push_back({tag, std::move(value)});
+std::u16string textOf(std::string_view value) {
+    std::u16string out;
+    for (std::size_t i = 0; i + 1 < value.size(); i += 2) out.push_back(static_cast<char16_t>(loadU16(value.data() + i)));
+    return out;
 }
 
 std::u16string textOf(const PropertyList& list, std::uint32_t tag) {
-    std::u16string out;
-    if (const Property* p = findProperty(list, tag))
-        for (std::size_t i = 0; i + 1 < p->value.size(); i += 2)
-            out.push_back(static_cast<char16_t>(loadU16(p->value.data() + i)));
-    return out;
+    const Property* p = findProperty(list, tag);
+    return p ? textOf(p->value) : std::u16string();
+}
+
+std::u16string textOf(const PstProperties& list, std::uint32_t tag) {
+    const PropertyView* p = list.find(tag);
+    return p ? textOf(p->value) : std::u16string();
 }
 
 // Recipient rows need an object type, display type and entry id for clients to show them.
@@ -51,29 +50,38 @@ void completeRecipient(PropertyList& row) {
 // prefix ("RE: ") it begins with. Readers drop the first two characters of a subject that begins with
 // a control character (pffexport tests the first byte of the UTF-8 text as a signed char, so there any
 // non-ASCII first character counts), and without the marker such a subject loses its beginning.
-void markSubject(PropertyList& list) {
-    const auto subject = std::find_if(list.begin(), list.end(),
-                                      [](const Property& p) { return p.tag == mapi::PidTagSubject.value(); });
-    if (subject == list.end() || subject->value.size() < 2) return;
-    const std::u16string text = textOf(list, mapi::PidTagSubject.value());
+void markSubject(PstProperties& list) {
+    const PropertyView* subject = list.find(mapi::PidTagSubject.value());
+    if (!subject || subject->value.size() < 2) return;
+    const std::u16string text = textOf(subject->value);
     const std::u16string normalized = textOf(list, mapi::PidTagNormalizedSubject.value());
     std::size_t prefix = 0;
     if (!normalized.empty() && normalized.size() < text.size() && text.ends_with(normalized))
         prefix = text.size() - normalized.size();
     if (prefix + 1 >= 0x20) prefix = 0;  // the length must stay one ASCII character
     std::string marked;
+    marked.reserve(4 + subject->value.size());
     putU16(marked, 0x0001);
     putU16(marked, static_cast<std::uint16_t>(prefix + 1));
-    subject->value.insert(0, marked);
+    marked += subject->value;
+    list.replace(*subject, std::move(marked));
 }
 
 }  // namespace
 
-std::uint32_t propertyBytes(const PropertyList& properties) {
+namespace {
+
+template <typename Prop>
+std::uint32_t sizeOf(const std::vector<Prop>& properties) {
     std::uint64_t total = 0;
-    for (const Property& p : properties) total += p.value.size() + 8;
+    for (const Prop& p : properties) total += p.value.size() + 8;
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0x7FFFFFFF));
 }
+
+}  // namespace
+
+std::uint32_t propertyBytes(const PropertyList& properties) { return sizeOf(properties); }
+std::uint32_t propertyBytes(const std::vector<PropertyView>& properties) { return sizeOf(properties); }
 
 WrittenMessage MessageWriter::write(const mapi::Message& message) {
     throwIfStopped(stop_);  // before anything is written
@@ -89,26 +97,25 @@ SubnodeEntry MessageWriter::writeTable(Nid nid, SubnodeIds& ids, std::vector<std
 
 SubnodeEntry MessageWriter::writeAttachment(const mapi::Attachment& attachment, Nid nid, SubnodeIds& ids,
                                             PropertyList& row) {
-    PropertyList props = toPstProperties(attachment.props, names_);
+    PstProperties props = viewPstProperties(attachment.props, names_);
     std::vector<SubnodeEntry> subnodes;
-    std::uint32_t size = propertyBytes(props);
+    std::uint32_t size = propertyBytes(props.views());
     if (attachment.embedded) {
         const WrittenMessage embedded = writeMessage(*attachment.embedded, ids);
         const Nid embeddedNid = ids.next(NidType::NormalMessage);
         subnodes.push_back({embeddedNid, embedded.data, embedded.subnodes});
-        const std::uint32_t embeddedSize = propertyBytes(embedded.properties);
+        const std::uint32_t embeddedSize = propertyBytes(embedded.properties.views());
         std::string object;
         putU32(object, embeddedNid.value());
         putU32(object, embeddedSize);
-        setProperty(props, mapi::PidTagAttachDataObject.value(), object);
+        props.set(mapi::PidTagAttachDataObject.value(), object);
         size += embeddedSize;
     }
-    if (!findProperty(props, mapi::PidTagAttachSize.value()))
-        props.push_back({mapi::PidTagAttachSize.value(), le32(size)});
-    NodeContent pc = buildPropertyContext(db_, ids, props);
+    if (!props.find(mapi::PidTagAttachSize.value())) props.add(mapi::PidTagAttachSize.value(), le32(size));
+    NodeContent pc = buildPropertyContext(db_, ids, props.views());
     subnodes.insert(subnodes.end(), pc.subnodes.begin(), pc.subnodes.end());
     for (std::uint32_t tag : attachmentTableColumns())
-        if (const Property* p = findProperty(props, tag)) row.push_back(*p);
+        if (const PropertyView* p = props.find(tag)) row.push_back({p->tag, std::string(p->value)});
     return {nid, db_.writeBlocks(pc.blocks), db_.writeSubnodes(std::move(subnodes))};
 }
 
@@ -141,7 +148,7 @@ SubnodeEntry MessageWriter::writeRecipientTable(const mapi::Message& message, Su
 
 WrittenMessage MessageWriter::writeMessage(const mapi::Message& message, SubnodeIds& ids) {
     WrittenMessage out;
-    out.properties = toPstProperties(message.props, names_);
+    out.properties = viewPstProperties(message.props, names_);
     markSubject(out.properties);
     std::vector<SubnodeEntry> subnodes;
 
@@ -160,19 +167,18 @@ WrittenMessage MessageWriter::writeMessage(const mapi::Message& message, Subnode
             rows.push_back(std::move(row));
         }
         subnodes.push_back(writeTable(nids::AttachmentTable, ids, attachmentTableColumns(), rows));
-        const Property* flags = findProperty(out.properties, mapi::PidTagMessageFlags.value());
+        const PropertyView* flags = out.properties.find(mapi::PidTagMessageFlags.value());
         const std::uint32_t value =
             (flags && flags->value.size() >= 4 ? loadU32(flags->value.data()) : 0) | kMessageFlagHasAttach;
-        setProperty(out.properties, mapi::PidTagMessageFlags.value(), le32(value));
+        out.properties.set(mapi::PidTagMessageFlags.value(), le32(value));
     }
-    if (!findProperty(out.properties, mapi::PidTagMessageSize.value())) {
-        const std::uint64_t size = propertyBytes(out.properties) + attachmentBytes;
-        out.properties.push_back(
-            {mapi::PidTagMessageSize.value(),
-             le32(static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF)))});
+    if (!out.properties.find(mapi::PidTagMessageSize.value())) {
+        const std::uint64_t size = propertyBytes(out.properties.views()) + attachmentBytes;
+        out.properties.add(mapi::PidTagMessageSize.value(),
+                           le32(static_cast<std::uint32_t>(std::min<std::uint64_t>(size, 0x7FFFFFFF))));
     }
 
-    NodeContent pc = buildPropertyContext(db_, ids, out.properties);
+    NodeContent pc = buildPropertyContext(db_, ids, out.properties.views());
     subnodes.insert(subnodes.end(), pc.subnodes.begin(), pc.subnodes.end());
     out.data = db_.writeBlocks(pc.blocks);
     out.subnodes = db_.writeSubnodes(std::move(subnodes));

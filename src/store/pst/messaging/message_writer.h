@@ -16,7 +16,8 @@ namespace store::pst {
 struct WrittenMessage {
     Bid data;
     Bid subnodes;
-    PropertyList properties;  // as stored, for the folder's contents table
+    // As stored, for the folder's contents table; views of the message's values.
+    PstProperties properties;
 };
 
 class MessageWriter {
@@ -40,5 +41,6 @@ private:
 
 // Approximate size of a property list as message sizes count it.
 std::uint32_t propertyBytes(const PropertyList& properties);
+std::uint32_t propertyBytes(const std::vector<PropertyView>& properties);
 
 }  // namespace store::pst

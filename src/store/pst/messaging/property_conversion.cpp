@@ -44,4 +44,40 @@ PropertyList toPstProperties(const mapi::PropertyBag& bag, const NamedIds& names
     return out;
 }
 
+std::string_view PstProperties::keep(std::string value) { return owned_.emplace_back(std::move(value)); }
+
+const PropertyView* PstProperties::find(std::uint32_t tag) const {
+    for (const PropertyView& p : views_)
+        if (p.tag == tag) return &p;
+    return nullptr;
+}
+
+void PstProperties::add(std::uint32_t tag, std::string value) { views_.push_back({tag, keep(std::move(value))}); }
+
+void PstProperties::set(std::uint32_t tag, std::string value) {
+    for (PropertyView& p : views_)
+        if (p.id() == (tag >> 16)) {
+            p = {tag, keep(std::move(value))};
+            return;
+        }
+    add(tag, std::move(value));
+}
+
+void PstProperties::replace(const PropertyView& property, std::string value) {
+    views_.at(static_cast<std::size_t>(&property - views_.data())).value = keep(std::move(value));
+}
+
+PstProperties viewPstProperties(const mapi::PropertyBag& bag, const NamedIds& names) {
+    PstProperties out;
+    for (const mapi::Property& p : bag.properties()) {
+        const auto tag = storedTag(p, names);
+        if (!tag) continue;
+        if (mapi::isMultiValued(p.type))
+            out.add(*tag, encodeMultiValue(p.type, p.values));
+        else
+            out.addView(*tag, p.data);
+    }
+    return out;
+}
+
 }  // namespace store::pst

@@ -1,5 +1,8 @@
 #include "store/pst/ndb/btree.h"
 
+#include <algorithm>
+#include <array>
+
 #include "store/pst/ndb/bytes.h"
 
 namespace store::pst {
@@ -18,11 +21,13 @@ public:
         page_.entrySize = entrySize_;
     }
 
-    void add(std::uint64_t key, std::string_view entry) {
+    void add(std::uint64_t key, std::string_view entry) { std::copy(entry.begin(), entry.end(), add(key)); }
+
+    // Room for the next entry, to be filled in place; bytes the caller leaves alone are zero.
+    char* add(std::uint64_t key) {
         if (page_.count == capacity_) flush();
         if (page_.count == 0) firstKey_ = key;
-        page_.entries.append(entry);
-        ++page_.count;
+        return area_.data() + static_cast<std::size_t>(page_.count++) * entrySize_;
     }
 
     // Writes the last page (an empty root page when there were no entries) and returns the parents.
@@ -34,11 +39,11 @@ public:
 private:
     void flush() {
         const BlockRef ref = sink_.allocate();
+        page_.entries.assign(area_.data(), static_cast<std::size_t>(page_.count) * entrySize_);
         sink_.write(ref, encodeBTreePage(page_, ref));
         putU64(parents_, page_.count > 0 ? firstKey_ : 0);
         putU64(parents_, ref.bid.value());
         putU64(parents_, ref.ib);
-        page_.entries.clear();
         page_.count = 0;
     }
 
@@ -46,6 +51,8 @@ private:
     std::uint8_t entrySize_;
     std::size_t capacity_;
     BTreePage page_;
+    // The entries of the page being filled; every entry of a level writes the same bytes of its slot.
+    std::array<char, kBTreeEntryArea> area_{};
     std::uint64_t firstKey_ = 0;
     std::string parents_;  // 24-byte BTENTRY records
 };
@@ -65,30 +72,24 @@ BlockRef writeUpperLevels(PageType type, std::string parents, const PageSink& si
 
 BlockRef writeNodeBTree(const std::vector<NbtEntry>& entries, const PageSink& sink) {
     LevelWriter leaves(PageType::NodeBTree, 0, sink);
-    std::string bytes;
     for (const NbtEntry& e : entries) {
-        bytes.clear();
-        putU64(bytes, e.nid.value());
-        putU64(bytes, e.data.value());
-        putU64(bytes, e.subnodes.value());
-        putU32(bytes, e.parent.value());
-        putU32(bytes, 0);
-        leaves.add(e.nid.value(), bytes);
+        char* at = leaves.add(e.nid.value());
+        storeU64(at, e.nid.value());
+        storeU64(at + 8, e.data.value());
+        storeU64(at + 16, e.subnodes.value());
+        storeU32(at + 24, e.parent.value());
     }
     return writeUpperLevels(PageType::NodeBTree, leaves.finish(), sink);
 }
 
 BlockRef writeBlockBTree(const std::vector<BbtEntry>& entries, const PageSink& sink) {
     LevelWriter leaves(PageType::BlockBTree, 0, sink);
-    std::string bytes;
     for (const BbtEntry& e : entries) {
-        bytes.clear();
-        putU64(bytes, e.ref.bid.value());
-        putU64(bytes, e.ref.ib);
-        putU16(bytes, e.size);
-        putU16(bytes, e.refCount);
-        putU32(bytes, 0);
-        leaves.add(e.ref.bid.value(), bytes);
+        char* at = leaves.add(e.ref.bid.value());
+        storeU64(at, e.ref.bid.value());
+        storeU64(at + 8, e.ref.ib);
+        storeU16(at + 16, e.size);
+        storeU16(at + 18, e.refCount);
     }
     return writeUpperLevels(PageType::BlockBTree, leaves.finish(), sink);
 }

@@ -83,6 +83,7 @@ std::vector<Bid> NodeDatabase::writeRecorded(BlockRecorder& recorder) {
     fileIds.reserve(recorder.blocks().size());
     for (const BlockRecorder::Block& block : recorder.blocks()) fileIds.push_back(nextBid(block.internal));
     std::string& image = recorder.image();
+    const std::size_t firstBlock = blocks_.size();
     for (std::size_t i = 0; i < fileIds.size(); ++i) {
         const BlockRecorder::Block& block = recorder.blocks()[i];
         const std::size_t fileSize = blockFileSize(block.size);
@@ -96,11 +97,35 @@ std::vector<Bid> NodeDatabase::writeRecorded(BlockRecorder& recorder) {
         const Ib ib = space_.allocate(fileSize, 64);
         storeU16(trailer + 2, computeSig(ib, fileIds[i].value()));
         storeU64(trailer + 8, fileIds[i].value());
-        file_.write(ib, std::string_view(at, fileSize));
         blocks_.push_back({BlockRef{fileIds[i], ib}, block.size, kRefCount});
     }
+    writeRecordedRuns(recorder, firstBlock);
     if (!fileIds.empty()) dirty_ = true;
     return fileIds;
+}
+
+// The recorded blocks (the last ones of blocks_ from firstBlock on) go to the file straight from the
+// recorder's image, a run of blocks that lie one after another in both in one write.
+void NodeDatabase::writeRecordedRuns(const BlockRecorder& recorder, std::size_t firstBlock) {
+    const std::vector<BlockRecorder::Block>& recorded = recorder.blocks();
+    std::size_t runStart = 0;
+    std::uint64_t runBytes = 0;
+    for (std::size_t i = 0; i < recorded.size(); ++i) {
+        const std::uint64_t fileSize = blockFileSize(recorded[i].size);
+        const bool continues = i > runStart &&
+                               recorded[i].offset == recorded[runStart].offset + runBytes &&
+                               blocks_[firstBlock + i].ref.ib == blocks_[firstBlock + runStart].ref.ib + runBytes;
+        if (i > runStart && !continues) {
+            file_.writeUnbuffered(blocks_[firstBlock + runStart].ref.ib,
+                                  std::string_view(recorder.image()).substr(recorded[runStart].offset, runBytes));
+            runStart = i;
+            runBytes = 0;
+        }
+        runBytes += fileSize;
+    }
+    if (!recorded.empty())
+        file_.writeUnbuffered(blocks_[firstBlock + runStart].ref.ib,
+                              std::string_view(recorder.image()).substr(recorded[runStart].offset, runBytes));
 }
 
 namespace {

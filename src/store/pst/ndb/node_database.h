@@ -89,6 +89,7 @@ private:
     NodeDatabase() = default;
     Bid writeBlock(std::string_view data, bool internal) override;
     Bid nextBid(bool internal);
+    void writeRecordedRuns(const BlockRecorder& recorder, std::size_t firstBlock);
     const BbtEntry* findBlock(Bid bid) const;
     std::optional<std::string> readBlock(Bid bid);
     bool readLeafBlocks(Bid bid, int depth, std::vector<std::string>& out);

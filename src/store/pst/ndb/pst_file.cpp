@@ -113,6 +113,11 @@ bool PstFile::write(Ib ib, std::string_view bytes) {
     return buffer_.size() < kBufferLimit || flush();
 }
 
+bool PstFile::writeUnbuffered(Ib ib, std::string_view bytes) {
+    if (fd_ < 0 || !flush()) return false;
+    return writeThrough(ib, bytes);
+}
+
 bool PstFile::flush() {
     if (failed()) return false;
     if (buffer_.empty()) return true;

@@ -49,6 +49,9 @@ public:
 
     // Writes are buffered while they follow one another; false once a write has failed.
     bool write(Ib ib, std::string_view bytes);
+    // The same without the copy into the buffer (which is flushed first), for bytes already in one
+    // large piece.
+    bool writeUnbuffered(Ib ib, std::string_view bytes);
     // Reads exactly count bytes; empty when the file is shorter.
     std::string read(Ib ib, std::size_t count);
     bool setSize(std::uint64_t size);

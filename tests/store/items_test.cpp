@@ -237,6 +237,28 @@ TEST_F(UtcTime, HtmlItemsLinkTheSavedAttachmentsWhateverTheBody) {
     }
 }
 
+// A document rendered before the attachment files were saved gets their links by its header block
+// alone: the same bytes as a document rendered with them, whatever the body (a plain or HTML body, an
+// HTML body whose parser moves things into the body, one with no markup at all).
+TEST_F(UtcTime, HeaderBlockRenderedAgainGivesTheWholeRender) {
+    const SavedAttachmentFiles saved{u"Inbox_Attachment/report (2).pdf", {}, u"Inbox_Attachment/Forwarded.msg"};
+    const std::optional<std::string> htmlBodies[] = {std::nullopt, "<body><p>Hi</p></body>",
+                                                     "<title>T</title><table><p>moved</p></table>", "plain words", ""};
+    for (const auto& body : htmlBodies) {
+        SCOPED_TRACE(body.value_or("no HTML body"));
+        Message m = itemMessage();
+        if (body) m.props.setBinary(PidTagHtml, *body);
+        const ItemDocument html = htmlItemDocument(m);
+        EXPECT_EQ(html.bytes, htmlDocument(m));
+        EXPECT_EQ(html.withHeader(htmlHeaderBlock(m, saved)), htmlDocument(m, saved));
+        const ItemDocument rtf = rtfItemDocument(m);
+        EXPECT_EQ(rtf.bytes, rtfDocument(m));
+        EXPECT_EQ(rtf.withHeader(rtfHeaderBlock(m, saved)), rtfDocument(m, saved));
+    }
+    // A document without a header block's place stays as it is.
+    EXPECT_EQ((ItemDocument{"abc"}).withHeader("header"), "abc");
+}
+
 TEST(MessageTextTest, BodiesAndCodePages) {
     Message m;
     EXPECT_EQ(plainTextOf(m), u"");

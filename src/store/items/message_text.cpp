@@ -142,6 +142,16 @@ ItemHeader itemHeaderOf(const Message& message, const std::vector<std::u16string
     return h;
 }
 
+std::string ItemDocument::withHeader(std::string_view header) const {
+    if (headerAt == std::string::npos) return bytes;
+    std::string out;
+    out.reserve(bytes.size() - headerSize + header.size());
+    out.append(bytes, 0, headerAt);
+    out.append(header);
+    out.append(bytes, headerAt + headerSize);
+    return out;
+}
+
 std::u16string formatSentTime(FileTime time) {
     static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
     static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",

@@ -63,20 +63,37 @@ void attachmentLine(std::string& out, const ItemHeader& h) {
     out += "\\par\r\n";
 }
 
+std::string headerBlock(const ItemHeader& h) {
+    std::string out;
+    for (const HeaderLine& line : headerLines(h)) headerLine(out, line.label, line.value);
+    attachmentLine(out, h);
+    return out;
+}
+
 }  // namespace
 
-std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
-    const ItemHeader h = itemHeaderOf(message, savedFiles);
-    std::string out =
+ItemDocument rtfItemDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+    ItemDocument document;
+    std::string& out = document.bytes;
+    out =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\r\n"
         "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fmodern\\fcharset0 Courier New;}}\r\n"
         "\\viewkind4\\pard\\tx1440\\f0\\fs20\r\n";
-    for (const HeaderLine& line : headerLines(h)) headerLine(out, line.label, line.value);
-    attachmentLine(out, h);
+    document.headerAt = out.size();
+    out += headerBlock(itemHeaderOf(message, savedFiles));
+    document.headerSize = out.size() - document.headerAt;
     out += "\\pard\\par\r\n";
     out += rtfEscape(plainTextOf(message));
     out += "\\par\r\n}\r\n";
-    return out;
+    return document;
+}
+
+std::string rtfHeaderBlock(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+    return headerBlock(itemHeaderOf(message, savedFiles));
+}
+
+std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+    return rtfItemDocument(message, savedFiles).bytes;
 }
 
 Result<void> writeRtfFile(const mapi::Message& message, const std::u16string& path,

@@ -122,6 +122,61 @@ TEST(RtfEscapeTest, EscapesControlsAndNonAscii) {
     for (const auto& [in, out] : cases) EXPECT_EQ(rtfEscape(in), out);
 }
 
+// rtfEscape and the plain body's line ends copy plain text a run at a time: the same as the rules
+// applied a character at a time, wherever the special characters fall (at the ends, across 16-, 32-
+// and 64-unit blocks, in runs of them).
+TEST(RtfEscapeTest, RunCopiesFollowTheCharacterRules) {
+    auto rtfByCharacter = [](std::u16string_view text) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i];
+            if (c >= 0x20 && c < 0x80 && c != u'\\' && c != u'{' && c != u'}') {
+                out.push_back(static_cast<char>(c));
+            } else if (c == u'\r' || c == u'\n') {
+                if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+                out += "\\par\r\n";
+            } else if (c == u'\t') {
+                out += "\\tab ";
+            } else if (c == u'\\' || c == u'{' || c == u'}') {
+                out += '\\';
+                out.push_back(static_cast<char>(c));
+            } else if (c >= 0x20) {
+                out += "\\u" + std::to_string(static_cast<std::int16_t>(c)) + "\\'3f";
+            }
+        }
+        return out;
+    };
+    auto crLfByCharacter = [](std::u16string_view text) {
+        std::u16string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            if (text[i] == u'\r' || text[i] == u'\n') {
+                out += u"\r\n";
+            } else {
+                out.push_back(text[i]);
+            }
+        }
+        return out;
+    };
+    std::vector<std::u16string> texts = {u"", u"a", u"\r", u"\n", u"\r\n", u"\n\r", u"é", u"\x01", u"\x7F"};
+    const std::u16string specials[] = {u"\r",  u"\n", u"\r\n", u"\r\r", u"\n\n\r", u"\\", u"{}", u"\t",
+                                       u"\x01", u"\x7F", u"é",   u"😀",   u"\uFFFF", u"\x80"};
+    for (const std::u16string& special : specials) {
+        for (const std::size_t at : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
+            std::u16string text(100, u'a');
+            text.insert(at, special);
+            texts.push_back(text);
+            texts.push_back(text.substr(0, at + special.size()));  // ending with it
+        }
+    }
+    for (const std::u16string& text : texts) {
+        EXPECT_EQ(rtfEscape(text), rtfByCharacter(text)) << platform::utf16ToUtf8(text);
+        Message m;
+        m.props.setString(PidTagBody, text);
+        EXPECT_EQ(plainTextOf(m), crLfByCharacter(text)) << platform::utf16ToUtf8(text);
+    }
+}
+
 TEST(CodepageTest, NamesAndDecoding) {
     EXPECT_EQ(charsetOfCodepage(65001), "UTF-8");
     EXPECT_EQ(charsetOfCodepage(20866), "KOI8-R");

@@ -19,14 +19,14 @@ std::u16string normalizeLineEnds(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size() + text.size() / 32);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r') {
-            out += u"\r\n";
-            if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-        } else if (text[i] == u'\n') {
-            out += u"\r\n";
-        } else {
-            out.push_back(text[i]);
-        }
+        // The text between line breaks is copied a run at a time.
+        std::size_t end = i;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+        out.append(text, i, end - i);
+        if (end == text.size()) break;
+        i = end;
+        out += u"\r\n";
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
     }
     return out;
 }

@@ -8,10 +8,11 @@ namespace store::cfb {
 
 namespace {
 
-std::string encodeSectorNumbers(const std::vector<std::uint32_t>& numbers, std::size_t count) {
-    std::string out;
-    out.reserve(count * 4);
-    for (std::size_t i = 0; i < count; ++i) putU32(out, i < numbers.size() ? numbers[i] : FREESECT);
+// count sector numbers from numbers[first] on, FREESECT past its end.
+std::string encodeSectorNumbers(const std::vector<std::uint32_t>& numbers, std::size_t count, std::size_t first = 0) {
+    std::string out(count * 4, '\0');
+    for (std::size_t i = 0; i < count; ++i)
+        storeU32(&out[4 * i], first + i < numbers.size() ? numbers[first + i] : FREESECT);
     return out;
 }
 
@@ -249,15 +250,8 @@ bool CompoundFileWriter::finish() {
     const auto firstDifat = layout.difatSectors ? static_cast<std::uint32_t>(fat_.size()) : ENDOFCHAIN;
     for (std::uint64_t i = 0; i < layout.difatSectors; ++i) fat_.push_back(DIFSECT);
 
-    for (std::size_t i = 0; i < fatSectors.size(); ++i) {
-        std::string sector;
-        sector.reserve(kSectorSize);
-        for (std::size_t k = 0; k < kEntriesPerSector; ++k) {
-            const std::size_t n = i * kEntriesPerSector + k;
-            putU32(sector, n < fat_.size() ? fat_[n] : FREESECT);
-        }
-        out_.write(sector);
-    }
+    for (std::size_t i = 0; i < fatSectors.size(); ++i)
+        out_.write(encodeSectorNumbers(fat_, kEntriesPerSector, i * kEntriesPerSector));
     for (std::uint64_t d = 0; d < layout.difatSectors; ++d) {
         std::string sector;
         sector.reserve(kSectorSize);

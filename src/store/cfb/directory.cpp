@@ -70,7 +70,7 @@ constexpr std::size_t kFewChildren = 32;
 Directory::Directory() {
     Slot& root = slots_.emplace_back();
     root.inUse = true;
-    root.entry.name = u"Root Entry";
+    root.entry.name = EntryName(u"Root Entry");
     root.entry.type = EntryType::Root;
 }
 
@@ -100,7 +100,7 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     slot.inUse = true;
     slot.nameHash = hash;
     slot.entry = DirEntry{};
-    slot.entry.name = std::u16string(name);
+    slot.entry.name = EntryName(name);
     slot.entry.type = type;
     slot.entry.parent = parent;
     Slot& owner = slots_[parent];
@@ -178,7 +178,6 @@ std::uint32_t Directory::linkTree(const std::vector<EntryId>& sorted, std::size_
 void Directory::release(EntryId id) {
     Slot& slot = slots_[id];
     slot.inUse = false;
-    std::u16string().swap(slot.entry.name);
     std::vector<EntryId>().swap(slot.children);
     freeSlots_.push_back(id);
 }

@@ -4,6 +4,7 @@
 // name), linked into a red-black tree, numbered and encoded, and only the storage itself stays in
 // memory until its own parent closes. The root storage is closed last and numbered 0. A file with many
 // storages (a message with many recipients) thus keeps only the open storages' children in memory.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -23,8 +24,24 @@ namespace store::cfb {
 using EntryId = std::uint32_t;
 inline constexpr EntryId kRootEntry = 0;
 
+// A valid entry name (at most 31 code units) held in the entry itself: no allocation per entry.
+class EntryName {
+public:
+    EntryName() = default;
+    explicit EntryName(std::u16string_view name) : size_(static_cast<std::uint8_t>(std::min<std::size_t>(name.size(), 31))) {
+        std::copy_n(name.begin(), size_, units_.begin());
+    }
+    operator std::u16string_view() const { return {units_.data(), size_}; }
+    std::size_t size() const { return size_; }
+    char16_t operator[](std::size_t i) const { return units_[i]; }
+
+private:
+    std::array<char16_t, 31> units_{};
+    std::uint8_t size_ = 0;
+};
+
 struct DirEntry {
-    std::u16string name;
+    EntryName name;
     EntryType type = EntryType::Unused;
     EntryId parent = NOSTREAM;
     std::array<std::uint8_t, 16> clsid{};

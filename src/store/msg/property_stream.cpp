@@ -1,5 +1,7 @@
 #include "store/msg/property_stream.h"
 
+#include <array>
+
 #include "store/little_endian.h"
 
 namespace store::msg {
@@ -27,6 +29,29 @@ void putEntry(std::string& out, PropTag tag, std::uint32_t size) {
     putU32(out, 0);
 }
 
+// A value stream's name built in place, without an allocation: "__substg1.0_" and the tag in hex, and
+// for one value of a multi-valued property "-" and its index in hex.
+class ValueStreamName {
+public:
+    explicit ValueStreamName(PropTag tag) {
+        for (char16_t c : std::u16string_view(u"__substg1.0_")) units_[size_++] = c;
+        appendHex(tag.value());
+    }
+    ValueStreamName(PropTag tag, std::uint32_t index) : ValueStreamName(tag) {
+        units_[size_++] = u'-';
+        appendHex(index);
+    }
+    operator std::u16string_view() const { return {units_.data(), size_}; }
+
+private:
+    void appendHex(std::uint32_t value) {
+        static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+        for (int shift = 28; shift >= 0; shift -= 4) units_[size_++] = kDigits[(value >> shift) & 15];
+    }
+    std::array<char16_t, 32> units_{};
+    std::size_t size_ = 0;
+};
+
 bool isVariableElement(PropType t) {
     return t == PropType::Unicode || t == PropType::String8 || t == PropType::Binary || t == PropType::ServerId;
 }
@@ -36,7 +61,7 @@ bool writeVariable(const mapi::Property& p, PropTag tag, const StreamSink& sink,
     std::uint32_t size = static_cast<std::uint32_t>(p.data.size());
     if (p.type == PropType::Unicode) size += 2;       // the size counts the terminator the stream leaves out
     if (p.type == PropType::String8) size += 1;
-    if (!sink(valueStreamName(tag), p.data)) return false;
+    if (!sink(ValueStreamName(tag), p.data)) return false;
     putEntry(out, tag, size);
     return true;
 }
@@ -50,7 +75,7 @@ bool writeMultiFixed(const mapi::Property& p, PropTag tag, const StreamSink& sin
         value.resize(width, '\0');
         stream += value;
     }
-    if (!sink(valueStreamName(tag), stream)) return false;
+    if (!sink(ValueStreamName(tag), stream)) return false;
     putEntry(out, tag, static_cast<std::uint32_t>(stream.size()));
     return true;
 }
@@ -66,9 +91,9 @@ bool writeMultiVariable(const mapi::Property& p, PropTag tag, const StreamSink& 
         if (element == PropType::String8) value.push_back('\0');
         putU32(lengths, static_cast<std::uint32_t>(value.size()));
         if (element != PropType::Unicode && element != PropType::String8) putU32(lengths, 0);
-        if (!sink(valueStreamName(tag, i), value)) return false;
+        if (!sink(ValueStreamName(tag, i), value)) return false;
     }
-    if (!sink(valueStreamName(tag), lengths)) return false;
+    if (!sink(ValueStreamName(tag), lengths)) return false;
     putEntry(out, tag, static_cast<std::uint32_t>(lengths.size()));
     return true;
 }
@@ -80,17 +105,10 @@ void appendHex8(std::u16string& out, std::uint32_t value) {
     for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kDigits[(value >> shift) & 15]);
 }
 
-std::u16string valueStreamName(PropTag tag) {
-    std::u16string name = u"__substg1.0_";
-    appendHex8(name, tag.value());
-    return name;
-}
+std::u16string valueStreamName(PropTag tag) { return std::u16string(std::u16string_view(ValueStreamName(tag))); }
 
 std::u16string valueStreamName(PropTag tag, std::uint32_t index) {
-    std::u16string name = valueStreamName(tag);
-    name.push_back(u'-');
-    appendHex8(name, index);
-    return name;
+    return std::u16string(std::u16string_view(ValueStreamName(tag, index)));
 }
 
 std::string objectEntry(PropTag tag) {

@@ -90,8 +90,17 @@ public:
     static std::string unusedEntry();
 
 private:
+    // A name's place in the order of compareNames as bytes that compare alike with memcmp: the
+    // upper-cased code units, most significant byte first.
+    struct SortKey {
+        std::array<unsigned char, 62> bytes{};
+        std::uint8_t size = 0;  // code units
+        bool operator<(const SortKey& other) const;
+        bool operator==(const SortKey& other) const;
+    };
     struct Slot {
         DirEntry entry;
+        SortKey key;
         std::uint64_t nameHash = 0;  // equal for names equal without regard to case
         bool inUse = false;
         // Storages only: the children, and their name hashes for the duplicate check: a list while it
@@ -101,7 +110,7 @@ private:
         std::unordered_multimap<std::uint64_t, EntryId> childNames;
     };
     void closeOne(EntryId storage, const EntrySink& sink);
-    bool hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const;
+    bool hasChildNamed(const Slot& owner, std::uint64_t hash, const SortKey& key) const;
     std::uint32_t linkTree(const std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
                            int redDepth);
     std::array<char, kDirEntrySize> encode(const DirEntry& entry) const;

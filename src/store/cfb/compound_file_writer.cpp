@@ -1,6 +1,8 @@
 #include "store/cfb/compound_file_writer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "store/little_endian.h"
 
@@ -10,9 +12,14 @@ namespace {
 
 // count sector numbers from numbers[first] on, FREESECT past its end.
 std::string encodeSectorNumbers(const std::vector<std::uint32_t>& numbers, std::size_t count, std::size_t first = 0) {
-    std::string out(count * 4, '\0');
-    for (std::size_t i = 0; i < count; ++i)
-        storeU32(&out[4 * i], first + i < numbers.size() ? numbers[first + i] : FREESECT);
+    static_assert(FREESECT == 0xFFFFFFFF);
+    std::string out(count * 4, '\xFF');  // FREESECT past the end
+    const std::size_t have = first < numbers.size() ? std::min(count, numbers.size() - first) : 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (have > 0) std::memcpy(out.data(), numbers.data() + first, have * 4);
+    } else {
+        for (std::size_t i = 0; i < have; ++i) storeU32(&out[4 * i], numbers[first + i]);
+    }
     return out;
 }
 

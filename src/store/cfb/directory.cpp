@@ -1,6 +1,7 @@
 #include "store/cfb/directory.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "store/little_endian.h"
@@ -20,7 +21,7 @@ char16_t upper(char16_t c) {
 }
 
 // ASCII letters upper-cased inline: stream names are ASCII.
-char16_t upperFast(char16_t c) {
+[[gnu::always_inline]] inline char16_t upperFast(char16_t c) {
     if (c >= 0x80) return upper(c);
     return static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - 0x20 : c);
 }
@@ -198,14 +199,19 @@ void Directory::release(EntryId id) {
 
 std::array<char, kDirEntrySize> Directory::encode(const DirEntry& d) const {
     std::array<char, kDirEntrySize> e{};
-    for (std::size_t k = 0; k < d.name.size(); ++k) storeU16(&e[2 * k], d.name[k]);
+    const std::u16string_view name = d.name;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(e.data(), name.data(), 2 * name.size());
+    } else {
+        for (std::size_t k = 0; k < name.size(); ++k) storeU16(&e[2 * k], name[k]);
+    }
     storeU16(&e[64], static_cast<std::uint16_t>((d.name.size() + 1) * 2));
     e[66] = static_cast<char>(d.type);
     e[67] = static_cast<char>(d.color);
     storeU32(&e[68], d.left);
     storeU32(&e[72], d.right);
     storeU32(&e[76], d.child);
-    std::copy(d.clsid.begin(), d.clsid.end(), e.begin() + 80);
+    std::memcpy(&e[80], d.clsid.data(), d.clsid.size());
     storeU32(&e[116], d.startSector);
     storeU64(&e[120], d.size);
     return e;

@@ -1,6 +1,8 @@
 #include "store/msg/property_stream.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "store/little_endian.h"
 
@@ -22,11 +24,19 @@ std::string headerBytes(const PropertyStreamHeader& header) {
     return out;
 }
 
+// One 16-byte entry: tag, flags, then 8 bytes of value (or size) in one append.
+void putEntry(std::string& out, PropTag tag, std::string_view value) {
+    char entry[16] = {};
+    storeU32(entry, tag.value());
+    storeU32(entry + 4, kPropertyFlags);
+    std::memcpy(entry + 8, value.data(), std::min<std::size_t>(value.size(), 8));
+    out.append(entry, sizeof entry);
+}
+
 void putEntry(std::string& out, PropTag tag, std::uint32_t size) {
-    putU32(out, tag.value());
-    putU32(out, kPropertyFlags);
-    putU32(out, size);
-    putU32(out, 0);
+    char value[4];
+    storeU32(value, size);
+    putEntry(out, tag, std::string_view(value, sizeof value));
 }
 
 // A value stream's name built in place, without an allocation: "__substg1.0_" and the tag in hex, and
@@ -126,6 +136,7 @@ std::string fixedEntry(PropTag tag, std::uint32_t value) {
 bool encodeProperties(const mapi::PropertyBag& props, const PropertyStreamHeader& header,
                       mapi::NamedPropertyMap& names, const StreamSink& sink, std::string& propertyStream) {
     propertyStream = headerBytes(header);
+    propertyStream.reserve(propertyStream.size() + 16 * props.properties().size() + 16);
     for (const auto& p : props.properties()) {
         if (p.type == PropType::Null || p.type == PropType::Unspecified || p.type == PropType::Object) continue;
         std::uint16_t id = p.key.id();
@@ -137,11 +148,7 @@ bool encodeProperties(const mapi::PropertyBag& props, const PropertyStreamHeader
         const PropTag tag(id, p.type);
         bool ok = true;
         if (mapi::isFixedSize(p.type)) {
-            std::string value = p.data.substr(0, 8);
-            value.resize(8, '\0');
-            putU32(propertyStream, tag.value());
-            putU32(propertyStream, kPropertyFlags);
-            propertyStream += value;
+            putEntry(propertyStream, tag, std::string_view(p.data));
         } else if (!mapi::isMultiValued(p.type)) {
             ok = writeVariable(p, tag, sink, propertyStream);
         } else if (isVariableElement(mapi::elementType(p.type))) {

@@ -121,8 +121,10 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     slot.entry.type = type;
     slot.entry.parent = parent;
     Slot& owner = slots_[parent];
+    if (owner.children.empty()) owner.children.reserve(kFewChildren);
     owner.children.push_back(id);
     if (owner.childNames.empty() && owner.fewChildNames.size() < kFewChildren) {
+        if (owner.fewChildNames.empty()) owner.fewChildNames.reserve(kFewChildren);
         owner.fewChildNames.emplace_back(hash, id);
     } else {
         if (owner.childNames.empty()) owner.childNames.insert(owner.fewChildNames.begin(), owner.fewChildNames.end());

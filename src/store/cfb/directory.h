@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -116,7 +115,24 @@ private:
     std::array<char, kDirEntrySize> encode(const DirEntry& entry) const;
     void release(EntryId id);
 
-    std::deque<Slot> slots_;  // one block for several, and they stay where they are
+    // Slots in blocks that never move. (A deque would give each slot, which is large, a block of its
+    // own: an allocation per entry.)
+    class Slots {
+    public:
+        Slot& operator[](EntryId id) { return blocks_[id / kBlock][id % kBlock]; }
+        const Slot& operator[](EntryId id) const { return blocks_[id / kBlock][id % kBlock]; }
+        std::size_t size() const { return size_; }
+        Slot& emplace_back() {
+            if (size_ % kBlock == 0) blocks_.push_back(std::make_unique<Slot[]>(kBlock));
+            return (*this)[static_cast<EntryId>(size_++)];
+        }
+
+    private:
+        static constexpr std::size_t kBlock = 16;
+        std::vector<std::unique_ptr<Slot[]>> blocks_;
+        std::size_t size_ = 0;
+    };
+    Slots slots_;
     std::vector<EntryId> freeSlots_;
     std::uint32_t nextNumber_ = 1;  // 0 is the root's
 };

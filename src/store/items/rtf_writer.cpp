@@ -34,11 +34,9 @@ std::size_t appendEscaped(std::string& out, std::u16string_view text, std::size_
     return i;
 }
 
-}  // namespace
-
-std::string rtfEscape(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
+// rtfEscape appended to out.
+void appendRtfEscaped(std::string& out, std::u16string_view text) {
+    out.reserve(out.size() + text.size() + text.size() / 4);
     for (std::size_t i = 0; i < text.size(); ++i) {
         // Most of any text is plain: copied a run at a time.
         std::size_t end = i;
@@ -52,6 +50,13 @@ std::string rtfEscape(std::u16string_view text) {
         }
         i = appendEscaped(out, text, i);
     }
+}
+
+}  // namespace
+
+std::string rtfEscape(std::u16string_view text) {
+    std::string out;
+    appendRtfEscaped(out, text);
     return out;
 }
 
@@ -101,7 +106,7 @@ ItemDocument rtfItemDocument(const mapi::Message& message, const SavedAttachment
     out += headerBlock(itemHeaderOf(message, savedFiles));
     document.headerSize = out.size() - document.headerAt;
     out += "\\pard\\par\r\n";
-    out += rtfEscape(plainTextOf(message));
+    appendRtfEscaped(out, plainTextOf(message));
     out += "\\par\r\n}\r\n";
     return document;
 }

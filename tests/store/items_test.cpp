@@ -91,7 +91,7 @@ TEST(HtmlEntitiesTest, DecodesNamedAndNumericReferences) {
 }
 
 TEST(HtmlToTextTest, GivesTheTextAReaderSees) {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"<p>one</p><p>two</p>", "one\r\ntwo"},
         {"a<br>b<br/>c", "a\r\nb\r\nc"},
         {"  many \n\t spaces  here ", "many spaces here"},
@@ -104,6 +104,15 @@ TEST(HtmlToTextTest, GivesTheTextAReaderSees) {
         {"<p>a</p><p></p><p></p><p>b</p>", "a\r\nb"},
         {"<div><p>a</p>\n\n<br><br><br><p>b</p></div>", "a\r\n\r\nb"},
         {"", ""},
+        // White space runs, words of any length, entities and line breaks at the ends.
+        {"<p>  lead   and\ttabs\n\nend  </p>", "lead and tabs end"},
+        {"a<br><br><br><br>b", "a\r\n\r\nb"},
+        {"<br><br>x<br>", "x"},
+        {"a &amp;&amp; b", "a && b"},
+        {"x &#13;&#10; y", "x y"},
+        {std::string(100, 'w') + " \n " + std::string(70, 'v'), std::string(100, 'w') + " " + std::string(70, 'v')},
+        {"<pre>x\r\n  y</pre>z", "x\r\n  y\r\nz"},
+        {"<div>one</div>\r\n<div> two</div>", "one\r\ntwo"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(htmlToText(in), out) << in;
 }

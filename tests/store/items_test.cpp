@@ -186,6 +186,24 @@ TEST(RtfEscapeTest, RunCopiesFollowTheCharacterRules) {
     }
 }
 
+// utf8Text copies ASCII runs itself and converts the rest run by run: the same bytes as converting
+// the whole text, wherever the runs start and end (pairs, lone halves and escaped bytes beside ASCII).
+TEST(Utf8TextTest, SameAsTheWholeConversion) {
+    std::vector<std::u16string> texts = {u"", u"a", u"é", u"😀", u"\xD83D", u"\xDE00", u"\xDC80", u"\xD83D\xDC80",
+                                         u"\xDCFF" u"a", u"a\xD83D", u"\xD83D" u"a\xDE00", u"日本語 text"};
+    const std::u16string pieces[] = {u"é", u"😀", u"\xD83D", u"\xDE00", u"\xDC9F", u"\xD83D\xDC9F", u"\x7F\x80", u"日"};
+    for (const std::u16string& piece : pieces) {
+        for (const std::size_t at : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
+            std::u16string text(100, u'a');
+            text.insert(at, piece);
+            texts.push_back(text);
+            texts.push_back(text.substr(0, at + piece.size()));
+            texts.push_back(text.substr(at));
+        }
+    }
+    for (const std::u16string& text : texts) EXPECT_EQ(utf8Text(text), platform::utf16ToUtf8(text)) << text.size();
+}
+
 TEST(CodepageTest, NamesAndDecoding) {
     EXPECT_EQ(charsetOfCodepage(65001), "UTF-8");
     EXPECT_EQ(charsetOfCodepage(20866), "KOI8-R");

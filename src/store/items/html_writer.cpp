@@ -10,7 +10,7 @@ using mime::escapeHtml;
 
 namespace {
 
-std::string utf8(std::u16string_view text) { return platform::utf16ToUtf8(text); }
+std::string utf8(std::u16string_view text) { return utf8Text(text); }
 
 void headerRow(std::string& out, const char* label, std::u16string_view value) {
     out += "<tr><td style=\"font-weight:bold;padding-right:1em;vertical-align:top\">";

@@ -12,6 +12,9 @@
 
 namespace store::items {
 
+// platform::utf16ToUtf8, with runs of ASCII (most of any mail) copied directly.
+std::string utf8Text(std::u16string_view text);
+
 // The HTML body as UTF-8, decoded from its code page (PidTagInternetCodepage; without one, UTF-8 when
 // the bytes are valid UTF-8, else Windows-1252).
 std::optional<std::string> htmlBodyUtf8(const mapi::Message& message);

@@ -32,12 +32,13 @@ void openStagingStore(ExportRun& run) {
     callGuarded(run.pstSession, [&](library::Session& s) { return s.openStore(staging, std::nullopt, std::nullopt); });
 }
 
-// Saves the item's attachments into the mailbox's attachment folder; false when one could not be saved.
-bool saveAttachments(const std::shared_ptr<library::Item>& item, const std::u16string& folder) {
+// Saves the item's attachments into the mailbox's attachment folder, made with the first of them;
+// false when one could not be saved.
+bool saveAttachments(const std::shared_ptr<library::Item>& item, const std::u16string& folder, bool& folderMade) {
     auto attachments = callGuarded(item, [](library::Item& i) { return i.attachments(); });
     int count = callGuarded(attachments, [](library::Attachments& a) { return a.count(); });
     if (count <= 0) return true;
-    platform::makeOutputFolders(folder);
+    if (!folderMade) folderMade = platform::makeOutputFolders(folder);
     bool allSaved = true;
     for (int i = 1; i <= count; ++i) {
         auto attachment = callGuarded(attachments, [&](library::Attachments& a) { return a.item(i); });
@@ -46,6 +47,7 @@ bool saveAttachments(const std::shared_ptr<library::Item>& item, const std::u16s
         std::u16string path = claimUniqueFile(folder, safeAttachmentName(name, i));
         allSaved = callGuarded(attachment, [&](library::Attachment& a) { return a.saveFile(path); }) && allSaved;
     }
+    if (!allSaved) folderMade = false;  // made again for the next message, should it have gone
     return allSaved;
 }
 
@@ -77,6 +79,7 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
     // The writer reaches the item files and the attachment files from their folders held open.
     const platform::HeldOutputFolder heldItems(outputFolder), heldAttachments(attachmentFolder);
     const ReportBatch batch(run);
+    bool attachmentFolderMade = false;
     stages.write = [&](ImportedItem& slot) {
         run.progressPosition(static_cast<int>(slot.k));
         const std::u16string name = decimal(static_cast<long long>(slot.k + 1)) + extension;
@@ -86,7 +89,7 @@ void writeMailboxItems(ExportRun& run, const std::u16string& outputFolder, const
         const std::shared_ptr<library::Item>& item = slot.item;
         bool saved = callGuarded(item, [](library::Item& i) { return i.save(); }) && slot.imported;
         // Attachments first, so that the item names the files actually written.
-        if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder) && saved;
+        if (format != library::kSaveAsMsg) saved = saveAttachments(item, attachmentFolder, attachmentFolderMade) && saved;
         const std::vector<std::u16string> paths = labelOutputPaths(outputFolder, name, slot.header);
         for (const std::u16string& path : paths)
             saved = callGuarded(item, [&](library::Item& i) { return i.saveAs(path, format); }) && saved;

@@ -483,6 +483,15 @@ private:
 
 }  // namespace
 
+// Style sheets hold no '<' and attribute values no '>', so the first "</head><body" and the '>' after it
+// are the body's start tag.
+std::size_t bodyPrefixOffset(std::string_view document) {
+    const std::size_t body = document.find("</head><body");
+    if (body == std::string_view::npos) return std::string_view::npos;
+    const std::size_t tagEnd = document.find('>', body + 7);
+    return tagEnd == std::string_view::npos ? std::string_view::npos : tagEnd + 1;
+}
+
 std::string htmlDocumentStart() {
     return "<!DOCTYPE html>\n<html><head><meta http-equiv=\"Content-Security-Policy\" content=\"" +
            std::string(kHtmlContentSecurityPolicy) + "\"><meta charset=\"utf-8\">";
@@ -503,14 +512,10 @@ std::string sanitizeOnce(std::string_view html, const HtmlSanitizeOptions& optio
 
 namespace {
 
-// The program's own markup goes right after the body's start tag. Style sheets hold no '<' and
-// attribute values no '>', so the first "</head><body" and the '>' after it are that tag.
 void insertBodyPrefix(std::string& document, const std::string& prefix) {
     if (prefix.empty()) return;
-    const std::size_t body = document.find("</head><body");
-    if (body == std::string::npos) return;
-    const std::size_t tagEnd = document.find('>', body + 7);
-    if (tagEnd != std::string::npos) document.insert(tagEnd + 1, prefix);
+    const std::size_t at = bodyPrefixOffset(document);
+    if (at != std::string::npos) document.insert(at, prefix);
 }
 
 }  // namespace

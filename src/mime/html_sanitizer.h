@@ -38,6 +38,10 @@ struct HtmlSanitizeOptions {
 // The whole sanitised document (htmlDocumentStart, title, style sheets, body) for UTF-8 HTML.
 std::string sanitizeHtmlDocument(std::string_view html, const HtmlSanitizeOptions& options = {});
 
+// Where bodyPrefix goes in a document sanitizeHtmlDocument wrote: right after the body's start tag;
+// npos when there is none.
+std::size_t bodyPrefixOffset(std::string_view document);
+
 // Escapes &, <, > and " for HTML text and attribute values.
 std::string escapeHtml(std::string_view text);
 

@@ -16,23 +16,34 @@ bool oneOf(std::string_view name, std::initializer_list<std::string_view> names)
 class TextBuilder {
 public:
     void text(std::string_view raw, bool preformatted) {
-        const std::string decoded = decodeEntities(raw);
-        for (char c : decoded) {
-            const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-            if (preformatted) {
+        const bool noReferences = raw.find('&') == std::string_view::npos;
+        const std::string decoded = noReferences ? std::string() : decodeEntities(raw);
+        const std::string_view text = noReferences ? raw : std::string_view(decoded);
+        if (preformatted) {
+            for (char c : text) {
                 if (c == '\r') continue;
                 if (c == '\n') {
                     lineBreak();
                 } else {
                     put(c);
                 }
-            } else if (space) {
+            }
+            return;
+        }
+        // Words are copied whole; a run of white space becomes one space before the next word, none
+        // at a line's start.
+        for (std::size_t i = 0; i < text.size();) {
+            std::size_t end = i;
+            if (isSpace(text[i])) {
+                while (end < text.size() && isSpace(text[end])) ++end;
                 pendingSpace_ = !atLineStart();
             } else {
+                while (end < text.size() && !isSpace(text[end])) ++end;
                 if (pendingSpace_) put(' ');
                 pendingSpace_ = false;
-                put(c);
+                out_.append(text, i, end - i);
             }
+            i = end;
         }
     }
     void lineBreak() {
@@ -51,21 +62,26 @@ public:
         trimTrailingSpaces();
         // At most one blank line in a row, none at either end.
         std::string result;
+        result.reserve(out_.size());
         int newlines = 0;
-        for (std::size_t i = 0; i < out_.size(); ++i) {
+        for (std::size_t i = 0; i < out_.size();) {
             if (out_.compare(i, 2, "\r\n") == 0) {
                 ++newlines;
-                ++i;
+                i += 2;
                 continue;
             }
+            // The text up to the next line break, whole.
+            const std::size_t end = std::min(out_.find("\r\n", i), out_.size());
             if (newlines > 0 && !result.empty()) result += newlines > 1 ? "\r\n\r\n" : "\r\n";
             newlines = 0;
-            result.push_back(out_[i]);
+            result.append(out_, i, end - i);
+            i = end;
         }
         return result;
     }
 
 private:
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
     bool atLineStart() const { return out_.empty() || out_.back() == '\n'; }
     void put(char c) { out_.push_back(c); }
     void trimTrailingSpaces() {

@@ -217,6 +217,28 @@ TEST(CfbWriterTest, ADuplicateNameIsRefusedAmongFewAndManySiblings) {
     }
 }
 
+// Names beyond ASCII: siblings are ordered by their upper-cased code units (the reader checks every
+// tree against compareNames), whose high byte decides first (U+00FF before U+0100), and a name that
+// differs only in case from a sibling is refused.
+TEST(CfbWriterTest, NamesBeyondAsciiAreOrderedAndComparedWithoutCase) {
+    const std::u16string names[] = {u"\u00FF", u"\u0100", u"\u00E9", u"\u00F7", u"\u03B1x", u"\u03A9x", u"\u0436a",
+                                    u"\uFF21a", u"a\u0101", u"a\u00FE", u"ab", u"AC", u"\u0451\u0451"};
+    const std::u16string sameWithoutCase[] = {u"\u00C9", u"\u0391X", u"\u0416A", u"Ab", u"\u0401\u0401", u"A\u00DE"};
+    TempDir dir;
+    CompoundFileWriter cf;
+    ASSERT_TRUE(cf.open(u16(dir / "names.cfb")));
+    std::map<std::u16string, std::string> expected;
+    for (const std::u16string& name : names) {
+        ASSERT_TRUE(cf.addStream(kRootEntry, name, "x")) << platform::utf16ToUtf8(name);
+        expected[name] = "x";
+    }
+    for (const std::u16string& name : sameWithoutCase)
+        EXPECT_FALSE(cf.addStream(kRootEntry, name, "y")) << platform::utf16ToUtf8(name);
+    ASSERT_TRUE(cf.finish()) << cf.failure().message;
+    EXPECT_EQ(readBack(dir / "names.cfb").streams, expected);
+    EXPECT_LT(compareNames(u"\u00FF", u"\u0100"), 0);
+}
+
 TEST(CfbWriterTest, UnfinishedFileIsRemovedAndUnwritablePathFails) {
     TempDir dir;
     const auto path = dir / "unfinished.cfb";

@@ -91,7 +91,7 @@ TEST(HtmlEntitiesTest, DecodesNamedAndNumericReferences) {
 }
 
 TEST(HtmlToTextTest, GivesTheTextAReaderSees) {
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"<p>one</p><p>two</p>", "one\r\ntwo"},
         {"a<br>b<br/>c", "a\r\nb\r\nc"},
         {"  many \n\t spaces  here ", "many spaces here"},
@@ -104,6 +104,15 @@ TEST(HtmlToTextTest, GivesTheTextAReaderSees) {
         {"<p>a</p><p></p><p></p><p>b</p>", "a\r\nb"},
         {"<div><p>a</p>\n\n<br><br><br><p>b</p></div>", "a\r\n\r\nb"},
         {"", ""},
+        // White space runs, words of any length, entities and line breaks at the ends.
+        {"<p>  lead   and\ttabs\n\nend  </p>", "lead and tabs end"},
+        {"a<br><br><br><br>b", "a\r\n\r\nb"},
+        {"<br><br>x<br>", "x"},
+        {"a &amp;&amp; b", "a && b"},
+        {"x &#13;&#10; y", "x y"},
+        {std::string(100, 'w') + " \n " + std::string(70, 'v'), std::string(100, 'w') + " " + std::string(70, 'v')},
+        {"<pre>x\r\n  y</pre>z", "x\r\n  y\r\nz"},
+        {"<div>one</div>\r\n<div> two</div>", "one\r\ntwo"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(htmlToText(in), out) << in;
 }
@@ -120,6 +129,79 @@ TEST(RtfEscapeTest, EscapesControlsAndNonAscii) {
         {u"t\tx\x01y", "t\\tab xy"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(rtfEscape(in), out);
+}
+
+// rtfEscape and the plain body's line ends copy plain text a run at a time: the same as the rules
+// applied a character at a time, wherever the special characters fall (at the ends, across 16-, 32-
+// and 64-unit blocks, in runs of them).
+TEST(RtfEscapeTest, RunCopiesFollowTheCharacterRules) {
+    auto rtfByCharacter = [](std::u16string_view text) {
+        std::string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i];
+            if (c >= 0x20 && c < 0x80 && c != u'\\' && c != u'{' && c != u'}') {
+                out.push_back(static_cast<char>(c));
+            } else if (c == u'\r' || c == u'\n') {
+                if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+                out += "\\par\r\n";
+            } else if (c == u'\t') {
+                out += "\\tab ";
+            } else if (c == u'\\' || c == u'{' || c == u'}') {
+                out += '\\';
+                out.push_back(static_cast<char>(c));
+            } else if (c >= 0x20) {
+                out += "\\u" + std::to_string(static_cast<std::int16_t>(c)) + "\\'3f";
+            }
+        }
+        return out;
+    };
+    auto crLfByCharacter = [](std::u16string_view text) {
+        std::u16string out;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+            if (text[i] == u'\r' || text[i] == u'\n') {
+                out += u"\r\n";
+            } else {
+                out.push_back(text[i]);
+            }
+        }
+        return out;
+    };
+    std::vector<std::u16string> texts = {u"", u"a", u"\r", u"\n", u"\r\n", u"\n\r", u"é", u"\x01", u"\x7F"};
+    const std::u16string specials[] = {u"\r",  u"\n", u"\r\n", u"\r\r", u"\n\n\r", u"\\", u"{}", u"\t",
+                                       u"\x01", u"\x7F", u"é",   u"😀",   u"\uFFFF", u"\x80"};
+    for (const std::u16string& special : specials) {
+        for (const std::size_t at : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
+            std::u16string text(100, u'a');
+            text.insert(at, special);
+            texts.push_back(text);
+            texts.push_back(text.substr(0, at + special.size()));  // ending with it
+        }
+    }
+    for (const std::u16string& text : texts) {
+        EXPECT_EQ(rtfEscape(text), rtfByCharacter(text)) << platform::utf16ToUtf8(text);
+        Message m;
+        m.props.setString(PidTagBody, text);
+        EXPECT_EQ(plainTextOf(m), crLfByCharacter(text)) << platform::utf16ToUtf8(text);
+    }
+}
+
+// utf8Text copies ASCII runs itself and converts the rest run by run: the same bytes as converting
+// the whole text, wherever the runs start and end (pairs, lone halves and escaped bytes beside ASCII).
+TEST(Utf8TextTest, SameAsTheWholeConversion) {
+    std::vector<std::u16string> texts = {u"", u"a", u"é", u"😀", u"\xD83D", u"\xDE00", u"\xDC80", u"\xD83D\xDC80",
+                                         u"\xDCFF" u"a", u"a\xD83D", u"\xD83D" u"a\xDE00", u"日本語 text"};
+    const std::u16string pieces[] = {u"é", u"😀", u"\xD83D", u"\xDE00", u"\xDC9F", u"\xD83D\xDC9F", u"\x7F\x80", u"日"};
+    for (const std::u16string& piece : pieces) {
+        for (const std::size_t at : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
+            std::u16string text(100, u'a');
+            text.insert(at, piece);
+            texts.push_back(text);
+            texts.push_back(text.substr(0, at + piece.size()));
+            texts.push_back(text.substr(at));
+        }
+    }
+    for (const std::u16string& text : texts) EXPECT_EQ(utf8Text(text), platform::utf16ToUtf8(text)) << text.size();
 }
 
 TEST(CodepageTest, NamesAndDecoding) {
@@ -235,6 +317,28 @@ TEST_F(UtcTime, HtmlItemsLinkTheSavedAttachmentsWhateverTheBody) {
         // The message's own relative links are still not followed.
         EXPECT_EQ(html.find("outside.html"), std::string::npos);
     }
+}
+
+// A document rendered before the attachment files were saved gets their links by its header block
+// alone: the same bytes as a document rendered with them, whatever the body (a plain or HTML body, an
+// HTML body whose parser moves things into the body, one with no markup at all).
+TEST_F(UtcTime, HeaderBlockRenderedAgainGivesTheWholeRender) {
+    const SavedAttachmentFiles saved{u"Inbox_Attachment/report (2).pdf", {}, u"Inbox_Attachment/Forwarded.msg"};
+    const std::optional<std::string> htmlBodies[] = {std::nullopt, "<body><p>Hi</p></body>",
+                                                     "<title>T</title><table><p>moved</p></table>", "plain words", ""};
+    for (const auto& body : htmlBodies) {
+        SCOPED_TRACE(body.value_or("no HTML body"));
+        Message m = itemMessage();
+        if (body) m.props.setBinary(PidTagHtml, *body);
+        const ItemDocument html = htmlItemDocument(m);
+        EXPECT_EQ(html.bytes, htmlDocument(m));
+        EXPECT_EQ(html.withHeader(htmlHeaderBlock(m, saved)), htmlDocument(m, saved));
+        const ItemDocument rtf = rtfItemDocument(m);
+        EXPECT_EQ(rtf.bytes, rtfDocument(m));
+        EXPECT_EQ(rtf.withHeader(rtfHeaderBlock(m, saved)), rtfDocument(m, saved));
+    }
+    // A document without a header block's place stays as it is.
+    EXPECT_EQ((ItemDocument{"abc"}).withHeader("header"), "abc");
 }
 
 TEST(MessageTextTest, BodiesAndCodePages) {

@@ -158,7 +158,7 @@ TEST_F(SessionTest, LargeAttachmentSurvivesEveryStep) {
 
 // The export's path: bytes imported from memory, the document rendered ahead on a worker. Each gives the
 // same file as the file import and a saveAs that renders; once an attachment file was saved, the
-// document names it, so it is rendered again.
+// document names it (its header block is rendered again) and is still the file a full render gives.
 TEST_F(SessionTest, BytesImportAndDocumentsRenderedAheadGiveTheSameFiles) {
     session->openStore(u16(dir / "Tartmp.pst"), std::nullopt, std::nullopt);
     auto items = session->defaultFolder(library::kDefaultFolderImport)->items();
@@ -178,6 +178,11 @@ TEST_F(SessionTest, BytesImportAndDocumentsRenderedAheadGiveTheSameFiles) {
         fs::create_directories(dir / "att");
         ASSERT_TRUE(fromBytes->attachments()->item(1)->saveFile(u16(dir / "att" / "a.txt")));
         ASSERT_TRUE(fromBytes->saveAs(u16(dir / (std::string("linked") + extension)), format));
+        ASSERT_TRUE(fromFile->attachments()->item(1)->saveFile(u16(dir / "att" / "a.txt")));
+        ASSERT_TRUE(fromFile->saveAs(u16(dir / (std::string("linkedFile") + extension)), format));
+        EXPECT_TRUE(testing_support::readFile(dir / (std::string("linked") + extension)) ==
+                    testing_support::readFile(dir / (std::string("linkedFile") + extension)))
+            << extension;
         if (format != library::kSaveAsMsg) {
             EXPECT_FALSE(testing_support::readFile(dir / (std::string("linked") + extension)) ==
                          testing_support::readFile(dir / (std::string("bytes") + extension)))

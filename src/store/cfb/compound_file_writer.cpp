@@ -1,6 +1,8 @@
 #include "store/cfb/compound_file_writer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "store/little_endian.h"
 
@@ -8,10 +10,16 @@ namespace store::cfb {
 
 namespace {
 
-std::string encodeSectorNumbers(const std::vector<std::uint32_t>& numbers, std::size_t count) {
-    std::string out;
-    out.reserve(count * 4);
-    for (std::size_t i = 0; i < count; ++i) putU32(out, i < numbers.size() ? numbers[i] : FREESECT);
+// count sector numbers from numbers[first] on, FREESECT past its end.
+std::string encodeSectorNumbers(const std::vector<std::uint32_t>& numbers, std::size_t count, std::size_t first = 0) {
+    static_assert(FREESECT == 0xFFFFFFFF);
+    std::string out(count * 4, '\xFF');  // FREESECT past the end
+    const std::size_t have = first < numbers.size() ? std::min(count, numbers.size() - first) : 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (have > 0) std::memcpy(out.data(), numbers.data() + first, have * 4);
+    } else {
+        for (std::size_t i = 0; i < have; ++i) storeU32(&out[4 * i], numbers[first + i]);
+    }
     return out;
 }
 
@@ -249,15 +257,8 @@ bool CompoundFileWriter::finish() {
     const auto firstDifat = layout.difatSectors ? static_cast<std::uint32_t>(fat_.size()) : ENDOFCHAIN;
     for (std::uint64_t i = 0; i < layout.difatSectors; ++i) fat_.push_back(DIFSECT);
 
-    for (std::size_t i = 0; i < fatSectors.size(); ++i) {
-        std::string sector;
-        sector.reserve(kSectorSize);
-        for (std::size_t k = 0; k < kEntriesPerSector; ++k) {
-            const std::size_t n = i * kEntriesPerSector + k;
-            putU32(sector, n < fat_.size() ? fat_[n] : FREESECT);
-        }
-        out_.write(sector);
-    }
+    for (std::size_t i = 0; i < fatSectors.size(); ++i)
+        out_.write(encodeSectorNumbers(fat_, kEntriesPerSector, i * kEntriesPerSector));
     for (std::uint64_t d = 0; d < layout.difatSectors; ++d) {
         std::string sector;
         sector.reserve(kSectorSize);

@@ -1,6 +1,8 @@
 #include "store/cfb/directory.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "store/little_endian.h"
 
@@ -18,11 +20,10 @@ char16_t upper(char16_t c) {
     return c;
 }
 
-// A hash of the upper-cased name: names equal without regard to case hash alike.
-std::uint64_t nameHash(std::u16string_view name) {
-    std::uint64_t h = 0xCBF29CE484222325ull;
-    for (char16_t c : name) h = (h ^ upper(c)) * 0x100000001B3ull;
-    return h;
+// ASCII letters upper-cased inline: stream names are ASCII.
+[[gnu::always_inline]] inline char16_t upperFast(char16_t c) {
+    if (c >= 0x80) return upper(c);
+    return static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - 0x20 : c);
 }
 
 // Depth of the deepest node of a tree built by median splits from n nodes (0 for one node).
@@ -41,14 +42,9 @@ int compareNames(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
     std::size_t i = 0;
     while (i < a.size() && a[i] == b[i]) ++i;  // sibling names mostly share a long prefix
-    // ASCII letters upper-cased here, without a call: stream names are ASCII.
-    auto up = [](char16_t c) {
-        if (c >= 0x80) return upper(c);
-        return static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - 0x20 : c);
-    };
     for (; i < a.size(); ++i) {
-        const char16_t x = up(a[i]);
-        const char16_t y = up(b[i]);
+        const char16_t x = upperFast(a[i]);
+        const char16_t y = upperFast(b[i]);
         if (x != y) return x < y ? -1 : 1;
     }
     return 0;
@@ -56,8 +52,10 @@ int compareNames(std::u16string_view a, std::u16string_view b) {
 
 bool isValidName(std::u16string_view name) {
     if (name.empty() || name.size() > 31) return false;
+    // '!', '/' and ':' as bits of one mask, '\\' beside them.
+    constexpr std::uint64_t kForbiddenBelow64 = (1ull << u'!') | (1ull << u'/') | (1ull << u':');
     for (char16_t c : name)
-        if (c == u'/' || c == u'\\' || c == u':' || c == u'!') return false;
+        if (c < 64 ? (kForbiddenBelow64 >> c) & 1 : c == u'\\') return false;
     return true;
 }
 
@@ -67,10 +65,19 @@ constexpr std::size_t kFewChildren = 32;
 
 }  // namespace
 
+bool Directory::SortKey::operator<(const SortKey& other) const {
+    if (size != other.size) return size < other.size;
+    return std::memcmp(bytes.data(), other.bytes.data(), 2u * size) < 0;
+}
+
+bool Directory::SortKey::operator==(const SortKey& other) const {
+    return size == other.size && std::memcmp(bytes.data(), other.bytes.data(), 2u * size) == 0;
+}
+
 Directory::Directory() {
     Slot& root = slots_.emplace_back();
     root.inUse = true;
-    root.entry.name = u"Root Entry";
+    root.entry.name = EntryName(u"Root Entry");
     root.entry.type = EntryType::Root;
 }
 
@@ -86,8 +93,17 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     if (type != EntryType::Storage && type != EntryType::Stream) return std::nullopt;
     const DirEntry* p = find(parent);
     if (!p || p->closed || (p->type != EntryType::Storage && p->type != EntryType::Root)) return std::nullopt;
-    const std::uint64_t hash = nameHash(name);
-    if (hasChildNamed(slots_[parent], hash, name)) return std::nullopt;
+    // The name's key and its hash (equal for names equal without regard to case) in one pass.
+    SortKey key;
+    key.size = static_cast<std::uint8_t>(name.size());
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = upperFast(name[i]);
+        key.bytes[2 * i] = static_cast<unsigned char>(c >> 8);
+        key.bytes[2 * i + 1] = static_cast<unsigned char>(c & 0xFF);
+        hash = (hash ^ c) * 0x100000001B3ull;
+    }
+    if (hasChildNamed(slots_[parent], hash, key)) return std::nullopt;
     EntryId id;
     if (!freeSlots_.empty()) {
         id = freeSlots_.back();
@@ -99,13 +115,16 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     Slot& slot = slots_[id];
     slot.inUse = true;
     slot.nameHash = hash;
+    slot.key = key;
     slot.entry = DirEntry{};
-    slot.entry.name = std::u16string(name);
+    slot.entry.name = EntryName(name);
     slot.entry.type = type;
     slot.entry.parent = parent;
     Slot& owner = slots_[parent];
+    if (owner.children.empty()) owner.children.reserve(kFewChildren);
     owner.children.push_back(id);
     if (owner.childNames.empty() && owner.fewChildNames.size() < kFewChildren) {
+        if (owner.fewChildNames.empty()) owner.fewChildNames.reserve(kFewChildren);
         owner.fewChildNames.emplace_back(hash, id);
     } else {
         if (owner.childNames.empty()) owner.childNames.insert(owner.fewChildNames.begin(), owner.fewChildNames.end());
@@ -115,12 +134,12 @@ std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, 
     return id;
 }
 
-bool Directory::hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const {
+bool Directory::hasChildNamed(const Slot& owner, std::uint64_t hash, const SortKey& key) const {
     for (const auto& [childHash, child] : owner.fewChildNames)
-        if (childHash == hash && compareNames(slots_[child].entry.name, name) == 0) return true;
+        if (childHash == hash && slots_[child].key == key) return true;
     const auto [first, last] = owner.childNames.equal_range(hash);
     for (auto it = first; it != last; ++it)
-        if (compareNames(slots_[it->second].entry.name, name) == 0) return true;
+        if (slots_[it->second].key == key) return true;
     return false;
 }
 
@@ -148,9 +167,7 @@ void Directory::closeOne(EntryId storage, const EntrySink& sink) {
         const DirEntry& c = slots_[child].entry;
         if (c.type == EntryType::Storage && !c.closed) closeOne(child, sink);
     }
-    std::sort(sorted.begin(), sorted.end(), [this](EntryId a, EntryId b) {
-        return compareNames(slots_[a].entry.name, slots_[b].entry.name) < 0;
-    });
+    std::sort(sorted.begin(), sorted.end(), [this](EntryId a, EntryId b) { return slots_[a].key < slots_[b].key; });
     for (EntryId child : sorted) slots_[child].entry.number = nextNumber_++;
     // Every path from the top to a missing child then passes the same number of black nodes: the
     // nodes of the deepest level, which is the only one that may be incomplete, are red.
@@ -178,21 +195,25 @@ std::uint32_t Directory::linkTree(const std::vector<EntryId>& sorted, std::size_
 void Directory::release(EntryId id) {
     Slot& slot = slots_[id];
     slot.inUse = false;
-    std::u16string().swap(slot.entry.name);
     std::vector<EntryId>().swap(slot.children);
     freeSlots_.push_back(id);
 }
 
 std::array<char, kDirEntrySize> Directory::encode(const DirEntry& d) const {
     std::array<char, kDirEntrySize> e{};
-    for (std::size_t k = 0; k < d.name.size(); ++k) storeU16(&e[2 * k], d.name[k]);
+    const std::u16string_view name = d.name;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(e.data(), name.data(), 2 * name.size());
+    } else {
+        for (std::size_t k = 0; k < name.size(); ++k) storeU16(&e[2 * k], name[k]);
+    }
     storeU16(&e[64], static_cast<std::uint16_t>((d.name.size() + 1) * 2));
     e[66] = static_cast<char>(d.type);
     e[67] = static_cast<char>(d.color);
     storeU32(&e[68], d.left);
     storeU32(&e[72], d.right);
     storeU32(&e[76], d.child);
-    std::copy(d.clsid.begin(), d.clsid.end(), e.begin() + 80);
+    std::memcpy(&e[80], d.clsid.data(), d.clsid.size());
     storeU32(&e[116], d.startSector);
     storeU64(&e[120], d.size);
     return e;

@@ -4,9 +4,9 @@
 // name), linked into a red-black tree, numbered and encoded, and only the storage itself stays in
 // memory until its own parent closes. The root storage is closed last and numbered 0. A file with many
 // storages (a message with many recipients) thus keeps only the open storages' children in memory.
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,8 +23,24 @@ namespace store::cfb {
 using EntryId = std::uint32_t;
 inline constexpr EntryId kRootEntry = 0;
 
+// A valid entry name (at most 31 code units) held in the entry itself: no allocation per entry.
+class EntryName {
+public:
+    EntryName() = default;
+    explicit EntryName(std::u16string_view name) : size_(static_cast<std::uint8_t>(std::min<std::size_t>(name.size(), 31))) {
+        std::copy_n(name.begin(), size_, units_.begin());
+    }
+    operator std::u16string_view() const { return {units_.data(), size_}; }
+    std::size_t size() const { return size_; }
+    char16_t operator[](std::size_t i) const { return units_[i]; }
+
+private:
+    std::array<char16_t, 31> units_{};
+    std::uint8_t size_ = 0;
+};
+
 struct DirEntry {
-    std::u16string name;
+    EntryName name;
     EntryType type = EntryType::Unused;
     EntryId parent = NOSTREAM;
     std::array<std::uint8_t, 16> clsid{};
@@ -73,8 +89,17 @@ public:
     static std::string unusedEntry();
 
 private:
+    // A name's place in the order of compareNames as bytes that compare alike with memcmp: the
+    // upper-cased code units, most significant byte first.
+    struct SortKey {
+        std::array<unsigned char, 62> bytes{};
+        std::uint8_t size = 0;  // code units
+        bool operator<(const SortKey& other) const;
+        bool operator==(const SortKey& other) const;
+    };
     struct Slot {
         DirEntry entry;
+        SortKey key;
         std::uint64_t nameHash = 0;  // equal for names equal without regard to case
         bool inUse = false;
         // Storages only: the children, and their name hashes for the duplicate check: a list while it
@@ -84,13 +109,30 @@ private:
         std::unordered_multimap<std::uint64_t, EntryId> childNames;
     };
     void closeOne(EntryId storage, const EntrySink& sink);
-    bool hasChildNamed(const Slot& owner, std::uint64_t hash, std::u16string_view name) const;
+    bool hasChildNamed(const Slot& owner, std::uint64_t hash, const SortKey& key) const;
     std::uint32_t linkTree(const std::vector<EntryId>& sorted, std::size_t begin, std::size_t end, int depth,
                            int redDepth);
     std::array<char, kDirEntrySize> encode(const DirEntry& entry) const;
     void release(EntryId id);
 
-    std::deque<Slot> slots_;  // one block for several, and they stay where they are
+    // Slots in blocks that never move. (A deque would give each slot, which is large, a block of its
+    // own: an allocation per entry.)
+    class Slots {
+    public:
+        Slot& operator[](EntryId id) { return blocks_[id / kBlock][id % kBlock]; }
+        const Slot& operator[](EntryId id) const { return blocks_[id / kBlock][id % kBlock]; }
+        std::size_t size() const { return size_; }
+        Slot& emplace_back() {
+            if (size_ % kBlock == 0) blocks_.push_back(std::make_unique<Slot[]>(kBlock));
+            return (*this)[static_cast<EntryId>(size_++)];
+        }
+
+    private:
+        static constexpr std::size_t kBlock = 16;
+        std::vector<std::unique_ptr<Slot[]>> blocks_;
+        std::size_t size_ = 0;
+    };
+    Slots slots_;
     std::vector<EntryId> freeSlots_;
     std::uint32_t nextNumber_ = 1;  // 0 is the root's
 };

@@ -10,7 +10,7 @@ using mime::escapeHtml;
 
 namespace {
 
-std::string utf8(std::u16string_view text) { return platform::utf16ToUtf8(text); }
+std::string utf8(std::u16string_view text) { return utf8Text(text); }
 
 void headerRow(std::string& out, const char* label, std::u16string_view value) {
     out += "<tr><td style=\"font-weight:bold;padding-right:1em;vertical-align:top\">";
@@ -58,31 +58,49 @@ std::string headerBlock(const ItemHeader& h) {
     return out;
 }
 
-std::string fromHtmlBody(const std::string& body, const ItemHeader& h, const std::string& header) {
+// The sanitised body, the header block then put where sanitizeHtmlDocument puts a body prefix.
+ItemDocument fromHtmlBody(const std::string& body, const ItemHeader& h, std::string header) {
     mime::HtmlSanitizeOptions options;
-    options.bodyPrefix = header;
     options.fallbackTitle = utf8(h.subject);
-    return mime::sanitizeHtmlDocument(body, options);
+    ItemDocument document{mime::sanitizeHtmlDocument(body, options)};
+    document.headerAt = mime::bodyPrefixOffset(document.bytes);
+    if (document.headerAt == std::string::npos) return document;
+    document.headerSize = header.size();
+    document.bytes.insert(document.headerAt, header);
+    return document;
 }
 
-std::string fromPlainBody(const mapi::Message& message, const ItemHeader& h, const std::string& header) {
-    std::string out = mime::htmlDocumentStart();
-    out += "<title>" + escapeHtml(utf8(h.subject)) + "</title></head>\r\n<body>\r\n" + header;
+ItemDocument fromPlainBody(const mapi::Message& message, const ItemHeader& h, const std::string& header) {
+    ItemDocument document;
+    std::string& out = document.bytes;
+    out = mime::htmlDocumentStart();
+    out += "<title>" + escapeHtml(utf8(h.subject)) + "</title></head>\r\n<body>\r\n";
+    document.headerAt = out.size();
+    document.headerSize = header.size();
+    out += header;
     const std::string text = utf8(plainTextOf(message));
     out += "<pre style=\"font-family:inherit;white-space:pre-wrap\">";
     if (text.starts_with('\n') || text.starts_with('\r')) out += "\r\n";  // a parser drops one line break after <pre>
     out += escapeHtml(text);
     out += "</pre>\r\n</body></html>\r\n";
-    return out;
+    return document;
 }
 
 }  // namespace
 
-std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+ItemDocument htmlItemDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
     const ItemHeader h = itemHeaderOf(message, savedFiles);
-    const std::string header = headerBlock(h);
-    if (auto body = htmlBodyUtf8(message); body && !body->empty()) return fromHtmlBody(*body, h, header);
+    std::string header = headerBlock(h);
+    if (auto body = htmlBodyUtf8(message); body && !body->empty()) return fromHtmlBody(*body, h, std::move(header));
     return fromPlainBody(message, h, header);
+}
+
+std::string htmlHeaderBlock(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+    return headerBlock(itemHeaderOf(message, savedFiles));
+}
+
+std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles) {
+    return htmlItemDocument(message, savedFiles).bytes;
 }
 
 Result<void> writeHtmlFile(const mapi::Message& message, const std::u16string& path,

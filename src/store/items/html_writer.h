@@ -5,11 +5,15 @@
 #include <string>
 
 #include "store/items/attachment_files.h"
+#include "store/items/message_text.h"
 #include "store/mapi/message.h"
 
 namespace store::items {
 
 std::string htmlDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
+// The same document with the place of its header block, and that block alone for other saved files.
+ItemDocument htmlItemDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
+std::string htmlHeaderBlock(const mapi::Message& message, const SavedAttachmentFiles& savedFiles);
 Result<void> writeHtmlFile(const mapi::Message& message, const std::u16string& path,
                            const SavedAttachmentFiles& savedFiles = {});
 

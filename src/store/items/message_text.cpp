@@ -19,14 +19,14 @@ std::u16string normalizeLineEnds(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size() + text.size() / 32);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\r') {
-            out += u"\r\n";
-            if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-        } else if (text[i] == u'\n') {
-            out += u"\r\n";
-        } else {
-            out.push_back(text[i]);
-        }
+        // The text between line breaks is copied a run at a time.
+        std::size_t end = i;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+        out.append(text, i, end - i);
+        if (end == text.size()) break;
+        i = end;
+        out += u"\r\n";
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
     }
     return out;
 }
@@ -63,24 +63,45 @@ std::u16string recipientList(const Message& message, std::int32_t type, PropTag 
 
 }  // namespace
 
+// Each run of units from 0x80 on is converted by itself: a unit's UTF-8 depends only on its neighbours
+// within such a run (surrogate pairs), so the result is the whole text's conversion.
+std::string utf8Text(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t end = i;
+        if (text[i] < 0x80) {
+            while (end < text.size() && text[end] < 0x80) ++end;
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            for (std::size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(text[k]);
+        } else {
+            while (end < text.size() && text[end] >= 0x80) ++end;
+            out += platform::utf16ToUtf8(text.substr(i, end - i));
+        }
+        i = end;
+    }
+    return out;
+}
+
 std::optional<std::string> htmlBodyUtf8(const Message& message) {
     const Property* p = message.props.find(PidTagHtml);
     if (!p) return std::nullopt;
     if (p->type == PT_UNICODE || p->type == PT_STRING8) {
-        return platform::utf16ToUtf8(*message.props.getString(PidTagHtml));
+        return utf8Text(*message.props.getString(PidTagHtml));
     }
     if (p->type != PT_BINARY) return std::nullopt;
     const auto codepage = message.props.getLong(PidTagInternetCodepage);
     if (!codepage) {
         if (platform::isValidUtf8(p->data)) return p->data;
-        return platform::utf16ToUtf8(decodeCodepage(1252, p->data));
+        return utf8Text(decodeCodepage(1252, p->data));
     }
     if (*codepage == 65001) {
         // Valid UTF-8 comes back from the round trip through UTF-16 as it is.
         if (platform::isValidUtf8(p->data)) return p->data;
-        return platform::utf16ToUtf8(platform::utf8ToUtf16(p->data));
+        return utf8Text(platform::utf8ToUtf16(p->data));
     }
-    return platform::utf16ToUtf8(decodeCodepage(*codepage, p->data));
+    return utf8Text(decodeCodepage(*codepage, p->data));
 }
 
 std::u16string plainTextOf(const Message& message) {
@@ -140,6 +161,16 @@ ItemHeader itemHeaderOf(const Message& message, const std::vector<std::u16string
         h.attachmentLinks.push_back(std::move(link));
     }
     return h;
+}
+
+std::string ItemDocument::withHeader(std::string_view header) const {
+    if (headerAt == std::string::npos) return bytes;
+    std::string out;
+    out.reserve(bytes.size() - headerSize + header.size());
+    out.append(bytes, 0, headerAt);
+    out.append(header);
+    out.append(bytes, headerAt + headerSize);
+    return out;
 }
 
 std::u16string formatSentTime(FileTime time) {

@@ -4,12 +4,16 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/mapi/filetime.h"
 #include "store/mapi/message.h"
 
 namespace store::items {
+
+// platform::utf16ToUtf8, with runs of ASCII (most of any mail) copied directly.
+std::string utf8Text(std::u16string_view text);
 
 // The HTML body as UTF-8, decoded from its code page (PidTagInternetCodepage; without one, UTF-8 when
 // the bytes are valid UTF-8, else Windows-1252).
@@ -43,6 +47,17 @@ std::string joinAttachments(
 // savedFiles: where the attachments were saved, by attachment index (SavedAttachmentFiles); a saved
 // attachment is named by the file actually written and linked to it.
 ItemHeader itemHeaderOf(const mapi::Message& message, const std::vector<std::u16string>& savedFiles = {});
+
+// A rendered RTF or HTML document and where its header block is, so that only the block is rendered
+// again once the attachment files it names are known (the body is the costly part).
+struct ItemDocument {
+    std::string bytes;
+    std::size_t headerAt = std::string::npos;  // npos: the document shows no header block
+    std::size_t headerSize = 0;
+
+    // The document with another header block in place of its own.
+    std::string withHeader(std::string_view header) const;
+};
 
 // "Friday, March 1, 2024 12:34 PM" in local time.
 std::u16string formatSentTime(mapi::FileTime time);

@@ -6,11 +6,15 @@
 #include <string_view>
 
 #include "store/items/attachment_files.h"
+#include "store/items/message_text.h"
 #include "store/mapi/message.h"
 
 namespace store::items {
 
 std::string rtfDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
+// The same document with the place of its header block, and that block alone for other saved files.
+ItemDocument rtfItemDocument(const mapi::Message& message, const SavedAttachmentFiles& savedFiles = {});
+std::string rtfHeaderBlock(const mapi::Message& message, const SavedAttachmentFiles& savedFiles);
 Result<void> writeRtfFile(const mapi::Message& message, const std::u16string& path,
                           const SavedAttachmentFiles& savedFiles = {});
 

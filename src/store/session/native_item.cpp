@@ -142,23 +142,34 @@ void NativeItem::prepareSaveAs(int format) {
     const mapi::Message& message = *content();
     if (format == library::kSaveAsMsg && attachmentBytes(message) <= kLargestMsgAhead) {
         if (Result<std::string> bytes = msg::msgFileBytes(message, store_->stopRequest()))
-            rendered_ = Rendered{format, std::move(*bytes)};
+            rendered_ = Rendered{format, items::ItemDocument{std::move(*bytes)}};
     }
     if (format == library::kSaveAsRtf || format == library::kSaveAsHtml) prepareEmbeddedFiles(message);
-    if (format == library::kSaveAsRtf) rendered_ = Rendered{format, items::rtfDocument(message)};
-    if (format == library::kSaveAsHtml) rendered_ = Rendered{format, items::htmlDocument(message)};
+    if (format == library::kSaveAsRtf) rendered_ = Rendered{format, items::rtfItemDocument(message)};
+    if (format == library::kSaveAsHtml) rendered_ = Rendered{format, items::htmlItemDocument(message)};
+}
+
+bool NativeItem::writeRendered(const std::u16string& path, int format) const {
+    if (!rendered_ || rendered_->format != format) return false;
+    const items::ItemDocument& document = rendered_->document;
+    Result<void> written;
+    // Rendered ahead, a document names no attachment files (a message file names none at all).
+    if (format == library::kSaveAsMsg || savedFiles_->empty()) {
+        written = items::writeItemFile(path, document.bytes);
+    } else {
+        const items::SavedAttachmentFiles links = savedLinks(path);
+        written = items::writeItemFile(path, document.withHeader(format == library::kSaveAsRtf
+                                                                     ? items::rtfHeaderBlock(*message_, links)
+                                                                     : items::htmlHeaderBlock(*message_, links)));
+    }
+    if (!written) throw StoreError(written.failure().message);
+    return true;
 }
 
 bool NativeItem::saveAs(const std::u16string& path, int format) {
     const mapi::Message& message = *content();
     Result<void> written;
-    // A document rendered ahead names no attachment files: it serves while none was saved (a message
-    // file names none at all).
-    if (rendered_ && rendered_->format == format && (format == library::kSaveAsMsg || savedFiles_->empty())) {
-        written = items::writeItemFile(path, rendered_->document);
-        if (!written) throw StoreError(written.failure().message);
-        return true;
-    }
+    if (writeRendered(path, format)) return true;
     switch (format) {
     case library::kSaveAsMsg: written = msg::writeMsgFile(message, path, store_->stopRequest()); break;
     case library::kSaveAsRtf: written = items::writeRtfFile(message, path, savedLinks(path)); break;

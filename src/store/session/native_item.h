@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "store/items/message_text.h"
 #include "store/library/library_interface.h"
 #include "store/session/store_backend.h"
 
@@ -32,8 +33,8 @@ public:
     bool save() override;
     // kSaveAsMsg, kSaveAsRtf or kSaveAsHtml; throws when the file cannot be written.
     bool saveAs(const std::u16string& path, int format) override;
-    // Renders the RTF or HTML document, used by saveAs while no attachment file was saved since, or
-    // builds the message file (unless its attachments are large).
+    // Renders the RTF or HTML document (saveAs then renders only its header block again once attachment
+    // files were saved, as it names them), or builds the message file (unless its attachments are large).
     void prepareSaveAs(int format) override;
     // Encodes the message for its store ahead of save() where the store can (a PST file).
     void prepareSave() override;
@@ -58,8 +59,10 @@ private:
     std::optional<MessageRef> saved_;
     struct Rendered {
         int format = 0;
-        std::string document;
+        items::ItemDocument document;
     };
+    // Writes the document rendered ahead as that file (throws when it cannot); false when there is none.
+    bool writeRendered(const std::u16string& path, int format) const;
     std::optional<Rendered> rendered_;  // what prepareSaveAs made of the current content
     std::unique_ptr<StoreBackend::PreparedSave> prepared_;  // what prepareSave made of it
     std::unique_ptr<StoreBackend::PreparedSave> spentPrepared_;  // what save left of it

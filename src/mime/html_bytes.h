@@ -35,6 +35,28 @@ std::size_t findAny(std::string_view text, std::size_t from) {
     return std::string_view::npos;
 }
 
+// The number of bytes c in text, eight bytes at a time: each byte equal to c leaves exactly its high
+// bit in `equal`; the bits are summed per byte lane and the lanes added up before they can overflow.
+inline std::size_t count(std::string_view text, char c) {
+    constexpr std::uint64_t kLows = 0x7F7F7F7F7F7F7F7Full;
+    const std::uint64_t pattern = kOnes * static_cast<unsigned char>(c);
+    std::size_t total = 0;
+    std::size_t i = 0;
+    while (i + 8 <= text.size()) {
+        std::uint64_t lanes = 0;
+        for (int round = 0; round < 255 && i + 8 <= text.size(); ++round, i += 8) {
+            const std::uint64_t x = load(text.data() + i) ^ pattern;
+            const std::uint64_t equal = ~(((x & kLows) + kLows) | x | kLows);
+            lanes += equal >> 7;
+        }
+        // Eight lanes of at most 255 into four of 16 bits, then their sum (at most 2040) from the top.
+        const std::uint64_t pairs = (lanes & 0x00FF00FF00FF00FFull) + ((lanes >> 8) & 0x00FF00FF00FF00FFull);
+        total += static_cast<std::size_t>((pairs * 0x0001000100010001ull) >> 48);
+    }
+    for (; i < text.size(); ++i) total += text[i] == c;
+    return total;
+}
+
 // Whether all eight bytes at `at` are printable ASCII (0x20 to 0x7E).
 inline bool printableAscii(const char* at) {
     const std::uint64_t word = load(at);

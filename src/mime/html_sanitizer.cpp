@@ -278,7 +278,7 @@ public:
         constexpr std::string_view kDoctype = "<!DOCTYPE html>";
         // Markup with no more tags than the nesting bound, which the simple builder takes, is
         // passed on by limitHtmlNesting as it is (see SimpleHtmlTree).
-        const bool fewTags = static_cast<std::size_t>(std::count(html.begin(), html.end(), '<')) <= kMaxHtmlNesting;
+        const bool fewTags = html_bytes::count(html, '<') <= kMaxHtmlNesting;
         if (fewTags) {
             input_.reserve(kDoctype.size() + html.size());
             input_.append(kDoctype).append(html);

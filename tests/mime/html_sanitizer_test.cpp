@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "html_tree_check.h"
+#include "mime/html_bytes.h"
 #include "mime/html_nesting.h"
 #include "support/test_support.h"
 
@@ -179,5 +180,28 @@ TEST(HtmlSanitizer, RegressionInputs) {
         EXPECT_EQ(joined(html_check::violations(out)), "") << out;
         EXPECT_EQ(out.find("x.test"), std::string::npos) << out;
         EXPECT_EQ(sanitizeHtmlDocument(out), out);
+    }
+}
+
+// The eight-bytes-at-a-time count against std::count: every length and position around the word, any
+// byte value, and texts long enough (all of them the byte) that the lane sums must be flushed.
+TEST(HtmlBytesTest, CountMatchesTheByteByByteCount) {
+    std::vector<std::string> texts = {"", "<", "a", "<<", std::string(1, '\0'), "\xFF\x3C\xBC"};
+    for (const char special : {'<', '\xBC', '\0', '\xFF'}) {
+        for (const std::size_t at : {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100}) {
+            std::string text(101, 'x');
+            text.insert(at, 1, special);
+            texts.push_back(text);
+            texts.push_back(text.substr(0, at + 1));
+        }
+    }
+    for (const std::size_t size : {2039, 2040, 2041, 4096, 100000}) texts.push_back(std::string(size, '<'));
+    std::string mixed;
+    for (int i = 0; i < 5000; ++i) mixed.push_back(static_cast<char>(i * 37 % 256));
+    texts.push_back(mixed);
+    for (const std::string& text : texts) {
+        for (const char c : {'<', '\xBC', '\0', '\xFF', 'x'})
+            EXPECT_EQ(mime::html_bytes::count(text, c), static_cast<std::size_t>(std::count(text.begin(), text.end(), c)))
+                << text.size() << " bytes, counting " << static_cast<int>(static_cast<unsigned char>(c));
     }
 }

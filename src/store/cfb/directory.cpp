@@ -50,13 +50,19 @@ int compareNames(std::u16string_view a, std::u16string_view b) {
     return 0;
 }
 
+namespace {
+
+// '!', '/' and ':' as bits of one mask, '\\' beside them.
+bool isForbiddenInName(char16_t c) {
+    constexpr std::uint64_t kForbiddenBelow64 = (1ull << u'!') | (1ull << u'/') | (1ull << u':');
+    return c < 64 ? (kForbiddenBelow64 >> c) & 1 : c == u'\\';
+}
+
+}  // namespace
+
 bool isValidName(std::u16string_view name) {
     if (name.empty() || name.size() > 31) return false;
-    // '!', '/' and ':' as bits of one mask, '\\' beside them.
-    constexpr std::uint64_t kForbiddenBelow64 = (1ull << u'!') | (1ull << u'/') | (1ull << u':');
-    for (char16_t c : name)
-        if (c < 64 ? (kForbiddenBelow64 >> c) & 1 : c == u'\\') return false;
-    return true;
+    return std::none_of(name.begin(), name.end(), isForbiddenInName);
 }
 
 namespace {
@@ -89,15 +95,17 @@ DirEntry* Directory::find(EntryId id) {
 }
 
 std::optional<EntryId> Directory::add(EntryId parent, std::u16string_view name, EntryType type) {
-    if (!isValidName(name)) return std::nullopt;
+    if (name.empty() || name.size() > 31) return std::nullopt;  // the rest of isValidName below
     if (type != EntryType::Storage && type != EntryType::Stream) return std::nullopt;
     const DirEntry* p = find(parent);
     if (!p || p->closed || (p->type != EntryType::Storage && p->type != EntryType::Root)) return std::nullopt;
-    // The name's key and its hash (equal for names equal without regard to case) in one pass.
+    // The name checked, its key made and hashed (alike for names equal without regard to case) in one
+    // pass.
     SortKey key;
     key.size = static_cast<std::uint8_t>(name.size());
     std::uint64_t hash = 0xCBF29CE484222325ull;
     for (std::size_t i = 0; i < name.size(); ++i) {
+        if (isForbiddenInName(name[i])) return std::nullopt;
         const char16_t c = upperFast(name[i]);
         key.bytes[2 * i] = static_cast<unsigned char>(c >> 8);
         key.bytes[2 * i + 1] = static_cast<unsigned char>(c & 0xFF);

@@ -254,20 +254,39 @@ WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
     return node;
 }
 
+namespace {
+
+RowAppender appendRowViews(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
+                           const RowViewFiller& fillCells) {
+    // cells holds one row's views at a time.
+    return [&db, &ids, &heap, &subnodes, &fillCells, cells = std::vector<PropertyView>(),
+            found = std::vector<const PropertyView*>()](std::size_t r, const Layout& layout, std::string& out) mutable {
+        const std::uint32_t rowId = fillCells(r, cells);
+        encodeRow(db, ids, heap, subnodes, layout, rowId, cells, found, out);
+        return rowId;
+    };
+}
+
+}  // namespace
+
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const RowViewFiller& fillCells) {
     WrittenNode node;
     HeapBuilder heap(HeapClient::TableContext, db);
-    std::vector<PropertyView> cells;
-    std::vector<const PropertyView*> found;
-    const RowAppender appendRow = [&](std::size_t r, const Layout& layout, std::string& out) {
-        const std::uint32_t rowId = fillCells(r, cells);
-        encodeRow(db, ids, heap, node.subnodes, layout, rowId, cells, found, out);
-        return rowId;
-    };
-    buildTable(db, ids, std::move(columns), rowCount, appendRow, heap, node.subnodes);
+    buildTable(db, ids, std::move(columns), rowCount, appendRowViews(db, ids, heap, node.subnodes, fillCells), heap,
+               node.subnodes);
     node.data = heap.writeData();
     return node;
+}
+
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const RowViewFiller& fillCells) {
+    NodeContent content;
+    HeapBuilder heap(HeapClient::TableContext);
+    buildTable(db, ids, std::move(columns), rowCount, appendRowViews(db, ids, heap, content.subnodes, fillCells), heap,
+               content.subnodes);
+    content.blocks = heap.takeBlocks();
+    return content;
 }
 
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,

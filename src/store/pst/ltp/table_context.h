@@ -29,6 +29,10 @@ NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt);
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows);
+// Rows given as views (see RowViewFiller below), for values that are not copied.
+using RowViewFiller = std::function<std::uint32_t(std::size_t, std::vector<PropertyView>&)>;
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const RowViewFiller& fillCells);
 
 // The same table written at once: the heap's blocks go to the file as they are made, so that a
 // table of any length takes little memory (a contents table of many messages). fillRow(i, row) sets
@@ -42,7 +46,6 @@ WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std:
                               std::size_t rowCount, const RowFiller& fillRow);
 // The same with rows given as views: fillCells(i, cells) sets cells to those of row i (the vector is
 // used again) and returns the row's id. The table is the one the same rows as TableRows give.
-using RowViewFiller = std::function<std::uint32_t(std::size_t, std::vector<PropertyView>&)>;
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const RowViewFiller& fillCells);
 

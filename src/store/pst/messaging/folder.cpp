@@ -11,21 +11,11 @@ namespace {
 
 constexpr std::uint32_t kMessageFlagRead = 0x01;
 
-}  // namespace
-
-namespace {
-
-// The index of the tag in contentsTableColumns(); past the end when it is none of them.
-std::size_t contentsColumnOf(std::uint32_t tag) {
-    static const std::vector<std::pair<std::uint32_t, std::size_t>> byTag = [] {
-        std::vector<std::pair<std::uint32_t, std::size_t>> out;
-        const std::vector<std::uint32_t>& columns = contentsTableColumns();
-        for (std::size_t i = 0; i < columns.size(); ++i) out.emplace_back(columns[i], i);
-        std::sort(out.begin(), out.end());
-        return out;
-    }();
-    const auto it = std::lower_bound(byTag.begin(), byTag.end(), std::make_pair(tag, std::size_t{0}));
-    return it != byTag.end() && it->first == tag ? it->second : SIZE_MAX;
+// Bytes of a length written seven bits a byte.
+std::size_t lengthBytes(std::size_t length) {
+    std::size_t bytes = 1;
+    for (; length > 0x7F; length >>= 7) ++bytes;
+    return bytes;
 }
 
 template <typename Prop>
@@ -40,14 +30,16 @@ ContentsRow packRow(Nid message, const std::vector<Prop>& cells) {
     ContentsRow row{message, {}, false};
     if (const Prop* flags = findIn(cells, mapi::PidTagMessageFlags.value()))
         row.read = flags->value.size() >= 4 && (loadU32(flags->value.data()) & kMessageFlagRead);
-    // The first value of each column, found in one pass over the cells.
+    // The first value of each column; the row's bytes are counted first and reserved once.
     const std::vector<std::uint32_t>& columns = contentsTableColumns();
     thread_local std::vector<const Prop*> found;
     found.assign(columns.size(), nullptr);
-    for (const Prop& p : cells) {
-        const std::size_t column = contentsColumnOf(p.tag);
-        if (column < columns.size() && !found[column]) found[column] = &p;
+    std::size_t bytes = 0;
+    for (std::size_t column = 0; column < columns.size(); ++column) {
+        found[column] = findIn(cells, columns[column]);
+        if (found[column]) bytes += 1 + lengthBytes(found[column]->value.size()) + found[column]->value.size();
     }
+    row.cells.reserve(bytes);
     for (std::size_t column = 0; column < columns.size(); ++column) {
         const Prop* p = found[column];
         if (!p) continue;

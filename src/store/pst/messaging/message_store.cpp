@@ -265,8 +265,12 @@ std::unique_ptr<PreparedMessage> MessageStore::prepareMessage(const mapi::Messag
         if (!id) throw NameWithoutId{};
         return id;
     };
-    if (valueBytes(message) > kMaxPreparedBytes) return nullptr;  // known at once, without encoding it
-    auto prepared = std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes), {}, {}});
+    const std::uint64_t values = valueBytes(message);
+    if (values > kMaxPreparedBytes) return nullptr;  // known at once, without encoding it
+    // The blocks take the values and a little more: trailers, padding, heap maps, trees and tables.
+    const std::size_t expected = static_cast<std::size_t>(values + values / 8 + (16 << 10));
+    auto prepared =
+        std::make_unique<PreparedMessage>(PreparedMessage{BlockRecorder(kMaxPreparedBytes, expected), {}, {}});
     try {
         prepared->written = MessageWriter(prepared->blocks, known, stop).write(message);
         prepared->row = ContentsRow::pack(Nid(), prepared->written.properties.views());

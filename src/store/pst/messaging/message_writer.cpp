@@ -22,28 +22,19 @@ std::u16string textOf(std::string_view value) {
     return out;
 }
 
-std::u16string textOf(const PropertyList& list, std::uint32_t tag) {
-    const Property* p = findProperty(list, tag);
-    return p ? textOf(p->value) : std::u16string();
-}
-
 std::u16string textOf(const PstProperties& list, std::uint32_t tag) {
     const PropertyView* p = list.find(tag);
     return p ? textOf(p->value) : std::u16string();
 }
 
 // Recipient rows need an object type, display type and entry id for clients to show them.
-void completeRecipient(PropertyList& row) {
-    if (!findProperty(row, mapi::PidTagObjectType.value()))
-        row.push_back({mapi::PidTagObjectType.value(), le32(kObjectMailUser)});
-    if (!findProperty(row, mapi::PidTagDisplayType.value()))
-        row.push_back({mapi::PidTagDisplayType.value(), le32(0)});
-    if (!findProperty(row, mapi::PidTagEntryId.value()) &&
-        findProperty(row, mapi::PidTagEmailAddress.value()))
-        row.push_back(
-            {mapi::PidTagEntryId.value(), makeOneOffEntryId(textOf(row, mapi::PidTagDisplayName.value()),
-                                                            textOf(row, mapi::PidTagAddressType.value()),
-                                                            textOf(row, mapi::PidTagEmailAddress.value()))});
+void completeRecipient(PstProperties& row) {
+    if (!row.find(mapi::PidTagObjectType.value())) row.add(mapi::PidTagObjectType.value(), le32(kObjectMailUser));
+    if (!row.find(mapi::PidTagDisplayType.value())) row.add(mapi::PidTagDisplayType.value(), le32(0));
+    if (!row.find(mapi::PidTagEntryId.value()) && row.find(mapi::PidTagEmailAddress.value()))
+        row.add(mapi::PidTagEntryId.value(), makeOneOffEntryId(textOf(row, mapi::PidTagDisplayName.value()),
+                                                                textOf(row, mapi::PidTagAddressType.value()),
+                                                                textOf(row, mapi::PidTagEmailAddress.value())));
 }
 
 // Outlook stores a subject behind a two-character marker: U+0001 and one more than the length of the
@@ -132,17 +123,18 @@ std::vector<std::uint32_t> MessageWriter::recipientColumnsOf(const mapi::Message
     return columns;
 }
 
-// Rows are converted as the table asks for them, so that only one exists besides the model.
+// Rows are converted as the table asks for them, as views of the model's values, so that only one
+// row's conversions exist at a time.
 SubnodeEntry MessageWriter::writeRecipientTable(const mapi::Message& message, SubnodeIds& ids) {
-    const NodeContent table = buildTableContext(
-        db_, ids, recipientColumnsOf(message), message.recipients.size(), [&](std::size_t i) {
-            throwIfStopped(stop_);
-            TableRow row;
-            row.rowId = static_cast<std::uint32_t>(i);
-            row.cells = toPstProperties(message.recipients[i], names_);
-            completeRecipient(row.cells);
-            return row;
-        });
+    PstProperties row;
+    const RowViewFiller rowAt = [&](std::size_t i, std::vector<PropertyView>& cells) {
+        throwIfStopped(stop_);
+        row = viewPstProperties(message.recipients[i], names_);
+        completeRecipient(row);
+        cells = row.views();
+        return static_cast<std::uint32_t>(i);
+    };
+    const NodeContent table = buildTableContext(db_, ids, recipientColumnsOf(message), message.recipients.size(), rowAt);
     return {nids::RecipientTable, db_.writeBlocks(table.blocks), db_.writeSubnodes(table.subnodes)};
 }
 

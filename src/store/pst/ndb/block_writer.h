@@ -3,6 +3,7 @@
 // over one call that stores a single block and hands back its id. The node database writes blocks
 // into the file; a BlockRecorder keeps them in memory, so that a message can be encoded away from
 // the file and written later in one piece.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -44,8 +45,11 @@ public:
         std::uint16_t size = 0;  // bytes of data
         bool internal = false;
     };
-    // Recording fails with RecordingLimit once the image would grow past this many bytes.
-    explicit BlockRecorder(std::size_t maxBytes = SIZE_MAX) : maxBytes_(maxBytes) {}
+    // Recording fails with RecordingLimit once the image would grow past this many bytes. Room for
+    // expectedBytes is taken at once, so that the image is not copied as it grows.
+    explicit BlockRecorder(std::size_t maxBytes = SIZE_MAX, std::size_t expectedBytes = 0) : maxBytes_(maxBytes) {
+        image_.reserve(std::min(maxBytes, expectedBytes));
+    }
 
     const std::vector<Block>& blocks() const { return blocks_; }
     std::string& image() { return image_; }

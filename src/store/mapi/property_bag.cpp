@@ -43,7 +43,7 @@ void PropertyBag::setEncoded(const PropKey& key, PropType type, std::string data
         return;
     }
     markHeld(key);  // surely new: made in place
-    props_.emplace_back(key, type, std::move(data));
+    props_.push_back(Property{key, type, std::move(data), {}});
 }
 
 void PropertyBag::setShort(const PropKey& key, std::int16_t value) {

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::string text;
             const bool found = field.ParamText(param, text);
             if (const auto where = field.LocateParam(param)) {
-                fuzz::check(found && where->position + where->length <= field.value.size(),
+                fuzz::check(found && where->position + where->length <= field.Value().size(),
                             "parameter inside the value");
             }
         }

@@ -5,6 +5,7 @@
 #include <immintrin.h>
 #endif
 
+#include "mime/cpu_support.h"
 #include "mime/media_types.h"
 #include "mime/mime_body.h"
 #include "mime/text_util.h"
@@ -38,17 +39,13 @@ __attribute__((target("avx2"))) std::size_t findUniqueStartAvx2(std::string_view
     return FindBytes(in, needle, i);
 }
 
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 #endif
 
 // FindBytes for a delimiter.
 std::size_t findDelimiterText(std::string_view in, std::string_view delimiter, std::size_t from) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     const bool uniqueStart = delimiter.size() >= 2 && delimiter.find(delimiter.front(), 1) == npos;
-    if (uniqueStart && from <= in.size() && hasAvx2()) return findUniqueStartAvx2(in, delimiter, from);
+    if (uniqueStart && from <= in.size() && detail::hasAvx2()) return findUniqueStartAvx2(in, delimiter, from);
 #endif
     return FindBytes(in, delimiter, from);
 }

@@ -6,6 +6,7 @@
 #endif
 
 #include "mime/codec_primitives.h"
+#include "mime/cpu_support.h"
 #include "mime/mime_codec.h"
 
 namespace mime {
@@ -114,10 +115,6 @@ __attribute__((target("avx2"))) std::size_t decodeBlocksAvx2(const unsigned char
     return i;
 }
 
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 #endif
 
 }  // namespace
@@ -159,7 +156,7 @@ std::int64_t Base64Decode(std::string_view in, char* out, std::int64_t max) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t n = in.size();
 #ifdef KELVA_BASE64_AVX2
-    const bool avx2 = hasAvx2();
+    const bool avx2 = detail::hasAvx2();
 #endif
     for (std::size_t i = 0; i < n; ++i) {
 #ifdef KELVA_BASE64_AVX2

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "mime/cpu_support.h"
+
 namespace mime {
 
 std::string LowerAsciiCopy(std::string_view text) {
@@ -116,10 +118,6 @@ __attribute__((target("avx2"))) std::size_t lfBlocksAvx2(const char* text, std::
     return i;
 }
 
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 #endif
 
 }  // namespace
@@ -128,7 +126,7 @@ std::optional<std::size_t> LfCountWithoutCr(std::string_view text) {
     std::size_t lfs = 0;
     std::size_t i = 0;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    if (hasAvx2()) i = lfBlocksAvx2(text.data(), text.size(), lfs);
+    if (detail::hasAvx2()) i = lfBlocksAvx2(text.data(), text.size(), lfs);
 #endif
     for (; i < text.size(); ++i) {
         if (text[i] == '\r') return std::nullopt;
@@ -141,7 +139,7 @@ bool OnlyCrLfLineBreaks(std::string_view text) {
     bool afterCr = false;
     std::size_t i = 0;
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    if (hasAvx2()) i = pairedBlocksAvx2(text.data(), text.size(), afterCr);
+    if (detail::hasAvx2()) i = pairedBlocksAvx2(text.data(), text.size(), afterCr);
 #endif
     for (; i < text.size(); ++i) {
         const char c = text[i];

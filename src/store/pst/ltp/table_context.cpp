@@ -227,34 +227,29 @@ RowAppender appendTableRows(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap,
 
 }  // namespace
 
-NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
+namespace {
+
+// A table built whole in memory, its rows appended by what appenderFor makes for its heap and subnodes.
+template <typename AppenderFor>
+NodeContent tableInMemory(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns, std::size_t rowCount,
+                          AppenderFor&& appenderFor) {
     NodeContent content;
     HeapBuilder heap(HeapClient::TableContext);
-    const RowSource source = [&rowAt](std::size_t i, TableRow& scratch) -> const TableRow& {
-        return scratch = rowAt(i);
-    };
-    buildTable(db, ids, std::move(columns), rowCount, appendTableRows(db, ids, heap, content.subnodes, source), heap,
-               content.subnodes);
+    buildTable(db, ids, std::move(columns), rowCount, appenderFor(heap, content.subnodes), heap, content.subnodes);
     content.blocks = heap.takeBlocks();
     return content;
 }
 
-WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
-                              std::size_t rowCount, const RowFiller& fillRow) {
+// The same table with its heap blocks written as they fill.
+template <typename AppenderFor>
+WrittenNode tableWrittenAhead(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, AppenderFor&& appenderFor) {
     WrittenNode node;
     HeapBuilder heap(HeapClient::TableContext, db);
-    const RowSource source = [&fillRow](std::size_t i, TableRow& scratch) -> const TableRow& {
-        fillRow(i, scratch);
-        return scratch;
-    };
-    buildTable(db, ids, std::move(columns), rowCount, appendTableRows(db, ids, heap, node.subnodes, source), heap,
-               node.subnodes);
+    buildTable(db, ids, std::move(columns), rowCount, appenderFor(heap, node.subnodes), heap, node.subnodes);
     node.data = heap.writeData();
     return node;
 }
-
-namespace {
 
 RowAppender appendRowViews(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes,
                            const RowViewFiller& fillCells) {
@@ -269,35 +264,47 @@ RowAppender appendRowViews(BlockWriter& db, SubnodeIds& ids, HeapBuilder& heap, 
 
 }  // namespace
 
+NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const std::function<TableRow(std::size_t)>& rowAt) {
+    const RowSource source = [&rowAt](std::size_t i, TableRow& scratch) -> const TableRow& {
+        return scratch = rowAt(i);
+    };
+    return tableInMemory(db, ids, std::move(columns), rowCount, [&](HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+        return appendTableRows(db, ids, heap, subnodes, source);
+    });
+}
+
+WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
+                              std::size_t rowCount, const RowFiller& fillRow) {
+    const RowSource source = [&fillRow](std::size_t i, TableRow& scratch) -> const TableRow& {
+        fillRow(i, scratch);
+        return scratch;
+    };
+    return tableWrittenAhead(db, ids, std::move(columns), rowCount, [&](HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+        return appendTableRows(db, ids, heap, subnodes, source);
+    });
+}
+
 WrittenNode writeTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const RowViewFiller& fillCells) {
-    WrittenNode node;
-    HeapBuilder heap(HeapClient::TableContext, db);
-    buildTable(db, ids, std::move(columns), rowCount, appendRowViews(db, ids, heap, node.subnodes, fillCells), heap,
-               node.subnodes);
-    node.data = heap.writeData();
-    return node;
+    return tableWrittenAhead(db, ids, std::move(columns), rowCount, [&](HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+        return appendRowViews(db, ids, heap, subnodes, fillCells);
+    });
 }
 
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               std::size_t rowCount, const RowViewFiller& fillCells) {
-    NodeContent content;
-    HeapBuilder heap(HeapClient::TableContext);
-    buildTable(db, ids, std::move(columns), rowCount, appendRowViews(db, ids, heap, content.subnodes, fillCells), heap,
-               content.subnodes);
-    content.blocks = heap.takeBlocks();
-    return content;
+    return tableInMemory(db, ids, std::move(columns), rowCount, [&](HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+        return appendRowViews(db, ids, heap, subnodes, fillCells);
+    });
 }
 
 NodeContent buildTableContext(BlockWriter& db, SubnodeIds& ids, std::vector<std::uint32_t> columns,
                               const std::vector<TableRow>& rows) {
-    NodeContent content;
-    HeapBuilder heap(HeapClient::TableContext);
     const RowSource source = [&rows](std::size_t i, TableRow&) -> const TableRow& { return rows[i]; };
-    buildTable(db, ids, std::move(columns), rows.size(), appendTableRows(db, ids, heap, content.subnodes, source),
-               heap, content.subnodes);
-    content.blocks = heap.takeBlocks();
-    return content;
+    return tableInMemory(db, ids, std::move(columns), rows.size(), [&](HeapBuilder& heap, std::vector<SubnodeEntry>& subnodes) {
+        return appendTableRows(db, ids, heap, subnodes, source);
+    });
 }
 
 std::optional<Table> readTableContext(NodeDatabase& db, Bid data, const std::vector<SubnodeEntry>& subnodes) {

@@ -47,11 +47,6 @@ std::string_view envelopeLineSkipped(std::string_view bytes) {
     return rest.substr(next);
 }
 
-// True when every line break of the text is CR LF already.
-bool onlyCrLf(std::string_view in) {
-    return mime::OnlyCrLfLineBreaks(in);
-}
-
 // Appends the text with each CR in it written as CR LF.
 void appendWithBareCrs(std::string& out, std::string_view text) {
     for (;;) {
@@ -105,7 +100,7 @@ std::string crlfLines(std::string&& text) {
         crBeforeEveryLf(text, 0, *lfs);
         return std::move(text);
     }
-    if (onlyCrLf(in)) return std::move(text);
+    if (mime::OnlyCrLfLineBreaks(in)) return std::move(text);
     std::string out;
     out.reserve(in.size() + in.size() / 16 + 2);
     while (!in.empty()) {
@@ -182,17 +177,6 @@ std::string headerRepaired(std::string text) {
 bool hasLfLineEnds(std::string_view text) {
     const std::optional<std::size_t> lfs = mime::LfCountWithoutCr(text);
     return lfs && *lfs > 0;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 std::string prepareMessageText(std::string bytes, bool& lfSource) {

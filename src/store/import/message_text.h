@@ -24,6 +24,4 @@ std::string_view headerBlockOf(std::string_view text);
 // that prepareMessageText puts in their place can be undone exactly.
 bool hasLfLineEnds(std::string_view text);
 
-bool equalsNoCase(std::string_view a, std::string_view b);
-
 }  // namespace store::import
